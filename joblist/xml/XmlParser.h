@@ -1,0 +1,74 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+class TJclSimpleXML;
+class TJclSimpleXMLElem;
+
+// Cursor over the bytes of a whole file, shared by the element kinds' loaders.
+// Every read is bounds-checked; running off the end raises the caller's
+// "Unexpected end of data" message.
+class XmlParser final {
+public:
+    XmlParser(std::string_view data, const TJclSimpleXML& document);
+
+    void loadDocument(TJclSimpleXML& document);
+
+    bool atEnd() const { return m_pos >= m_data.size(); }
+    char peek() const { return m_data[m_pos]; }
+    std::size_t pos() const { return m_pos; }
+    void setPos(std::size_t pos) { m_pos = pos; }
+    void advance(std::size_t n = 1) { m_pos += n; }
+    bool startsWith(std::string_view literal) const { return m_data.substr(m_pos).starts_with(literal); }
+    std::string_view slice(std::size_t from, std::size_t to) const { return m_data.substr(from, to - from); }
+    // Position of needle at or after the cursor, or npos.
+    std::size_t find(std::string_view needle) const { return m_data.find(needle, m_pos); }
+    std::size_t find(char needle) const { return m_data.find(needle, m_pos); }
+
+    // Matches literal byte by byte; a mismatch raises mismatchFormat with the
+    // expected and the found character, the end of data raises endOfData.
+    void expect(std::string_view literal, const char* mismatchFormat, const char* endOfData);
+    // Skips blanks; true when there was at least one.
+    bool skipBlanks()
+    {
+        const std::size_t start = m_pos;
+        while (m_pos < m_data.size() && isBlank(m_data[m_pos]))
+            ++m_pos;
+        return m_pos != start;
+    }
+    // Advances to the next blank, "/", ">" or ":" (or the end of data).
+    void skipNameChars()
+    {
+        while (m_pos < m_data.size() && !isNameEnd(m_data[m_pos]))
+            ++m_pos;
+    }
+    // The attribute reader: stops before "/", ">" or "?".
+    void readProperties(TJclSimpleXMLElem& elem, bool decode, const char* endOfData);
+    // Skips a processing instruction "<?...?>" that is neither a declaration nor a style sheet.
+    void skipProcessingInstruction();
+    std::string decode(std::string_view text) const;
+
+    [[noreturn]] static void fail(const std::string& message);
+    [[noreturn]] static void failFormat(const char* format, std::string_view arg0, std::string_view arg1 = {});
+
+    void enterElement();
+    void leaveElement() { --m_depth; }
+
+    static bool isBlank(char c) { return static_cast<unsigned char>(c) <= ' ' && kBlankMask & (1ull << c); }
+    static bool isNameEnd(char c) { return (static_cast<unsigned char>(c) <= '>' && kNameEndMask & (1ull << c)); }
+
+private:
+    static constexpr unsigned long long kBlankMask = (1ull << ' ') | (1ull << '\t') | (1ull << '\n') | (1ull << '\r');
+    static constexpr unsigned long long kNameEndMask = kBlankMask | (1ull << '/') | (1ull << '>') | (1ull << ':');
+
+    std::string_view m_data;
+    std::size_t m_pos = 0;
+    const TJclSimpleXML& m_document;
+    int m_depth = 0;
+};
+
+namespace XmlMessages {
+inline constexpr const char* kElementEndOfData = "Invalid XML Element: Unexpected end of data";
+}

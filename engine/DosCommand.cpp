@@ -1,0 +1,466 @@
+#include "DosCommand.h"
+
+#include "ErrorReport.h"
+
+#include <QCoreApplication>
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <spawn.h>
+#include <sys/eventfd.h>
+#include <sys/ioctl.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace {
+
+void closeFd(int& fd)
+{
+    if (fd >= 0)
+        ::close(fd);
+    fd = -1;
+}
+
+int openPidFd(pid_t pid)
+{
+#ifdef SYS_pidfd_open
+    return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0));
+#else
+    (void)pid;
+    errno = ENOSYS;
+    return -1;
+#endif
+}
+
+// True once the child has ended, without reaping it: while it is a zombie its
+// pid, and so its process group id, cannot be taken by another process.
+bool childHasEnded(pid_t pid)
+{
+    siginfo_t info {};
+    return ::waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) == 0 && info.si_pid == pid;
+}
+
+struct DeliveryScope {
+    explicit DeliveryScope(bool& flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~DeliveryScope() { m_flag = false; }
+    bool& m_flag;
+};
+
+} // namespace
+
+std::vector<std::string> splitCommandLine(const std::string& commandLine)
+{
+    std::vector<std::string> arguments;
+    std::string current;
+    bool inArgument = false;
+    bool quoted = false;
+    for (char c : commandLine) {
+        if (c == '"') {
+            quoted = !quoted;
+            inArgument = true;
+        } else if ((c == ' ' || c == '\t') && !quoted) {
+            if (inArgument)
+                arguments.push_back(std::move(current));
+            current.clear();
+            inArgument = false;
+        } else {
+            current.push_back(c);
+            inArgument = true;
+        }
+    }
+    if (inArgument)
+        arguments.push_back(std::move(current));
+    return arguments;
+}
+
+// ---------------------------------------------------------------- timer
+
+TProcessTimer::TProcessTimer(QObject* owner)
+    : QObject(owner)
+{
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        ++SinceBeginning;
+        ++SinceLastOutput;
+    });
+}
+
+void TProcessTimer::StartCounting()
+{
+    SinceBeginning = 0;
+    SinceLastOutput = 0;
+    m_timer.start(1000);
+}
+
+void TProcessTimer::StopCounting()
+{
+    m_timer.stop();
+}
+
+// ---------------------------------------------------------------- reader
+
+class TDosThread final : public QThread {
+public:
+    TDosThread(TDosCommand& owner)
+        : m_owner(owner)
+        , m_commandLine(owner.CommandLine)
+        , m_arguments(owner.Arguments.empty() ? splitCommandLine(owner.CommandLine) : owner.Arguments)
+        , m_onNewLine(owner.OnNewLine)
+        , m_onTerminated(owner.OnTerminated)
+        , m_maxTimeAfterBeginning(owner.MaxTimeAfterBeginning)
+        , m_maxTimeAfterLastOutput(owner.MaxTimeAfterLastOutput)
+        , m_showWindow(owner.ShowWindow)
+        , m_creationFlag(owner.CreationFlag)
+        , m_priority(owner.Priority)
+        , m_timer(owner.timer())
+        , m_stopFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    { }
+
+    ~TDosThread() override
+    {
+        wait();
+        closeFd(m_stopFd);
+    }
+
+    void requestTerminate()
+    {
+        m_terminate = true;
+        if (m_stopFd >= 0) {
+            const std::uint64_t one = 1;
+            [[maybe_unused]] const ssize_t n = ::write(m_stopFd, &one, sizeof one);
+        }
+    }
+    bool terminateRequested() const { return m_terminate; }
+    // From now on nothing is delivered to the owner.
+    void ownerGone() { m_ownerGone = true; }
+    // True while a hand-over of this reader runs on the main thread.
+    bool inDelivery() const { return m_inDelivery; }
+
+protected:
+    void run() override;
+
+private:
+    struct Piece {
+        std::string text;
+        TOutputType type;
+        TReturnCode returnCode;
+    };
+
+    bool spawnChild(pid_t& pid, int& outputFd);
+    void readOnce(int fd, std::vector<char>& buffer, bool& endOfOutput);
+    void cutLines(const char* data, std::size_t n);
+    void deliverPieces();
+    void deliverEnd(std::uint32_t exitCode, const std::string& error);
+    bool timeLimitPassed() const;
+
+    TDosCommand& m_owner;
+    const std::string m_commandLine;
+    const std::vector<std::string> m_arguments;
+    const TDosCommand::TNewLineEvent m_onNewLine;
+    const TDosCommand::TTerminateEvent m_onTerminated;
+    const std::int32_t m_maxTimeAfterBeginning;
+    const std::int32_t m_maxTimeAfterLastOutput;
+    const TShowWindow m_showWindow;
+    const TCreationFlag m_creationFlag;
+    const std::uint32_t m_priority;
+    TProcessTimer* const m_timer;
+
+    int m_stopFd;
+    std::atomic<bool> m_terminate {false};
+    std::atomic<bool> m_ownerGone {false};
+    bool m_inDelivery = false; // main thread only
+    std::string m_carried;
+    bool m_previousEndedWithCR = false;
+    std::vector<Piece> m_pieces;
+};
+
+bool TDosThread::spawnChild(pid_t& pid, int& outputFd)
+{
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
+        throw TCreatePipeError(std::string("Cannot create a pipe for the child's output. ") + std::strerror(errno));
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    // Input at end-of-file: a child that asks a question gets no answer instead of waiting forever.
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
+
+    posix_spawnattr_t attributes;
+    posix_spawnattr_init(&attributes);
+    sigset_t signalSet;
+    sigemptyset(&signalSet);
+    posix_spawnattr_setsigmask(&attributes, &signalSet);
+    sigfillset(&signalSet);
+    posix_spawnattr_setsigdefault(&attributes, &signalSet);
+    // Its own process group, so Stop can end it with everything it started.
+    posix_spawnattr_setpgroup(&attributes, 0);
+    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
+
+    std::vector<char*> argv;
+    for (const std::string& argument : m_arguments)
+        argv.push_back(const_cast<char*>(argument.c_str()));
+    argv.push_back(nullptr);
+
+    int result = ENOENT;
+    if (!m_arguments.empty()) {
+        const bool hasPath = m_arguments.front().find('/') != std::string::npos;
+        result = hasPath ? ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ)
+                         : ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    }
+    posix_spawnattr_destroy(&attributes);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    if (result != 0) {
+        ::close(pipeFds[0]);
+        throw TCreateProcessError(m_commandLine + " doesn't exist.");
+    }
+    outputFd = pipeFds[0];
+    ::fcntl(outputFd, F_SETFL, ::fcntl(outputFd, F_GETFL) | O_NONBLOCK);
+    return true;
+}
+
+bool TDosThread::timeLimitPassed() const
+{
+    if (!m_timer)
+        return false;
+    return (m_maxTimeAfterBeginning > 0 && m_timer->SinceBeginning > m_maxTimeAfterBeginning)
+        || (m_maxTimeAfterLastOutput > 0 && m_timer->SinceLastOutput > m_maxTimeAfterLastOutput);
+}
+
+void TDosThread::readOnce(int fd, std::vector<char>& buffer, bool& endOfOutput)
+{
+    // One read takes everything waiting; the buffer grows to the most ever waiting.
+    int waiting = 0;
+    if (::ioctl(fd, FIONREAD, &waiting) == 0 && static_cast<std::size_t>(waiting) > buffer.size())
+        buffer.resize(static_cast<std::size_t>(waiting));
+    const ssize_t n = ::read(fd, buffer.data(), buffer.size());
+    if (n > 0) {
+        cutLines(buffer.data(), static_cast<std::size_t>(n));
+        deliverPieces();
+    } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
+        endOfOutput = true;
+    }
+}
+
+void TDosThread::cutLines(const char* data, std::size_t n)
+{
+    std::string& line = m_carried;
+    char last = 0;
+    for (std::size_t i = 0; i < n && !m_terminate; ++i) {
+        const char c = data[i];
+        last = c;
+        if (c == 0)
+            continue;
+        if (c == '\n' && i == 0 && m_previousEndedWithCR)
+            continue;
+        if (c == '\r' || c == '\n') {
+            TReturnCode returnCode = rcLF;
+            if (c == '\r' && i + 1 < n && data[i + 1] == '\n') {
+                ++i;
+                last = '\n';
+                returnCode = rcCRLF;
+            }
+            m_pieces.push_back({line, otEntireLine, returnCode});
+            line.clear();
+            continue;
+        }
+        line.push_back(c);
+    }
+    m_previousEndedWithCR = last == '\r';
+    if (!line.empty())
+        m_pieces.push_back({line, otBeginningOfLine, rcCRLF});
+}
+
+// Hands the pieces of one read to the main thread and waits until they are
+// handled; one hand-over per read keeps a chatty child from being throttled
+// by a thread switch per line.
+void TDosThread::deliverPieces()
+{
+    if (m_pieces.empty())
+        return;
+    if (!m_ownerGone) {
+        QMetaObject::invokeMethod(
+            &m_owner,
+            [this] {
+                const DeliveryScope scope(m_inDelivery);
+                for (const Piece& piece : m_pieces) {
+                    if (m_ownerGone || m_terminate)
+                        break;
+                    if (m_timer)
+                        m_timer->NoteOutput();
+                    if (piece.type == otEntireLine)
+                        m_owner.m_outputReturnCode = piece.returnCode;
+                    if (!m_onNewLine)
+                        continue;
+                    try {
+                        m_onNewLine(&m_owner, piece.text, piece.type);
+                    } catch (...) {
+                        // A failing handler must not end the reading.
+                    }
+                }
+            },
+            Qt::BlockingQueuedConnection);
+    }
+    m_pieces.clear();
+}
+
+void TDosThread::deliverEnd(std::uint32_t exitCode, const std::string& error)
+{
+    if (m_ownerGone)
+        return;
+    QMetaObject::invokeMethod(
+        &m_owner,
+        [this, exitCode, &error] {
+            if (m_ownerGone)
+                return;
+            const DeliveryScope scope(m_inDelivery);
+            if (m_timer && (m_owner.m_reader == this || m_owner.m_reader == nullptr))
+                m_timer->StopCounting();
+            if (m_onTerminated) {
+                try {
+                    m_onTerminated(&m_owner, exitCode);
+                } catch (const std::exception& e) {
+                    reportError(e.what());
+                } catch (...) { }
+            }
+            if (!error.empty())
+                reportError(error);
+        },
+        Qt::BlockingQueuedConnection);
+}
+
+void TDosThread::run()
+{
+    std::uint32_t exitCode = kStillActive;
+    std::string error;
+    pid_t pid = -1;
+    int outputFd = -1;
+    int pidFd = -1;
+    try {
+        spawnChild(pid, outputFd);
+    } catch (const std::exception& e) {
+        error = e.what();
+        exitCode = kCannotStart;
+    }
+
+    if (pid > 0) {
+        pidFd = openPidFd(pid);
+        const bool limited = m_maxTimeAfterBeginning > 0 || m_maxTimeAfterLastOutput > 0;
+        // Without a pidfd the child's end is noticed by looking every 10 ms.
+        const int timeout = pidFd < 0 ? 10 : (limited ? 250 : -1);
+        std::vector<char> buffer(1024);
+        bool endOfOutput = false;
+        bool ended = false;
+        for (;;) {
+            pollfd fds[3] = {{endOfOutput ? -1 : outputFd, POLLIN, 0}, {pidFd, POLLIN, 0}, {m_stopFd, POLLIN, 0}};
+            if (::poll(fds, 3, timeout) < 0 && errno != EINTR)
+                break;
+            // The end is read before the pipe so that this cycle still takes the child's last words.
+            ended = pidFd >= 0 ? (fds[1].revents & POLLIN) != 0 : childHasEnded(pid);
+            if (!endOfOutput && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
+                readOnce(outputFd, buffer, endOfOutput);
+            if (ended) {
+                while (!endOfOutput && !m_terminate)
+                    readOnce(outputFd, buffer, endOfOutput);
+                break;
+            }
+            if (m_terminate || timeLimitPassed())
+                break;
+        }
+        if (!m_carried.empty() && !m_terminate) {
+            m_pieces.push_back({m_carried, otBeginningOfLine, rcCRLF});
+            deliverPieces();
+        }
+        // Whatever is left of the child's process group goes with it.
+        ::kill(-pid, SIGKILL);
+        int status = 0;
+        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+        if (ended) {
+            if (WIFEXITED(status))
+                exitCode = static_cast<std::uint32_t>(WEXITSTATUS(status));
+            else if (WIFSIGNALED(status))
+                exitCode = 128u + static_cast<std::uint32_t>(WTERMSIG(status));
+        }
+    }
+    closeFd(pidFd);
+    closeFd(outputFd);
+    deliverEnd(exitCode, error);
+}
+
+// ---------------------------------------------------------------- runner
+
+TDosCommand::TDosCommand(QObject* owner)
+    : QObject(owner)
+{ }
+
+TDosCommand::~TDosCommand()
+{
+    for (auto& reader : m_readers) {
+        reader->ownerGone();
+        reader->requestTerminate();
+        // Destroyed from one of this reader's own events: it cannot be waited
+        // for here, but it delivers nothing more and goes once it has ended.
+        if (reader->inDelivery()) {
+            TDosThread* orphan = reader.release();
+            orphan->disconnect(this);
+            connect(orphan, &QThread::finished, orphan, &QObject::deleteLater);
+        }
+    }
+    // A reader may be waiting for this thread to take a hand-over; serve
+    // those (they deliver nothing now) until every reader has ended.
+    for (const auto& reader : m_readers) {
+        while (reader && !reader->wait(QDeadlineTimer(5)))
+            QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    }
+    m_readers.clear();
+}
+
+void TDosCommand::Execute()
+{
+    if (CommandLine.empty())
+        return;
+    Stop();
+    if (!m_timer)
+        m_timer = std::make_unique<TProcessTimer>(nullptr);
+    auto reader = std::make_unique<TDosThread>(*this);
+    TDosThread* started = reader.get();
+    connect(
+        started, &QThread::finished, this, [this, started] { readerFinished(started); }, Qt::QueuedConnection);
+    m_readers.push_back(std::move(reader));
+    m_reader = started;
+    m_timer->StartCounting();
+    started->start();
+}
+
+void TDosCommand::Stop()
+{
+    if (!m_reader)
+        return;
+    m_reader->requestTerminate();
+    m_reader = nullptr;
+}
+
+void TDosCommand::readerFinished(TDosThread* reader)
+{
+    if (m_reader == reader)
+        m_reader = nullptr;
+    for (auto it = m_readers.begin(); it != m_readers.end(); ++it) {
+        if (it->get() == reader) {
+            m_readers.erase(it);
+            break;
+        }
+    }
+}

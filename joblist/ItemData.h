@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+// The job item proper.
+struct TItemData {
+    QString FileName; // full path of the source file
+    std::int32_t FormatIndex = 0; // position in the format catalogue
+    QString Path; // output directory; empty means the global path
+    bool Busy = false; // being converted: column 1 paints the activity block
+    std::uint32_t ActivityPos = 0; // 0..74, offset of the activity block
+};
+
+// Node states, which are also the indexes of the state pictures.
+enum TItemState : std::int32_t {
+    kStateQueued = 0,
+    kStateConverting = 1,
+    kStateDone = 2,
+    kStateFailed = 3,
+};
+
+// The record every job list node carries.
+struct TItemNodeData {
+    std::uint8_t Kind = 0; // 1 for every job item
+    std::int32_t State = kStateQueued;
+    QString Root; // kept with the node; nothing reads it
+    TItemData Item;
+};

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "ItemData.h"
+
+#include <QAbstractTableModel>
+
+#include <memory>
+#include <vector>
+
+// The job list: a flat list of nodes, each with its TItemNodeData, shown in
+// two columns (the file, and the activity of a running item). Node records
+// keep their address for their whole life, so the driver may hold one while
+// it runs; rows are tracked in the records so that index lookups are O(1).
+class JobListModel final : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    using Node = TItemNodeData;
+
+    explicit JobListModel(QObject* parent = nullptr);
+    ~JobListModel() override;
+
+    int rowCount(const QModelIndex& parent = {}) const override;
+    int columnCount(const QModelIndex& parent = {}) const override;
+    QVariant data(const QModelIndex& index, int role) const override;
+
+    int count() const { return static_cast<int>(m_nodes.size()); }
+    // Appends a queued job item at the end and returns its node.
+    Node* append(const TItemData& item);
+    Node* first() const { return nodeAt(0); }
+    Node* next(const Node* node) const;
+    Node* nodeAt(int row) const;
+    // Row of node (a record of this list), or -1 when it was removed.
+    int indexOf(const Node* node) const;
+    void remove(Node* node);
+    void clear();
+    // Tells views that a node's record changed and wants repainting.
+    void nodeChanged(const Node* node);
+
+signals:
+    void nodeAboutToBeRemoved(JobListModel::Node* node);
+
+private:
+    struct Entry;
+    std::vector<std::unique_ptr<Entry>> m_nodes;
+};

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "SimpleXML.h"
+
+#include <string>
+
+// The staging list: files chosen in the Add Files dialog wait here, with their
+// format index and output directory, until AddItems moves them into the job list.
+class TItemManager final {
+public:
+    TItemManager();
+
+    void AddItem(const std::string& fileName, int formatIndex, const std::string& path);
+    // The format index of the i-th staged item; the text is always written by
+    // AddItem, so a value that is not a number reads as -1 (no format).
+    int GetFormatIndex(int i) const;
+    std::string GetPath(int i) const;
+    int Count() const;
+    void Clear();
+
+private:
+    std::string childValue(int i, const char* name) const;
+
+    TJclSimpleXML m_document;
+};

@@ -1,0 +1,299 @@
+#include "EngineTestSupport.h"
+#include "ErrorReport.h"
+#include "TempDir.h"
+#include "command.h"
+#include "commandManager.h"
+
+#include <QStandardPaths>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int kMp3 = 9;
+constexpr int kMp4H264 = 0;
+
+// A job list, the shipped catalogue and a driver that runs the system's ffmpeg,
+// writing into a temporary folder.
+class DriverTest : public testing::Test {
+protected:
+    DriverTest()
+        : catalogue(CALVERA_CATALOGUE)
+        , driver(model, catalogue)
+    {
+        driver.FfmpegPath = QStandardPaths::findExecutable("ffmpeg").toStdString();
+        driver.OnProgress = [this](TDosCommand*, std::int32_t percent) { progress.push_back(percent); };
+        driver.OnFinished = [this](TDosCommand*, bool stopped) { finished.push_back(stopped); };
+        driver.onItemFinished
+            = [this](JobListModel::Node*, std::uint32_t, const std::string& output) { outputs.push_back(output); };
+        setErrorReporter([this](const std::string& message) { errors.push_back(message); });
+    }
+    ~DriverTest() override { setErrorReporter(nullptr); }
+
+    JobListModel::Node* add(const std::string& file, int format, const std::string& path)
+    {
+        TItemData item;
+        item.FileName = QString::fromStdString(file);
+        item.FormatIndex = format;
+        item.Path = QString::fromStdString(path);
+        return model.append(item);
+    }
+    std::string clip(const std::string& name = "clip.avi")
+    {
+        const std::string path = dir.file(name);
+        if (!fs::exists(path))
+            makeClip(path);
+        return path;
+    }
+    bool runToEnd(int timeoutMs = 120000)
+    {
+        driver.Start();
+        return waitFor([this] { return !finished.empty(); }, timeoutMs);
+    }
+    std::vector<int> states() const
+    {
+        std::vector<int> result;
+        for (int i = 0; i < model.count(); ++i)
+            result.push_back(model.nodeAt(i)->State);
+        return result;
+    }
+
+    TempDir dir;
+    TCommandManager catalogue;
+    JobListModel model;
+    TCommand driver;
+    std::vector<int> progress;
+    std::vector<bool> finished;
+    std::vector<std::string> outputs;
+    std::vector<std::string> errors;
+};
+
+TEST_F(DriverTest, ThreeItemsConvertWithProgressAfterEach)
+{
+    for (int i = 0; i < 3; ++i)
+        add(clip(), kMp4H264, dir.prefix());
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(progress, (std::vector<int> {33, 66, 100}));
+    EXPECT_EQ(finished, std::vector<bool> {false});
+    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
+    EXPECT_EQ(
+        outputs, (std::vector<std::string> {dir.file("clip.mp4"), dir.file("clip_2.mp4"), dir.file("clip_2_2.mp4")}));
+    for (const std::string& output : outputs)
+        EXPECT_EQ(probe(output), "mov,mp4,m4a,3gp,3g2,mj2:h264,aac") << output;
+    EXPECT_TRUE(driver.Idle());
+    EXPECT_EQ(driver.Elapsed(), 0);
+    EXPECT_EQ(driver.CurrentIndex(), 0u);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(model.nodeAt(i)->Item.Busy);
+
+    // A second run converts every item again, into new names.
+    finished.clear();
+    outputs.clear();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(outputs.front(), dir.file("clip_2_2_2.mp4"));
+}
+
+TEST_F(DriverTest, EveryCatalogueFormatProducesItsContainerAndCodecs)
+{
+    const std::vector<std::pair<std::string, std::vector<std::string>>> expected = {
+        {"mov,mp4,m4a,3gp,3g2,mj2", {"h264", "aac"}},
+        {"mov,mp4,m4a,3gp,3g2,mj2", {"hevc", "aac"}},
+        {"matroska,webm", {"vp9", "opus"}},
+        {"matroska,webm", {"h264", "aac"}},
+        {"avi", {"mpeg4", "mp3"}},
+        {"mov,mp4,m4a,3gp,3g2,mj2", {"h264", "aac"}},
+        {"flv", {"h264", "aac"}},
+        {"mpeg", {"mpeg2video", "ac3"}},
+        {"gif", {"gif"}},
+        {"mp3", {"mp3"}},
+        {"mov,mp4,m4a,3gp,3g2,mj2", {"aac"}},
+        {"flac", {"flac"}},
+        {"ogg", {"opus"}},
+        {"wav", {"pcm_s16le"}},
+    };
+    ASSERT_EQ(static_cast<int>(expected.size()), static_cast<int>(catalogue.Formats().size()));
+    for (int i = 0; i < static_cast<int>(expected.size()); ++i)
+        add(clip(), i, dir.prefix());
+    ASSERT_TRUE(runToEnd(300000));
+    ASSERT_EQ(outputs.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const std::string found = probe(outputs[i]);
+        EXPECT_EQ(found.substr(0, found.find(':')), expected[i].first) << catalogue.Formats()[i];
+        for (const std::string& codec : expected[i].second)
+            EXPECT_NE(found.find(codec, found.find(':')), std::string::npos) << catalogue.Formats()[i] << ": " << found;
+        EXPECT_EQ(model.nodeAt(static_cast<int>(i))->State, kStateDone) << catalogue.Formats()[i];
+    }
+}
+
+TEST_F(DriverTest, AwkwardFileNamesConvert)
+{
+    fs::create_directory(dir.file("out dir"));
+    const std::string source = clip("-dash 'apos' \"quote\" caf\xC3\xA9 & more.avi");
+    add(source, kMp3, dir.file("out dir") + "/");
+    ASSERT_TRUE(runToEnd());
+    ASSERT_EQ(outputs.size(), 1u);
+    EXPECT_EQ(outputs[0], dir.file("out dir/-dash 'apos' \"quote\" caf\xC3\xA9 & more.mp3"));
+    EXPECT_EQ(probe(outputs[0]), "mp3:mp3");
+    EXPECT_EQ(driver.commandLineFor(*model.first()).substr(0, driver.FfmpegPath.size() + 8),
+        "\"" + driver.FfmpegPath + "\" -i \"/");
+}
+
+TEST_F(DriverTest, ExistingFilesAreNeverOverwritten)
+{
+    writeFileBytes(dir.file("clip.mp3"), "first");
+    writeFileBytes(dir.file("clip_2.mp3"), "second");
+    add(clip(), kMp3, dir.prefix());
+    // Same extension and folder as the source: the source itself is a collision.
+    add(clip(), catalogue.Formats().size() - 1 /* wav */, dir.prefix());
+    writeFileBytes(dir.file("clip.wav"), "source-like");
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(outputs[0], dir.file("clip_2_2.mp3"));
+    EXPECT_EQ(outputs[1], dir.file("clip_2.wav"));
+    EXPECT_EQ(readFileBytes(dir.file("clip.mp3")), "first");
+    EXPECT_EQ(readFileBytes(dir.file("clip_2.mp3")), "second");
+    EXPECT_EQ(readFileBytes(dir.file("clip.wav")), "source-like");
+}
+
+TEST_F(DriverTest, FailuresMarkTheItemAndTheRunGoesOn)
+{
+    add(clip(), kMp3, dir.file("no/such/dir/")); // output directory missing
+    add(dir.file("missing.avi"), kMp3, dir.prefix()); // source missing
+    add(clip(), 99, dir.prefix()); // format outside the catalogue
+    add(clip(), kMp3, dir.prefix());
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed, kStateFailed, kStateDone}));
+    EXPECT_EQ(progress, (std::vector<int> {25, 50, 75, 100}));
+    EXPECT_EQ(finished, std::vector<bool> {false});
+    ASSERT_EQ(errors.size(), 1u) << "only the unknown format is reported; ffmpeg's own failures are not";
+    EXPECT_NE(errors[0].find("(number 99) is not in the format catalogue"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir.file("missing.mp3"))) << "a failed item leaves no output behind";
+}
+
+TEST_F(DriverTest, MissingFfmpegFailsEveryItemAndReportsEach)
+{
+    driver.FfmpegPath = dir.file("no-ffmpeg");
+    add(clip(), kMp3, dir.prefix());
+    add(clip(), kMp3, dir.prefix());
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed}));
+    EXPECT_EQ(finished, std::vector<bool> {false});
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0],
+        "\"" + dir.file("no-ffmpeg") + "\" -i \"" + clip() + "\" " + catalogue.GetParams(kMp3) + " \""
+            + dir.file("clip.mp3") + "\" doesn't exist.");
+}
+
+// A stand-in ffmpeg: sources named "slow" write part of their output and then
+// hang; others finish at once.
+class StoppingTest : public DriverTest {
+protected:
+    StoppingTest()
+    {
+        writeScript(dir.file("fake-ffmpeg"),
+            "for last; do :; done\n"
+            "case \"$2\" in *slow*) echo $$ > \"$2.pid\"; echo partial > \"$last\";"
+            " exec sleep 60;; esac\n"
+            "echo done > \"$last\"");
+        driver.FfmpegPath = dir.file("fake-ffmpeg");
+    }
+    long slowPid(const std::string& source)
+    {
+        long pid = 0;
+        waitFor([&] {
+            std::ifstream in(source + ".pid");
+            return static_cast<bool>(in >> pid);
+        });
+        return pid;
+    }
+};
+
+TEST_F(StoppingTest, StopDuringSecondItemMarksItFailed)
+{
+    add(dir.file("a.avi"), kMp3, dir.prefix());
+    JobListModel::Node* slow = add(dir.file("slow.avi"), kMp3, dir.prefix());
+    add(dir.file("c.avi"), kMp3, dir.prefix());
+    std::vector<JobListModel::Node*> started;
+    driver.onItemStarted = [&](JobListModel::Node* node) { started.push_back(node); };
+    std::vector<std::int64_t> ticks;
+    driver.OnTick = [&](QTimer*) { ticks.push_back(driver.Elapsed()); };
+
+    driver.Start();
+    const long pid = slowPid(dir.file("slow.avi"));
+    ASSERT_GT(pid, 0);
+    ASSERT_TRUE(waitFor([&] { return !ticks.empty(); }, 3000));
+    EXPECT_EQ(ticks.front(), 1);
+    EXPECT_EQ(slow->Item.ActivityPos, 1u);
+    EXPECT_TRUE(slow->Item.Busy);
+    EXPECT_EQ(driver.CurrentIndex(), 1u);
+    driver.Stop();
+    EXPECT_FALSE(driver.Idle()) << "stopping until the child's end is reported";
+    ASSERT_TRUE(waitFor([&] { return !finished.empty(); }));
+
+    EXPECT_EQ(finished, std::vector<bool> {true});
+    EXPECT_EQ(progress, (std::vector<int> {33, 66}));
+    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateFailed, kStateQueued}));
+    EXPECT_EQ(started.size(), 2u);
+    EXPECT_FALSE(slow->Item.Busy);
+    EXPECT_EQ(slow->Item.ActivityPos, 0u);
+    EXPECT_TRUE(fs::exists(dir.file("a.mp3")));
+    EXPECT_FALSE(fs::exists(dir.file("slow.mp3"))) << "the partial output of a stopped item is removed";
+    EXPECT_TRUE(waitFor([&] { return !processRuns(pid); }, 5000));
+    EXPECT_TRUE(driver.Idle());
+    EXPECT_EQ(driver.Elapsed(), 0);
+}
+
+TEST_F(StoppingTest, StopDuringLastItemStillReportsStopped)
+{
+    add(dir.file("a.avi"), kMp3, dir.prefix());
+    add(dir.file("slow.avi"), kMp3, dir.prefix());
+    driver.Start();
+    ASSERT_GT(slowPid(dir.file("slow.avi")), 0);
+    driver.Stop();
+    ASSERT_TRUE(waitFor([&] { return !finished.empty(); }));
+    EXPECT_EQ(finished, std::vector<bool> {true});
+    EXPECT_EQ(progress, (std::vector<int> {50, 100}));
+    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateFailed}));
+}
+
+TEST_F(StoppingTest, DestroyingTheDriverDuringARunEndsFfmpegSilently)
+{
+    add(dir.file("slow.avi"), kMp3, dir.prefix());
+    long pid = 0;
+    {
+        TCommandManager ownCatalogue(CALVERA_CATALOGUE);
+        JobListModel ownModel;
+        TItemData item;
+        item.FileName = QString::fromStdString(dir.file("slow.avi"));
+        item.FormatIndex = kMp3;
+        item.Path = QString::fromStdString(dir.prefix());
+        ownModel.append(item);
+        TCommand doomed(ownModel, ownCatalogue);
+        doomed.FfmpegPath = dir.file("fake-ffmpeg");
+        doomed.OnFinished = [this](TDosCommand*, bool stopped) { finished.push_back(stopped); };
+        doomed.Start();
+        pid = slowPid(dir.file("slow.avi"));
+        ASSERT_GT(pid, 0);
+    }
+    waitFor([] { return false; }, 300);
+    EXPECT_TRUE(finished.empty());
+    EXPECT_TRUE(waitFor([&] { return !processRuns(pid); }, 5000));
+}
+
+TEST_F(StoppingTest, RemovingTheRunningNodeStopsTheRun)
+{
+    add(dir.file("slow.avi"), kMp3, dir.prefix());
+    add(dir.file("b.avi"), kMp3, dir.prefix());
+    driver.Start();
+    ASSERT_GT(slowPid(dir.file("slow.avi")), 0);
+    model.remove(model.first());
+    ASSERT_TRUE(waitFor([&] { return !finished.empty(); }));
+    EXPECT_EQ(finished, std::vector<bool> {true});
+    EXPECT_EQ(states(), std::vector<int> {kStateQueued});
+}
+
+} // namespace

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <functional>
+#include <string>
+
+// Runs the event loop until done() holds or the time is up; returns done().
+bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000);
+
+// The fake child program built beside the tests.
+std::string fakeChild();
+
+// Makes a short clip with a test picture and a tone (ffmpeg's lavfi sources).
+void makeClip(const std::string& path, double seconds = 1.0);
+
+// ffprobe's container and codec names of a file, as "format_name:codec,codec".
+std::string probe(const std::string& path);
+
+// Writes an executable shell script.
+void writeScript(const std::string& path, const std::string& body);
+
+// True when a process with that id still runs (a zombie does not count).
+bool processRuns(long pid);

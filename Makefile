@@ -4,7 +4,7 @@ BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
 
-.PHONY: all bootstrap build run test test-sanitize fuzz-smoke bench format-check clean
+.PHONY: all bootstrap build run test test-sanitize test-tsan fuzz-smoke bench format-check clean
 
 all: build
 
@@ -27,6 +27,14 @@ test-sanitize: bootstrap
 	@cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS)
 
+# The engine's tests (process runner and driver) under ThreadSanitizer.
+TSAN_BUILD ?= build-tsan
+test-tsan: bootstrap
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCALVERA_BENCH=OFF \
+		-DCMAKE_CXX_FLAGS="-fsanitize=thread -O1 -g" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
+	@cmake --build $(TSAN_BUILD) -j$(JOBS) --target test_engine
+	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $(TSAN_BUILD)/tests/engine/test_engine
+
 # Replays the fuzzer's seed corpus; `fuzz/run.sh SECONDS` fuzzes for real.
 fuzz-smoke: bootstrap
 	fuzz/run.sh
@@ -38,4 +46,4 @@ format-check:
 	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(ASAN_BUILD) $(TSAN_BUILD) build-fuzz

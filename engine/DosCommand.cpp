@@ -2,11 +2,14 @@
 
 #include "ErrorReport.h"
 
-#include <QCoreApplication>
-#include <QDeadlineTimer>
-#include <QThread>
+#include <QSocketNotifier>
 
 #include <cerrno>
+#include <chrono>
+#include <deque>
+#include <thread>
+#include <condition_variable>
+#include <mutex>
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
@@ -110,7 +113,65 @@ void TProcessTimer::StopCounting()
 
 // ---------------------------------------------------------------- reader
 
-class TDosThread final : public QThread {
+// Reader threads are kept for reuse: starting a fresh thread for every child
+// costs more than a short child itself. Every run gets a thread of its own at
+// once, since a detached reader may still be ending while a new run starts.
+class ReaderPool final {
+public:
+    static ReaderPool& instance()
+    {
+        // Never destroyed: idle threads may still wait in it while the program exits.
+        static ReaderPool* pool = new ReaderPool;
+        return *pool;
+    }
+
+    void start(std::function<void()> job)
+    {
+        const std::lock_guard lock(m_mutex);
+        m_jobs.push_back(std::move(job));
+        if (m_idle > 0) {
+            --m_idle; // this job is promised to one waiting thread
+            m_wake.notify_one();
+        } else {
+            std::thread([this] { work(); }).detach();
+        }
+        // Keep one thread waiting, so that the next run, usually started while
+        // this one's reader is still finishing, does not wait for a new thread.
+        if (m_idle == 0 && m_spares == 0) {
+            ++m_spares;
+            std::thread([this] { work(true); }).detach();
+        }
+    }
+
+private:
+    void work(bool spare = false)
+    {
+        std::unique_lock lock(m_mutex);
+        if (spare)
+            --m_spares;
+        for (;;) {
+            if (spare || m_jobs.empty()) {
+                spare = false;
+                ++m_idle;
+                m_wake.wait(lock, [this] { return !m_jobs.empty(); });
+            }
+            std::function<void()> job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            lock.unlock();
+            job();
+            lock.lock();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::deque<std::function<void()>> m_jobs;
+    int m_idle = 0;
+    int m_spares = 0; // threads started to wait that do not wait yet
+};
+
+// One run of a child: started from the runner, read on a pool thread.
+class TDosThread final {
 public:
     TDosThread(TDosCommand& owner)
         : m_owner(owner)
@@ -127,10 +188,38 @@ public:
         , m_stopFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
     { }
 
-    ~TDosThread() override
+    ~TDosThread()
     {
         wait();
+        // The pool thread may still be inside its final notify, under the lock.
+        const std::lock_guard lock(m_finishedMutex);
         closeFd(m_stopFd);
+    }
+    TDosThread(const TDosThread&) = delete;
+    TDosThread& operator=(const TDosThread&) = delete;
+
+    void start()
+    {
+        ReaderPool::instance().start([this] {
+            run();
+            const std::lock_guard lock(m_finishedMutex);
+            m_finished = true;
+            m_finishedChanged.notify_all();
+        });
+    }
+    // Waits until the run is over; false when the time ran out first.
+    bool wait(int timeoutMs = -1)
+    {
+        if (m_finished || timeoutMs == 0)
+            return m_finished;
+        std::unique_lock lock(m_finishedMutex);
+        const auto finished = [this] { return m_finished.load(); };
+        if (timeoutMs < 0) {
+            m_finishedChanged.wait(lock, finished);
+            return true;
+        }
+        return m_finishedChanged.wait_until(
+            lock, std::chrono::system_clock::now() + std::chrono::milliseconds(timeoutMs), finished);
     }
 
     void requestTerminate()
@@ -147,8 +236,18 @@ public:
     // True while a hand-over of this reader runs on the main thread.
     bool inDelivery() const { return m_inDelivery; }
 
-protected:
-    void run() override;
+    // Starts the child from the calling thread, so it runs while the reader
+    // thread is still being set up; an error is kept for the reader to report.
+    void startChild()
+    {
+        try {
+            spawnChild(m_pid, m_outputFd);
+        } catch (const std::exception& e) {
+            m_startError = e.what();
+        }
+    }
+
+    void run();
 
 private:
     struct Piece {
@@ -157,7 +256,10 @@ private:
         TReturnCode returnCode;
     };
 
+    friend class TDosCommand;
     bool spawnChild(pid_t& pid, int& outputFd);
+    // Runs work on the main thread and waits until it has run.
+    void handOver(const std::function<void()>& work);
     void readOnce(int fd, std::vector<char>& buffer, bool& endOfOutput);
     void cutLines(const char* data, std::size_t n);
     void deliverPieces();
@@ -177,8 +279,17 @@ private:
     TProcessTimer* const m_timer;
 
     int m_stopFd;
+    pid_t m_pid = -1;
+    int m_outputFd = -1;
+    std::string m_startError;
     std::atomic<bool> m_terminate {false};
     std::atomic<bool> m_ownerGone {false};
+    // Shared with the main thread, which may still be signalling it when this reader ends.
+    const std::shared_ptr<TDosCommand::HandOverCompletion> m_handOverCompletion
+        = std::make_shared<TDosCommand::HandOverCompletion>();
+    std::mutex m_finishedMutex;
+    std::atomic<bool> m_finished {false}; // the run is over and the pool holds nothing of it
+    std::condition_variable m_finishedChanged;
     bool m_inDelivery = false; // main thread only
     std::string m_carried;
     bool m_previousEndedWithCR = false;
@@ -203,7 +314,9 @@ bool TDosThread::spawnChild(pid_t& pid, int& outputFd)
     sigset_t signalSet;
     sigemptyset(&signalSet);
     posix_spawnattr_setsigmask(&attributes, &signalSet);
-    sigfillset(&signalSet);
+    // Signals a caller may have set to be ignored start at their defaults in the child.
+    for (int signal : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGXFSZ, SIGCHLD, SIGUSR1, SIGUSR2})
+        sigaddset(&signalSet, signal);
     posix_spawnattr_setsigdefault(&attributes, &signalSet);
     // Its own process group, so Stop can end it with everything it started.
     posix_spawnattr_setpgroup(&attributes, 0);
@@ -234,7 +347,8 @@ bool TDosThread::spawnChild(pid_t& pid, int& outputFd)
 
 bool TDosThread::timeLimitPassed() const
 {
-    if (!m_timer)
+    // The timer belongs to the owner and goes with it.
+    if (!m_timer || m_ownerGone)
         return false;
     return (m_maxTimeAfterBeginning > 0 && m_timer->SinceBeginning > m_maxTimeAfterBeginning)
         || (m_maxTimeAfterLastOutput > 0 && m_timer->SinceLastOutput > m_maxTimeAfterLastOutput);
@@ -291,70 +405,68 @@ void TDosThread::deliverPieces()
 {
     if (m_pieces.empty())
         return;
-    if (!m_ownerGone) {
-        QMetaObject::invokeMethod(
-            &m_owner,
-            [this] {
-                const DeliveryScope scope(m_inDelivery);
-                for (const Piece& piece : m_pieces) {
-                    if (m_ownerGone || m_terminate)
-                        break;
-                    if (m_timer)
-                        m_timer->NoteOutput();
-                    if (piece.type == otEntireLine)
-                        m_owner.m_outputReturnCode = piece.returnCode;
-                    if (!m_onNewLine)
-                        continue;
-                    try {
-                        m_onNewLine(&m_owner, piece.text, piece.type);
-                    } catch (...) {
-                        // A failing handler must not end the reading.
-                    }
-                }
-            },
-            Qt::BlockingQueuedConnection);
-    }
+    handOver([this] {
+        const DeliveryScope scope(m_inDelivery);
+        for (const Piece& piece : m_pieces) {
+            if (m_ownerGone || m_terminate)
+                break;
+            if (m_timer)
+                m_timer->NoteOutput();
+            if (piece.type == otEntireLine)
+                m_owner.m_outputReturnCode = piece.returnCode;
+            if (!m_onNewLine)
+                continue;
+            try {
+                m_onNewLine(&m_owner, piece.text, piece.type);
+            } catch (...) {
+                // A failing handler must not end the reading.
+            }
+        }
+    });
     m_pieces.clear();
 }
 
 void TDosThread::deliverEnd(std::uint32_t exitCode, const std::string& error)
 {
+    handOver([this, exitCode, &error] {
+        if (m_ownerGone)
+            return;
+        const DeliveryScope scope(m_inDelivery);
+        if (m_timer && (m_owner.m_reader == this || m_owner.m_reader == nullptr))
+            m_timer->StopCounting();
+        // A child that ended by itself leaves the runner idle.
+        if (m_owner.m_reader == this)
+            m_owner.m_reader = nullptr;
+        if (m_onTerminated) {
+            try {
+                m_onTerminated(&m_owner, exitCode);
+            } catch (const std::exception& e) {
+                reportError(e.what());
+            } catch (...) { }
+        }
+        if (!error.empty())
+            reportError(error);
+    });
+}
+
+void TDosThread::handOver(const std::function<void()>& work)
+{
     if (m_ownerGone)
         return;
-    QMetaObject::invokeMethod(
-        &m_owner,
-        [this, exitCode, &error] {
-            if (m_ownerGone)
-                return;
-            const DeliveryScope scope(m_inDelivery);
-            if (m_timer && (m_owner.m_reader == this || m_owner.m_reader == nullptr))
-                m_timer->StopCounting();
-            if (m_onTerminated) {
-                try {
-                    m_onTerminated(&m_owner, exitCode);
-                } catch (const std::exception& e) {
-                    reportError(e.what());
-                } catch (...) { }
-            }
-            if (!error.empty())
-                reportError(error);
-        },
-        Qt::BlockingQueuedConnection);
+    m_handOverCompletion->done = false;
+    TDosCommand::HandOver request {work, m_handOverCompletion};
+    m_owner.enqueueHandOver(&request);
+    std::unique_lock lock(m_handOverCompletion->mutex);
+    m_handOverCompletion->changed.wait(lock, [this] { return m_handOverCompletion->done; });
 }
 
 void TDosThread::run()
 {
-    std::uint32_t exitCode = kStillActive;
-    std::string error;
-    pid_t pid = -1;
-    int outputFd = -1;
+    const std::string& error = m_startError;
+    std::uint32_t exitCode = error.empty() ? kStillActive : kCannotStart;
+    const pid_t pid = m_pid;
+    int& outputFd = m_outputFd;
     int pidFd = -1;
-    try {
-        spawnChild(pid, outputFd);
-    } catch (const std::exception& e) {
-        error = e.what();
-        exitCode = kCannotStart;
-    }
 
     if (pid > 0) {
         pidFd = openPidFd(pid);
@@ -404,7 +516,12 @@ void TDosThread::run()
 
 TDosCommand::TDosCommand(QObject* owner)
     : QObject(owner)
-{ }
+    , m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+    , m_alive(std::make_shared<bool>(true))
+{
+    m_wakeNotifier = std::make_unique<QSocketNotifier>(m_wakeFd, QSocketNotifier::Read);
+    connect(m_wakeNotifier.get(), &QSocketNotifier::activated, this, &TDosCommand::runHandOvers);
+}
 
 TDosCommand::~TDosCommand()
 {
@@ -415,17 +532,59 @@ TDosCommand::~TDosCommand()
         // for here, but it delivers nothing more and goes once it has ended.
         if (reader->inDelivery()) {
             TDosThread* orphan = reader.release();
-            orphan->disconnect(this);
-            connect(orphan, &QThread::finished, orphan, &QObject::deleteLater);
+            ReaderPool::instance().start([orphan] { delete orphan; });
         }
     }
-    // A reader may be waiting for this thread to take a hand-over; serve
-    // those (they deliver nothing now) until every reader has ended.
+    std::erase(m_readers, nullptr);
+    // Readers may be waiting for a hand-over; serve those (they deliver
+    // nothing now) until every reader has ended.
     for (const auto& reader : m_readers) {
-        while (reader && !reader->wait(QDeadlineTimer(5)))
-            QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+        while (!reader->wait(5))
+            runHandOvers();
     }
     m_readers.clear();
+    *m_alive = false;
+    m_wakeNotifier.reset();
+    ::close(m_wakeFd);
+}
+
+void TDosCommand::enqueueHandOver(HandOver* request)
+{
+    {
+        const std::lock_guard lock(m_handOverMutex);
+        m_handOvers.push_back(request);
+    }
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(m_wakeFd, &one, sizeof one);
+}
+
+void TDosCommand::runHandOvers()
+{
+    std::uint64_t count = 0;
+    [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &count, sizeof count);
+    const std::shared_ptr<bool> alive = m_alive;
+    for (;;) {
+        HandOver* request = nullptr;
+        {
+            const std::lock_guard lock(m_handOverMutex);
+            if (m_handOvers.empty())
+                return;
+            request = m_handOvers.front();
+            m_handOvers.pop_front();
+        }
+        request->work();
+        // The request lives on the reader's stack and is gone once done is
+        // seen; the completion is kept alive here for the notify.
+        const std::shared_ptr<HandOverCompletion> completion = request->completion;
+        {
+            const std::lock_guard lock(completion->mutex);
+            completion->done = true;
+        }
+        completion->changed.notify_one();
+        // The work may have destroyed this runner; then nothing of it may be touched.
+        if (!*alive)
+            return;
+    }
 }
 
 void TDosCommand::Execute()
@@ -433,15 +592,15 @@ void TDosCommand::Execute()
     if (CommandLine.empty())
         return;
     Stop();
+    releaseEndedReaders();
     if (!m_timer)
         m_timer = std::make_unique<TProcessTimer>(nullptr);
     auto reader = std::make_unique<TDosThread>(*this);
     TDosThread* started = reader.get();
-    connect(
-        started, &QThread::finished, this, [this, started] { readerFinished(started); }, Qt::QueuedConnection);
     m_readers.push_back(std::move(reader));
     m_reader = started;
     m_timer->StartCounting();
+    started->startChild();
     started->start();
 }
 
@@ -453,14 +612,13 @@ void TDosCommand::Stop()
     m_reader = nullptr;
 }
 
-void TDosCommand::readerFinished(TDosThread* reader)
+void TDosCommand::releaseEndedReaders()
 {
-    if (m_reader == reader)
-        m_reader = nullptr;
-    for (auto it = m_readers.begin(); it != m_readers.end(); ++it) {
-        if (it->get() == reader) {
-            m_readers.erase(it);
-            break;
-        }
-    }
+    std::erase_if(m_readers, [this](const std::unique_ptr<TDosThread>& reader) {
+        if (!reader->wait(0))
+            return false;
+        if (m_reader == reader.get())
+            m_reader = nullptr;
+        return true;
+    });
 }

@@ -3,7 +3,12 @@
 #include <QObject>
 #include <QTimer>
 
+class QSocketNotifier;
+
 #include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -121,11 +126,32 @@ public:
 
 private:
     friend class TDosThread;
-    void readerFinished(TDosThread* reader);
+    // One request of a reader to run something on the main thread, and how
+    // the reader learns that it has run.
+    struct HandOverCompletion {
+        std::mutex mutex;
+        std::condition_variable changed;
+        bool done = false;
+    };
+    struct HandOver {
+        const std::function<void()>& work;
+        std::shared_ptr<HandOverCompletion> completion;
+    };
+    // Frees the readers whose runs are over.
+    void releaseEndedReaders();
+    // Readers hand their events to the main thread through this queue; an
+    // eventfd wakes the main thread's event loop.
+    void enqueueHandOver(HandOver* request);
+    void runHandOvers();
 
     std::unique_ptr<TProcessTimer> m_timer;
     TDosThread* m_reader = nullptr;
     // Every reader that has not ended yet, attached or not.
     std::vector<std::unique_ptr<TDosThread>> m_readers;
     TReturnCode m_outputReturnCode = rcCRLF;
+    std::mutex m_handOverMutex;
+    std::deque<HandOver*> m_handOvers;
+    int m_wakeFd = -1;
+    std::unique_ptr<QSocketNotifier> m_wakeNotifier;
+    std::shared_ptr<bool> m_alive; // false once destroyed, for work that destroys it
 };

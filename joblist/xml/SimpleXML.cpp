@@ -168,6 +168,8 @@ bool sameNameIgnoringCase(std::string_view a, std::string_view b)
 {
     if (a.size() != b.size())
         return false;
+    if (a == b)
+        return true;
     for (std::size_t i = 0; i < a.size(); ++i) {
         if (upperAscii(a[i]) != upperAscii(b[i]))
             return false;
@@ -266,7 +268,6 @@ TJclSimpleXMLElem* TJclSimpleXMLElems::Find(std::string_view name) const
 
 TJclSimpleXMLElem& TJclSimpleXMLElems::append(std::unique_ptr<TJclSimpleXMLElem> elem)
 {
-    elem->m_container = this;
     TJclSimpleXMLElem& added = *elem;
     if (m_items.empty())
         m_items.reserve(4);
@@ -353,7 +354,7 @@ void TJclSimpleXMLElem::Assign(const TJclSimpleXMLElem& source)
     Clear();
     m_name = source.m_name;
     m_value = source.m_value;
-    m_nameSpace = source.m_nameSpace;
+    SetNameSpace(source.NameSpace());
     if (source.m_props) {
         for (int i = 0; i < source.m_props->Count(); ++i) {
             const TJclSimpleXMLProp* prop = source.m_props->Item(i);
@@ -380,7 +381,13 @@ void TJclSimpleXMLElem::Clear()
 
 std::string TJclSimpleXMLElem::FullName() const
 {
-    return m_nameSpace.empty() ? m_name : m_nameSpace + ":" + m_name;
+    return m_nameSpace ? *m_nameSpace + ":" + m_name : m_name;
+}
+
+const std::string& TJclSimpleXMLElem::emptyText()
+{
+    static const std::string empty;
+    return empty;
 }
 
 void TJclSimpleXMLElem::SetName(std::string name)
@@ -388,8 +395,8 @@ void TJclSimpleXMLElem::SetName(std::string name)
     if (name.empty() || name == m_name)
         return;
     m_name = std::move(name);
-    if (m_container)
-        m_container->nameChanged();
+    if (TJclSimpleXMLElems* container = Container())
+        container->nameChanged();
 }
 
 TJclSimpleXMLElems& TJclSimpleXMLElem::Children()

@@ -78,12 +78,17 @@ public:
     void SetName(std::string name);
     const std::string& Value() const { return m_value; }
     void SetValue(std::string value) { m_value = std::move(value); }
-    const std::string& NameSpace() const { return m_nameSpace; }
-    void SetNameSpace(std::string nameSpace) { m_nameSpace = std::move(nameSpace); }
+    // Most elements have no prefix, so it is held apart from them.
+    const std::string& NameSpace() const { return m_nameSpace ? *m_nameSpace : emptyText(); }
+    void SetNameSpace(std::string nameSpace)
+    {
+        m_nameSpace = nameSpace.empty() ? nullptr : std::make_unique<std::string>(std::move(nameSpace));
+    }
 
     TJclSimpleXMLElem* Parent() const { return m_parent; }
     TJclSimpleXML* SimpleXML() const { return m_document; }
-    TJclSimpleXMLElems* Container() const { return m_container; }
+    // The child list that holds this element: its parent's.
+    TJclSimpleXMLElems* Container() const { return m_parent ? m_parent->m_children.get() : nullptr; }
 
     // Created on first use.
     TJclSimpleXMLElems& Children();
@@ -112,6 +117,7 @@ public:
     static void operator delete(TJclSimpleXMLElem* p, std::destroying_delete_t);
 
 protected:
+    static const std::string& emptyText();
     void assignName(std::string_view name) { m_name.assign(name); }
     void writeProperties(XmlWriter& writer, bool encode) const;
     std::string encoded(std::string_view text) const;
@@ -125,9 +131,8 @@ private:
     std::unique_ptr<TJclSimpleXMLElems> m_children;
     std::unique_ptr<TJclSimpleXMLProps> m_props;
     std::string m_value;
-    std::string m_nameSpace;
+    std::unique_ptr<std::string> m_nameSpace;
     TJclSimpleXML* m_document = nullptr;
-    TJclSimpleXMLElems* m_container = nullptr;
     std::uint32_t m_arenaSize = 0; // bytes taken from the document's arena; 0 for heap elements
 };
 

@@ -21,7 +21,10 @@ public:
     std::size_t pos() const { return m_pos; }
     void setPos(std::size_t pos) { m_pos = pos; }
     void advance(std::size_t n = 1) { m_pos += n; }
-    bool startsWith(std::string_view literal) const { return m_data.substr(m_pos).starts_with(literal); }
+    bool startsWith(std::string_view literal) const
+    {
+        return m_data.size() - m_pos >= literal.size() && m_data.compare(m_pos, literal.size(), literal) == 0;
+    }
     std::string_view slice(std::size_t from, std::size_t to) const { return m_data.substr(from, to - from); }
     // Position of needle at or after the cursor, or npos.
     std::size_t find(std::string_view needle) const { return m_data.find(needle, m_pos); }
@@ -33,10 +36,13 @@ public:
     // Skips blanks; true when there was at least one.
     bool skipBlanks()
     {
-        const std::size_t start = m_pos;
-        while (m_pos < m_data.size() && isBlank(m_data[m_pos]))
-            ++m_pos;
-        return m_pos != start;
+        const char* const begin = m_data.data() + m_pos;
+        const char* const end = m_data.data() + m_data.size();
+        const char* p = begin;
+        while (p != end && isBlank(*p))
+            ++p;
+        m_pos += static_cast<std::size_t>(p - begin);
+        return p != begin;
     }
     // Advances to the next blank, "/", ">" or ":" (or the end of data).
     void skipNameChars()

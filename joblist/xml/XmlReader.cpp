@@ -70,17 +70,16 @@ std::size_t decodeReference(std::string_view text, std::size_t i, char& out)
     const std::string_view rest = text.substr(i);
     if (rest.size() < 3)
         return 0;
-    for (const auto& entity : kEntities) {
-        if ((rest[1] | 0x20) != entity.name[1])
-            continue;
-        if (rest.size() >= entity.name.size()
-            && sameNameIgnoringCase(rest.substr(0, entity.name.size()), entity.name)) {
-            out = entity.value;
-            return entity.name.size();
+    if (rest[1] != '#') {
+        for (const auto& entity : kEntities) {
+            if ((rest[1] | 0x20) == entity.name[1] && rest.size() >= entity.name.size()
+                && sameNameIgnoringCase(rest.substr(0, entity.name.size()), entity.name)) {
+                out = entity.value;
+                return entity.name.size();
+            }
         }
-    }
-    if (rest.size() < 3 || rest[1] != '#')
         return 0;
+    }
     const bool hex = rest[2] == 'x' || rest[2] == 'X';
     std::size_t j = hex ? 3 : 2;
     const std::size_t digitsStart = j;
@@ -344,7 +343,8 @@ void TJclSimpleXMLElemClassic::LoadFromParser(XmlParser& parser)
         if (parser.peek() != '>')
             XmlParser::failFormat(kTagEnd, oneChar(parser.peek()));
         parser.advance();
-        SetValue({});
+        if (!Value().empty())
+            SetValue({});
         parser.leaveElement();
         return;
     }
@@ -427,7 +427,8 @@ void TJclSimpleXMLElemClassic::LoadFromParser(XmlParser& parser)
     if (childCount == 1 && hasPendingText) {
         SetValue(std::move(pendingText));
     } else {
-        SetValue({});
+        if (!Value().empty())
+            SetValue({});
         flushPendingText();
     }
     parser.leaveElement();

@@ -373,10 +373,10 @@ void TJclSimpleXMLElem::Assign(const TJclSimpleXMLElem& source)
 
 void TJclSimpleXMLElem::Clear()
 {
-    if (m_children)
-        m_children->Clear();
-    if (m_props)
-        m_props->Clear();
+    // The lists themselves go too, so that a cleared document holds nothing
+    // in its arena and gives the arena's blocks back.
+    m_children.reset();
+    m_props.reset();
 }
 
 std::string TJclSimpleXMLElem::FullName() const

@@ -66,7 +66,9 @@ public:
 
     // Deep copy of name, value, attributes and children.
     virtual void Assign(const TJclSimpleXMLElem& source);
-    // Destroys all children and attributes; name and value stay.
+    // Destroys all children and attributes, and the lists that held them
+    // (references from Children() and Properties() do not survive it); name
+    // and value stay.
     virtual void Clear();
     virtual void LoadFromParser(XmlParser& parser) = 0;
     virtual void SaveToWriter(XmlWriter& writer, std::string_view indent) const = 0;

@@ -1,18 +1,13 @@
 #include "EngineTestSupport.h"
 
+#include "RunningProgram.h"
+
 #include <QTimer>
 
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <vector>
-
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
-extern char** environ;
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs)
 {
@@ -30,43 +25,6 @@ std::string fakeChild()
 {
     return CALVERA_FAKE_CHILD;
 }
-
-namespace {
-
-// Runs a program and returns its exit code; its standard output goes to output.
-// Plain posix_spawn rather than QProcess keeps thread checkers' view of the
-// test process intact.
-int runProgram(const std::vector<std::string>& arguments, std::string* output = nullptr)
-{
-    int pipeFds[2];
-    if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        return -1;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    std::vector<char*> argv;
-    for (const std::string& argument : arguments)
-        argv.push_back(const_cast<char*>(argument.c_str()));
-    argv.push_back(nullptr);
-    pid_t pid = -1;
-    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(pipeFds[1]);
-    char buffer[4096];
-    ssize_t n = 0;
-    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) {
-        if (output)
-            output->append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(pipeFds[0]);
-    if (spawned != 0)
-        return -1;
-    int status = 0;
-    ::waitpid(pid, &status, 0);
-    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-} // namespace
 
 void makeClip(const std::string& path, double seconds)
 {

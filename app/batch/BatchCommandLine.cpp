@@ -1,0 +1,106 @@
+#include "BatchCommandLine.h"
+
+#include "saveManager.h"
+
+#include <filesystem>
+
+const char* const kBatchUsage
+    = "Usage:\n"
+      "  calvera-batch [options] LIST.qfl...               convert every item of the list files, in order\n"
+      "  calvera-batch [options] -f INDEX [-o DIR] FILE...  queue the files with that format index (and output "
+      "directory)\n"
+      "\n"
+      "List files and files may be combined; items keep the order given, and -f and -o apply to the\n"
+      "files after them. Items without an output directory go to convert/ next to the program.\n"
+      "\n"
+      "Options:\n"
+      "  -f, --format INDEX    format index in the catalogue for the files that follow (see --formats)\n"
+      "  -o, --output DIR      output directory for the files that follow\n"
+      "  -n, --dry-run         print the ffmpeg command line of every item, run nothing\n"
+      "  -s, --save-list FILE  write the queued items as a list file, run nothing\n"
+      "  -l, --formats         print the catalogue: index, name, extension, parameters\n"
+      "      --catalogue FILE  use this catalogue instead of `command` next to the program\n"
+      "      --ffmpeg PATH     use this ffmpeg instead of `bin/ffmpeg` next to the program\n"
+      "  -h, --help            show this help\n"
+      "\n"
+      "Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage or a list\n"
+      "file that cannot be read, 130 when interrupted.\n";
+
+namespace {
+
+std::string absolute(const std::string& path)
+{
+    std::error_code ec;
+    const auto result = std::filesystem::absolute(path, ec);
+    return ec ? path : result.lexically_normal().string();
+}
+
+bool endsWith(const std::string& text, const std::string& suffix)
+{
+    return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+} // namespace
+
+BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
+{
+    BatchOptions options;
+    bool formatGiven = false;
+    int formatIndex = 0;
+    std::string outputDir;
+    bool onlyFiles = false;
+
+    for (std::size_t i = 0; i < arguments.size(); ++i) {
+        const std::string& argument = arguments[i];
+        const auto value = [&]() -> std::string {
+            if (i + 1 >= arguments.size())
+                throw BatchUsageError("option " + argument + " needs a value");
+            return arguments[++i];
+        };
+        if (!onlyFiles && argument.size() > 1 && argument[0] == '-') {
+            if (argument == "--") {
+                onlyFiles = true;
+            } else if (argument == "-h" || argument == "--help") {
+                options.help = true;
+            } else if (argument == "-n" || argument == "--dry-run") {
+                options.dryRun = true;
+            } else if (argument == "-l" || argument == "--formats") {
+                options.listFormats = true;
+            } else if (argument == "-s" || argument == "--save-list") {
+                options.saveList = absolute(value());
+            } else if (argument == "--catalogue") {
+                options.catalogue = absolute(value());
+            } else if (argument == "--ffmpeg") {
+                options.ffmpeg = value();
+            } else if (argument == "-f" || argument == "--format") {
+                const std::string text = value();
+                try {
+                    formatIndex = listFileInteger(text);
+                } catch (const std::exception&) {
+                    throw BatchUsageError("format index '" + text + "' is not a number");
+                }
+                formatGiven = true;
+            } else if (argument == "-o" || argument == "--output") {
+                outputDir = absolute(value());
+                if (outputDir.empty() || outputDir.back() != '/')
+                    outputDir += '/';
+            } else {
+                throw BatchUsageError("unknown option " + argument);
+            }
+            continue;
+        }
+        BatchOptions::Source source;
+        source.path = absolute(argument);
+        source.isListFile = endsWith(argument, ".qfl");
+        if (!source.isListFile) {
+            if (!formatGiven)
+                throw BatchUsageError("no format for " + argument + ": give -f INDEX before the files");
+            source.formatIndex = formatIndex;
+            source.outputDir = outputDir;
+        }
+        options.sources.push_back(std::move(source));
+    }
+    if (!options.help && !options.listFormats && options.sources.empty())
+        throw BatchUsageError("nothing to convert: give list files, or -f INDEX and files");
+    return options;
+}

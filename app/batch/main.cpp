@@ -1,0 +1,195 @@
+// calvera-batch: Calvera's conversion without a window, for scripts and ssh
+// sessions. It uses the same catalogue, job list, list files, naming and
+// driver as the window.
+
+#include "BatchCommandLine.h"
+#include "BatchConsole.h"
+#include "ErrorReport.h"
+#include "JobListModel.h"
+#include "ProgramDir.h"
+#include "command.h"
+#include "commandManager.h"
+#include "itemManager.h"
+#include "saveManager.h"
+#include "treeManager.h"
+
+#include <QCoreApplication>
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <fcntl.h>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+
+namespace {
+
+constexpr int kAllConverted = 0;
+constexpr int kSomeFailed = 1;
+constexpr int kBadUsage = 2;
+
+int signalPipe[2] = {-1, -1};
+
+void onSignal(int signal)
+{
+    const unsigned char number = static_cast<unsigned char>(signal);
+    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &number, 1);
+}
+
+// Catches Ctrl-C and termination requests and hands them to the event loop.
+void watchSignals(const std::function<void(int)>& handler, QObject* context)
+{
+    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return;
+    struct sigaction action { };
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (int signal : {SIGINT, SIGTERM, SIGHUP})
+        sigaction(signal, &action, nullptr);
+    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
+    QObject::connect(notifier, &QSocketNotifier::activated, context, [handler] {
+        unsigned char number = 0;
+        while (::read(signalPipe[0], &number, 1) == 1)
+            handler(number);
+    });
+}
+
+void fail(const std::string& message)
+{
+    std::fprintf(stderr, "calvera-batch: %s\n", message.c_str());
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("calvera-batch");
+
+    BatchOptions options;
+    try {
+        options = parseBatchCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+    } catch (const BatchUsageError& e) {
+        fail(std::string(e.what()) + "\nTry 'calvera-batch --help' for more information.");
+        return kBadUsage;
+    }
+    if (options.help) {
+        std::fputs(kBatchUsage, stdout);
+        return kAllConverted;
+    }
+
+    const std::string cataloguePath = options.catalogue.empty() ? programDirectory() + "command" : options.catalogue;
+    std::unique_ptr<TCommandManager> catalogue;
+    try {
+        if (!options.catalogue.empty() && !std::filesystem::exists(cataloguePath))
+            throw std::runtime_error("No such file or directory");
+        catalogue = std::make_unique<TCommandManager>(cataloguePath);
+    } catch (const std::exception& e) {
+        fail("cannot read the catalogue \"" + cataloguePath + "\": " + e.what());
+        return kBadUsage;
+    }
+    if (options.listFormats) {
+        for (int i = 0; i < static_cast<int>(catalogue->Formats().size()); ++i) {
+            std::printf("%d\t%s\t%s\t%s\n", i, catalogue->formatName(i).c_str(), catalogue->GetExt(i).c_str(),
+                catalogue->GetParams(i).c_str());
+        }
+        if (options.sources.empty())
+            return kAllConverted;
+    }
+
+    // The queue, built the way the window builds it: files through the
+    // staging list, list files through the list file import.
+    JobListModel model;
+    TItemManager staging;
+    TTreeManager tree(model, staging);
+    TSaveManager lists(model);
+    for (const BatchOptions::Source& source : options.sources) {
+        std::error_code ec;
+        if (!std::filesystem::exists(source.path, ec)) {
+            fail(source.path + ": No such file or directory");
+            return kBadUsage;
+        }
+        if (source.isListFile) {
+            try {
+                lists.ImportFromFile(source.path);
+            } catch (const std::exception& e) {
+                fail(source.path + ": " + e.what());
+                return kBadUsage;
+            }
+            continue;
+        }
+        if (!catalogue->isValidIndex(source.formatIndex)) {
+            fail("format index " + std::to_string(source.formatIndex) + " is not in the catalogue \"" + cataloguePath
+                + "\", which lists " + std::to_string(catalogue->Formats().size()) + " formats (see --formats)");
+            return kBadUsage;
+        }
+        staging.AddItem(source.path, source.formatIndex, source.outputDir);
+        tree.AddItems({QString::fromStdString(source.path)});
+    }
+
+    TCommand driver(model, *catalogue);
+    if (!options.ffmpeg.empty())
+        driver.FfmpegPath = options.ffmpeg;
+
+    int status = kAllConverted;
+    if (!options.saveList.empty()) {
+        try {
+            lists.ExportToFile(options.saveList);
+        } catch (const std::exception& e) {
+            fail(e.what());
+            status = kSomeFailed;
+        }
+    }
+    if (options.dryRun) {
+        for (int row = 0; row < model.count(); ++row) {
+            const JobListModel::Node& node = *model.nodeAt(row);
+            if (catalogue->isValidIndex(node.Item.FormatIndex)) {
+                std::printf("%s\n", driver.commandLineFor(node).c_str());
+            } else {
+                fail("item " + std::to_string(row + 1) + " (" + node.Item.FileName.toStdString() + "): format index "
+                    + std::to_string(node.Item.FormatIndex) + " is not in the catalogue");
+                status = kSomeFailed;
+            }
+        }
+    }
+    if (options.dryRun || !options.saveList.empty())
+        return status;
+    if (model.count() == 0) {
+        fail("the list files hold no items");
+        return kAllConverted;
+    }
+
+    BatchConsole console(model.count(), ::isatty(STDOUT_FILENO) == 1);
+    setErrorReporter([&console](const std::string& message) { console.error(message); });
+    bool anyFailed = false;
+    int stopSignal = 0;
+    driver.onItemStarted = [&](JobListModel::Node* node) {
+        console.itemStarted(model.indexOf(node), node->Item.FileName.toStdString());
+    };
+    driver.onItemFinished = [&](JobListModel::Node*, std::uint32_t exitCode, const std::string& output) {
+        anyFailed = anyFailed || exitCode != 0;
+        console.itemFinished(exitCode, output);
+    };
+    driver.OnTick = [&](QTimer*) { console.tick(driver.Elapsed()); };
+    driver.OnFinished = [&](TDosCommand*, bool) { QCoreApplication::exit(); };
+    watchSignals(
+        [&](int signal) {
+            if (stopSignal == 0) {
+                stopSignal = signal;
+                console.error("interrupted: stopping the conversion");
+                driver.Stop();
+            }
+        },
+        &app);
+
+    driver.Start();
+    QCoreApplication::exec();
+    console.finish();
+    setErrorReporter(nullptr);
+    if (stopSignal)
+        return 128 + stopSignal;
+    return anyFailed ? kSomeFailed : kAllConverted;
+}

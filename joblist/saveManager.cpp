@@ -1,0 +1,105 @@
+#include "saveManager.h"
+
+#include "JobListModel.h"
+
+#include <charconv>
+#include <filesystem>
+
+namespace {
+
+bool isBlank(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+} // namespace
+
+int listFileInteger(const std::string& text)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    const char* first = text.data() + begin;
+    const char* last = text.data() + end;
+    if (first != last && *first == '+')
+        ++first;
+    int value = 0;
+    const auto [stop, error] = std::from_chars(first, last, value);
+    if (first == last || error != std::errc() || stop != last)
+        throw EListFileError("'" + text + "' is not a valid integer value");
+    return value;
+}
+
+TSaveManager::TSaveManager(JobListModel& model)
+    : m_model(model)
+{
+    m_document.SetEncoding("UTF-8");
+    m_document.Root().SetName("list");
+}
+
+void TSaveManager::ImportFromFile(const std::string& path)
+{
+    std::error_code ec;
+    if (!std::filesystem::exists(path, ec))
+        return;
+    m_document.LoadFromFile(path);
+
+    // The tree is only needed while the items are read; its declaration and
+    // root name stay for the next export.
+    struct ReleaseTree {
+        TJclSimpleXML& document;
+        ~ReleaseTree() { document.Root().Clear(); }
+    } releaseTree {m_document};
+
+    const TJclSimpleXMLElems* items = m_document.Root().ChildrenIfAny();
+    const int count = items ? items->Count() : 0;
+    // Items of one list file often share their directory: share the text too.
+    QString lastPath;
+    int itemNumber = 0;
+    for (int i = 0; i < count; ++i) {
+        const TJclSimpleXMLElem* item = items->Item(i);
+        if (!dynamic_cast<const TJclSimpleXMLElemClassic*>(item))
+            continue;
+        ++itemNumber;
+        const TJclSimpleXMLElems* fields = item->ChildrenIfAny();
+        const auto field = [&](const char* name) -> const std::string& {
+            const TJclSimpleXMLElem* found = fields ? fields->Find(name) : nullptr;
+            if (!found) {
+                throw EListFileError(
+                    "Item " + std::to_string(itemNumber) + " of \"" + path + "\" has no \"" + name + "\" element.");
+            }
+            return found->Value();
+        };
+        TItemData data;
+        data.FileName = QString::fromStdString(field("filename"));
+        data.FormatIndex = listFileInteger(field("format"));
+        const QString itemPath = QString::fromStdString(field("path"));
+        if (itemPath != lastPath)
+            lastPath = itemPath;
+        data.Path = lastPath; // shares the text with the previous item's when equal
+        m_model.append(data);
+    }
+}
+
+void TSaveManager::ExportToFile(const std::string& path)
+{
+    TJclSimpleXMLElemClassic& root = m_document.Root();
+    root.Clear();
+    for (int row = 0; row < m_model.count(); ++row) {
+        const TItemData& data = m_model.nodeAt(row)->Item;
+        TJclSimpleXMLElem& item = root.Children().Add("item");
+        item.Children().Add("filename").SetValue(data.FileName.toStdString());
+        item.Children().Add("format").SetValue(std::to_string(data.FormatIndex));
+        item.Children().Add("path").SetValue(data.Path.toStdString());
+    }
+    try {
+        m_document.SaveToFile(path);
+    } catch (...) {
+        root.Clear();
+        throw;
+    }
+    root.Clear();
+}

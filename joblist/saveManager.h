@@ -1,0 +1,41 @@
+#pragma once
+
+#include "SimpleXML.h"
+
+#include <stdexcept>
+#include <string>
+
+class JobListModel;
+
+// A list file that cannot be read as a job list (a "format" that is not a
+// number, an item without one of its elements).
+class EListFileError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Saves the job list to a list file (.qfl) and appends the items of a list
+// file to it. One document serves both, so an export after an import keeps
+// that file's declaration and root name.
+class TSaveManager final {
+public:
+    explicit TSaveManager(JobListModel& model);
+
+    // Appends the file's items after the existing ones. A missing file does
+    // nothing; a malformed one raises the reader's error before anything is
+    // added. Comments and text between items are passed over; an item whose
+    // format is not a number, or that lacks filename, format or path, stops
+    // the import with an error naming it, and the items before it stay.
+    void ImportFromFile(const std::string& path);
+    // Writes the whole job list. The old file is replaced only once the new
+    // one is complete, so a failed export leaves it as it was.
+    void ExportToFile(const std::string& path);
+
+private:
+    JobListModel& m_model;
+    TJclSimpleXML m_document;
+};
+
+// The integer in text, as the list file stores a format index; blanks around
+// it are allowed. Raises "'%s' is not a valid integer value" otherwise.
+int listFileInteger(const std::string& text);

@@ -1,0 +1,211 @@
+#include "JobListModel.h"
+#include "TempDir.h"
+#include "saveManager.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <filesystem>
+#include <sys/resource.h>
+
+namespace {
+
+struct Job {
+    std::string file;
+    int format;
+    std::string path;
+    bool operator==(const Job&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Job& job)
+{
+    return out << "{" << job.file << ", " << job.format << ", " << job.path << "}";
+}
+
+void add(JobListModel& model, const Job& job)
+{
+    TItemData item;
+    item.FileName = QString::fromStdString(job.file);
+    item.FormatIndex = job.format;
+    item.Path = QString::fromStdString(job.path);
+    model.append(item);
+}
+
+std::vector<Job> jobs(const JobListModel& model)
+{
+    std::vector<Job> result;
+    for (int i = 0; i < model.count(); ++i) {
+        const TItemNodeData* node = model.nodeAt(i);
+        EXPECT_EQ(node->State, kStateQueued);
+        EXPECT_EQ(node->Kind, 1);
+        result.push_back({node->Item.FileName.toStdString(), node->Item.FormatIndex, node->Item.Path.toStdString()});
+    }
+    return result;
+}
+
+std::string importError(TSaveManager& manager, const std::string& path)
+{
+    try {
+        manager.ImportFromFile(path);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return "(no error)";
+}
+
+TEST(ListFile, ExportWritesTheFixedLayoutAndImportReadsItBack)
+{
+    TempDir dir;
+    JobListModel model;
+    const std::vector<Job> written = {
+        {"/v/a & <b> \"c\" 'd'.avi", 3, "/out/"},
+        {"/v/caf\xC3\xA9.mpg", 0, ""},
+        {"/v/x.avi", -2, "/o&o/"},
+    };
+    for (const Job& job : written)
+        add(model, job);
+    TSaveManager manager(model);
+    const std::string path = dir.file("list.qfl");
+    manager.ExportToFile(path);
+    EXPECT_EQ(readFileBytes(path),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+        "<list>\r\n"
+        "  <item>\r\n"
+        "    <filename>/v/a &amp; &lt;b&gt; &quot;c&quot; &apos;d&apos;.avi</filename>\r\n"
+        "    <format>3</format>\r\n"
+        "    <path>/out/</path>\r\n"
+        "  </item>\r\n"
+        "  <item>\r\n"
+        "    <filename>/v/caf&#xC3;&#xA9;.mpg</filename>\r\n"
+        "    <format>0</format>\r\n"
+        "    <path/>\r\n"
+        "  </item>\r\n"
+        "  <item>\r\n"
+        "    <filename>/v/x.avi</filename>\r\n"
+        "    <format>-2</format>\r\n"
+        "    <path>/o&amp;o/</path>\r\n"
+        "  </item>\r\n"
+        "</list>\r\n");
+
+    // Imported items come after the existing ones; importing twice doubles them.
+    manager.ImportFromFile(path);
+    manager.ImportFromFile(path);
+    std::vector<Job> expected = written;
+    expected.insert(expected.end(), written.begin(), written.end());
+    expected.insert(expected.end(), written.begin(), written.end());
+    EXPECT_EQ(jobs(model), expected);
+}
+
+TEST(ListFile, ImportIgnoresCaseRootNameAndWhatIsNotAnItem)
+{
+    TempDir dir;
+    writeFileBytes(dir.file("caps.qfl"),
+        "<JOBS><!-- made by hand -->\n"
+        "  <ITEM><PATH>/o/</PATH><FILENAME>/v/a.avi</FILENAME>"
+        "<Format>\n  7\n</Format></ITEM>\n"
+        "  <entry><filename>/v/b.avi</filename><format>1</format>"
+        "<format>2</format><path/></entry>\n"
+        "</JOBS>");
+    writeFileBytes(dir.file("empty.qfl"), "<?xml version=\"1.0\"?><list/>");
+    JobListModel model;
+    TSaveManager manager(model);
+    manager.ImportFromFile(dir.file("empty.qfl"));
+    manager.ImportFromFile(dir.file("missing.qfl"));
+    EXPECT_EQ(model.count(), 0);
+    manager.ImportFromFile(dir.file("caps.qfl"));
+    EXPECT_EQ(jobs(model), (std::vector<Job> {{"/v/a.avi", 7, "/o/"}, {"/v/b.avi", 2, ""}}))
+        << "of two elements with one name, the last counts";
+}
+
+TEST(ListFile, BadItemsStopTheImportAndNameTheProblem)
+{
+    TempDir dir;
+    writeFileBytes(dir.file("abc.qfl"),
+        "<list><item><filename>a</filename><format>1</format><path/></item>"
+        "<item><filename>b</filename><format>abc</format><path/></item>"
+        "<item><filename>c</filename><format>2</format><path/></item></list>");
+    writeFileBytes(dir.file("lacking.qfl"),
+        "<list><item><filename>d</filename><format>1</format><path/></item>"
+        "<item><filename>e</filename><path/></item></list>");
+    writeFileBytes(dir.file("broken.qfl"), "<list><item><filename>f</filename></item>");
+    writeFileBytes(dir.file("huge.qfl"),
+        "<list><item><filename>g</filename><format>99999999999</format>"
+        "<path/></item></list>");
+    JobListModel model;
+    TSaveManager manager(model);
+    EXPECT_EQ(importError(manager, dir.file("abc.qfl")), "'abc' is not a valid integer value");
+    EXPECT_EQ(jobs(model), (std::vector<Job> {{"a", 1, ""}})) << "items before the bad one stay";
+
+    EXPECT_EQ(importError(manager, dir.file("lacking.qfl")),
+        "Item 2 of \"" + dir.file("lacking.qfl") + "\" has no \"format\" element.");
+    EXPECT_EQ(model.count(), 2);
+
+    EXPECT_EQ(importError(manager, dir.file("broken.qfl")), "Invalid XML Element: Unexpected end of data");
+    EXPECT_EQ(model.count(), 2) << "a malformed file adds nothing";
+
+    EXPECT_EQ(importError(manager, dir.file("huge.qfl")), "'99999999999' is not a valid integer value");
+}
+
+TEST(ListFile, ExportKeepsThePrologAndRootOfTheLastImport)
+{
+    TempDir dir;
+    writeFileBytes(dir.file("other.qfl"),
+        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<!-- keep -->\r\n"
+        "<jobs><item><filename>a</filename><format>1</format><path/></item></jobs>");
+    writeFileBytes(dir.file("bare.qfl"), "<list><item><filename>b</filename><format>0</format><path/></item></list>");
+    JobListModel model;
+    TSaveManager manager(model);
+    manager.ImportFromFile(dir.file("other.qfl"));
+    manager.ExportToFile(dir.file("out.qfl"));
+    EXPECT_EQ(readFileBytes(dir.file("out.qfl")),
+        "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<!-- keep -->\r\n<jobs>\r\n  <item>\r\n"
+        "    <filename>a</filename>\r\n    <format>1</format>\r\n    <path/>\r\n  </item>\r\n</jobs>\r\n");
+
+    model.clear();
+    manager.ImportFromFile(dir.file("bare.qfl"));
+    manager.ExportToFile(dir.file("out2.qfl"));
+    EXPECT_TRUE(readFileBytes(dir.file("out2.qfl"))
+                    .starts_with("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\r\n<list>\r\n  <item>"))
+        << "a file without a declaration gets the default one";
+}
+
+TEST(ListFile, FailedExportLeavesTheOldFile)
+{
+    TempDir dir;
+    const std::string path = dir.file("list.qfl");
+    writeFileBytes(path, "old list");
+    JobListModel model;
+    for (int i = 0; i < 2000; ++i)
+        add(model, {"/videos/clip number " + std::to_string(i) + ".avi", 1, "/out/"});
+    TSaveManager manager(model);
+
+    rlimit saved {};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 4096; // a disk that fills up part-way
+    setrlimit(RLIMIT_FSIZE, &small);
+    std::string error;
+    try {
+        manager.ExportToFile(path);
+    } catch (const std::exception& e) {
+        error = e.what();
+    }
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, previous);
+
+    EXPECT_EQ(error, "Cannot write file \"" + path + "\". File too large");
+    EXPECT_EQ(readFileBytes(path), "old list");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path()), std::filesystem::directory_iterator()), 1);
+
+    // A folder that does not exist: the system's reason, with the full path.
+    try {
+        manager.ExportToFile(dir.file("no/list.qfl"));
+        FAIL();
+    } catch (const std::exception& e) {
+        EXPECT_EQ(
+            std::string(e.what()), "Cannot create file \"" + dir.file("no/list.qfl") + "\". No such file or directory");
+    }
+}
+
+} // namespace

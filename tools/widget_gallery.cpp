@@ -1,0 +1,157 @@
+// Renders Calvera's widgets in their states into PNG files, to look at them:
+//   widget_gallery OUTPUT_FOLDER
+
+#include "FSProgressBar.h"
+#include "LinePanelUnit.h"
+#include "MyButtonEx.h"
+#include "MyListBox.h"
+#include "PngImageList.h"
+#include "PngSpeedButton.h"
+#include "imagebutton.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <cstdio>
+
+namespace {
+
+QString folder;
+
+void save(QWidget& widget, const QString& name)
+{
+    const QString path = folder + "/" + name + ".png";
+    widget.grab().save(path);
+    std::printf("%s\n", qPrintable(path));
+}
+
+QImage disc(int size, QColor colour)
+{
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setBrush(colour);
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(1, 1, size - 2, size - 2);
+    return image;
+}
+
+void press(QWidget& widget, bool down)
+{
+    QMouseEvent event(down ? QEvent::MouseButtonPress : QEvent::MouseButtonRelease, QPointF(10, 10), QPointF(10, 10),
+        Qt::LeftButton, down ? Qt::LeftButton : Qt::NoButton, {});
+    QApplication::sendEvent(&widget, &event);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    folder = argc > 1 ? argv[1] : "gallery";
+    QDir().mkpath(folder);
+
+    QWidget backdrop;
+    backdrop.resize(900, 400);
+    QPalette palette = backdrop.palette();
+    palette.setColor(QPalette::Window, toQColor(13739137));
+    backdrop.setPalette(palette);
+    backdrop.setAutoFillBackground(true);
+
+    TMyButtonEx button(&backdrop);
+    button.resize(121, 41);
+    button.SetDefaultColorFrom(15852245);
+    button.SetDefaultColorTo(15849665);
+    button.SetClickColorFrom(16576454);
+    button.SetClickColorTo(16769224);
+    button.SetBorderColor(14401438);
+    button.SetCaption("&Import");
+    QFont font("Trebuchet MS");
+    font.setBold(true);
+    font.setPixelSize(12);
+    button.setFont(font);
+    QPalette text = button.palette();
+    text.setColor(QPalette::WindowText, toQColor(9126421));
+    button.setPalette(text);
+    backdrop.show();
+    save(button, "button-normal");
+    press(button, true);
+    save(button, "button-pressed");
+    press(button, false);
+    button.SetGlyph(disc(20, QColor(40, 120, 200)));
+    save(button, "button-glyph");
+    button.setEnabled(false);
+    save(button, "button-disabled");
+
+    TImageButton image(&backdrop);
+    image.move(200, 0);
+    image.resize(66, 66);
+    image.SetImage(disc(64, QColor(60, 160, 60)));
+    image.SetImageOver(disc(64, QColor(90, 200, 90)));
+    image.SetImageDown(disc(64, QColor(30, 110, 30)));
+    image.SetImageDisable(disc(64, QColor(160, 160, 160)));
+    save(image, "imagebutton-normal");
+    press(image, true);
+    save(image, "imagebutton-pressed");
+    press(image, false);
+    image.SetEnabled(false);
+    save(image, "imagebutton-disabled");
+
+    TFSProgressBar bar(&backdrop);
+    bar.move(0, 100);
+    bar.resize(828, 17);
+    bar.SetColorBorder(14922381);
+    for (int position : {0, 33, 66, 100}) {
+        bar.SetPosition(position);
+        save(bar, QString("progress-%1").arg(position));
+    }
+    for (TColorScheme scheme : {csGrass, csSky, csNight, csToxic}) {
+        bar.SetColorScheme(scheme);
+        bar.SetPosition(60);
+        save(bar, QString("progress-scheme-%1").arg(static_cast<int>(scheme)));
+    }
+    bar.resize(20, 120);
+    bar.SetOrientation(pbVertical);
+    save(bar, "progress-vertical");
+
+    TLinePanel panel(&backdrop);
+    panel.move(0, 150);
+    panel.resize(200, 40);
+    panel.SetColor(16767935);
+    panel.SetLineColor(14922381);
+    panel.SetLineBorders(lbTop | lbBottom | lbLeft | lbRight);
+    panel.SetCaption("Line panel");
+    save(panel, "panel-enabled");
+    panel.setEnabled(false);
+    save(panel, "panel-disabled");
+
+    TPngImageList files;
+    files.SetWidth(32);
+    files.SetHeight(32);
+    files.Add(disc(32, QColor(220, 140, 40)));
+    TMyListBox list(&backdrop);
+    list.move(300, 150);
+    list.resize(300, 110);
+    list.SetImageList(&files);
+    list.SetItemHeight(35);
+    list.addItems({"/home/me/Videos/holiday.avi", "/home/me/Videos/party.mpg", "/home/me/Videos/garden.mov"});
+    list.setCurrentRow(1);
+    save(list, "listbox");
+
+    TPngSpeedButton folderButton(&backdrop);
+    folderButton.move(650, 150);
+    folderButton.resize(24, 24);
+    folderButton.SetPngImage(disc(16, QColor(230, 190, 60)));
+    save(folderButton, "speedbutton");
+    folderButton.setDown(true);
+    save(folderButton, "speedbutton-down");
+    folderButton.setDown(false);
+    folderButton.setEnabled(false);
+    save(folderButton, "speedbutton-disabled");
+    return 0;
+}

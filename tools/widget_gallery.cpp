@@ -2,6 +2,9 @@
 //   widget_gallery OUTPUT_FOLDER
 
 #include "FSProgressBar.h"
+#include "FlatEditUnit.h"
+#include "MyFlatHintUnit.h"
+#include "menuDraw.h"
 #include "LinePanelUnit.h"
 #include "MyButtonEx.h"
 #include "MyListBox.h"
@@ -9,7 +12,9 @@
 #include "PngSpeedButton.h"
 #include "imagebutton.h"
 
+#include <QAction>
 #include <QApplication>
+#include <QMenu>
 #include <QDir>
 #include <QMouseEvent>
 #include <QPainter>
@@ -153,5 +158,64 @@ int main(int argc, char* argv[])
     folderButton.setDown(false);
     folderButton.setEnabled(false);
     save(folderButton, "speedbutton-disabled");
+
+    TMyFlatEdit edit(&backdrop);
+    edit.move(0, 300);
+    edit.resize(393, 28);
+    edit.SetColorBorder(clWhite);
+    edit.SetColorFlat(clWhite);
+    edit.setText("/home/me/Converted/");
+    save(edit, "flatedit-flat");
+    edit.SetColorBorder(8623776);
+    edit.SetColorFlat(14805739);
+    edit.setFocus();
+    save(edit, "flatedit-focused");
+
+    TMyFlatComboBox combo(&backdrop);
+    combo.move(420, 300);
+    combo.resize(300, 30);
+    combo.SetColorArrowBackground(clBtnFace);
+    combo.addItems({"MP4 video (H.264 + AAC)", "WebM video (VP9 + Opus)"});
+    combo.renderCombo().save(folder + "/combo-closed.png");
+    combo.setFocus();
+    combo.renderCombo().save(folder + "/combo-focused.png");
+    combo.setEnabled(false);
+    combo.renderCombo().save(folder + "/combo-disabled.png");
+
+    TMyFlatHint hint(&backdrop);
+    hint.ColorBackground = 14811135; // the info colour of the main window
+    hint.ColorArrowBackground = 14811135;
+    hint.ColorArrow = 9126421;
+    hint.FontColor = 9126421;
+    TMyFlatHintWindow* window = TMyFlatHint::window();
+    window->ActivateHint("add video files", {100, 100}, QRect(0, 0, 1000, 800));
+    window->renderHint().save(folder + "/hint-top-left.png");
+    window->ActivateHint("[File Name]: /home/me/Videos/holiday.avi\n[format]: MP4 video (H.264 + AAC)\n[path]: ",
+        {900, 700}, QRect(0, 0, 1000, 800));
+    window->renderHint().save(folder + "/hint-bottom-right.png");
+    window->hide();
+
+    QMenu menu;
+    QAction* del = menu.addAction("&Delete");
+    del->setStatusTip("delete selected item");
+    QAction* clear = menu.addAction("&Clear");
+    clear->setStatusTip("clear all items");
+    QAction* separator = menu.addSeparator();
+    QAction* properties = menu.addAction("&Properties");
+    properties->setStatusTip("show properties");
+    int menuWidth = 0;
+    for (QAction* action : menu.actions())
+        menuWidth = std::max(menuWidth, TMenuDraw::measureEntry(*action, false).width());
+    QImage entries(menuWidth, 200, QImage::Format_RGB32);
+    entries.fill(Qt::white);
+    QPainter painter(&entries);
+    int top = 0;
+    for (QAction* action : {del, clear, separator, properties}) {
+        const int height = action->isSeparator() ? 9 : TMenuDraw::measureEntry(*action, false).height();
+        TMenuDraw::drawEntry(painter, *action, QRect(0, top, menuWidth, height), action == clear, false);
+        top += height;
+    }
+    painter.end();
+    entries.copy(0, 0, menuWidth, top).save(folder + "/menu.png");
     return 0;
 }

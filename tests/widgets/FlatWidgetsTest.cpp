@@ -1,0 +1,371 @@
+#include "ErrorReport.h"
+#include "FlatEditUnit.h"
+#include "MyFlatHintUnit.h"
+#include "menuDraw.h"
+
+#include <QAbstractItemView>
+#include <QAction>
+#include <QMenu>
+#include <QApplication>
+#include <QPainter>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+QColor at(QWidget& widget, int x, int y)
+{
+    return widget.grab().toImage().pixelColor(x, y);
+}
+
+void wheel(QWidget& widget, int delta)
+{
+    QWheelEvent event(QPointF(5, 5), widget.mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+        Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(&widget, &event);
+}
+
+TEST(FlatEdit, FrameFollowsFocusAndHover)
+{
+    QWidget form;
+    form.resize(300, 100);
+    TMyFlatEdit edit(&form);
+    TMyFlatEdit other(&form);
+    other.move(0, 50);
+    edit.SetColorBorder(255); // red
+    edit.SetColorFlat(65280); // green
+    edit.SetColorFocused(16711680); // blue
+    EXPECT_FALSE(edit.ParentColor()) << "setting ColorFlat stops following the parent";
+    form.show();
+    form.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+    other.setFocus();
+
+    EXPECT_EQ(at(edit, 0, 5), QColor(255, 0, 0));
+    EXPECT_EQ(at(edit, 1, 5), QColor(0, 255, 0));
+    EXPECT_EQ(at(edit, 2, 5), QColor(0, 255, 0));
+
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&edit, &enter);
+    EXPECT_FALSE(edit.isActiveLook()) << "another flat edit holds the focus";
+    form.setFocus();
+    other.clearFocus();
+    QApplication::sendEvent(&edit, &enter);
+    EXPECT_TRUE(edit.isActiveLook());
+    EXPECT_EQ(at(edit, 2, 5), QColor(0, 0, 255));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&edit, &leave);
+    EXPECT_FALSE(edit.isActiveLook());
+    edit.setFocus();
+    EXPECT_EQ(at(edit, 1, 5), QColor(0, 0, 255));
+    EXPECT_EQ(at(edit, 0, 5), QColor(255, 0, 0));
+
+    EXPECT_EQ(edit.height(), QFontMetrics(edit.font()).height() + 6);
+    QFont larger = edit.font();
+    larger.setPixelSize(30);
+    edit.setFont(larger);
+    EXPECT_EQ(edit.height(), QFontMetrics(larger).height() + 6);
+}
+
+TEST(FlatEdit, FollowsTheParentColour)
+{
+    QWidget form;
+    QPalette palette = form.palette();
+    palette.setColor(QPalette::Window, QColor(10, 20, 30));
+    form.setPalette(palette);
+    TMyFlatEdit edit(&form);
+    EXPECT_EQ(edit.ColorFlat(), 10u | (20u << 8) | (30u << 16));
+    palette.setColor(QPalette::Window, QColor(40, 50, 60));
+    form.setPalette(palette);
+    EXPECT_EQ(edit.ColorFlat(), 40u | (50u << 8) | (60u << 16));
+}
+
+TEST(FlatEdit, IntegerModeFiltersKeysAndSteps)
+{
+    TMyFlatEdit edit;
+    edit.SetValueType(evtInteger);
+    edit.show();
+    edit.setFocus();
+    edit.setText("0");
+    edit.setCursorPosition(1);
+    QTest::keyClick(&edit, Qt::Key_7);
+    EXPECT_EQ(edit.text(), "70") << "a digit typed on 0 goes in front of it";
+    edit.setCursorPosition(0);
+    QTest::keyClick(&edit, Qt::Key_0);
+    EXPECT_EQ(edit.text(), "70") << "no leading zeros";
+    QTest::keyClick(&edit, Qt::Key_A);
+    EXPECT_EQ(edit.text(), "70");
+    edit.setText("123");
+    edit.selectAll();
+    QTest::keyClick(&edit, Qt::Key_Delete);
+    EXPECT_EQ(edit.text(), "123") << "Delete does nothing, even with a selection";
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit.text(), "0");
+    edit.setText("5");
+    edit.setCursorPosition(1);
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit.text(), "0");
+
+    // Stepping: no upper bound with MaxValue 0, bounds otherwise.
+    edit.setText("3");
+    QTest::keyClick(&edit, Qt::Key_Up);
+    wheel(edit, 120);
+    EXPECT_EQ(edit.text(), "5");
+    edit.SetMaxValue(5);
+    QTest::keyClick(&edit, Qt::Key_Up);
+    EXPECT_EQ(edit.text(), "5");
+    edit.setText("1");
+    QTest::keyClick(&edit, Qt::Key_Down);
+    wheel(edit, -120);
+    EXPECT_EQ(edit.text(), "0") << "MinValue 0 stops stepping down at 0";
+    EXPECT_EQ(edit.asInteger(), 0);
+
+    std::vector<std::string> errors;
+    setErrorReporter([&](const std::string& message) { errors.push_back(message); });
+    edit.setText("abc");
+    QTest::keyClick(&edit, Qt::Key_Up);
+    EXPECT_EQ(edit.text(), "abc");
+    EXPECT_EQ(edit.asInteger(), 0);
+    setErrorReporter(nullptr);
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_EQ(errors[0], "'abc' is not a valid integer value");
+}
+
+TEST(FlatEdit, FloatAndFreeTextModes)
+{
+    TMyFlatEdit edit;
+    edit.show();
+    edit.setFocus();
+    edit.SetValueType(evtFloat);
+    edit.setText("2");
+    QTest::keyClick(&edit, Qt::Key_3);
+    QTest::keyClick(&edit, Qt::Key_Up);
+    wheel(edit, 120);
+    EXPECT_EQ(edit.text(), "2") << "a float edit takes no typed characters and does not step";
+    EXPECT_EQ(edit.asInteger(), 2);
+
+    edit.SetValueType(evDefault);
+    edit.setText("");
+    QTest::keyClicks(&edit, "a/b 0");
+    EXPECT_EQ(edit.text(), "a/b 0");
+    QTest::keyClick(&edit, Qt::Key_Backspace);
+    EXPECT_EQ(edit.text(), "a/b ");
+    wheel(edit, 120);
+    EXPECT_EQ(edit.text(), "a/b ");
+    EXPECT_EQ(edit.asInteger(), 0);
+}
+
+TEST(FlatComboBox, FrameArrowAndDropDown)
+{
+    TMyFlatComboBox combo;
+    combo.resize(200, 30);
+    combo.SetColorBorder(255);
+    combo.SetColor(16777215);
+    combo.SetColorArrowBackground(65280);
+    combo.SetColorArrow(16711680);
+    QImage image = combo.renderCombo();
+    EXPECT_EQ(image.pixelColor(0, 15), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(1, 15), QColor(255, 255, 255));
+    const int boxLeft = 200 - 13;
+    EXPECT_EQ(image.pixelColor(boxLeft, 15), QColor(255, 0, 0)) << "arrow box frame";
+    EXPECT_EQ(image.pixelColor(boxLeft + 2, 5), QColor(0, 255, 0)) << "arrow box fill";
+    const int x0 = boxLeft + 13 / 2 - 6;
+    const int y0 = 30 / 2 - 1;
+    EXPECT_EQ(image.pixelColor(x0 + 6, y0 + 2), QColor(0, 0, 255)) << "closed: the tip points down";
+    EXPECT_EQ(image.pixelColor(x0 + 4, y0), QColor(0, 0, 255));
+    EXPECT_NE(image.pixelColor(x0 + 4, y0 + 2), QColor(0, 0, 255));
+
+    combo.setEnabled(false);
+    image = combo.renderCombo();
+    EXPECT_EQ(image.pixelColor(x0 + 4, y0), toQColor(8421504)) << "grey arrow";
+    EXPECT_EQ(image.pixelColor(x0 + 7, y0 + 3), QColor(255, 255, 255)) << "white shadow one pixel off";
+    combo.setEnabled(true);
+
+    EXPECT_EQ(combo.dropDownHeight(), 10) << "no items: a 10-pixel list";
+    combo.addItems({"one", "two", "three"});
+    const int line = roundHalfEven(QFontMetrics(combo.font()).height() * 9.0 / 8.0);
+    EXPECT_EQ(combo.dropDownHeight(), 3 * (line - 2) + 4);
+    for (int i = 0; i < 20; ++i)
+        combo.addItem(QString::number(i));
+    EXPECT_EQ(combo.dropDownHeight(), 10 * (line - 2) + 4) << "at most DropDownCount rows";
+
+    combo.show();
+    combo.showPopup();
+    EXPECT_TRUE(combo.isDroppedDown());
+    EXPECT_EQ(combo.view()->window()->height(), combo.dropDownHeight());
+    image = combo.renderCombo();
+    EXPECT_EQ(image.pixelColor(x0 + 4, y0 + 2), QColor(0, 0, 255)) << "open: the tip points up";
+    EXPECT_NE(image.pixelColor(x0 + 4, y0), QColor(0, 0, 255));
+    combo.hidePopup();
+}
+
+TEST(FlatHint, PlacementByScreenQuarter)
+{
+    QWidget form;
+    TMyFlatHint settings(&form);
+    const QRect screen(0, 0, 1000, 800);
+    int direction = -1;
+    const QString text = "add video files";
+    const QRect topLeft = TMyFlatHintWindow::hintRect(settings, text, {100, 100}, screen, direction);
+    EXPECT_EQ(direction, 1);
+    EXPECT_EQ(topLeft.topLeft(), QPoint(112, 112));
+    const QRect topRight = TMyFlatHintWindow::hintRect(settings, text, {900, 100}, screen, direction);
+    EXPECT_EQ(direction, 0);
+    EXPECT_EQ(topRight.topLeft(), QPoint(900 - topRight.width() - 5, 105));
+    const QRect bottomRight = TMyFlatHintWindow::hintRect(settings, text, {900, 700}, screen, direction);
+    EXPECT_EQ(direction, 2);
+    EXPECT_EQ(bottomRight.bottomRight(), QPoint(900 - 5 - 1, 700 - 5 - 1));
+    const QRect bottomLeft = TMyFlatHintWindow::hintRect(settings, text, {100, 700}, screen, direction);
+    EXPECT_EQ(direction, 3);
+    EXPECT_EQ(bottomLeft.topLeft(), QPoint(105, 700 - bottomLeft.height() - 5));
+
+    const int lineHeight = QFontMetrics(settings.Font).height();
+    EXPECT_EQ(topLeft.height(), lineHeight + 6);
+    const QRect wrapped = TMyFlatHintWindow::hintRect(settings,
+        "a long hint text that does not fit on one line of the hint window at all", {100, 100}, screen, direction);
+    EXPECT_GT(wrapped.height(), 2 * lineHeight);
+    EXPECT_LE(wrapped.width(), settings.MaxHintWidth);
+    const QRect wide = TMyFlatHintWindow::hintRect(settings, QString(60, 'W'), {100, 100}, screen, direction);
+    EXPECT_GT(wide.width(), settings.MaxHintWidth) << "an unbreakable word widens the window";
+}
+
+TEST(FlatHint, ArrowPointsAtTheCursor)
+{
+    QWidget form;
+    TMyFlatHint settings(&form);
+    settings.ColorArrow = 255;
+    settings.ColorArrowBackground = 65280;
+    TMyFlatHintWindow* window = TMyFlatHint::window();
+    ASSERT_NE(window, nullptr);
+    const QRect screen(0, 0, 1000, 800);
+
+    ASSERT_TRUE(window->ActivateHint("hint", {100, 100}, screen));
+    QImage image = window->renderHint();
+    EXPECT_EQ(image.pixelColor(3, 3), QColor(255, 0, 0)) << "arrow corner at the strip's top left";
+    EXPECT_EQ(image.pixelColor(3, 9), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(9, 3), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(10, image.height() - 3), QColor(0, 255, 0)) << "strip on the left";
+
+    ASSERT_TRUE(window->ActivateHint("hint", {900, 700}, screen));
+    image = window->renderHint();
+    const int w = image.width();
+    const int h = image.height();
+    EXPECT_EQ(image.pixelColor(w - 4, h - 4), QColor(255, 0, 0)) << "arrow corner at the strip's bottom right";
+    EXPECT_EQ(image.pixelColor(w - 10, h - 4), QColor(255, 0, 0));
+    EXPECT_EQ(image.pixelColor(w - 10, 3), QColor(0, 255, 0)) << "strip on the right";
+    EXPECT_EQ(image.pixelColor(0, 0), QColor(0, 0, 0)) << "black outline";
+    window->hide();
+}
+
+TEST(FlatHint, TooltipsUseTheWindowOnlyWhileAFormHoldsTheComponent)
+{
+    QWidget form;
+    form.resize(200, 100);
+    QWidget control(&form);
+    control.resize(100, 50);
+    control.setToolTip("add video files & more");
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    TMyFlatHintWindow* window = nullptr;
+    {
+        auto* settings = new TMyFlatHint(&form);
+        window = TMyFlatHint::window();
+        window->hide();
+        QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QApplication::sendEvent(&control, &enter);
+        QTest::qWait(200);
+        EXPECT_FALSE(window->isVisible()) << "not before 500 ms";
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 2000));
+        EXPECT_EQ(window->text(), "add video files & more") << "the & is shown as it is";
+        window->hide();
+        delete settings;
+    }
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&control, &leave);
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&control, &enter);
+    QTest::qWait(800);
+    EXPECT_FALSE(window->isVisible()) << "no form holds a TMyFlatHint: no hint at all";
+}
+
+TEST(MenuDraw, MeasuresAndPaintsEntries)
+{
+    QMenu menu;
+    QAction* del = menu.addAction("&Delete");
+    del->setStatusTip("delete selected item");
+    QAction* clear = menu.addAction("&Clear");
+    QAction* separator = menu.addSeparator();
+    TMenuDraw painter;
+    EXPECT_EQ(painter.AttachedMenu(), nullptr);
+    painter.AttachMenu(&menu);
+    EXPECT_EQ(painter.AttachedMenu(), &menu);
+
+    QFont bold("Trebuchet MS");
+    bold.setPointSize(9);
+    bold.setBold(true);
+    QFont regular = bold;
+    regular.setBold(false);
+    const QSize caption = QFontMetrics(bold).size(Qt::TextSingleLine, "&Delete");
+    const QSize hint = QFontMetrics(regular).size(Qt::TextSingleLine, "delete selected item");
+    EXPECT_EQ(TMenuDraw::measureEntry(*del, false),
+        QSize(std::max(caption.width(), hint.width()) + 8, caption.height() + hint.height() + 8));
+    const QSize bare = QFontMetrics(bold).size(Qt::TextSingleLine, "&Clear");
+    EXPECT_EQ(TMenuDraw::measureEntry(*clear, false), QSize(bare.width() + 8, bare.height() + 8))
+        << "an empty hint measures nothing";
+
+    const QSize size = TMenuDraw::measureEntry(*del, false);
+    QImage image(size, QImage::Format_RGB32);
+    QPainter p(&image);
+    TMenuDraw::drawEntry(p, *del, image.rect(), true, false);
+    const int split = caption.height() + 4;
+    const QColor captionPart = image.pixelColor(size.width() - 3, 3);
+    const QColor hintPart = image.pixelColor(size.width() - 3, size.height() - 3);
+    EXPECT_GE(captionPart.red(), 0xB8) << "gradient A runs from #E4E8EF to #B8C5DE";
+    EXPECT_LE(hintPart.red(), 0xE4);
+    EXPECT_EQ(image.pixelColor(size.width() / 2, 0), toQColor(12961221)) << "rounded outline";
+    EXPECT_LT(image.pixelColor(size.width() - 3, split).red(), image.pixelColor(size.width() - 3, split - 1).red())
+        << "gradient B starts darker where the hint begins";
+    EXPECT_NEAR(image.pixelColor(size.width() - 3, split - 1).red(), 0xB8, 1) << "gradient A ends near #B8C5DE";
+    p.end();
+
+    QImage plain(TMenuDraw::measureEntry(*clear, false), QImage::Format_RGB32);
+    QPainter q(&plain);
+    TMenuDraw::drawEntry(q, *clear, plain.rect(), false, false);
+    EXPECT_EQ(plain.pixelColor(plain.width() - 2, 2), toQColor(16448250)) << "near-white background";
+    clear->setEnabled(false);
+    TMenuDraw::drawEntry(q, *clear, plain.rect(), false, false);
+    bool disabledInk = false;
+    for (int y = 0; y < plain.height(); ++y) {
+        for (int x = 0; x < plain.width(); ++x)
+            disabledInk = disabledInk || plain.pixel(x, y) == toQColor(14599640).rgb();
+    }
+    EXPECT_TRUE(disabledInk);
+
+    QImage line(60, 9, QImage::Format_RGB32);
+    QPainter r(&line);
+    TMenuDraw::drawEntry(r, *separator, line.rect(), false, false);
+    EXPECT_EQ(line.pixelColor(30, 7), toQColor(12961221));
+    EXPECT_EQ(line.pixelColor(30, 8), toQColor(16448250));
+    EXPECT_EQ(line.pixelColor(30, 3), toQColor(15656925));
+}
+
+TEST(MenuDraw, BandGradientEndsOnTheEndColour)
+{
+    QImage image(10, 256, QImage::Format_RGB32);
+    image.fill(Qt::black);
+    QPainter painter(&image);
+    fillBandGradient(painter, image.rect(), 256, 0, 0xFFFFFF);
+    EXPECT_EQ(image.pixelColor(5, 0), QColor(1, 1, 1)) << "the first band is one step from the start";
+    EXPECT_EQ(image.pixelColor(5, 255), QColor(255, 255, 255));
+
+    QImage small(10, 40, QImage::Format_RGB32);
+    small.fill(Qt::black);
+    QPainter smallPainter(&small);
+    fillBandGradient(smallPainter, small.rect(), 256, 15722724, 14599608);
+    // Row 39 of 40 is covered by band 252 (rows 39.375 to 39.53, rounded), 253 steps from the start.
+    EXPECT_EQ(small.pixelColor(5, 39).red(), roundHalfEven(0xE4 + 253 * (0xB8 - 0xE4) / 256.0));
+    EXPECT_NE(small.pixelColor(5, 0), QColor(Qt::black)) << "every row is covered by some band";
+}
+
+} // namespace

@@ -21,3 +21,12 @@ void TTreeManager::AddItems(const QStringList& files)
     }
     m_staging.Clear();
 }
+
+QString TTreeManager::HintText(const TItemData& item, const std::vector<std::string>& formats)
+{
+    const bool known = item.FormatIndex >= 0 && item.FormatIndex < static_cast<int>(formats.size());
+    // A format the catalogue does not list is shown by its number.
+    const std::string format = known ? formats[static_cast<std::size_t>(item.FormatIndex)]
+                                     : "(unknown format " + std::to_string(item.FormatIndex) + ")";
+    return "[File Name]: " + item.FileName + "\n[format]: " + QString::fromStdString(format) + "\n[path]: " + item.Path;
+}

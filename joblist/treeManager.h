@@ -2,6 +2,11 @@
 
 #include <QStringList>
 
+#include <string>
+#include <vector>
+
+struct TItemData;
+
 class JobListModel;
 class TItemManager;
 
@@ -17,6 +22,9 @@ public:
     void AddItems(const QStringList& files);
 
     JobListModel& model() const { return m_model; }
+
+    // The three-line hint of a node: file name, format name, output directory.
+    static QString HintText(const TItemData& item, const std::vector<std::string>& formats);
 
 private:
     JobListModel& m_model;

@@ -48,11 +48,25 @@ protected:
             if (auto* widget = qobject_cast<QWidget*>(watched); widget && widget != m_window.get())
                 arm(widget);
             break;
+        case QEvent::MouseMove:
+            // A control with a hint per place: moving to another place shows that one's hint.
+            if (m_source && watched->isWidgetType()) {
+                const QString text = m_source->hintAt(QCursor::pos());
+                if (text != m_sourceText) {
+                    const bool hintUp = m_window && m_window->isVisible();
+                    hide();
+                    m_sourceText = text;
+                    if (!text.isEmpty())
+                        m_showTimer.start(hintUp ? TMyFlatHint::kHintShortPause : TMyFlatHint::kHintPause);
+                }
+            }
+            break;
         case QEvent::Leave:
             if (watched == m_control) {
                 m_showTimer.stop();
                 hide();
                 m_control = nullptr;
+                m_source = nullptr;
             }
             break;
         case QEvent::MouseButtonPress:
@@ -71,7 +85,16 @@ private:
     void arm(QWidget* widget)
     {
         // The innermost control with a tooltip under the pointer.
+        m_source = nullptr;
         for (QWidget* candidate = widget; candidate; candidate = candidate->parentWidget()) {
+            if (auto* source = dynamic_cast<FlatHintSource*>(candidate)) {
+                m_source = source;
+                m_control = candidate;
+                m_sourceText = source->hintAt(QCursor::pos());
+                if (!m_sourceText.isEmpty())
+                    m_showTimer.start(TMyFlatHint::kHintPause);
+                return;
+            }
             if (!candidate->toolTip().isEmpty()) {
                 const bool hintUp = m_window && m_window->isVisible();
                 m_control = candidate;
@@ -86,9 +109,11 @@ private:
     void show()
     {
         TMyFlatHint* settings = TMyFlatHint::current();
-        if (!m_control || !settings)
+        if (!m_control || !settings) {
+            m_source = nullptr;
             return;
-        QString text = m_control->toolTip();
+        }
+        QString text = m_source ? m_sourceText : m_control->toolTip();
         bool canShow = true;
         if (settings->OnShowHint)
             settings->OnShowHint(text, canShow, m_control);
@@ -110,6 +135,8 @@ private:
 
     std::unique_ptr<TMyFlatHintWindow> m_window;
     QPointer<QWidget> m_control;
+    FlatHintSource* m_source = nullptr; // valid while m_control is
+    QString m_sourceText;
     QTimer m_showTimer;
     QTimer m_hideTimer;
 };

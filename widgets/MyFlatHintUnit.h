@@ -12,6 +12,14 @@
 
 class TMyFlatHint;
 
+// A control whose hint depends on where the pointer is (a list's rows).
+class FlatHintSource {
+public:
+    virtual ~FlatHintSource() = default;
+    // The hint at a global position; empty for none.
+    virtual QString hintAt(const QPoint& globalPosition) const = 0;
+};
+
 // The tooltip window: a flat rectangle with a side strip whose small arrow
 // points at the mouse cursor, placed beside the cursor toward the screen's centre.
 class TMyFlatHintWindow final : public QWidget {

@@ -1,0 +1,183 @@
+#include "JobListView.h"
+
+#include "JobListModel.h"
+#include "PngImageList.h"
+#include "treeManager.h"
+
+#include <QContextMenuEvent>
+#include <QHeaderView>
+#include <QMenu>
+#include <QPainter>
+#include <QStyledItemDelegate>
+
+namespace {
+
+const QColor kActivity(0x7F, 0x9D, 0xB9);
+const QColor kBackground(0xE9, 0xEA, 0xEE);
+const QColor kText(0x93, 0x79, 0x79);
+constexpr int kPictureLeft = 4;
+constexpr int kTextLeft = 26;
+
+} // namespace
+
+void paintActivity(QPainter& painter, const QRect& cell, bool busy, unsigned activityPos)
+{
+    const QRect frame = cell.adjusted(5, 5, -5, -5);
+    if (frame.width() <= 0 || frame.height() <= 0)
+        return;
+    painter.save();
+    painter.setPen(kActivity);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(frame.adjusted(0, 0, -1, -1));
+    if (busy) {
+        const int left = frame.left() + static_cast<int>(activityPos);
+        painter.fillRect(QRect(left, frame.top(), 15, frame.height()), kActivity);
+    }
+    painter.restore();
+}
+
+class JobListView::Delegate final : public QStyledItemDelegate {
+public:
+    explicit Delegate(JobListView& view)
+        : QStyledItemDelegate(&view)
+        , m_view(view)
+    { }
+
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex&) const override
+    {
+        return {option.rect.width(), kRowHeight};
+    }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const JobListModel::Node* node = m_view.m_jobs ? m_view.m_jobs->nodeAt(index.row()) : nullptr;
+        if (!node)
+            return;
+        if (option.state & QStyle::State_Selected) {
+            // A blended selection: the highlight over the list's colour and watermark.
+            QColor highlight = m_view.palette().color(QPalette::Highlight);
+            highlight.setAlpha(70);
+            painter->fillRect(option.rect, highlight);
+        }
+        if (index.column() == 1) {
+            paintActivity(*painter, option.rect, node->Item.Busy, node->Item.ActivityPos);
+            return;
+        }
+        const int top = option.rect.top();
+        if (m_view.m_images) {
+            m_view.m_images->Draw(*painter, option.rect.left() + kPictureLeft,
+                top + (kRowHeight - m_view.m_images->Height()) / 2, node->State);
+        }
+        painter->save();
+        painter->setFont(m_view.font());
+        painter->setPen(kText);
+        const QRect textRect = option.rect.adjusted(kTextLeft, 0, -2, 0);
+        const QString text = painter->fontMetrics().elidedText(node->Item.FileName, Qt::ElideMiddle, textRect.width());
+        painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        painter->restore();
+    }
+
+private:
+    JobListView& m_view;
+};
+
+JobListView::JobListView(QWidget* parent)
+    : QTreeView(parent)
+    , m_watermark(QStringLiteral(":/art/watermark.png"))
+{
+    setItemDelegate(new Delegate(*this));
+    setRootIsDecorated(false);
+    setUniformRowHeights(true);
+    setHeaderHidden(true);
+    setFrameShape(QFrame::NoFrame);
+    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setMouseTracking(true);
+    setViewportMargins(5, 5, 5, 5);
+    setAllColumnsShowFocus(true);
+    QFont rows("Trebuchet MS");
+    rows.setPixelSize(16);
+    setFont(rows);
+    QPalette colours = palette();
+    colours.setColor(QPalette::Base, kBackground);
+    colours.setColor(QPalette::Window, kBackground);
+    colours.setColor(QPalette::Text, kText);
+    setPalette(colours);
+    setAutoFillBackground(true);
+}
+
+void JobListView::bind(JobListModel* model, TPngImageList* images, const std::vector<std::string>* formats)
+{
+    m_jobs = model;
+    m_images = images;
+    m_formats = formats;
+    setModel(model);
+    header()->setStretchLastSection(false);
+    header()->setSectionResizeMode(0, QHeaderView::Interactive);
+    setColumnWidth(0, 700);
+    setColumnWidth(1, 100);
+}
+
+QMenu* JobListView::menuAt(const QPoint& viewportPosition) const
+{
+    const QModelIndex index = indexAt(viewportPosition);
+    if (!m_menu || columnAt(viewportPosition.x()) != 0 || (canOfferMenu && !canOfferMenu()))
+        return nullptr;
+    (void)index;
+    return m_menu;
+}
+
+QString JobListView::hintAt(const QPoint& globalPosition) const
+{
+    const QPoint local = viewport()->mapFromGlobal(globalPosition);
+    if (!viewport()->rect().contains(local) || columnAt(local.x()) != 0 || !m_jobs)
+        return {};
+    const JobListModel::Node* node = m_jobs->nodeAt(indexAt(local).row());
+    if (!node)
+        return {};
+    static const std::vector<std::string> kNoFormats;
+    return TTreeManager::HintText(node->Item, m_formats ? *m_formats : kNoFormats);
+}
+
+QPoint JobListView::watermarkOffset() const
+{
+    return {viewport()->width() - m_watermark.width(), viewport()->height() - m_watermark.height()};
+}
+
+void JobListView::paintEvent(QPaintEvent* event)
+{
+    {
+        QPainter painter(viewport());
+        painter.fillRect(viewport()->rect(), kBackground);
+        painter.drawPixmap(watermarkOffset(), m_watermark);
+    }
+    QTreeView::paintEvent(event);
+}
+
+void JobListView::mousePressEvent(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        const QModelIndex index = indexAt(event->position().toPoint());
+        if (index.isValid())
+            setCurrentIndex(index);
+        event->accept();
+        return;
+    }
+    QTreeView::mousePressEvent(event);
+}
+
+void JobListView::mouseDoubleClickEvent(QMouseEvent* event)
+{
+    QTreeView::mouseDoubleClickEvent(event);
+    if (event->button() == Qt::LeftButton && indexAt(event->position().toPoint()).isValid() && onShowItemProperties)
+        onShowItemProperties();
+}
+
+void JobListView::contextMenuEvent(QContextMenuEvent* event)
+{
+    if (QMenu* menu = menuAt(viewport()->mapFromGlobal(event->globalPos())))
+        menu->exec(event->globalPos());
+    event->accept();
+}

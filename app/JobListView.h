@@ -1,0 +1,60 @@
+#pragma once
+
+#include "MyFlatHintUnit.h"
+
+#include <QPixmap>
+#include <QTreeView>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+class JobListModel;
+class QMenu;
+class TPngImageList;
+
+// The job list control: one row per job with its state picture and full path
+// in column 0 and the activity of a running item in column 1, 25-pixel rows,
+// a watermark fixed in the bottom-right corner, a three-line hint per row,
+// the popup menu on column 0 and the properties on a double-click.
+class JobListView final : public QTreeView, public FlatHintSource {
+    Q_OBJECT
+
+public:
+    explicit JobListView(QWidget* parent = nullptr);
+
+    void bind(JobListModel* model, TPngImageList* images, const std::vector<std::string>* formats);
+    JobListModel* jobs() const { return m_jobs; }
+    TPngImageList* images() const { return m_images; }
+
+    void setPopupMenu(QMenu* menu) { m_menu = menu; }
+    // Whether the popup menu may be offered now (no conversion running).
+    std::function<bool()> canOfferMenu;
+    // Runs the properties of the focused node.
+    std::function<void()> onShowItemProperties;
+
+    // The popup menu for a click at a viewport position, or none.
+    QMenu* menuAt(const QPoint& viewportPosition) const;
+    QString hintAt(const QPoint& globalPosition) const override;
+    // Where the watermark sits in the viewport.
+    QPoint watermarkOffset() const;
+
+    static constexpr int kRowHeight = 25;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    class Delegate;
+    JobListModel* m_jobs = nullptr;
+    TPngImageList* m_images = nullptr;
+    const std::vector<std::string>* m_formats = nullptr;
+    QMenu* m_menu = nullptr;
+    QPixmap m_watermark;
+};
+
+// Paints column 1 of a row: the activity frame, and the sliding block while busy.
+void paintActivity(QPainter& painter, const QRect& cell, bool busy, unsigned activityPos);

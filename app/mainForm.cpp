@@ -1,0 +1,260 @@
+#include "mainForm.h"
+
+#include "uihook.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+namespace {
+
+QImage art(const QString& name)
+{
+    return QImage(":/art/" + name);
+}
+
+TImageButton* toolButton(QWidget* parent, const QString& name, const QString& objectName, int left, const QString& hint)
+{
+    auto* button = new TImageButton(parent);
+    button->setObjectName(objectName);
+    button->setGeometry(left, 16, 112, 101);
+    button->SetImage(art(name + "-normal.png"));
+    button->SetImageOver(art(name + "-over.png"));
+    button->SetImageDown(art(name + "-down.png"));
+    button->SetImageDisable(art(name + "-disabled.png"));
+    button->SetUseDown(false);
+    button->setToolTip(hint);
+    return button;
+}
+
+QLabel* label(QWidget* parent, const QString& objectName, const QString& text, const QRect& geometry, const QFont& font,
+    TColor color, Qt::Alignment alignment = Qt::AlignLeft)
+{
+    auto* created = new QLabel(text, parent);
+    created->setObjectName(objectName);
+    created->setGeometry(geometry);
+    created->setFont(font);
+    created->setAlignment(alignment | Qt::AlignVCenter);
+    created->setAttribute(Qt::WA_TranslucentBackground);
+    setTextColor(*created, color);
+    return created;
+}
+
+// The tool buttons' captions sit centred in their lower part, wider than
+// their fixed labels so that any font fits.
+QLabel* toolLabel(QWidget* parent, const QString& objectName, const QString& text, int buttonLeft)
+{
+    // "&" underlines the next letter; the letters are bound to nothing.
+    QString shown = text.toHtmlEscaped();
+    const int amp = shown.indexOf("&amp;");
+    if (amp >= 0 && amp + 5 < shown.size())
+        shown = shown.left(amp) + "<u>" + shown.mid(amp + 5, 1) + "</u>" + shown.mid(amp + 6);
+    QLabel* created = label(
+        parent, objectName, shown, QRect(buttonLeft, 96, 112, 18), formFont(13, true), kCaptionColor, Qt::AlignHCenter);
+    created->setTextFormat(Qt::RichText);
+    created->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return created;
+}
+
+TImageButton* tabButton(QWidget* parent, const QString& objectName, int left)
+{
+    auto* button = new TImageButton(parent);
+    button->setObjectName(objectName);
+    button->setGeometry(left, 14, 66, 29);
+    button->SetImage(art("tab-normal.png"));
+    button->SetImageOver(art("tab-over.png"));
+    button->SetImageDown(art("tab-normal.png"));
+    button->SetUseDown(false);
+    return button;
+}
+
+void formsButton(TMyButtonEx& button, const QString& objectName, const QString& caption, int left, const QString& hint)
+{
+    button.setObjectName(objectName);
+    button.setGeometry(left, 456, 121, 41);
+    button.SetDefaultColorFrom(15852245);
+    button.SetDefaultColorTo(15849665);
+    button.SetClickColorFrom(16576454);
+    button.SetClickColorTo(16769224);
+    button.SetOverColorFrom(clBlack);
+    button.SetOverColorTo(clBlack);
+    button.SetBorderColor(14401438);
+    button.SetDrawFocus(false);
+    button.setFont(formFont(12, true));
+    setTextColor(button, kCaptionColor);
+    button.SetCaption(caption);
+    button.setToolTip(hint);
+}
+
+} // namespace
+
+void setTextColor(QWidget& widget, TColor color)
+{
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::WindowText, toQColor(color));
+    palette.setColor(QPalette::Text, toQColor(color));
+    widget.setPalette(palette);
+}
+
+QFont formFont(int pixels, bool bold, bool italic)
+{
+    QFont font("Trebuchet MS");
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    font.setItalic(italic);
+    return font;
+}
+
+TmainDlg::TmainDlg()
+    : QWidget(nullptr,
+        Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint
+            | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setObjectName("mainDlg");
+    setWindowTitle(QGuiApplication::applicationDisplayName().isEmpty() ? QStringLiteral("Calvera")
+                                                                       : QGuiApplication::applicationDisplayName());
+    setFixedSize(861, 529);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, toQColor(13739137));
+    setPalette(background);
+    setAutoFillBackground(true);
+    setFont(formFont(12));
+
+    Image1 = new QLabel(this);
+    Image1->setObjectName("Image1");
+    Image1->setPixmap(QPixmap(":/art/header.png"));
+    Image1->setGeometry(0, 0, 400, 200);
+
+    btnAdd = toolButton(this, "add", "btnAdd", 16, "add video files");
+    lbAdd = toolLabel(this, "lbAdd", "&Add", 16);
+
+    Image2 = new QLabel(this);
+    Image2->setObjectName("Image2");
+    Image2->setGeometry(0, 529 - 21, 861, 21);
+    Image2->setPixmap(QPixmap(":/art/status.png"));
+    Image2->setScaledContents(true);
+
+    ProgressBar1 = new TFSProgressBar(this);
+    ProgressBar1->setObjectName("ProgressBar1");
+    ProgressBar1->setGeometry(16, 432, 828, 17);
+    ProgressBar1->SetColorBorder(14922381);
+    ProgressBar1->SetBackColorFace(13036799);
+    ProgressBar1->SetBackColorGrad(clWhite);
+    ProgressBar1->SetForeColorFace(10215167);
+    ProgressBar1->SetForeColorGrad(31671);
+    ProgressBar1->SetColorScheme(csCustom);
+    ProgressBar1->SetMin(0);
+    ProgressBar1->SetMax(100);
+    ProgressBar1->SetPosition(0);
+    ProgressBar1->SetStep(10);
+
+    QFont updateFont = formFont(12, true, true);
+    updateFont.setUnderline(true);
+    lbUpdate
+        = label(this, "lbUpdate", "check for updates", QRect(740, 8, 104, 18), updateFont, clWhite, Qt::AlignRight);
+    lbUpdate->setCursor(Qt::PointingHandCursor);
+
+    Image3 = new QLabel(this);
+    Image3->setObjectName("Image3");
+    Image3->setGeometry(849, 517, 11, 11);
+    Image3->setPixmap(QPixmap(":/art/corner.png"));
+
+    btnConvert = toolButton(this, "convert", "btnConvert", 144, "start converting");
+    lbConvert = toolLabel(this, "lbConvert", "&Convert", 144);
+    lbTimer = label(this, "lbTimer", "timestamp: 00:00:00", QRect(600, 456, 244, 18), formFont(12, false, true),
+        clWhite, Qt::AlignRight);
+    btnStop = toolButton(this, "stop", "btnStop", 272, "stop converting");
+    lbStop = toolLabel(this, "lbStop", "&Stop", 272);
+    btnSupport = toolButton(this, "support", "btnSupport", 400, "online support");
+    lbSupport = toolLabel(this, "lbSupport", "S&upport", 400);
+
+    btnImport = new TMyButtonEx(this);
+    formsButton(*btnImport, "btnImport", "&Import", 16, "load list from a disk file");
+    btnExport = new TMyButtonEx(this);
+    formsButton(*btnExport, "btnExport", "&Export", 144, "save list to a disk file");
+    setTabOrder(btnImport, btnExport);
+
+    LinePanel1 = new TLinePanel(this);
+    LinePanel1->setObjectName("LinePanel1");
+    LinePanel1->setGeometry(16, 136, 828, 289);
+    LinePanel1->SetColor(16767935);
+    LinePanel1->SetLineColor(14922381);
+    btnOption = tabButton(LinePanel1, "btnOption", 73);
+    btnOption->hide();
+    btnList = tabButton(LinePanel1, "btnList", 8);
+    Shape1 = new QWidget(LinePanel1);
+    Shape1->setObjectName("Shape1");
+    Shape1->setGeometry(0, 39, 828, 1);
+    QPalette line = Shape1->palette();
+    line.setColor(QPalette::Window, toQColor(14922381));
+    Shape1->setPalette(line);
+    Shape1->setAutoFillBackground(true);
+    lbList = label(
+        LinePanel1, "lbList", "List", QRect(8, 21, 66, 16), formFont(11, true), kCaptionColor, Qt::AlignHCenter);
+    lbList->setAttribute(Qt::WA_TransparentForMouseEvents);
+    lbOption = label(
+        LinePanel1, "lbOption", "Option", QRect(73, 21, 66, 16), formFont(11, true), kCaptionColor, Qt::AlignHCenter);
+    lbOption->hide();
+    lbCount = label(LinePanel1, "lbCount", "0 files finished 0 of 0", QRect(576, 8, 244, 18), formFont(12),
+        kCaptionColor, Qt::AlignRight);
+
+    VirtualStringTree1 = new JobListView(LinePanel1);
+    VirtualStringTree1->setObjectName("VirtualStringTree1");
+    VirtualStringTree1->setGeometry(0, 40, 828, 249);
+    LinePanel2 = new TLinePanel(LinePanel1);
+    LinePanel2->setObjectName("LinePanel2");
+    LinePanel2->setGeometry(0, 40, 828, 249);
+    LinePanel2->SetColor(15657705);
+    LinePanel2->hide();
+
+    listImage = new TPngImageList(this);
+    listImage->setObjectName("listImage");
+    listImage->BeginUpdate();
+    // Stored in this order under these names: down, right, up, bar.
+    listImage->Add(art("state-0.png"), "PngImage0");
+    listImage->Add(art("state-1.png"), "PngImage1");
+    listImage->Add(art("state-2.png"), "PngImage3");
+    listImage->Add(art("state-3.png"), "PngImage2");
+    listImage->EndUpdate();
+
+    MyFlatHint1 = new TMyFlatHint(this);
+    MyFlatHint1->setObjectName("MyFlatHint1");
+    const TColor tooltip = static_cast<TColor>(QPalette().color(QPalette::ToolTipBase).red()
+        | (QPalette().color(QPalette::ToolTipBase).green() << 8)
+        | (QPalette().color(QPalette::ToolTipBase).blue() << 16));
+    MyFlatHint1->ColorBackground = tooltip;
+    MyFlatHint1->ColorArrowBackground = tooltip;
+    MyFlatHint1->ColorArrow = kCaptionColor;
+    MyFlatHint1->ColorBorder = clBlack;
+    MyFlatHint1->Font = formFont(16);
+    MyFlatHint1->FontColor = kCaptionColor;
+
+    PopupMenu1 = new QMenu(this);
+    PopupMenu1->setObjectName("PopupMenu1");
+    pmiDelete = PopupMenu1->addAction("&Delete");
+    pmiDelete->setObjectName("pmiDelete");
+    pmiDelete->setStatusTip("delete selected item");
+    pmiClear = PopupMenu1->addAction("&Clear");
+    pmiClear->setObjectName("pmiClear");
+    pmiClear->setStatusTip("clear all items");
+    N1 = PopupMenu1->addSeparator();
+    N1->setObjectName("N1");
+    pmiProperties = PopupMenu1->addAction("&Properties");
+    pmiProperties->setObjectName("pmiProperties");
+    pmiProperties->setStatusTip("show properties");
+
+    // Labels over the buttons must not hide the buttons' pictures.
+    for (QLabel* caption : {lbAdd, lbConvert, lbStop, lbSupport})
+        caption->raise();
+    lbList->raise();
+
+    if (QScreen* screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    m_hook = std::make_unique<TUIHook>();
+    m_hook->HookControls(*this);
+}
+
+TmainDlg::~TmainDlg()
+{
+    m_hook.reset();
+}

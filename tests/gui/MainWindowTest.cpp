@@ -1,0 +1,237 @@
+#include "Fonts.h"
+#include "JobListModel.h"
+#include "SplashForm.h"
+#include "command.h"
+#include "commandManager.h"
+#include "mainForm.h"
+#include "menuDraw.h"
+#include "uihook.h"
+
+#include <QApplication>
+#include <QPainter>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(Startup, SplashWaitsASecondEvenWhenTheCounterWraps)
+{
+    for (std::uint32_t start : {0u, 0xFFFFFF00u, 0xFFFFFFFFu - 3u}) {
+        std::uint32_t now = start;
+        int reads = 0;
+        waitWhileProcessingEvents(
+            [&] {
+                ++reads;
+                return now += 7; // 7 ms pass between two readings
+            },
+            1000);
+        const std::uint32_t elapsed = now - start;
+        EXPECT_GE(elapsed, 1000u) << start;
+        EXPECT_LT(elapsed, 1010u) << "not a step longer than needed";
+        EXPECT_LT(reads, 200);
+    }
+
+    TSplashDlg splash;
+    EXPECT_EQ(splash.size(), QSize(570, 330));
+    EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
+    EXPECT_NEAR(splash.windowOpacity(), 200 / 255.0, 0.01);
+}
+
+class MainWindowTest : public testing::Test {
+protected:
+    TmainDlg window;
+    JobListView& view = *window.VirtualStringTree1;
+    JobListModel& jobs = *window.controller()->jobs();
+
+    JobListModel::Node* add(const QString& file, int format, const QString& path)
+    {
+        TItemData item;
+        item.FileName = file;
+        item.FormatIndex = format;
+        item.Path = path;
+        return jobs.append(item);
+    }
+};
+
+TEST_F(MainWindowTest, FixedSizeTitleAndInitialState)
+{
+    EXPECT_EQ(window.size(), QSize(861, 529));
+    EXPECT_EQ(window.minimumSize(), window.maximumSize()) << "not resizable";
+    EXPECT_FALSE(window.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_TRUE(window.windowFlags() & Qt::WindowMinimizeButtonHint);
+    EXPECT_EQ(window.palette().color(QPalette::Window), toQColor(13739137));
+
+    EXPECT_EQ(window.lbCount->text(), "0 files finished 0 of 0");
+    EXPECT_EQ(window.lbTimer->text(), "timestamp: 00:00:00");
+    EXPECT_EQ(window.ProgressBar1->Position(), 0);
+    EXPECT_EQ(window.ProgressBar1->ColorScheme(), csCustom);
+    EXPECT_EQ(window.ProgressBar1->ColorBorder(), 14922381u);
+    EXPECT_FALSE(window.btnStop->Enabled());
+    EXPECT_EQ(window.lbStop->palette().color(QPalette::WindowText), toQColor(9276813));
+    EXPECT_TRUE(window.btnAdd->Enabled());
+    EXPECT_EQ(jobs.count(), 0);
+    EXPECT_EQ(window.btnAdd->toolTip(), "add video files");
+    EXPECT_EQ(window.btnImport->Caption(), "&Import");
+    EXPECT_EQ(window.btnImport->toolTip(), "load list from a disk file");
+    EXPECT_EQ(window.listImage->Count(), 4);
+    EXPECT_EQ(window.listImage->item(2)->Name, "PngImage3");
+    EXPECT_EQ(window.controller()->menuDraw().AttachedMenu(), window.PopupMenu1);
+    ASSERT_EQ(window.PopupMenu1->actions().size(), 4);
+    EXPECT_EQ(window.pmiClear->statusTip(), "clear all items");
+    EXPECT_TRUE(window.N1->isSeparator());
+
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_FALSE(window.btnOption->isVisible());
+    EXPECT_FALSE(window.lbOption->isVisible());
+    EXPECT_FALSE(window.LinePanel2->isVisible()) << "the empty Option page is never shown";
+    EXPECT_TRUE(view.isVisible());
+}
+
+TEST_F(MainWindowTest, ControlsSitWhereTheFormPutsThem)
+{
+    const std::vector<std::pair<QWidget*, QRect>> places = {
+        {window.btnAdd, {16, 16, 112, 101}},
+        {window.btnConvert, {144, 16, 112, 101}},
+        {window.btnStop, {272, 16, 112, 101}},
+        {window.btnSupport, {400, 16, 112, 101}},
+        {window.ProgressBar1, {16, 432, 828, 17}},
+        {window.lbUpdate, {740, 8, 104, 18}},
+        {window.Image3, {849, 517, 11, 11}},
+        {window.lbTimer, {600, 456, 244, 18}},
+        {window.btnImport, {16, 456, 121, 41}},
+        {window.btnExport, {144, 456, 121, 41}},
+        {window.LinePanel1, {16, 136, 828, 289}},
+        {window.btnOption, {73, 14, 66, 29}},
+        {window.btnList, {8, 14, 66, 29}},
+        {window.Shape1, {0, 39, 828, 1}},
+        {window.lbCount, {576, 8, 244, 18}},
+        {window.VirtualStringTree1, {0, 40, 828, 249}},
+        {window.LinePanel2, {0, 40, 828, 249}},
+        {window.Image2, {0, 508, 861, 21}},
+    };
+    for (const auto& [widget, rect] : places)
+        EXPECT_EQ(widget->geometry(), rect) << qPrintable(widget->objectName());
+    EXPECT_EQ(window.lbUpdate->cursor().shape(), Qt::PointingHandCursor);
+    EXPECT_TRUE(window.lbUpdate->font().underline());
+}
+
+TEST_F(MainWindowTest, JobListRowsHintsAndMenu)
+{
+    add("/v/a.avi", 0, "/out/");
+    add("/v/b.avi", 99, "");
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+
+    EXPECT_TRUE(view.isHeaderHidden());
+    EXPECT_EQ(view.verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    EXPECT_EQ(view.columnWidth(0), 700);
+    EXPECT_EQ(view.columnWidth(1), 100);
+    const QRect row0 = view.visualRect(jobs.index(0, 0));
+    EXPECT_EQ(row0.height(), 25);
+    EXPECT_EQ(jobs.data(jobs.index(0, 0), Qt::DisplayRole).toString(), "/v/a.avi");
+
+    const QPoint column0 = view.viewport()->mapToGlobal(row0.center());
+    const std::string firstFormat = window.controller()->catalogue().formatName(0);
+    ASSERT_FALSE(firstFormat.empty()) << "the shipped catalogue lies next to the test";
+    EXPECT_EQ(view.hintAt(column0),
+        "[File Name]: /v/a.avi\n[format]: " + QString::fromStdString(firstFormat) + "\n[path]: /out/");
+    const QRect row1 = view.visualRect(jobs.index(1, 0));
+    EXPECT_EQ(view.hintAt(view.viewport()->mapToGlobal(row1.center())),
+        "[File Name]: /v/b.avi\n[format]: (unknown format 99)\n[path]: ");
+    const QRect cell1 = view.visualRect(jobs.index(0, 1));
+    EXPECT_EQ(view.hintAt(view.viewport()->mapToGlobal(cell1.center())), "") << "no hint on column 1";
+
+    EXPECT_EQ(view.menuAt(row0.center()), window.PopupMenu1);
+    EXPECT_EQ(view.menuAt(cell1.center()), nullptr) << "no menu on column 1";
+    view.canOfferMenu = [] { return false; };
+    EXPECT_EQ(view.menuAt(row0.center()), nullptr) << "no menu while a conversion runs";
+
+    // A right click selects; a double-click on either column opens the properties.
+    QTest::mouseClick(view.viewport(), Qt::RightButton, {}, row1.center());
+    EXPECT_EQ(view.currentIndex().row(), 1);
+    int properties = 0;
+    view.onShowItemProperties = [&] { ++properties; };
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, cell1.center());
+    QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, row0.center());
+    EXPECT_EQ(properties, 2);
+}
+
+TEST_F(MainWindowTest, StatePicturesAndActivityColumn)
+{
+    for (int state = 0; state < 4; ++state)
+        add(QString("/v/%1.avi").arg(state), 0, "")->State = state;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QImage shot = view.viewport()->grab().toImage();
+    for (int state = 0; state < 4; ++state) {
+        const QRect row = view.visualRect(jobs.index(state, 0));
+        QImage picture(16, 16, QImage::Format_ARGB32);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        window.listImage->Draw(painter, 0, 0, state);
+        const QPoint centre = row.topLeft() + QPoint(4 + 8, (25 - 16) / 2 + 8);
+        ASSERT_EQ(picture.pixelColor(8, 8).alpha(), 255) << "the pictures are opaque in their middle";
+        EXPECT_EQ(shot.pixelColor(centre).rgb(), picture.pixelColor(8, 8).rgb()) << "state " << state;
+        EXPECT_EQ(shot.pixelColor(centre + QPoint(-5, 2)).rgb(), picture.pixelColor(3, 10).rgb()) << "state " << state;
+    }
+
+    const QColor activity(0x7F, 0x9D, 0xB9);
+    for (unsigned position : {0u, 37u, 74u}) {
+        QImage cell(100, 25, QImage::Format_RGB32);
+        cell.fill(Qt::white);
+        QPainter painter(&cell);
+        paintActivity(painter, cell.rect(), true, position);
+        painter.end();
+        EXPECT_EQ(cell.pixelColor(5, 5), activity) << "frame corner";
+        EXPECT_EQ(cell.pixelColor(94, 19), activity) << "frame corner";
+        EXPECT_EQ(cell.pixelColor(5 + position, 12), activity) << position;
+        EXPECT_EQ(cell.pixelColor(5 + position + 14, 12), activity) << position;
+        if (position + 15 < 89) {
+            EXPECT_EQ(cell.pixelColor(5 + position + 15, 12), QColor(Qt::white)) << position;
+        }
+    }
+    QImage idle(100, 25, QImage::Format_RGB32);
+    idle.fill(Qt::white);
+    QPainter painter(&idle);
+    paintActivity(painter, idle.rect(), false, 30);
+    painter.end();
+    EXPECT_EQ(idle.pixelColor(40, 12), QColor(Qt::white)) << "no block while not busy";
+}
+
+TEST_F(MainWindowTest, WatermarkStaysInTheBottomRightCorner)
+{
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    EXPECT_EQ(view.watermarkOffset(), QPoint(view.viewport()->width() - 256, view.viewport()->height() - 256));
+    view.resize(600, 400);
+    QApplication::processEvents();
+    EXPECT_EQ(view.watermarkOffset(), QPoint(view.viewport()->width() - 256, view.viewport()->height() - 256));
+    for (int i = 0; i < 100; ++i)
+        add(QString("/v/%1.avi").arg(i), 0, "");
+    view.scrollToBottom();
+    EXPECT_EQ(view.watermarkOffset(), QPoint(view.viewport()->width() - 256, view.viewport()->height() - 256))
+        << "it does not scroll with the rows";
+}
+
+TEST_F(MainWindowTest, ClosingDuringARunLeavesNothingRunning)
+{
+    // The window's destruction ends the driver with the rest of the controller.
+    TCommand* driver = window.controller()->driver();
+    ASSERT_NE(driver, nullptr);
+    EXPECT_TRUE(driver->Idle());
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName("Calvera");
+    installFontFallbacks();
+    testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

@@ -1,0 +1,353 @@
+// Draws Calvera's artwork: the header, status strip and corner of the main
+// window, the tool buttons in their four states, the tabs, the job list's
+// state pictures and watermark, the splash picture and the dialogs' pictures.
+//   make_artwork OUTPUT_FOLDER
+// tools/artwork/regenerate.sh runs it into resources/art/.
+
+#include <QGuiApplication>
+#include <QDir>
+#include <QFont>
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPainterPath>
+#include <QRadialGradient>
+
+#include <cmath>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+QString folder;
+
+const QColor kNavy(0x15, 0x42, 0x8B);
+const QColor kSky(0x81, 0xA4, 0xD1);
+
+QImage canvas(int w, int h)
+{
+    QImage image(w, h, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    return image;
+}
+
+void save(const QImage& image, const QString& name)
+{
+    const QString path = folder + "/" + name;
+    image.save(path);
+    std::printf("%s\n", qPrintable(path));
+}
+
+QFont font(int pixels, bool bold = true)
+{
+    QFont f("Open Sans");
+    f.setPixelSize(pixels);
+    f.setBold(bold);
+    return f;
+}
+
+// A rounded glossy tile, the face of every tool button.
+void drawTile(QPainter& p, const QRectF& r, QColor top, QColor bottom, QColor border)
+{
+    QPainterPath path;
+    path.addRoundedRect(r, 14, 14);
+    QLinearGradient fill(r.topLeft(), r.bottomLeft());
+    fill.setColorAt(0, top);
+    fill.setColorAt(1, bottom);
+    p.setPen(QPen(border, 1.2));
+    p.setBrush(fill);
+    p.drawPath(path);
+    // the gloss on the upper half
+    QPainterPath gloss;
+    gloss.addRoundedRect(r.adjusted(3, 3, -3, -r.height() / 2), 11, 11);
+    QLinearGradient shine(r.topLeft(), QPointF(r.left(), r.center().y()));
+    shine.setColorAt(0, QColor(255, 255, 255, 150));
+    shine.setColorAt(1, QColor(255, 255, 255, 20));
+    p.setPen(Qt::NoPen);
+    p.setBrush(shine);
+    p.drawPath(gloss);
+}
+
+using Glyph = std::function<void(QPainter&, const QRectF&, const QColor&)>;
+
+void glyphAdd(QPainter& p, const QRectF& r, const QColor& c)
+{
+    // a film frame with a plus
+    const QRectF film = r.adjusted(4, 8, -10, -8);
+    p.setPen(QPen(c, 3, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    p.drawRoundedRect(film, 4, 4);
+    for (int i = 0; i < 4; ++i) {
+        const double x = film.left() + 6 + i * (film.width() - 12) / 3.0;
+        p.drawPoint(QPointF(x, film.top() + 5));
+        p.drawPoint(QPointF(x, film.bottom() - 5));
+    }
+    const QPointF plus(r.right() - 8, r.bottom() - 8);
+    p.setBrush(c);
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(plus, 10, 10);
+    p.setPen(QPen(Qt::white, 3, Qt::SolidLine, Qt::RoundCap));
+    p.drawLine(plus + QPointF(-5, 0), plus + QPointF(5, 0));
+    p.drawLine(plus + QPointF(0, -5), plus + QPointF(0, 5));
+}
+
+void glyphConvert(QPainter& p, const QRectF& r, const QColor& c)
+{
+    // two arrows chasing each other
+    p.setPen(QPen(c, 4, Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    const QRectF ring = r.adjusted(6, 6, -6, -6);
+    p.drawArc(ring, 30 * 16, 150 * 16);
+    p.drawArc(ring, 210 * 16, 150 * 16);
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    const QPointF a(ring.center().x() + ring.width() / 2 * std::cos(M_PI / 6),
+        ring.center().y() - ring.height() / 2 * std::sin(M_PI / 6));
+    p.drawPolygon(QPolygonF({a + QPointF(-8, -4), a + QPointF(6, -6), a + QPointF(2, 8)}));
+    const QPointF b(2 * ring.center().x() - a.x(), 2 * ring.center().y() - a.y());
+    p.drawPolygon(QPolygonF({b + QPointF(8, 4), b + QPointF(-6, 6), b + QPointF(-2, -8)}));
+}
+
+void glyphStop(QPainter& p, const QRectF& r, const QColor& c)
+{
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    p.drawRoundedRect(r.adjusted(10, 10, -10, -10), 5, 5);
+}
+
+void glyphSupport(QPainter& p, const QRectF& r, const QColor& c)
+{
+    p.setPen(QPen(c, 4));
+    p.setBrush(Qt::NoBrush);
+    p.drawEllipse(r.adjusted(4, 4, -4, -4));
+    p.setFont(font(30));
+    p.drawText(r, Qt::AlignCenter, "?");
+}
+
+// A tool button picture, 112 × 101: the tile over the upper part, the label
+// area below it left free (the window puts a label there).
+QImage toolButton(const Glyph& glyph, QColor accent, int state)
+{
+    QImage image = canvas(112, 101);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    const QRectF tile(10.5, 4.5, 91, 76);
+    QColor top(255, 255, 255, 0), bottom(255, 255, 255, 0), border(255, 255, 255, 0);
+    QColor ink = accent;
+    switch (state) {
+    case 0: // normal: the glyph alone on the window
+        break;
+    case 1: // hover
+        top = QColor(255, 255, 255, 170);
+        bottom = QColor(210, 228, 250, 170);
+        border = QColor(255, 255, 255, 220);
+        break;
+    case 2: // pressed
+        top = QColor(190, 212, 240, 200);
+        bottom = QColor(235, 243, 252, 200);
+        border = QColor(120, 150, 200, 220);
+        break;
+    default: // disabled
+        ink = QColor(150, 160, 175);
+        break;
+    }
+    if (state == 1 || state == 2)
+        drawTile(p, tile, top, bottom, border);
+    const QRectF glyphRect(31, 14, 50, 50);
+    glyph(p, glyphRect.translated(state == 2 ? 1 : 0, state == 2 ? 1 : 0), ink);
+    return image;
+}
+
+QImage tab(int state)
+{
+    QImage image = canvas(66, 29);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPainterPath path;
+    path.addRoundedRect(QRectF(0.5, 0.5, 65, 34), 6, 6);
+    QLinearGradient fill(0, 0, 0, 29);
+    const QColor top = state == 1 ? QColor(255, 255, 255) : QColor(246, 250, 255);
+    const QColor bottom = state == 2 ? QColor(214, 230, 250) : QColor(225, 237, 252);
+    fill.setColorAt(0, top);
+    fill.setColorAt(1, bottom);
+    p.setPen(QPen(QColor(0x8D, 0xB2, 0xE3), 1));
+    p.setBrush(fill);
+    p.setClipRect(0, 0, 66, 29);
+    p.drawPath(path);
+    return image;
+}
+
+// The job list's state pictures: white glyphs on a round green button.
+QImage statePicture(int kind)
+{
+    QImage image = canvas(16, 16);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    QRadialGradient ball(QPointF(6, 5), 10);
+    ball.setColorAt(0, QColor(140, 220, 110));
+    ball.setColorAt(1, QColor(40, 140, 40));
+    p.setPen(QPen(QColor(30, 110, 30), 1));
+    p.setBrush(ball);
+    p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
+    p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(Qt::NoBrush);
+    const QPointF c(8, 8);
+    switch (kind) {
+    case 0: // down: queued
+        p.drawLine(c + QPointF(0, -4), c + QPointF(0, 4));
+        p.drawPolyline(QPolygonF({c + QPointF(-3, 1), c + QPointF(0, 4), c + QPointF(3, 1)}));
+        break;
+    case 1: // right: converting
+        p.drawLine(c + QPointF(-4, 0), c + QPointF(4, 0));
+        p.drawPolyline(QPolygonF({c + QPointF(1, -3), c + QPointF(4, 0), c + QPointF(1, 3)}));
+        break;
+    case 2: // up: done
+        p.drawLine(c + QPointF(0, 4), c + QPointF(0, -4));
+        p.drawPolyline(QPolygonF({c + QPointF(-3, -1), c + QPointF(0, -4), c + QPointF(3, -1)}));
+        break;
+    default: // bar: failed
+        p.drawLine(c + QPointF(-4, 0), c + QPointF(4, 0));
+        break;
+    }
+    return image;
+}
+
+// A disc, for the job list's watermark and the splash.
+void drawDisc(QPainter& p, const QPointF& centre, double radius, int alpha)
+{
+    QRadialGradient shine(centre - QPointF(radius / 3, radius / 3), radius * 1.3);
+    shine.setColorAt(0, QColor(255, 255, 255, alpha));
+    shine.setColorAt(0.5, QColor(200, 215, 235, alpha));
+    shine.setColorAt(1, QColor(150, 175, 210, alpha));
+    p.setPen(QPen(QColor(120, 140, 170, alpha), 1.5));
+    p.setBrush(shine);
+    p.drawEllipse(centre, radius, radius);
+    p.setBrush(QColor(0xE9, 0xEA, 0xEE, 255));
+    p.setPen(QPen(QColor(120, 140, 170, alpha), 1));
+    p.drawEllipse(centre, radius * 0.18, radius * 0.18);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(QPen(QColor(255, 255, 255, alpha / 2), 1));
+    for (double r = radius * 0.3; r < radius * 0.95; r += radius * 0.08)
+        p.drawEllipse(centre, r, r);
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    folder = argc > 1 ? argv[1] : "art";
+    QDir().mkpath(folder);
+
+    // Header: a soft glow behind the tool row, fading into the window colour.
+    {
+        QImage image = canvas(400, 200);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        // Fades out before the picture's edges so that no edge shows.
+        QRadialGradient glow(QPointF(200, 50), 190, QPointF(200, 50));
+        glow.setColorAt(0, QColor(255, 255, 255, 90));
+        glow.setColorAt(0.6, QColor(255, 255, 255, 35));
+        glow.setColorAt(1, QColor(255, 255, 255, 0));
+        p.fillRect(image.rect(), glow);
+        save(image, "header.png");
+    }
+    {
+        QImage image(16, 21, QImage::Format_RGB32);
+        QPainter p(&image);
+        QLinearGradient strip(0, 0, 0, 21);
+        strip.setColorAt(0, QColor(0x5D, 0x82, 0xB6));
+        strip.setColorAt(1, QColor(0x3F, 0x63, 0x98));
+        p.fillRect(image.rect(), strip);
+        p.setPen(QColor(0xA8, 0xC4, 0xE6));
+        p.drawLine(0, 0, 15, 0);
+        save(image, "status.png");
+    }
+    {
+        QImage image = canvas(11, 11);
+        for (int y = 0; y < 11; ++y) {
+            for (int x = 0; x < 11; ++x) {
+                if ((x + y) >= 10 && x % 3 == 1 && y % 3 == 1)
+                    image.setPixelColor(x, y, QColor(230, 238, 250));
+            }
+        }
+        save(image, "corner.png");
+    }
+
+    const struct {
+        const char* name;
+        Glyph glyph;
+        QColor accent;
+    } buttons[] = {
+        {"add", glyphAdd, QColor(0x15, 0x42, 0x8B)},
+        {"convert", glyphConvert, QColor(0x1F, 0x7A, 0x3A)},
+        {"stop", glyphStop, QColor(0xB0, 0x30, 0x30)},
+        {"support", glyphSupport, QColor(0x15, 0x42, 0x8B)},
+    };
+    const char* states[] = {"normal", "over", "down", "disabled"};
+    for (const auto& button : buttons) {
+        for (int state = 0; state < 4; ++state)
+            save(toolButton(button.glyph, button.accent, state), QString("%1-%2.png").arg(button.name, states[state]));
+    }
+    for (int state = 0; state < 3; ++state)
+        save(tab(state), QString("tab-%1.png").arg(states[state]));
+    for (int kind = 0; kind < 4; ++kind)
+        save(statePicture(kind), QString("state-%1.png").arg(kind));
+
+    {
+        QImage image(256, 256, QImage::Format_RGB32);
+        image.fill(QColor(0xE9, 0xEA, 0xEE));
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        drawDisc(p, QPointF(140, 140), 105, 60);
+        save(image, "watermark.png");
+    }
+    {
+        QImage image(570, 330, QImage::Format_RGB32);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        QLinearGradient sky(0, 0, 0, 330);
+        sky.setColorAt(0, QColor(0x9C, 0xBD, 0xE6));
+        sky.setColorAt(1, QColor(0x4A, 0x72, 0xAE));
+        p.fillRect(image.rect(), sky);
+        drawDisc(p, QPointF(430, 170), 120, 230);
+        p.setPen(Qt::white);
+        p.setFont(font(54));
+        p.drawText(QRect(40, 90, 360, 80), Qt::AlignLeft | Qt::AlignVCenter, "Calvera");
+        p.setFont(font(17, false));
+        p.drawText(QRect(44, 165, 360, 30), Qt::AlignLeft, "video converter");
+        p.setFont(font(12, false));
+        p.setPen(QColor(230, 238, 250));
+        p.drawText(QRect(44, 290, 360, 20), Qt::AlignLeft, "Starting…");
+        image.save(folder + "/splash.jpg", "JPG", 92);
+        std::printf("%s/splash.jpg\n", qPrintable(folder));
+    }
+    {
+        QImage image = canvas(16, 16);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(0xB0, 0x84, 0x20), 1));
+        p.setBrush(QColor(0xF2, 0xC9, 0x4C));
+        p.drawRoundedRect(QRectF(1.5, 3.5, 13, 10), 1.5, 1.5);
+        p.setBrush(QColor(0xF8, 0xDD, 0x80));
+        p.drawRoundedRect(QRectF(1.5, 5.5, 13, 8), 1.5, 1.5);
+        save(image, "folder.png");
+    }
+    {
+        QImage image = canvas(32, 32);
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(0x5A, 0x78, 0xA8), 1.2));
+        p.setBrush(QColor(250, 252, 255));
+        p.drawPolygon(QPolygonF({{5.5, 2.5}, {20.5, 2.5}, {27.5, 9.5}, {27.5, 29.5}, {5.5, 29.5}}));
+        p.setBrush(kSky);
+        p.drawRect(QRectF(9.5, 13.5, 14, 10));
+        p.setBrush(kNavy);
+        p.setPen(Qt::NoPen);
+        p.drawPolygon(QPolygonF({{14.5, 15.5}, {19.5, 18.5}, {14.5, 21.5}}));
+        save(image, "file.png");
+    }
+    return 0;
+}

@@ -1,0 +1,82 @@
+// Renders the main window, the splash, the popup menu and a row hint to PNG
+// files, offscreen, optionally with queued items in all four states:
+//   screenshots OUTPUT_FOLDER [ITEMS]
+
+#include "Fonts.h"
+#include "JobListModel.h"
+#include "SplashForm.h"
+#include "commandManager.h"
+#include "mainForm.h"
+#include "menuDraw.h"
+#include "treeManager.h"
+#include "uihook.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPainter>
+
+#include <cstdio>
+
+int main(int argc, char* argv[])
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QApplication::setApplicationDisplayName("Calvera");
+    installFontFallbacks();
+    const QString folder = argc > 1 ? argv[1] : "screenshots";
+    const int items = argc > 2 ? QString(argv[2]).toInt() : 6;
+    QDir().mkpath(folder);
+    const auto saved = [&folder](const QString& name) {
+        const QString path = folder + "/" + name;
+        std::printf("%s\n", qPrintable(path));
+        return path;
+    };
+
+    TSplashDlg splash;
+    splash.show();
+    splash.grab().save(saved("splash.png"));
+    splash.hide();
+
+    TmainDlg window;
+    JobListModel& jobs = *window.controller()->jobs();
+    const char* names[] = {"holiday", "birthday party", "garden", "concert", "interview", "trip to the sea"};
+    for (int i = 0; i < items; ++i) {
+        TItemData item;
+        item.FileName = QString("/home/me/Videos/%1 %2.avi").arg(names[i % 6]).arg(i + 1);
+        item.FormatIndex = i % 3;
+        item.Path = i % 2 ? QString("/home/me/Converted/") : QString();
+        JobListModel::Node* node = jobs.append(item);
+        node->State = i < 4 ? (i + 2) % 4 : kStateQueued;
+        if (node->State == kStateConverting) {
+            node->Item.Busy = true;
+            node->Item.ActivityPos = 30;
+        }
+    }
+    window.lbCount->setText(QString("%1 files, finished %2 of %1").arg(items).arg(std::min(items, 2)));
+    window.ProgressBar1->SetPosition(items ? 2 * 100 / items : 0);
+    window.show();
+    window.VirtualStringTree1->setCurrentIndex(jobs.index(std::min(items, 1), 0));
+    QApplication::processEvents();
+    window.grab().save(saved("main-window.png"));
+
+    // The popup menu as the job list offers it.
+    QMenu* menu = window.VirtualStringTree1->menuAt(QPoint(20, 10));
+    if (menu) {
+        menu->popup(window.mapToGlobal(QPoint(100, 250)));
+        QApplication::processEvents();
+        menu->grab().save(saved("popup-menu.png"));
+        menu->hide();
+    }
+
+    // The hint of the first row.
+    if (items > 0) {
+        const std::vector<std::string>& formats = window.controller()->catalogue().Formats();
+        TMyFlatHintWindow* hint = TMyFlatHint::window();
+        hint->ActivateHint(
+            TTreeManager::HintText(jobs.nodeAt(0)->Item, formats), QPoint(200, 200), QRect(0, 0, 1920, 1080));
+        hint->renderHint().save(saved("row-hint.png"));
+        hint->hide();
+    }
+    return 0;
+}

@@ -1,6 +1,7 @@
 #include "Fonts.h"
 #include "JobListModel.h"
 #include "SplashForm.h"
+#include "Startup.h"
 #include "command.h"
 #include "commandManager.h"
 #include "mainForm.h"
@@ -10,6 +11,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QTest>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
@@ -36,6 +38,37 @@ TEST(Startup, SplashWaitsASecondEvenWhenTheCounterWraps)
     EXPECT_EQ(splash.size(), QSize(570, 330));
     EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_NEAR(splash.windowOpacity(), 200 / 255.0, 0.01);
+}
+
+TEST(Startup, SplashFirstThenTheWindowAfterItIsGone)
+{
+    std::vector<std::string> stages;
+    std::uint32_t now = 0;
+    std::uint32_t windowCreatedAt = 0;
+    bool splashVisibleWhileCreating = false;
+    const int code = runCalvera(
+        *qApp, [&] { return now += 50; },
+        [&](const char* stage) {
+            stages.emplace_back(stage);
+            if (stages.back() == "main window created") {
+                windowCreatedAt = now;
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    splashVisibleWhileCreating
+                        = splashVisibleWhileCreating || (top->objectName() == "SplashDlg" && top->isVisible());
+            }
+            if (stages.back() == "main window shown") {
+                for (QWidget* top : QApplication::topLevelWidgets()) {
+                    EXPECT_NE(top->objectName(), "SplashDlg") << "the splash is gone";
+                    if (top->objectName() == "mainDlg")
+                        QTimer::singleShot(0, top, &QWidget::close);
+                }
+            }
+        });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(stages,
+        (std::vector<std::string> {"splash shown", "main window created", "splash destroyed", "main window shown"}));
+    EXPECT_GE(windowCreatedAt, 1000u) << "the splash shows at least a second";
+    EXPECT_TRUE(splashVisibleWhileCreating);
 }
 
 class MainWindowTest : public testing::Test {

@@ -6,6 +6,8 @@
 #include <QScreen>
 #include <QTimer>
 
+#include <algorithm>
+
 TSplashDlg::TSplashDlg()
     : QWidget(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint)
 {
@@ -28,8 +30,10 @@ void waitWhileProcessingEvents(const TickCounter& tick, std::uint32_t minimum)
         const std::uint32_t elapsed = tick() - start;
         if (elapsed >= minimum)
             return;
-        // Wakes the event loop when the time is up, should nothing else happen.
-        wake.start(static_cast<int>(minimum - elapsed));
+        // Wakes the event loop to look at the counter again, should nothing
+        // else happen: at most every 20 ms, so a counter that is not the wall
+        // clock is still read often enough.
+        wake.start(static_cast<int>(std::min<std::uint32_t>(minimum - elapsed, 20)));
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
 }

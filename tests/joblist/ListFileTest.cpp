@@ -4,9 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
 
 namespace {
 
@@ -179,20 +177,13 @@ TEST(ListFile, FailedExportLeavesTheOldFile)
         add(model, {"/videos/clip number " + std::to_string(i) + ".avi", 1, "/out/"});
     TSaveManager manager(model);
 
-    rlimit saved {};
-    getrlimit(RLIMIT_FSIZE, &saved);
-    auto* previous = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit small = saved;
-    small.rlim_cur = 4096; // a disk that fills up part-way
-    setrlimit(RLIMIT_FSIZE, &small);
     std::string error;
     try {
+        const FileSizeLimit limit(4096); // a disk that fills up part-way
         manager.ExportToFile(path);
     } catch (const std::exception& e) {
         error = e.what();
     }
-    setrlimit(RLIMIT_FSIZE, &saved);
-    std::signal(SIGXFSZ, previous);
 
     EXPECT_EQ(error, "Cannot write file \"" + path + "\". File too large");
     EXPECT_EQ(readFileBytes(path), "old list");

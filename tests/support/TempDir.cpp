@@ -1,6 +1,8 @@
 #include "TempDir.h"
 
+#include <csignal>
 #include <cstdlib>
+#include <sys/resource.h>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
@@ -41,4 +43,23 @@ void writeFileBytes(const std::string& path, const std::string& bytes)
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     if (!out)
         throw std::runtime_error("cannot write " + path);
+}
+
+FileSizeLimit::FileSizeLimit(unsigned long bytes)
+{
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    m_savedSoft = limit.rlim_cur;
+    m_savedHandler = std::signal(SIGXFSZ, SIG_IGN);
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+FileSizeLimit::~FileSizeLimit()
+{
+    rlimit limit {};
+    getrlimit(RLIMIT_FSIZE, &limit);
+    limit.rlim_cur = m_savedSoft;
+    setrlimit(RLIMIT_FSIZE, &limit);
+    std::signal(SIGXFSZ, m_savedHandler);
 }

@@ -21,5 +21,20 @@ private:
     std::filesystem::path m_path;
 };
 
+// Limits the size of files this process may write while it lives, the way a
+// full disk stops a write part-way; SIGXFSZ is ignored so the write fails
+// with EFBIG instead of ending the process.
+class FileSizeLimit final {
+public:
+    explicit FileSizeLimit(unsigned long bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    unsigned long m_savedSoft;
+    void (*m_savedHandler)(int);
+};
+
 std::string readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::string& bytes);

@@ -3,9 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <csignal>
 #include <filesystem>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -23,29 +21,6 @@ void fillList(TJclSimpleXML& doc, int items)
         item.Children().Add("path");
     }
 }
-
-// Limits the size of files this process may write, the way a full disk would
-// stop a write part-way; SIGXFSZ is ignored so the write fails with EFBIG.
-class FileSizeLimit final {
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_oldHandler);
-    }
-
-private:
-    rlimit m_saved {};
-    void (*m_oldHandler)(int) = nullptr;
-};
 
 TEST(XmlFile, SaveAndLoadRoundTrip)
 {

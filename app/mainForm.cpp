@@ -218,9 +218,7 @@ TmainDlg::TmainDlg()
 
     MyFlatHint1 = new TMyFlatHint(this);
     MyFlatHint1->setObjectName("MyFlatHint1");
-    const TColor tooltip = static_cast<TColor>(QPalette().color(QPalette::ToolTipBase).red()
-        | (QPalette().color(QPalette::ToolTipBase).green() << 8)
-        | (QPalette().color(QPalette::ToolTipBase).blue() << 16));
+    const TColor tooltip = fromQColor(QPalette().color(QPalette::ToolTipBase));
     MyFlatHint1->ColorBackground = tooltip;
     MyFlatHint1->ColorArrowBackground = tooltip;
     MyFlatHint1->ColorArrow = kCaptionColor;

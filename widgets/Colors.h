@@ -20,6 +20,11 @@ inline constexpr TColor clHighlightText = 0xFF00000E;
 // The RGB colour a stored value stands for; system colours come from the
 // application palette.
 QColor toQColor(TColor color);
+// The stored value of an RGB colour.
+inline TColor fromQColor(const QColor& color)
+{
+    return static_cast<TColor>(color.red() | (color.green() << 8) | (color.blue() << 16));
+}
 
 // Rounds to the nearest integer, ties to even.
 inline int roundHalfEven(double value)

@@ -1,6 +1,7 @@
 #include "FlatEditUnit.h"
 
 #include "ErrorReport.h"
+#include "saveManager.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
@@ -8,8 +9,6 @@
 #include <QPainter>
 #include <QPolygon>
 #include <QWheelEvent>
-
-#include <charconv>
 
 namespace {
 
@@ -72,8 +71,7 @@ void TMyCustomFlatEdit::followParentColor()
 {
     if (!m_parentColor || !parentWidget())
         return;
-    const QColor colour = parentWidget()->palette().color(parentWidget()->backgroundRole());
-    m_colorFlat = static_cast<TColor>(colour.red() | (colour.green() << 8) | (colour.blue() << 16));
+    m_colorFlat = fromQColor(parentWidget()->palette().color(parentWidget()->backgroundRole()));
 }
 
 bool TMyCustomFlatEdit::isActiveLook() const
@@ -108,21 +106,17 @@ void TMyCustomFlatEdit::paintEvent(QPaintEvent* event)
 
 bool TMyCustomFlatEdit::readInteger(int& value) const
 {
-    const QString current = text();
-    if (current.isEmpty()) {
+    if (text().isEmpty()) {
         value = 0;
         return true;
     }
-    const std::string bytes = current.toStdString();
-    const char* first = bytes.data();
-    const char* last = bytes.data() + bytes.size();
-    if (*first == '+')
-        ++first;
-    const auto [stop, error] = std::from_chars(first, last, value);
-    if (first != last && error == std::errc() && stop == last)
+    try {
+        value = listFileInteger(text().toStdString());
         return true;
-    reportError("'" + bytes + "' is not a valid integer value");
-    return false;
+    } catch (const std::exception& e) {
+        reportError(e.what());
+        return false;
+    }
 }
 
 int TMyCustomFlatEdit::asInteger() const

@@ -9,6 +9,7 @@
 #include "uihook.h"
 
 #include <QApplication>
+#include <QCursor>
 #include <QPainter>
 #include <QTest>
 #include <QTimer>
@@ -189,6 +190,22 @@ TEST_F(MainWindowTest, JobListRowsHintsAndMenu)
     QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, cell1.center());
     QTest::mouseDClick(view.viewport(), Qt::LeftButton, {}, row0.center());
     EXPECT_EQ(properties, 2);
+}
+
+TEST_F(MainWindowTest, RowHintsShowThroughTheFlatHintWindow)
+{
+    add("/v/first.avi", 0, "/out/");
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const QPoint row = view.viewport()->mapToGlobal(view.visualRect(jobs.index(0, 0)).center());
+    QCursor::setPos(row);
+    const QPointF local = view.viewport()->mapFromGlobal(QPointF(row));
+    QEnterEvent enter(local, local, QPointF(row));
+    QApplication::sendEvent(view.viewport(), &enter);
+    TMyFlatHintWindow* hint = TMyFlatHint::window();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hint->isVisible(); }, 3000));
+    EXPECT_TRUE(hint->text().startsWith("[File Name]: /v/first.avi\n[format]: ")) << qPrintable(hint->text());
+    hint->hide();
 }
 
 TEST_F(MainWindowTest, StatePicturesAndActivityColumn)

@@ -5,6 +5,7 @@
 #include "Fonts.h"
 #include "JobListModel.h"
 #include "SplashForm.h"
+#include "addForm.h"
 #include "commandManager.h"
 #include "mainForm.h"
 #include "menuDraw.h"
@@ -78,5 +79,12 @@ int main(int argc, char* argv[])
         hint->renderHint().save(saved("row-hint.png"));
         hint->hide();
     }
+
+    // The Add Files dialog for three files.
+    TaddDlg add(window.controller()->catalogue().Formats(), &window);
+    add.Fill({"/home/me/Videos/holiday 1.avi", "/home/me/Videos/garden 3.avi", "/home/me/Videos/concert 4.avi"});
+    add.show();
+    QApplication::processEvents();
+    add.grab().save(saved("add-files.png"));
     return 0;
 }

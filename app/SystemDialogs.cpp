@@ -1,0 +1,39 @@
+#include "SystemDialogs.h"
+
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QUrl>
+
+namespace {
+
+class PlatformDialogs final : public SystemDialogs {
+public:
+    QStringList getOpenFileNames(QWidget* owner, const QString& title, const QString& filter) override
+    {
+        return QFileDialog::getOpenFileNames(owner, title, {}, filter);
+    }
+    QString getSaveFileName(QWidget* owner, const QString& title, const QString& filter) override
+    {
+        return QFileDialog::getSaveFileName(owner, title, {}, filter);
+    }
+    QString getExistingDirectory(QWidget* owner, const QString& title, const QString& initial) override
+    {
+        return QFileDialog::getExistingDirectory(owner, title, initial, QFileDialog::ShowDirsOnly);
+    }
+    bool openUrl(const QString& address) override { return QDesktopServices::openUrl(QUrl(address)); }
+};
+
+SystemDialogs* replacement = nullptr;
+
+} // namespace
+
+SystemDialogs& SystemDialogs::current()
+{
+    static PlatformDialogs platform;
+    return replacement ? *replacement : platform;
+}
+
+void SystemDialogs::replace(SystemDialogs* dialogs)
+{
+    replacement = dialogs;
+}

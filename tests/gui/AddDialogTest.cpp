@@ -1,0 +1,124 @@
+#include "SystemDialogs.h"
+#include "TempDir.h"
+#include "addForm.h"
+
+#include "FlatEditUnit.h"
+#include "MyButtonEx.h"
+#include "MyListBox.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// Answers the folder chooser with prepared answers, in order.
+class FakeDialogs final : public SystemDialogs {
+public:
+    FakeDialogs() { SystemDialogs::replace(this); }
+    ~FakeDialogs() override { SystemDialogs::replace(nullptr); }
+
+    QStringList getOpenFileNames(QWidget*, const QString&, const QString&) override { return {}; }
+    QString getSaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    QString getExistingDirectory(QWidget*, const QString& title, const QString&) override
+    {
+        titles << title;
+        return folders.isEmpty() ? QString() : folders.takeFirst();
+    }
+    bool openUrl(const QString&) override { return true; }
+
+    QStringList folders;
+    QStringList titles;
+};
+
+const std::vector<std::string> kFormats = {"MP4 video", "WebM video", "MP3 audio"};
+
+TEST(AddDialog, ListsTheFilesAndSumsUp)
+{
+    TaddDlg dialog(kFormats);
+    EXPECT_EQ(dialog.size(), QSize(442, 547));
+    EXPECT_EQ(dialog.windowTitle(), "Add Files");
+    EXPECT_EQ(dialog.formatIndex(), 0) << "the first format is selected";
+    dialog.Fill({"/v/a.avi", "/v/b.mpg", "/v/c.mov"});
+    EXPECT_EQ(dialog.MyListBox1->count(), 3);
+    EXPECT_EQ(dialog.informationLines(),
+        (QStringList {"file count: 3", "format: MP4 video", "save to: use global path", "Ready to go...click OK",
+            "Cancel the operation...click Cancel"}));
+    dialog.ComboBox1->setCurrentIndex(2);
+    EXPECT_EQ(dialog.informationLines()[1], "format: MP3 audio") << "a new format rewrites line 1 only";
+    EXPECT_EQ(dialog.informationLines()[2], "save to: use global path");
+    EXPECT_EQ(dialog.formatIndex(), 2);
+}
+
+TEST(AddDialog, DirectoryChooserAndItsCancel)
+{
+    TempDir dir;
+    FakeDialogs dialogs;
+    TaddDlg dialog(kFormats);
+    dialog.Fill({"/v/a.avi"});
+    dialogs.folders = {dir.path().string().c_str(), "/", "", "/no/such/folder"};
+
+    dialog.btDirectoryClick();
+    EXPECT_EQ(dialogs.titles.value(0), "Save Directory");
+    EXPECT_EQ(dialog.directory(), QString::fromStdString(dir.prefix())) << "a trailing / is added";
+    EXPECT_EQ(dialog.informationLines()[2], "save to: " + QString::fromStdString(dir.prefix()));
+    dialog.btDirectoryClick();
+    EXPECT_EQ(dialog.directory(), "/") << "the root keeps its single /";
+    dialog.btDirectoryClick();
+    EXPECT_EQ(dialog.directory(), "/") << "cancelling keeps the earlier choice";
+    EXPECT_EQ(dialog.informationLines()[2], "save to: /") << "and the summary says so";
+    dialog.btDirectoryClick();
+    EXPECT_EQ(dialog.directory(), "/") << "something that is not a directory counts as cancelled";
+}
+
+TEST(AddDialog, OnlyOkSetsTheFlag)
+{
+    {
+        TaddDlg dialog(kFormats);
+        dialog.Fill({"/v/a.avi"});
+        QTimer::singleShot(0, &dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Escape); });
+        dialog.exec();
+        EXPECT_FALSE(dialog.OK()) << "Esc";
+    }
+    {
+        TaddDlg dialog(kFormats);
+        QTimer::singleShot(0, &dialog, [&] { QTest::mouseClick(dialog.btnCancel, Qt::LeftButton, {}, {60, 20}); });
+        dialog.exec();
+        EXPECT_FALSE(dialog.OK()) << "Cancel";
+    }
+    {
+        TaddDlg dialog(kFormats);
+        QTimer::singleShot(0, &dialog, [&] { dialog.close(); });
+        dialog.exec();
+        EXPECT_FALSE(dialog.OK()) << "close box";
+    }
+    {
+        TaddDlg dialog({});
+        EXPECT_EQ(dialog.formatIndex(), -1) << "an empty catalogue offers no format";
+        dialog.Fill({"/v/a.avi"});
+        EXPECT_EQ(dialog.informationLines()[1], "format: ");
+        QTimer::singleShot(0, &dialog, [&] {
+            QTest::keyClick(&dialog, Qt::Key_Return); // Enter means nothing
+            EXPECT_TRUE(dialog.isVisible());
+            QTest::mouseClick(dialog.btnOk, Qt::LeftButton, {}, {60, 20});
+        });
+        dialog.exec();
+        EXPECT_TRUE(dialog.OK());
+    }
+}
+
+TEST(AddDialog, TheInformationBoxHandsTheFocusToOk)
+{
+    TaddDlg dialog(kFormats);
+    dialog.show();
+    dialog.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+    dialog.Memo1->setFocus();
+    EXPECT_TRUE(dialog.btnOk->hasFocus());
+    EXPECT_FALSE(dialog.Memo1->hasFocus());
+}
+
+} // namespace

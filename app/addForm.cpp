@@ -47,13 +47,12 @@ TLinePanel* framePanel(QWidget* parent, TColor color, const QRect& geometry)
 
 } // namespace
 
-TaddDlg::TaddDlg(const std::vector<std::string>& formats, QWidget* parent)
+TFileDialog::TFileDialog(const QString& caption, const std::vector<std::string>& formats, QWidget* parent)
     : QDialog(parent,
         Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
             | Qt::MSWindowsFixedSizeDialogHint)
 {
-    setObjectName("addDlg");
-    setWindowTitle("Add Files");
+    setWindowTitle(caption);
     setFixedSize(442, 547);
     QPalette background = palette();
     background.setColor(QPalette::Window, toQColor(13739137));
@@ -114,8 +113,6 @@ TaddDlg::TaddDlg(const std::vector<std::string>& formats, QWidget* parent)
     for (const std::string& format : formats)
         ComboBox1->addItem(QString::fromStdString(format));
     ComboBox1->setCurrentIndex(formats.empty() ? -1 : 0);
-    connect(ComboBox1, &QComboBox::currentIndexChanged, this,
-        [this] { setLine(1, "format: " + ComboBox1->currentText()); });
 
     Label1 = new QLabel("Information", this);
     Label1->move(8, 272);
@@ -144,6 +141,20 @@ TaddDlg::TaddDlg(const std::vector<std::string>& formats, QWidget* parent)
         move(parent->geometry().center() - rect().center());
 }
 
+TaddDlg::TaddDlg(const std::vector<std::string>& formats, QWidget* parent)
+    : TFileDialog("Add Files", formats, parent)
+{
+    setObjectName("addDlg");
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this,
+        [this] { setLine(1, "format: " + ComboBox1->currentText()); });
+}
+
+TItemDlg::TItemDlg(const std::vector<std::string>& formats, QWidget* parent)
+    : TFileDialog("Item Property", formats, parent)
+{
+    setObjectName("ItemDlg");
+}
+
 void TaddDlg::Fill(const QStringList& files)
 {
     MyListBox1->addItems(files);
@@ -155,17 +166,17 @@ void TaddDlg::Fill(const QStringList& files)
     Memo1->appendPlainText("Cancel the operation...click Cancel");
 }
 
-int TaddDlg::formatIndex() const
+int TFileDialog::formatIndex() const
 {
     return ComboBox1->currentIndex();
 }
 
-QString TaddDlg::directory() const
+QString TFileDialog::directory() const
 {
     return etDirectory->text();
 }
 
-QStringList TaddDlg::informationLines() const
+QStringList TFileDialog::informationLines() const
 {
     QStringList lines;
     for (QTextBlock block = Memo1->document()->begin(); block.isValid(); block = block.next())
@@ -187,17 +198,22 @@ void TaddDlg::showSaveTo()
     setLine(2, "save to: " + (etDirectory->text().isEmpty() ? QStringLiteral("use global path") : etDirectory->text()));
 }
 
+void TFileDialog::btDirectoryClick()
+{
+    const QString chosen = BrowseForFolder(this, "Save Directory");
+    if (!chosen.isEmpty())
+        etDirectory->setText(withTrailingSeparator(chosen));
+}
+
 void TaddDlg::btDirectoryClick()
 {
     // Cancelling the chooser keeps what was chosen before; the summary line
     // always tells what OK will use.
-    const QString chosen = BrowseForFolder(this, "Save Directory");
-    if (!chosen.isEmpty())
-        etDirectory->setText(withTrailingSeparator(chosen));
+    TFileDialog::btDirectoryClick();
     showSaveTo();
 }
 
-void TaddDlg::keyPressEvent(QKeyEvent* event)
+void TFileDialog::keyPressEvent(QKeyEvent* event)
 {
     if (event->key() == Qt::Key_Escape) {
         reject();
@@ -208,7 +224,7 @@ void TaddDlg::keyPressEvent(QKeyEvent* event)
     QDialog::keyPressEvent(event);
 }
 
-bool TaddDlg::eventFilter(QObject* watched, QEvent* event)
+bool TFileDialog::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == Memo1 && event->type() == QEvent::FocusIn)
         btnOk->setFocus();

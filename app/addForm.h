@@ -15,18 +15,15 @@ class TMyListBox;
 class TPngImageList;
 class TPngSpeedButton;
 
-// The Add Files dialog: lists the chosen files, offers the catalogue's
-// formats and an optional output directory, and sums it up in a black
-// console-like box. Only OK sets the OK flag; Cancel, Esc and the close box
-// leave it false.
-class TaddDlg final : public QDialog {
+// What the Add Files and Item Property dialogs share: the file list, the
+// catalogue's formats, the output directory with its chooser, a black
+// console-like information box, OK and Cancel. Only OK sets the OK flag;
+// Cancel, Esc and the close box leave it false; Enter does nothing.
+class TFileDialog : public QDialog {
     Q_OBJECT
 
 public:
-    TaddDlg(const std::vector<std::string>& formats, QWidget* parent = nullptr);
-
-    // Lists the files and writes the five information lines.
-    void Fill(const QStringList& files);
+    TFileDialog(const QString& caption, const std::vector<std::string>& formats, QWidget* parent);
 
     bool OK() const { return m_ok; }
     int formatIndex() const;
@@ -46,15 +43,38 @@ public:
     TPngSpeedButton* btDirectory;
     TPngImageList* PngImageList1;
 
-    void btDirectoryClick();
+    // Lets the user choose the output directory; a cancelled chooser changes nothing.
+    virtual void btDirectoryClick();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    bool m_ok = false;
+};
+
+// The Add Files dialog: its information box sums up the files, the format
+// and where the output goes.
+class TaddDlg final : public TFileDialog {
+    Q_OBJECT
+
+public:
+    explicit TaddDlg(const std::vector<std::string>& formats, QWidget* parent = nullptr);
+
+    // Lists the files and writes the five information lines.
+    void Fill(const QStringList& files);
+    void btDirectoryClick() override;
+
+private:
     void setLine(int index, const QString& text);
     void showSaveTo();
+};
 
-    bool m_ok = false;
+// The Item Property dialog: one item's file, format and directory.
+class TItemDlg final : public TFileDialog {
+    Q_OBJECT
+
+public:
+    explicit TItemDlg(const std::vector<std::string>& formats, QWidget* parent = nullptr);
 };

@@ -1,6 +1,14 @@
 #include "uihook.h"
 
+#include "ErrorReport.h"
+#include "FlatEditUnit.h"
 #include "JobListModel.h"
+#include "MyListBox.h"
+#include "addForm.h"
+#include "consts.h"
+#include "overwriteManager.h"
+
+#include <QPlainTextEdit>
 #include "command.h"
 #include "commandManager.h"
 #include "itemManager.h"
@@ -41,8 +49,38 @@ void TUIHook::HookControls(TmainDlg& window)
     view.setPopupMenu(m_menuDraw->AttachedMenu());
     m_command = std::make_unique<TCommand>(*m_jobs, *m_commandManager);
     view.canOfferMenu = [this] { return m_command->Idle(); };
-    view.onShowItemProperties = [this] { ShowItemProperties(); };
+    view.onShowItemProperties = [this, &view] { ShowItemProperties(m_jobs->nodeAt(view.currentIndex().row())); };
     m_saveManager = std::make_unique<TSaveManager>(*m_jobs);
 }
 
-void TUIHook::ShowItemProperties() { }
+void TUIHook::ShowItemProperties(TItemNodeData* node)
+{
+    if (!node || m_jobs->indexOf(node) < 0)
+        return;
+    TItemDlg dialog(m_commandManager->Formats(), m_window);
+    TItemData& item = node->Item;
+    dialog.MyListBox1->addItem(item.FileName);
+    const bool knownFormat = m_commandManager->isValidIndex(item.FormatIndex);
+    dialog.ComboBox1->setCurrentIndex(knownFormat ? item.FormatIndex : -1);
+    dialog.etDirectory->setText(item.Path);
+    const std::string fileName = item.FileName.toStdString();
+    dialog.Memo1->appendPlainText(QString::fromStdString("file name: " + extractFileName(fileName)));
+    try {
+        dialog.Memo1->appendPlainText(QString("file size: %1 Bytes").arg(GetFileSize(fileName)));
+    } catch (const std::exception& e) {
+        reportError(e.what());
+        return;
+    }
+    if (!knownFormat) {
+        // Nothing in the list stands for the item's format: say so, and keep
+        // it unless the user picks one.
+        dialog.Memo1->appendPlainText(QString("format: unknown (number %1), choose one").arg(item.FormatIndex));
+    }
+    dialog.exec();
+    if (!dialog.OK() || !m_command->Idle())
+        return;
+    if (dialog.formatIndex() >= 0)
+        item.FormatIndex = dialog.formatIndex();
+    item.Path = dialog.directory();
+    m_jobs->nodeChanged(node);
+}

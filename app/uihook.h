@@ -3,6 +3,7 @@
 #include <memory>
 
 class JobListModel;
+struct TItemNodeData;
 class TCommand;
 class TCommandManager;
 class TItemManager;
@@ -33,8 +34,9 @@ public:
     TCommand* driver() const { return m_command.get(); }
     TSaveManager* saveManager() const { return m_saveManager.get(); }
 
-    // The properties of the focused node.
-    void ShowItemProperties();
+    // Shows the Item Property dialog for node and applies the chosen format
+    // and directory, unless a conversion is running by the time it closes.
+    void ShowItemProperties(TItemNodeData* node);
 
 private:
     TmainDlg* m_window = nullptr;

@@ -1,0 +1,134 @@
+#include "ErrorReport.h"
+#include "FlatEditUnit.h"
+#include "JobListModel.h"
+#include "MyButtonEx.h"
+#include "SystemDialogs.h"
+#include "TempDir.h"
+#include "addForm.h"
+#include "mainForm.h"
+#include "uihook.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class FolderAnswer final : public SystemDialogs {
+public:
+    explicit FolderAnswer(QString folder)
+        : m_folder(std::move(folder))
+    {
+        SystemDialogs::replace(this);
+    }
+    ~FolderAnswer() override { SystemDialogs::replace(nullptr); }
+    QStringList getOpenFileNames(QWidget*, const QString&, const QString&) override { return {}; }
+    QString getSaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    QString getExistingDirectory(QWidget*, const QString&, const QString&) override { return m_folder; }
+    bool openUrl(const QString&) override { return true; }
+
+private:
+    QString m_folder;
+};
+
+class ItemDialogTest : public testing::Test {
+protected:
+    ItemDialogTest() { writeFileBytes(dir.file("clip.avi"), std::string(1234, 'x')); }
+
+    JobListModel::Node* add(int format, const QString& path)
+    {
+        TItemData item;
+        item.FileName = QString::fromStdString(dir.file("clip.avi"));
+        item.FormatIndex = format;
+        item.Path = path;
+        return window.controller()->jobs()->append(item);
+    }
+    // Runs the dialog for node, acting on it once it shows.
+    void show(JobListModel::Node* node, const std::function<void(TItemDlg&)>& act)
+    {
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<TItemDlg*>(QApplication::activeModalWidget());
+            ASSERT_NE(dialog, nullptr);
+            lines = dialog->informationLines();
+            act(*dialog);
+        });
+        window.controller()->ShowItemProperties(node);
+    }
+    static void clickOk(TItemDlg& dialog) { QTest::mouseClick(dialog.btnOk, Qt::LeftButton, {}, {60, 20}); }
+
+    TempDir dir;
+    TmainDlg window;
+    QStringList lines;
+};
+
+TEST_F(ItemDialogTest, ShowsTheItemAndAppliesOk)
+{
+    JobListModel::Node* node = add(1, "");
+    show(node, [](TItemDlg& dialog) {
+        EXPECT_EQ(dialog.windowTitle(), "Item Property");
+        EXPECT_EQ(dialog.formatIndex(), 1);
+        EXPECT_EQ(dialog.directory(), "");
+        clickOk(dialog);
+    });
+    EXPECT_EQ(lines, (QStringList {"file name: clip.avi", "file size: 1234 Bytes"}));
+    EXPECT_EQ(node->Item.FormatIndex, 1);
+    EXPECT_EQ(node->Item.Path, "");
+
+    FolderAnswer folder(QString::fromStdString(dir.path().string()));
+    show(node, [](TItemDlg& dialog) {
+        dialog.ComboBox1->setCurrentIndex(2);
+        dialog.btDirectoryClick();
+        EXPECT_EQ(dialog.informationLines().size(), 2) << "the information box does not change";
+        clickOk(dialog);
+    });
+    EXPECT_EQ(node->Item.FormatIndex, 2);
+    EXPECT_EQ(node->Item.Path, QString::fromStdString(dir.prefix()));
+    EXPECT_EQ(node->State, kStateQueued);
+}
+
+TEST_F(ItemDialogTest, CancelEscAndMissingFilesChangeNothing)
+{
+    JobListModel::Node* node = add(0, "/out/");
+    show(node, [](TItemDlg& dialog) {
+        dialog.ComboBox1->setCurrentIndex(3);
+        QTest::keyClick(&dialog, Qt::Key_Escape);
+    });
+    show(node, [](TItemDlg& dialog) {
+        dialog.ComboBox1->setCurrentIndex(3);
+        QTest::mouseClick(dialog.btnCancel, Qt::LeftButton, {}, {60, 20});
+    });
+    EXPECT_EQ(node->Item.FormatIndex, 0);
+    EXPECT_EQ(node->Item.Path, "/out/");
+
+    std::vector<std::string> errors;
+    setErrorReporter([&](const std::string& message) { errors.push_back(message); });
+    node->Item.FileName = QString::fromStdString(dir.file("gone.avi"));
+    window.controller()->ShowItemProperties(node);
+    setErrorReporter(nullptr);
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_EQ(errors[0], "System Error.  Code: 2.\r\nNo such file or directory");
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the dialog was never shown";
+}
+
+TEST_F(ItemDialogTest, UnknownFormatIsShownAndKeptUnlessChosen)
+{
+    JobListModel::Node* node = add(99, "");
+    show(node, [](TItemDlg& dialog) {
+        EXPECT_EQ(dialog.formatIndex(), -1);
+        clickOk(dialog);
+    });
+    EXPECT_EQ(lines.value(2), "format: unknown (number 99), choose one");
+    EXPECT_EQ(node->Item.FormatIndex, 99) << "OK without a choice stores nothing new";
+    show(node, [](TItemDlg& dialog) {
+        dialog.ComboBox1->setCurrentIndex(0);
+        clickOk(dialog);
+    });
+    EXPECT_EQ(node->Item.FormatIndex, 0);
+
+    window.controller()->ShowItemProperties(nullptr); // no node: nothing happens
+}
+
+} // namespace

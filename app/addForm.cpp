@@ -19,22 +19,6 @@ namespace {
 constexpr TColor kListText = 7960979;
 constexpr int kLineCount = 5;
 
-// The OK and Cancel buttons look like every gradient button of the program.
-TMyButtonEx* dialogButton(QWidget* parent, const QString& caption, int left)
-{
-    auto* button = new TMyButtonEx(parent);
-    button->setGeometry(left, 496, 121, 41);
-    button->SetDefaultColorFrom(15852245);
-    button->SetDefaultColorTo(15849665);
-    button->SetClickColorFrom(16576454);
-    button->SetClickColorTo(16769224);
-    button->SetBorderColor(14401438);
-    button->setFont(formFont(12, true));
-    setTextColor(*button, kCaptionColor);
-    button->SetCaption(caption);
-    return button;
-}
-
 TLinePanel* framePanel(QWidget* parent, TColor color, const QRect& geometry)
 {
     auto* panel = new TLinePanel(parent);
@@ -87,8 +71,8 @@ TFileDialog::TFileDialog(const QString& caption, const std::vector<std::string>&
     MyListBox1->setFont(formFont(16));
     setTextColor(*MyListBox1, kListText);
 
-    btnOk = dialogButton(this, "&OK", 312);
-    btnCancel = dialogButton(this, "&Cancel", 184);
+    btnOk = makeFormsButton(this, "&OK", QRect(312, 496, 121, 41));
+    btnCancel = makeFormsButton(this, "&Cancel", QRect(184, 496, 121, 41));
     btnOk->OnClick = [this](TMyButtonEx*) {
         m_ok = true;
         accept();

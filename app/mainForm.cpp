@@ -67,25 +67,25 @@ TImageButton* tabButton(QWidget* parent, const QString& objectName, int left)
     return button;
 }
 
-void formsButton(TMyButtonEx& button, const QString& objectName, const QString& caption, int left, const QString& hint)
-{
-    button.setObjectName(objectName);
-    button.setGeometry(left, 456, 121, 41);
-    button.SetDefaultColorFrom(15852245);
-    button.SetDefaultColorTo(15849665);
-    button.SetClickColorFrom(16576454);
-    button.SetClickColorTo(16769224);
-    button.SetOverColorFrom(clBlack);
-    button.SetOverColorTo(clBlack);
-    button.SetBorderColor(14401438);
-    button.SetDrawFocus(false);
-    button.setFont(formFont(12, true));
-    setTextColor(button, kCaptionColor);
-    button.SetCaption(caption);
-    button.setToolTip(hint);
-}
-
 } // namespace
+
+TMyButtonEx* makeFormsButton(QWidget* parent, const QString& caption, const QRect& geometry)
+{
+    auto* button = new TMyButtonEx(parent);
+    button->setGeometry(geometry);
+    button->SetDefaultColorFrom(15852245);
+    button->SetDefaultColorTo(15849665);
+    button->SetClickColorFrom(16576454);
+    button->SetClickColorTo(16769224);
+    button->SetOverColorFrom(clBlack);
+    button->SetOverColorTo(clBlack);
+    button->SetBorderColor(14401438);
+    button->SetDrawFocus(false);
+    button->setFont(formFont(12, true));
+    setTextColor(*button, kCaptionColor);
+    button->SetCaption(caption);
+    return button;
+}
 
 void setTextColor(QWidget& widget, TColor color)
 {
@@ -167,10 +167,12 @@ TmainDlg::TmainDlg()
     btnSupport = toolButton(this, "support", "btnSupport", 400, "online support");
     lbSupport = toolLabel(this, "lbSupport", "S&upport", 400);
 
-    btnImport = new TMyButtonEx(this);
-    formsButton(*btnImport, "btnImport", "&Import", 16, "load list from a disk file");
-    btnExport = new TMyButtonEx(this);
-    formsButton(*btnExport, "btnExport", "&Export", 144, "save list to a disk file");
+    btnImport = makeFormsButton(this, "&Import", QRect(16, 456, 121, 41));
+    btnImport->setObjectName("btnImport");
+    btnImport->setToolTip("load list from a disk file");
+    btnExport = makeFormsButton(this, "&Export", QRect(144, 456, 121, 41));
+    btnExport->setObjectName("btnExport");
+    btnExport->setToolTip("save list to a disk file");
     setTabOrder(btnImport, btnExport);
 
     LinePanel1 = new TLinePanel(this);

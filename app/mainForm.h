@@ -69,4 +69,6 @@ private:
 inline constexpr TColor kCaptionColor = 9126421;
 inline constexpr TColor kDisabledCaptionColor = 9276813;
 void setTextColor(QWidget& widget, TColor color);
+// A gradient button as every form of the program sets it up.
+TMyButtonEx* makeFormsButton(QWidget* parent, const QString& caption, const QRect& geometry);
 QFont formFont(int pixels, bool bold = false, bool italic = false);

@@ -122,10 +122,8 @@ void JobListView::bind(JobListModel* model, TPngImageList* images, const std::ve
 
 QMenu* JobListView::menuAt(const QPoint& viewportPosition) const
 {
-    const QModelIndex index = indexAt(viewportPosition);
     if (!m_menu || columnAt(viewportPosition.x()) != 0 || (canOfferMenu && !canOfferMenu()))
         return nullptr;
-    (void)index;
     return m_menu;
 }
 

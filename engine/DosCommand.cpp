@@ -257,7 +257,7 @@ private:
     };
 
     friend class TDosCommand;
-    bool spawnChild(pid_t& pid, int& outputFd);
+    void spawnChild(pid_t& pid, int& outputFd);
     // Runs work on the main thread and waits until it has run.
     void handOver(const std::function<void()>& work);
     void readOnce(int fd, std::vector<char>& buffer, bool& endOfOutput);
@@ -296,7 +296,7 @@ private:
     std::vector<Piece> m_pieces;
 };
 
-bool TDosThread::spawnChild(pid_t& pid, int& outputFd)
+void TDosThread::spawnChild(pid_t& pid, int& outputFd)
 {
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
@@ -342,7 +342,6 @@ bool TDosThread::spawnChild(pid_t& pid, int& outputFd)
     }
     outputFd = pipeFds[0];
     ::fcntl(outputFd, F_SETFL, ::fcntl(outputFd, F_GETFL) | O_NONBLOCK);
-    return true;
 }
 
 bool TDosThread::timeLimitPassed() const

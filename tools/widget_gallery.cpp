@@ -2,8 +2,10 @@
 //   widget_gallery OUTPUT_FOLDER
 
 #include "FSProgressBar.h"
+#include "Fonts.h"
 #include "FlatEditUnit.h"
 #include "MyFlatHintUnit.h"
+#include "mainForm.h"
 #include "menuDraw.h"
 #include "LinePanelUnit.h"
 #include "MyButtonEx.h"
@@ -58,6 +60,7 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    installFontFallbacks();
     folder = argc > 1 ? argv[1] : "gallery";
     QDir().mkpath(folder);
 
@@ -68,21 +71,7 @@ int main(int argc, char* argv[])
     backdrop.setPalette(palette);
     backdrop.setAutoFillBackground(true);
 
-    TMyButtonEx button(&backdrop);
-    button.resize(121, 41);
-    button.SetDefaultColorFrom(15852245);
-    button.SetDefaultColorTo(15849665);
-    button.SetClickColorFrom(16576454);
-    button.SetClickColorTo(16769224);
-    button.SetBorderColor(14401438);
-    button.SetCaption("&Import");
-    QFont font("Trebuchet MS");
-    font.setBold(true);
-    font.setPixelSize(12);
-    button.setFont(font);
-    QPalette text = button.palette();
-    text.setColor(QPalette::WindowText, toQColor(9126421));
-    button.setPalette(text);
+    TMyButtonEx& button = *makeFormsButton(&backdrop, "&Import", QRect(0, 0, 121, 41));
     backdrop.show();
     save(button, "button-normal");
     press(button, true);

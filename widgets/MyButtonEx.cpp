@@ -120,12 +120,6 @@ void TMyButtonEx::changeEvent(QEvent* event)
     QWidget::changeEvent(event);
 }
 
-void TMyButtonEx::resizeEvent(QResizeEvent* event)
-{
-    updateShape();
-    QWidget::resizeEvent(event);
-}
-
 void TMyButtonEx::updateShape()
 {
     // The window shape: a rounded rectangle one pixel larger than the outline.

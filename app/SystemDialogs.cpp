@@ -8,6 +8,10 @@ namespace {
 
 class PlatformDialogs final : public SystemDialogs {
 public:
+    QString getOpenFileName(QWidget* owner, const QString& title, const QString& filter) override
+    {
+        return QFileDialog::getOpenFileName(owner, title, {}, filter);
+    }
     QStringList getOpenFileNames(QWidget* owner, const QString& title, const QString& filter) override
     {
         return QFileDialog::getOpenFileNames(owner, title, {}, filter);

@@ -11,6 +11,7 @@ class SystemDialogs {
 public:
     virtual ~SystemDialogs() = default;
     // Empty when the user cancelled.
+    virtual QString getOpenFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
     virtual QStringList getOpenFileNames(QWidget* owner, const QString& title, const QString& filter) = 0;
     virtual QString getSaveFileName(QWidget* owner, const QString& title, const QString& filter) = 0;
     virtual QString getExistingDirectory(QWidget* owner, const QString& title, const QString& initial) = 0;

@@ -258,3 +258,11 @@ TmainDlg::~TmainDlg()
 {
     m_hook.reset();
 }
+
+void TmainDlg::closeEvent(QCloseEvent* event)
+{
+    // Closing the window ends the program: a running ffmpeg goes at once
+    // rather than when the window is finally destroyed.
+    m_hook->WindowClosing();
+    QWidget::closeEvent(event);
+}

@@ -61,6 +61,9 @@ public:
 
     TUIHook* controller() const { return m_hook.get(); }
 
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
 private:
     std::unique_ptr<TUIHook> m_hook;
 };

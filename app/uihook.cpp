@@ -3,19 +3,60 @@
 #include "ErrorReport.h"
 #include "FlatEditUnit.h"
 #include "JobListModel.h"
+#include "LabelLinks.h"
+#include "MessageQueue.h"
 #include "MyListBox.h"
+#include "ProgramDir.h"
+#include "SystemDialogs.h"
 #include "addForm.h"
-#include "consts.h"
-#include "overwriteManager.h"
-
-#include <QPlainTextEdit>
 #include "command.h"
 #include "commandManager.h"
+#include "consts.h"
 #include "itemManager.h"
 #include "mainForm.h"
 #include "menuDraw.h"
+#include "overwriteManager.h"
 #include "saveManager.h"
 #include "treeManager.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QUrl>
+
+#include <utility>
+
+namespace {
+
+const QString kAddFilter = "All Supported Formats (*.mpg *.mpeg *.wmv *.avi *.vob *.mov *.mp2 *.mpv *.mp4 *.flv "
+                           "*.MPG *.MPEG *.WMV *.AVI *.VOB *.MOV *.MP2 *.MPV *.MP4 *.FLV);;All Files (*)";
+const QString kListFilter = "Qelt File List File (*.qfl)";
+const QString kListExtension = ".qfl";
+
+// Every handler runs through this: an error that escapes it is shown to the
+// user instead of unwinding through the toolkit, and whatever the handler
+// held on its stack has been released by then.
+template <typename Handler> auto guarded(Handler handler)
+{
+    return [handler](auto&&... arguments) {
+        try {
+            handler(std::forward<decltype(arguments)>(arguments)...);
+        } catch (const std::exception& error) {
+            reportError(error.what());
+        } catch (...) {
+            reportError("An unexpected error occurred.");
+        }
+    };
+}
+
+} // namespace
+
+QString exportFileName(const QString& chosen)
+{
+    const qsizetype nameStart = chosen.lastIndexOf('/') + 1;
+    const qsizetype dot = chosen.lastIndexOf('.');
+    const bool hasListExtension = dot >= nameStart && chosen.mid(dot) == kListExtension;
+    return hasListExtension ? chosen : chosen + kListExtension;
+}
 
 TUIHook::TUIHook()
     : m_commandManager(std::make_unique<TCommandManager>())
@@ -26,31 +67,259 @@ TUIHook::TUIHook()
 TUIHook::~TUIHook()
 {
     // The driver first: it ends a running ffmpeg, and nothing of it may reach
-    // the window afterwards.
+    // this controller, or the catalogue and job list it reads, afterwards.
     m_command.reset();
+    m_menuDraw.reset();
     m_saveManager.reset();
+    m_itemManager.reset();
     m_treeManager.reset();
     if (m_window)
         m_window->VirtualStringTree1->setModel(nullptr);
     m_jobs.reset();
+    m_commandManager.reset();
+    if (m_messages)
+        setErrorReporter(nullptr);
+    m_messages.reset();
 }
 
 void TUIHook::HookControls(TmainDlg& window)
 {
     m_window = &window;
-    m_menuDraw->AttachMenu(window.PopupMenu1);
+    m_messages = std::make_unique<MessageQueue>(&window);
+    setErrorReporter([this](const std::string& message) {
+        m_messages->show(QMessageBox::Critical, QString::fromStdString(message));
+    });
+
+    // 1, 2: title and double buffering (every Qt widget paints double-buffered).
+    QApplication::setApplicationName("Calvera");
+    QApplication::setApplicationDisplayName("Calvera");
+    window.setWindowTitle(QApplication::applicationName());
+
+    // 3: the captions act as part of their buttons.
+    const std::pair<QLabel*, TImageButton*> captions[] = {
+        {window.lbAdd, window.btnAdd},
+        {window.lbConvert, window.btnConvert},
+        {window.lbList, window.btnList},
+        {window.lbOption, window.btnOption},
+        {window.lbStop, window.btnStop},
+        {window.lbSupport, window.btnSupport},
+    };
+    for (const auto& [label, button] : captions)
+        forwardLabelToButton(*label, *button);
+
+    // 4
     window.btnStop->SetEnabled(false);
     setTextColor(*window.lbStop, kDisabledCaptionColor);
 
+    // 5
+    const auto bind = [this](TImageButton* button, void (TUIHook::*handler)(QObject*)) {
+        button->OnClick = guarded([this, handler](TImageButton* sender) { (this->*handler)(sender); });
+    };
+    bind(window.btnAdd, &TUIHook::btnAddClick);
+    bind(window.btnConvert, &TUIHook::btnConvertClick);
+    bind(window.btnStop, &TUIHook::btnStopClick);
+    bind(window.btnSupport, &TUIHook::btnSupportClick);
+    bind(window.btnList, &TUIHook::btnListClick);
+    bind(window.btnOption, &TUIHook::btnOptionClick);
+    window.btnImport->OnClick = guarded([this](TMyButtonEx* sender) { btnImportClick(sender); });
+    window.btnExport->OnClick = guarded([this](TMyButtonEx* sender) { btnExportClick(sender); });
+    onLabelClick(*window.lbUpdate, guarded([this, &window] { lbUpdateClick(window.lbUpdate); }));
+
+    // 6, 7
+    m_menuDraw->AttachMenu(window.PopupMenu1);
+    const auto bindEntry = [this](QAction* entry, void (TUIHook::*handler)(QObject*)) {
+        QObject::connect(
+            entry, &QAction::triggered, guarded([this, entry, handler](bool) { (this->*handler)(entry); }));
+    };
+    bindEntry(window.pmiDelete, &TUIHook::pmiDeleteClick);
+    bindEntry(window.pmiClear, &TUIHook::pmiClearClick);
+    bindEntry(window.pmiProperties, &TUIHook::pmiPropertiesClick);
+
+    // 8: the job list and its view.
     m_jobs = std::make_unique<JobListModel>();
     m_treeManager = std::make_unique<TTreeManager>(*m_jobs, *m_itemManager);
     JobListView& view = *window.VirtualStringTree1;
     view.bind(m_jobs.get(), window.listImage, &m_commandManager->Formats());
     view.setPopupMenu(m_menuDraw->AttachedMenu());
+    view.onShowItemProperties = guarded([this] { pmiPropertiesClick(m_window->VirtualStringTree1); });
+
+    // 9: the conversion driver.
     m_command = std::make_unique<TCommand>(*m_jobs, *m_commandManager);
-    view.canOfferMenu = [this] { return m_command->Idle(); };
-    view.onShowItemProperties = [this, &view] { ShowItemProperties(m_jobs->nodeAt(view.currentIndex().row())); };
+    view.canOfferMenu = [this] { return idle(); };
+    m_command->OnProgress
+        = guarded([this](TDosCommand* sender, std::int32_t percent) { CommandProgress(sender, percent); });
+    m_command->OnFinished = guarded([this](TDosCommand* sender, bool stopped) { CommandFinished(sender, stopped); });
+    m_command->OnTick = guarded([this](QTimer* sender) { CommandTick(sender); });
+    m_command->onItemStarted = [this](JobListModel::Node* node) {
+        const QModelIndex index = m_jobs->index(m_jobs->indexOf(node), 0);
+        m_window->VirtualStringTree1->setCurrentIndex(index);
+        m_window->VirtualStringTree1->scrollTo(index);
+    };
+
+    // 10
     m_saveManager = std::make_unique<TSaveManager>(*m_jobs);
+}
+
+bool TUIHook::idle() const
+{
+    return m_command->Idle();
+}
+
+void TUIHook::SetIdleState()
+{
+    m_window->btnAdd->SetEnabled(true);
+    setTextColor(*m_window->lbAdd, kCaptionColor);
+    m_window->btnConvert->SetEnabled(true);
+    setTextColor(*m_window->lbConvert, kCaptionColor);
+    m_window->btnStop->SetEnabled(false);
+    setTextColor(*m_window->lbStop, kDisabledCaptionColor);
+}
+
+void TUIHook::SetRunningState()
+{
+    m_window->btnAdd->SetEnabled(false);
+    setTextColor(*m_window->lbAdd, kDisabledCaptionColor);
+    m_window->btnConvert->SetEnabled(false);
+    setTextColor(*m_window->lbConvert, kDisabledCaptionColor);
+    m_window->btnStop->SetEnabled(true);
+    setTextColor(*m_window->lbStop, kCaptionColor);
+}
+
+void TUIHook::ShowFileCount(int finished)
+{
+    const int count = m_jobs->count();
+    m_window->lbCount->setText(QString::asprintf("%d files, finished %d of %d", count, finished, count));
+}
+
+void TUIHook::btnAddClick(QObject*)
+{
+    const QStringList files = SystemDialogs::current().getOpenFileNames(nullptr, {}, kAddFilter);
+    // The area under the closed file dialog is drawn again before anything else shows.
+    m_window->repaint();
+    if (!files.isEmpty()) {
+        TaddDlg dialog(m_commandManager->Formats());
+        dialog.Fill(files);
+        dialog.exec();
+        if (dialog.OK()) {
+            const std::string directory = dialog.directory().toStdString();
+            for (const QString& file : files)
+                m_itemManager->AddItem(file.toStdString(), dialog.formatIndex(), directory);
+            m_treeManager->AddItems(files);
+        }
+    }
+    ShowFileCount(0);
+}
+
+void TUIHook::btnConvertClick(QObject*)
+{
+    if (m_jobs->count() == 0)
+        return;
+    SetRunningState();
+    m_command->Start();
+}
+
+void TUIHook::btnStopClick(QObject*)
+{
+    m_command->Stop();
+}
+
+void TUIHook::btnSupportClick(QObject*)
+{
+    const std::string page = programDirectory() + kHelpPage;
+    SystemDialogs::current().openUrl(QUrl::fromLocalFile(QString::fromStdString(page)).toString());
+}
+
+void TUIHook::lbUpdateClick(QObject*)
+{
+    SystemDialogs::current().openUrl(kHomePage);
+}
+
+void TUIHook::btnListClick(QObject*)
+{
+    m_window->VirtualStringTree1->show();
+    m_window->LinePanel2->hide();
+}
+
+void TUIHook::btnOptionClick(QObject*)
+{
+    m_window->VirtualStringTree1->hide();
+    m_window->LinePanel2->show();
+}
+
+void TUIHook::btnImportClick(QObject*)
+{
+    if (!idle())
+        return;
+    const QString chosen = SystemDialogs::current().getOpenFileName(nullptr, {}, kListFilter);
+    if (chosen.isEmpty())
+        return;
+    m_saveManager->ImportFromFile(chosen.toStdString());
+    ShowFileCount(0);
+}
+
+void TUIHook::btnExportClick(QObject*)
+{
+    if (!idle() || m_jobs->count() == 0)
+        return;
+    const QString chosen = SystemDialogs::current().getSaveFileName(nullptr, {}, kListFilter);
+    if (chosen.isEmpty())
+        return;
+    m_saveManager->ExportToFile(exportFileName(chosen).toStdString());
+}
+
+void TUIHook::pmiDeleteClick(QObject*)
+{
+    if (!idle())
+        return;
+    const QModelIndexList rows = m_window->VirtualStringTree1->selectionModel()->selectedRows();
+    std::vector<JobListModel::Node*> selected;
+    for (const QModelIndex& row : rows)
+        selected.push_back(m_jobs->nodeAt(row.row()));
+    for (JobListModel::Node* node : selected)
+        m_jobs->remove(node);
+    ShowFileCount(0);
+}
+
+void TUIHook::pmiClearClick(QObject*)
+{
+    if (!idle())
+        return;
+    m_jobs->clear();
+    ShowFileCount(0);
+}
+
+void TUIHook::pmiPropertiesClick(QObject*)
+{
+    const QModelIndex focused = m_window->VirtualStringTree1->currentIndex();
+    if (focused.isValid())
+        ShowItemProperties(m_jobs->nodeAt(focused.row()));
+}
+
+void TUIHook::CommandProgress(TDosCommand*, std::int32_t Percent)
+{
+    m_window->ProgressBar1->SetPosition(Percent);
+    ShowFileCount(static_cast<int>(m_command->CurrentIndex()) + 1);
+}
+
+void TUIHook::CommandFinished(TDosCommand*, bool Stopped)
+{
+    SetIdleState();
+    if (!Stopped)
+        m_messages->show(QMessageBox::Information, "Congratulations, works done!");
+}
+
+void TUIHook::CommandTick(QTimer*)
+{
+    // Two digits at least; the hours go on past 24 and 99.
+    const long long elapsed = m_command->Elapsed();
+    m_window->lbTimer->setText(
+        QString::asprintf("timestamp: %.2lld:%.2lld:%.2lld", elapsed / 3600, elapsed / 60 % 60, elapsed % 60));
+}
+
+void TUIHook::WindowClosing()
+{
+    if (m_command)
+        m_command->Stop();
 }
 
 void TUIHook::ShowItemProperties(TItemNodeData* node)
@@ -65,19 +334,14 @@ void TUIHook::ShowItemProperties(TItemNodeData* node)
     dialog.etDirectory->setText(item.Path);
     const std::string fileName = item.FileName.toStdString();
     dialog.Memo1->appendPlainText(QString::fromStdString("file name: " + extractFileName(fileName)));
-    try {
-        dialog.Memo1->appendPlainText(QString("file size: %1 Bytes").arg(GetFileSize(fileName)));
-    } catch (const std::exception& e) {
-        reportError(e.what());
-        return;
-    }
+    dialog.Memo1->appendPlainText(QString("file size: %1 Bytes").arg(GetFileSize(fileName)));
     if (!knownFormat) {
         // Nothing in the list stands for the item's format: say so, and keep
         // it unless the user picks one.
         dialog.Memo1->appendPlainText(QString("format: unknown (number %1), choose one").arg(item.FormatIndex));
     }
     dialog.exec();
-    if (!dialog.OK() || !m_command->Idle())
+    if (!dialog.OK() || !idle())
         return;
     if (dialog.formatIndex() >= 0)
         item.FormatIndex = dialog.formatIndex();

@@ -1,23 +1,35 @@
 #pragma once
 
+#include <QString>
+
+#include <cstdint>
 #include <memory>
 
 class JobListModel;
+class MessageQueue;
+class QObject;
+class QTimer;
 struct TItemNodeData;
 class TCommand;
 class TCommandManager;
+class TDosCommand;
 class TItemManager;
 class TMenuDraw;
 class TSaveManager;
 class TTreeManager;
 class TmainDlg;
 
-// The main window's controller: owns the program-wide objects and binds the
-// window's controls to them.
+// The shipped help page, next to the program, and the project's home page.
+inline constexpr const char* kHelpPage = "help/index.html";
+inline constexpr const char* kHomePage = "https://calvera-video.org/";
+
+// The main window's controller: owns the program-wide objects, binds the
+// window's controls to its handlers and carries out the user's commands.
 class TUIHook final {
 public:
     // Creates the format catalogue, the staging list and the menu painter.
     TUIHook();
+    // Ends a running conversion first; nothing of it reaches the window afterwards.
     ~TUIHook();
     TUIHook(const TUIHook&) = delete;
     TUIHook& operator=(const TUIHook&) = delete;
@@ -34,12 +46,41 @@ public:
     TCommand* driver() const { return m_command.get(); }
     TSaveManager* saveManager() const { return m_saveManager.get(); }
 
+    // The tool buttons' enabled states and their captions' colours.
+    void SetIdleState();
+    void SetRunningState();
+    // "N files, finished F of N".
+    void ShowFileCount(int finished);
+
+    void btnAddClick(QObject* Sender);
+    void btnConvertClick(QObject* Sender);
+    void btnStopClick(QObject* Sender);
+    void btnSupportClick(QObject* Sender);
+    void btnListClick(QObject* Sender);
+    void btnOptionClick(QObject* Sender);
+    void btnImportClick(QObject* Sender);
+    void btnExportClick(QObject* Sender);
+    void lbUpdateClick(QObject* Sender);
+    void pmiDeleteClick(QObject* Sender);
+    void pmiClearClick(QObject* Sender);
+    void pmiPropertiesClick(QObject* Sender);
+
+    void CommandProgress(TDosCommand* Sender, std::int32_t Percent);
+    void CommandFinished(TDosCommand* Sender, bool Stopped);
+    void CommandTick(QTimer* Sender);
+
     // Shows the Item Property dialog for node and applies the chosen format
     // and directory, unless a conversion is running by the time it closes.
     void ShowItemProperties(TItemNodeData* node);
 
+    // The main window is closing: a running conversion ends now.
+    void WindowClosing();
+
 private:
+    bool idle() const;
+
     TmainDlg* m_window = nullptr;
+    std::unique_ptr<MessageQueue> m_messages;
     std::unique_ptr<TCommandManager> m_commandManager;
     std::unique_ptr<TItemManager> m_itemManager;
     std::unique_ptr<TMenuDraw> m_menuDraw;
@@ -48,3 +89,7 @@ private:
     std::unique_ptr<TCommand> m_command;
     std::unique_ptr<TSaveManager> m_saveManager;
 };
+
+// The name an export writes to: the chosen name, with ".qfl" appended unless
+// it already ends in exactly that extension.
+QString exportFileName(const QString& chosen);

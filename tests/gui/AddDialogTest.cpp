@@ -1,4 +1,4 @@
-#include "SystemDialogs.h"
+#include "GuiTestSupport.h"
 #include "TempDir.h"
 #include "addForm.h"
 
@@ -14,25 +14,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-// Answers the folder chooser with prepared answers, in order.
-class FakeDialogs final : public SystemDialogs {
-public:
-    FakeDialogs() { SystemDialogs::replace(this); }
-    ~FakeDialogs() override { SystemDialogs::replace(nullptr); }
-
-    QStringList getOpenFileNames(QWidget*, const QString&, const QString&) override { return {}; }
-    QString getSaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString getExistingDirectory(QWidget*, const QString& title, const QString&) override
-    {
-        titles << title;
-        return folders.isEmpty() ? QString() : folders.takeFirst();
-    }
-    bool openUrl(const QString&) override { return true; }
-
-    QStringList folders;
-    QStringList titles;
-};
 
 const std::vector<std::string> kFormats = {"MP4 video", "WebM video", "MP3 audio"};
 
@@ -59,10 +40,10 @@ TEST(AddDialog, DirectoryChooserAndItsCancel)
     FakeDialogs dialogs;
     TaddDlg dialog(kFormats);
     dialog.Fill({"/v/a.avi"});
-    dialogs.folders = {dir.path().string().c_str(), "/", "", "/no/such/folder"};
+    dialogs.folderAnswers = {dir.path().string().c_str(), "/", "", "/no/such/folder"};
 
     dialog.btDirectoryClick();
-    EXPECT_EQ(dialogs.titles.value(0), "Save Directory");
+    EXPECT_EQ(dialogs.calls.value(0), "folder:Save Directory");
     EXPECT_EQ(dialog.directory(), QString::fromStdString(dir.prefix())) << "a trailing / is added";
     EXPECT_EQ(dialog.informationLines()[2], "save to: " + QString::fromStdString(dir.prefix()));
     dialog.btDirectoryClick();

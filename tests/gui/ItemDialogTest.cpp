@@ -2,7 +2,7 @@
 #include "FlatEditUnit.h"
 #include "JobListModel.h"
 #include "MyButtonEx.h"
-#include "SystemDialogs.h"
+#include "GuiTestSupport.h"
 #include "TempDir.h"
 #include "addForm.h"
 #include "mainForm.h"
@@ -16,23 +16,6 @@
 #include <gtest/gtest.h>
 
 namespace {
-
-class FolderAnswer final : public SystemDialogs {
-public:
-    explicit FolderAnswer(QString folder)
-        : m_folder(std::move(folder))
-    {
-        SystemDialogs::replace(this);
-    }
-    ~FolderAnswer() override { SystemDialogs::replace(nullptr); }
-    QStringList getOpenFileNames(QWidget*, const QString&, const QString&) override { return {}; }
-    QString getSaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
-    QString getExistingDirectory(QWidget*, const QString&, const QString&) override { return m_folder; }
-    bool openUrl(const QString&) override { return true; }
-
-private:
-    QString m_folder;
-};
 
 class ItemDialogTest : public testing::Test {
 protected:
@@ -77,7 +60,8 @@ TEST_F(ItemDialogTest, ShowsTheItemAndAppliesOk)
     EXPECT_EQ(node->Item.FormatIndex, 1);
     EXPECT_EQ(node->Item.Path, "");
 
-    FolderAnswer folder(QString::fromStdString(dir.path().string()));
+    FakeDialogs folder;
+    folder.folderAnswers = {QString::fromStdString(dir.path().string())};
     show(node, [](TItemDlg& dialog) {
         dialog.ComboBox1->setCurrentIndex(2);
         dialog.btDirectoryClick();
@@ -103,14 +87,23 @@ TEST_F(ItemDialogTest, CancelEscAndMissingFilesChangeNothing)
     EXPECT_EQ(node->Item.FormatIndex, 0);
     EXPECT_EQ(node->Item.Path, "/out/");
 
-    std::vector<std::string> errors;
-    setErrorReporter([&](const std::string& message) { errors.push_back(message); });
+    // A vanished file: the error shows in a message box, the dialog never does.
+    MessageBoxAnswerer boxes;
+    bool dialogShown = false;
+    boxes.whileOpen = [&](const SeenMessage&) {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            dialogShown = dialogShown || (qobject_cast<TItemDlg*>(top) && top->isVisible());
+    };
     node->Item.FileName = QString::fromStdString(dir.file("gone.avi"));
-    window.controller()->ShowItemProperties(node);
-    setErrorReporter(nullptr);
-    ASSERT_EQ(errors.size(), 1u);
-    EXPECT_EQ(errors[0], "System Error.  Code: 2.\r\nNo such file or directory");
-    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the dialog was never shown";
+    window.VirtualStringTree1->setCurrentIndex(window.controller()->jobs()->index(0, 0));
+    window.pmiProperties->trigger();
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].title, "Calvera");
+    EXPECT_EQ(boxes.seen[0].text, "System Error.  Code: 2.\nNo such file or directory");
+    EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Critical);
+    EXPECT_FALSE(dialogShown);
+    EXPECT_EQ(node->Item.FormatIndex, 0);
+    EXPECT_EQ(node->Item.Path, "/out/");
 }
 
 TEST_F(ItemDialogTest, UnknownFormatIsShownAndKeptUnlessChosen)

@@ -1,0 +1,304 @@
+// The main window's commands, driven as a user drives them: clicks on the
+// window, with the system's dialogs answered through the seam.
+
+#include "EngineTestSupport.h"
+#include "FlatEditUnit.h"
+#include "GuiTestSupport.h"
+#include "JobListModel.h"
+#include "MyButtonEx.h"
+#include "ProgramDir.h"
+#include "TempDir.h"
+#include "PngSpeedButton.h"
+#include "addForm.h"
+#include "command.h"
+#include "commandManager.h"
+#include "itemManager.h"
+#include "mainForm.h"
+#include "uihook.h"
+
+#include <QApplication>
+#include <QMenu>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+const QString kAddFilterStart = "open-many:All Supported Formats (*.mpg *.mpeg *.wmv *.avi *.vob *.mov *.mp2 *.mpv";
+const QString kListChooser = "Qelt File List File (*.qfl)";
+
+class ControllerTest : public testing::Test {
+protected:
+    ControllerTest()
+    {
+        window.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
+    }
+
+    static void click(QWidget* widget, Qt::MouseButton button = Qt::LeftButton)
+    {
+        QTest::mouseClick(widget, button, {}, widget->rect().center());
+    }
+    // The Add Files dialog, answered by act once it shows.
+    void addFiles(const QStringList& files, const std::function<void(TaddDlg&)>& act)
+    {
+        dialogs.openAnswers.push_back(files);
+        whenModalShows<TaddDlg>(act);
+        click(window.btnAdd);
+    }
+    static void clickOk(TFileDialog& dialog) { click(dialog.btnOk); }
+    QStringList fileNames() const
+    {
+        QStringList names;
+        for (int i = 0; i < jobs.count(); ++i)
+            names << jobs.nodeAt(i)->Item.FileName;
+        return names;
+    }
+    // A conversion that runs until it is stopped: "ffmpeg" here sleeps.
+    void startEndlessRun()
+    {
+        writeScript(dir.file("sleeper"), "exec sleep 60\n");
+        window.controller()->driver()->FfmpegPath = dir.file("sleeper");
+        click(window.btnConvert);
+        ASSERT_FALSE(window.controller()->driver()->Idle());
+    }
+    void stopRun()
+    {
+        click(window.btnStop);
+        EXPECT_TRUE(waitFor([&] { return window.controller()->driver()->Idle(); }));
+    }
+    JobListModel::Node* queue(const QString& file, int format = 0, const QString& path = {})
+    {
+        TItemData item;
+        item.FileName = file;
+        item.FormatIndex = format;
+        item.Path = path;
+        return jobs.append(item);
+    }
+
+    TempDir dir;
+    FakeDialogs dialogs;
+    TmainDlg window;
+    JobListModel& jobs = *window.controller()->jobs();
+};
+
+TEST_F(ControllerTest, AddOneAndThreeFiles)
+{
+    addFiles({"/v/one.avi"}, [](TaddDlg& dialog) { clickOk(dialog); });
+    ASSERT_EQ(dialogs.calls.size(), 1);
+    EXPECT_TRUE(dialogs.calls[0].startsWith(kAddFilterStart)) << qPrintable(dialogs.calls[0]);
+    EXPECT_TRUE(dialogs.calls[0].endsWith(";;All Files (*)"));
+    EXPECT_EQ(fileNames(), QStringList {"/v/one.avi"});
+    EXPECT_EQ(jobs.nodeAt(0)->Item.FormatIndex, 0) << "the first format is preselected";
+    EXPECT_EQ(jobs.nodeAt(0)->Item.Path, "");
+    EXPECT_EQ(window.lbCount->text(), "1 files, finished 0 of 1");
+
+    QStringList lines;
+    dialogs.folderAnswers.push_back(QString::fromStdString(dir.path().string()));
+    addFiles({"/v/c.mov", "/v/a.avi", "/v/b.mpg"}, [&](TaddDlg& dialog) {
+        dialog.ComboBox1->setCurrentIndex(2);
+        click(dialog.btDirectory);
+        lines = dialog.informationLines();
+        clickOk(dialog);
+    });
+    EXPECT_EQ(lines.value(0), "file count: 3");
+    EXPECT_EQ(lines.value(1), "format: " + QString::fromStdString(window.controller()->catalogue().formatName(2)));
+    EXPECT_EQ(lines.value(2), "save to: " + QString::fromStdString(dir.prefix()));
+    EXPECT_EQ(fileNames(), (QStringList {"/v/one.avi", "/v/c.mov", "/v/a.avi", "/v/b.mpg"})) << "appended in order";
+    for (int i = 1; i < 4; ++i) {
+        EXPECT_EQ(jobs.nodeAt(i)->Item.FormatIndex, 2);
+        EXPECT_EQ(jobs.nodeAt(i)->Item.Path, QString::fromStdString(dir.prefix()));
+        EXPECT_EQ(jobs.nodeAt(i)->State, kStateQueued);
+    }
+    EXPECT_EQ(window.lbCount->text(), "4 files, finished 0 of 4");
+}
+
+TEST_F(ControllerTest, AddCancelledInEitherDialogAddsNothing)
+{
+    click(window.btnAdd); // the file chooser is cancelled: no answer prepared
+    EXPECT_EQ(jobs.count(), 0);
+    EXPECT_EQ(window.lbCount->text(), "0 files, finished 0 of 0") << "the count line is written all the same";
+
+    addFiles({"/v/a.avi"}, [](TaddDlg& dialog) { click(dialog.btnCancel); });
+    addFiles({"/v/a.avi"}, [](TaddDlg& dialog) { QTest::keyClick(&dialog, Qt::Key_Escape); });
+    addFiles({"/v/a.avi"}, [](TaddDlg& dialog) { dialog.close(); });
+    EXPECT_EQ(jobs.count(), 0);
+    EXPECT_EQ(window.controller()->staging().Count(), 0);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(ControllerTest, CaptionLabelsActAsTheirButtons)
+{
+    // A click with either mouse button on "Add" opens the file chooser.
+    click(window.lbAdd);
+    click(window.lbAdd, Qt::RightButton);
+    EXPECT_EQ(dialogs.calls.size(), 2);
+
+    // Hover and press show on the button while the pointer is on the label.
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), window.lbSupport->mapToGlobal(QPointF(5, 5)));
+    QApplication::sendEvent(window.lbSupport, &enter);
+    EXPECT_TRUE(window.btnSupport->isHovered());
+    QTest::mousePress(window.lbSupport, Qt::LeftButton, {}, {5, 5});
+    EXPECT_TRUE(window.btnSupport->isPressed());
+    QTest::mouseRelease(window.lbSupport, Qt::LeftButton, {}, {5, 5});
+    EXPECT_FALSE(window.btnSupport->isPressed());
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(window.lbSupport, &leave);
+    EXPECT_FALSE(window.btnSupport->isHovered());
+    ASSERT_EQ(dialogs.calls.size(), 3);
+    const QString helpPage = QString::fromStdString("url:file://" + programDirectory() + kHelpPage);
+    EXPECT_EQ(dialogs.calls[2], helpPage) << "Support opens the help page next to the program";
+
+    // Stop is disabled at start: its label clicks nothing.
+    window.controller()->driver()->Stop(); // would do nothing anyway; the point is the label
+    click(window.lbStop);
+    EXPECT_TRUE(window.controller()->driver()->Idle());
+    EXPECT_EQ(dialogs.calls.size(), 3);
+
+    click(window.lbUpdate, Qt::RightButton);
+    EXPECT_EQ(dialogs.calls.size(), 3) << "the update link answers the left button only";
+    click(window.lbUpdate);
+    EXPECT_EQ(dialogs.calls.value(3), QString("url:") + kHomePage);
+}
+
+TEST_F(ControllerTest, TabsSwitchThePages)
+{
+    window.controller()->btnOptionClick(window.btnOption);
+    EXPECT_FALSE(window.VirtualStringTree1->isVisible());
+    EXPECT_TRUE(window.LinePanel2->isVisible());
+    click(window.lbList);
+    EXPECT_TRUE(window.VirtualStringTree1->isVisible());
+    EXPECT_FALSE(window.LinePanel2->isVisible());
+}
+
+TEST_F(ControllerTest, DeleteAndClearAreRefusedDuringARun)
+{
+    queue("/v/a.avi");
+    queue("/v/b.avi");
+    queue("/v/c.avi");
+    JobListView& view = *window.VirtualStringTree1;
+
+    window.pmiDelete->trigger();
+    EXPECT_EQ(jobs.count(), 3) << "nothing selected, nothing deleted";
+    view.setCurrentIndex(jobs.index(1, 0));
+    window.pmiDelete->trigger();
+    EXPECT_EQ(fileNames(), (QStringList {"/v/a.avi", "/v/c.avi"}));
+    EXPECT_EQ(window.lbCount->text(), "2 files, finished 0 of 2");
+
+    startEndlessRun();
+    view.setCurrentIndex(jobs.index(1, 0));
+    window.pmiDelete->trigger();
+    window.pmiClear->trigger();
+    click(window.btnImport);
+    click(window.btnExport);
+    click(window.lbAdd);
+    EXPECT_EQ(jobs.count(), 2);
+    EXPECT_TRUE(dialogs.calls.isEmpty()) << "no dialog opens while converting";
+    stopRun();
+
+    window.pmiClear->trigger();
+    EXPECT_EQ(jobs.count(), 0);
+    EXPECT_EQ(window.lbCount->text(), "0 files, finished 0 of 0");
+}
+
+TEST_F(ControllerTest, ImportAppendsAndShowsWhatIsWrongWithAFile)
+{
+    queue("/v/first.avi");
+    writeFileBytes(dir.file("two.qfl"),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?><list>"
+        "<item><filename>/v/x.avi</filename><format>3</format><path>/out/</path></item>"
+        "<item><filename>/v/y.avi</filename><format>1</format><path></path></item></list>");
+    dialogs.openAnswers.push_back({QString::fromStdString(dir.file("two.qfl"))});
+    click(window.btnImport);
+    EXPECT_EQ(dialogs.calls.value(0), "open:" + kListChooser);
+    EXPECT_EQ(fileNames(), (QStringList {"/v/first.avi", "/v/x.avi", "/v/y.avi"}));
+    EXPECT_EQ(jobs.nodeAt(1)->Item.FormatIndex, 3);
+    EXPECT_EQ(jobs.nodeAt(1)->Item.Path, "/out/");
+    EXPECT_EQ(window.lbCount->text(), "3 files, finished 0 of 3");
+
+    click(window.btnImport); // cancelled
+    EXPECT_EQ(jobs.count(), 3);
+
+    MessageBoxAnswerer boxes;
+    writeFileBytes(dir.file("bad.qfl"), "<list><item><filename>/v/z.avi</filename><format>two</format>");
+    dialogs.openAnswers.push_back({QString::fromStdString(dir.file("bad.qfl"))});
+    click(window.btnImport);
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].title, "Calvera");
+    EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Critical);
+    EXPECT_FALSE(boxes.seen[0].text.isEmpty());
+    EXPECT_EQ(jobs.count(), 3) << "a file that cannot be read adds nothing";
+
+    writeFileBytes(dir.file("worse.qfl"),
+        "<list><item><filename>/v/z.avi</filename><format>two</format>"
+        "<path></path></item></list>");
+    dialogs.openAnswers.push_back({QString::fromStdString(dir.file("worse.qfl"))});
+    click(window.btnImport);
+    ASSERT_EQ(boxes.seen.size(), 2u);
+    EXPECT_EQ(boxes.seen[1].text, "'two' is not a valid integer value");
+}
+
+TEST_F(ControllerTest, ExportNamesAndRefusals)
+{
+    click(window.btnExport);
+    EXPECT_TRUE(dialogs.calls.isEmpty()) << "an empty list opens no dialog";
+
+    queue("/v/a.avi", 2, "/out/");
+    const std::vector<std::pair<std::string, std::string>> names = {
+        {"plain", "plain.qfl"},
+        {"named.qfl", "named.qfl"},
+        {"upper.QFL", "upper.QFL.qfl"},
+        {"other.txt", "other.txt.qfl"},
+        {"dotted.dir/list", "dotted.dir/list.qfl"},
+    };
+    std::filesystem::create_directory(dir.path() / "dotted.dir");
+    for (const auto& [chosen, written] : names) {
+        dialogs.saveAnswers.push_back(QString::fromStdString(dir.file(chosen)));
+        click(window.btnExport);
+        EXPECT_TRUE(std::filesystem::exists(dir.file(written))) << chosen;
+        EXPECT_NE(readFileBytes(dir.file(written)).find("<filename>/v/a.avi</filename>"), std::string::npos);
+    }
+    EXPECT_EQ(dialogs.calls.value(0), "save:" + kListChooser);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("plain"))) << "only the corrected name is written";
+    EXPECT_FALSE(std::filesystem::exists(dir.file("upper.QFL")));
+
+    writeFileBytes(dir.file("old.qfl"), "old contents");
+    dialogs.saveAnswers.push_back(QString::fromStdString(dir.file("old.qfl")));
+    click(window.btnExport);
+    EXPECT_NE(readFileBytes(dir.file("old.qfl")).find("/v/a.avi"), std::string::npos) << "replaced without a question";
+}
+
+TEST_F(ControllerTest, PropertiesFromThePopupMenu)
+{
+    writeFileBytes(dir.file("clip.avi"), "0123456789");
+    queue(QString::fromStdString(dir.file("clip.avi")), 0, "");
+    window.VirtualStringTree1->setCurrentIndex(jobs.index(0, 0));
+    dialogs.folderAnswers.push_back("/");
+    QStringList lines;
+    whenModalShows<TItemDlg>([&](TItemDlg& dialog) {
+        lines = dialog.informationLines();
+        dialog.ComboBox1->setCurrentIndex(4);
+        click(dialog.btDirectory);
+        clickOk(dialog);
+    });
+    window.pmiProperties->trigger();
+    EXPECT_EQ(lines.value(0), "file name: clip.avi");
+    EXPECT_EQ(lines.value(1), "file size: 10 Bytes");
+    EXPECT_EQ(jobs.nodeAt(0)->Item.FormatIndex, 4);
+    EXPECT_EQ(jobs.nodeAt(0)->Item.Path, "/");
+
+    window.VirtualStringTree1->setCurrentIndex({});
+    window.pmiProperties->trigger(); // no focused item: nothing opens
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST(ExportFileName, AppendsTheExtensionUnlessItIsExactlyThere)
+{
+    EXPECT_EQ(exportFileName("/l/a"), "/l/a.qfl");
+    EXPECT_EQ(exportFileName("/l/a.qfl"), "/l/a.qfl");
+    EXPECT_EQ(exportFileName("/l/a.Qfl"), "/l/a.Qfl.qfl");
+    EXPECT_EQ(exportFileName("/l.qfl/a"), "/l.qfl/a.qfl") << "a dot in a folder name is not an extension";
+    EXPECT_EQ(exportFileName("/l/.qfl"), "/l/.qfl");
+}
+
+} // namespace

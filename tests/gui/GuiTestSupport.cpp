@@ -1,0 +1,102 @@
+#include "GuiTestSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QPushButton>
+
+FakeDialogs::FakeDialogs()
+{
+    SystemDialogs::replace(this);
+}
+
+FakeDialogs::~FakeDialogs()
+{
+    SystemDialogs::replace(nullptr);
+}
+
+QString FakeDialogs::getOpenFileName(QWidget*, const QString&, const QString& filter)
+{
+    calls << "open:" + filter;
+    if (openAnswers.empty())
+        return {};
+    const QStringList answer = openAnswers.front();
+    openAnswers.pop_front();
+    return answer.value(0);
+}
+
+QStringList FakeDialogs::getOpenFileNames(QWidget*, const QString&, const QString& filter)
+{
+    calls << "open-many:" + filter;
+    if (openAnswers.empty())
+        return {};
+    const QStringList answer = openAnswers.front();
+    openAnswers.pop_front();
+    return answer;
+}
+
+QString FakeDialogs::getSaveFileName(QWidget*, const QString&, const QString& filter)
+{
+    calls << "save:" + filter;
+    if (saveAnswers.empty())
+        return {};
+    const QString answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+}
+
+QString FakeDialogs::getExistingDirectory(QWidget*, const QString& title, const QString&)
+{
+    calls << "folder:" + title;
+    if (folderAnswers.empty())
+        return {};
+    const QString answer = folderAnswers.front();
+    folderAnswers.pop_front();
+    return answer;
+}
+
+bool FakeDialogs::openUrl(const QString& address)
+{
+    calls << "url:" + address;
+    return true;
+}
+
+MessageBoxAnswerer::MessageBoxAnswerer()
+{
+    QObject::connect(&m_poll, &QTimer::timeout, [this] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box || box->property("answered").toBool())
+            return;
+        box->setProperty("answered", true);
+        seen.push_back({box->windowTitle(), box->text(), box->icon()});
+        if (whileOpen)
+            whileOpen(seen.back());
+        QPointer<QMessageBox> open = box;
+        if (open)
+            open->button(QMessageBox::Ok)->click();
+    });
+    m_poll.start(10);
+}
+
+void whenModalShowsWidget(const std::function<bool(QWidget*)>& isIt, const std::function<void(QWidget&)>& act)
+{
+    // Gives up after a while, so that a dialog that never came cannot be
+    // answered in a later test.
+    auto* poll = new QTimer;
+    poll->start(5);
+    QElapsedTimer age;
+    age.start();
+    QObject::connect(poll, &QTimer::timeout, [poll, isIt, act, age] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (age.hasExpired(20000)) {
+            poll->stop();
+            poll->deleteLater();
+            return;
+        }
+        if (!modal || !isIt(modal))
+            return;
+        poll->stop();
+        poll->deleteLater();
+        act(*modal);
+    });
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "SystemDialogs.h"
+
+#include <QMessageBox>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <deque>
+#include <functional>
+#include <vector>
+
+// Stands in for the system's dialogs while it lives: each chooser takes the
+// next prepared answer (none left: cancelled) and every call is recorded.
+class FakeDialogs final : public SystemDialogs {
+public:
+    FakeDialogs();
+    ~FakeDialogs() override;
+
+    QString getOpenFileName(QWidget* owner, const QString& title, const QString& filter) override;
+    QStringList getOpenFileNames(QWidget* owner, const QString& title, const QString& filter) override;
+    QString getSaveFileName(QWidget* owner, const QString& title, const QString& filter) override;
+    QString getExistingDirectory(QWidget* owner, const QString& title, const QString& initial) override;
+    bool openUrl(const QString& address) override;
+
+    std::deque<QStringList> openAnswers; // for both open choosers
+    std::deque<QString> saveAnswers;
+    std::deque<QString> folderAnswers;
+
+    // "open:<filter>", "open-many:<filter>", "save:<filter>", "folder:<title>", "url:<address>".
+    QStringList calls;
+};
+
+// A message box as the user saw it.
+struct SeenMessage {
+    QString title;
+    QString text;
+    QMessageBox::Icon icon;
+};
+
+// Answers every message box that shows while it lives with OK, after
+// recording it, and optionally runs a hook while the box is open.
+class MessageBoxAnswerer final {
+public:
+    MessageBoxAnswerer();
+    std::vector<SeenMessage> seen;
+    std::function<void(const SeenMessage&)> whileOpen;
+
+private:
+    QTimer m_poll;
+};
+
+// Runs act on the next modal dialog of type Dialog once it shows.
+template <typename Dialog> void whenModalShows(const std::function<void(Dialog&)>& act);
+
+void whenModalShowsWidget(const std::function<bool(QWidget*)>& isIt, const std::function<void(QWidget&)>& act);
+
+template <typename Dialog> void whenModalShows(const std::function<void(Dialog&)>& act)
+{
+    whenModalShowsWidget([](QWidget* widget) { return qobject_cast<Dialog*>(widget) != nullptr; },
+        [act](QWidget& widget) { act(static_cast<Dialog&>(widget)); });
+}

@@ -21,6 +21,7 @@
 
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QTimer>
 #include <QUrl>
 
 #include <utility>
@@ -56,6 +57,12 @@ QString exportFileName(const QString& chosen)
     const qsizetype dot = chosen.lastIndexOf('.');
     const bool hasListExtension = dot >= nameStart && chosen.mid(dot) == kListExtension;
     return hasListExtension ? chosen : chosen + kListExtension;
+}
+
+QString timestampText(std::int64_t seconds)
+{
+    const long long elapsed = seconds;
+    return QString::asprintf("timestamp: %.2lld:%.2lld:%.2lld", elapsed / 3600, elapsed / 60 % 60, elapsed % 60);
 }
 
 TUIHook::TUIHook()
@@ -304,16 +311,17 @@ void TUIHook::CommandProgress(TDosCommand*, std::int32_t Percent)
 void TUIHook::CommandFinished(TDosCommand*, bool Stopped)
 {
     SetIdleState();
-    if (!Stopped)
-        m_messages->show(QMessageBox::Information, "Congratulations, works done!");
+    if (Stopped)
+        return;
+    // The last item's own error (ffmpeg missing, say) is reported just after
+    // this event; the message that the run is over comes after it.
+    QTimer::singleShot(
+        0, m_window, [this] { m_messages->show(QMessageBox::Information, "Congratulations, works done!"); });
 }
 
 void TUIHook::CommandTick(QTimer*)
 {
-    // Two digits at least; the hours go on past 24 and 99.
-    const long long elapsed = m_command->Elapsed();
-    m_window->lbTimer->setText(
-        QString::asprintf("timestamp: %.2lld:%.2lld:%.2lld", elapsed / 3600, elapsed / 60 % 60, elapsed % 60));
+    m_window->lbTimer->setText(timestampText(m_command->Elapsed()));
 }
 
 void TUIHook::WindowClosing()

@@ -90,6 +90,9 @@ private:
     std::unique_ptr<TSaveManager> m_saveManager;
 };
 
+// "timestamp: HH:MM:SS" for a number of seconds; the hours go on past 24 and 99.
+QString timestampText(std::int64_t seconds);
+
 // The name an export writes to: the chosen name, with ".qfl" appended unless
 // it already ends in exactly that extension.
 QString exportFileName(const QString& chosen);

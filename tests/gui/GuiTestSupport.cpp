@@ -5,6 +5,11 @@
 #include <QPointer>
 #include <QPushButton>
 
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <unistd.h>
+
 FakeDialogs::FakeDialogs()
 {
     SystemDialogs::replace(this);
@@ -99,4 +104,31 @@ void whenModalShowsWidget(const std::function<bool(QWidget*)>& isIt, const std::
         poll->deleteLater();
         act(*modal);
     });
+}
+
+std::vector<long> childProcesses(const std::string& name)
+{
+    std::vector<long> found;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        const std::string pid = entry.path().filename().string();
+        if (pid.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line))
+            continue;
+        // "pid (comm) state ppid ..."; comm may hold blanks, so split at the last ")".
+        const std::size_t open = line.find('(');
+        const std::size_t close = line.rfind(')');
+        if (open == std::string::npos || close == std::string::npos)
+            continue;
+        const std::string comm = line.substr(open + 1, close - open - 1);
+        char state = 0;
+        long parent = 0;
+        std::istringstream rest(line.substr(close + 1));
+        rest >> state >> parent;
+        if (comm == name && parent == ::getpid() && state != 'Z')
+            found.push_back(std::stol(pid));
+    }
+    return found;
 }

@@ -9,6 +9,7 @@
 
 #include <deque>
 #include <functional>
+#include <string>
 #include <vector>
 
 // Stands in for the system's dialogs while it lives: each chooser takes the
@@ -50,6 +51,9 @@ public:
 private:
     QTimer m_poll;
 };
+
+// The running (not zombie) child processes of this one with that command name.
+std::vector<long> childProcesses(const std::string& name);
 
 // Runs act on the next modal dialog of type Dialog once it shows.
 template <typename Dialog> void whenModalShows(const std::function<void(Dialog&)>& act);

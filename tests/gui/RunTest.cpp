@@ -1,0 +1,285 @@
+// Whole conversions through the window, with the real ffmpeg and the shipped
+// catalogue: files are added, converted and stopped as a user does it.
+
+#include "EngineTestSupport.h"
+#include "FlatEditUnit.h"
+#include "GuiTestSupport.h"
+#include "JobListModel.h"
+#include "MyButtonEx.h"
+#include "PngSpeedButton.h"
+#include "ProgramDir.h"
+#include "TempDir.h"
+#include "addForm.h"
+#include "command.h"
+#include "mainForm.h"
+#include "uihook.h"
+
+#include <QApplication>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kMp4 = 0; // H.264 + AAC
+constexpr int kWebm = 2; // VP9 + Opus: slow enough to be caught running
+constexpr int kAvi = 4; // MPEG-4 + MP3
+const std::string kMp4Probe = "mov,mp4,m4a,3gp,3g2,mj2:h264,aac";
+
+class RunTest : public testing::Test {
+protected:
+    static void SetUpTestSuite()
+    {
+        clips = new TempDir;
+        for (const char* name : {"a.avi", "b.avi", "c.avi"})
+            makeClip(clips->file(name), 1.0);
+        makeClip(clips->file("long.avi"), 60.0);
+    }
+    static void TearDownTestSuite()
+    {
+        delete clips;
+        clips = nullptr;
+    }
+    static QString clip(const char* name) { return QString::fromStdString(clips->file(name)); }
+
+    RunTest()
+    {
+        fs::create_directory(out);
+        window->show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+        driver().onItemFinished = [this](JobListModel::Node* node, std::uint32_t, const std::string& output) {
+            counts << window->lbCount->text();
+            bars.push_back(window->ProgressBar1->Position());
+            focused.push_back(window->VirtualStringTree1->currentIndex().row() == jobs().indexOf(node));
+            outputs.push_back(output);
+        };
+    }
+
+    TCommand& driver() const { return *window->controller()->driver(); }
+    JobListModel& jobs() const { return *window->controller()->jobs(); }
+    static void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
+
+    // Add, in the file chooser and the Add Files dialog, with a format and the output folder.
+    void addThroughTheWindow(const QStringList& files, int format)
+    {
+        dialogs.openAnswers.push_back(files);
+        dialogs.folderAnswers.push_back(QString::fromStdString(out));
+        whenModalShows<TaddDlg>([format](TaddDlg& dialog) {
+            dialog.ComboBox1->setCurrentIndex(format);
+            click(dialog.btDirectory);
+            click(dialog.btnOk);
+        });
+        click(window->btnAdd);
+        ASSERT_EQ(jobs().count() >= files.size(), true);
+    }
+    // The run is over and the boxes expected by then have been answered.
+    bool runEnds(std::size_t boxesBy = 0, int timeoutMs = 120000)
+    {
+        return waitFor(
+            [&] {
+                return driver().Idle() && boxes.seen.size() >= boxesBy && QApplication::activeModalWidget() == nullptr;
+            },
+            timeoutMs);
+    }
+    std::vector<int> states() const
+    {
+        std::vector<int> result;
+        for (int i = 0; i < jobs().count(); ++i)
+            result.push_back(jobs().nodeAt(i)->State);
+        return result;
+    }
+    void expectIdleLook() const
+    {
+        EXPECT_TRUE(window->btnAdd->Enabled());
+        EXPECT_TRUE(window->btnConvert->Enabled());
+        EXPECT_FALSE(window->btnStop->Enabled());
+        EXPECT_EQ(window->lbAdd->palette().color(QPalette::WindowText), toQColor(kCaptionColor));
+        EXPECT_EQ(window->lbStop->palette().color(QPalette::WindowText), toQColor(kDisabledCaptionColor));
+    }
+    bool ffmpegRuns() const { return !childProcesses("ffmpeg").empty(); }
+
+    static TempDir* clips;
+    TempDir dir;
+    const std::string out = dir.prefix() + "out/";
+    FakeDialogs dialogs;
+    MessageBoxAnswerer boxes;
+    std::unique_ptr<TmainDlg> window = std::make_unique<TmainDlg>();
+    QStringList counts;
+    std::vector<int> bars;
+    std::vector<bool> focused;
+    std::vector<std::string> outputs;
+};
+
+TempDir* RunTest::clips = nullptr;
+
+TEST_F(RunTest, ThreeFilesToTheEndAndAgain)
+{
+    addThroughTheWindow({clip("a.avi"), clip("b.avi"), clip("c.avi")}, kMp4);
+    window->ProgressBar1->SetPosition(80);
+    click(window->btnConvert);
+    EXPECT_FALSE(window->btnAdd->Enabled()) << "the running look";
+    EXPECT_FALSE(window->btnConvert->Enabled());
+    EXPECT_TRUE(window->btnStop->Enabled());
+    EXPECT_EQ(window->lbConvert->palette().color(QPalette::WindowText), toQColor(kDisabledCaptionColor));
+    EXPECT_EQ(window->lbStop->palette().color(QPalette::WindowText), toQColor(kCaptionColor));
+    EXPECT_EQ(window->ProgressBar1->Position(), 80) << "kept until the first item ends";
+    ASSERT_TRUE(runEnds(1));
+
+    EXPECT_EQ(
+        counts, (QStringList {"3 files, finished 1 of 3", "3 files, finished 2 of 3", "3 files, finished 3 of 3"}));
+    EXPECT_EQ(bars, (std::vector<int> {33, 66, 100}));
+    EXPECT_EQ(focused, (std::vector<bool> {true, true, true})) << "the running item is focused";
+    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].text, "Congratulations, works done!");
+    EXPECT_EQ(boxes.seen[0].title, "Calvera");
+    EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Information);
+    expectIdleLook();
+    for (const char* name : {"a.mp4", "b.mp4", "c.mp4"})
+        EXPECT_EQ(probe(out + name), kMp4Probe) << name;
+
+    // Convert again: every item once more, under new names.
+    counts.clear();
+    bars.clear();
+    click(window->lbConvert);
+    ASSERT_TRUE(runEnds(2));
+    EXPECT_EQ(bars, (std::vector<int> {33, 66, 100}));
+    EXPECT_EQ(boxes.seen.size(), 2u);
+    for (const char* name : {"a_2.mp4", "b_2.mp4", "c_2.mp4"})
+        EXPECT_EQ(probe(out + name), kMp4Probe) << name;
+    EXPECT_EQ(window->lbCount->text(), "3 files, finished 3 of 3");
+}
+
+TEST_F(RunTest, StopDuringTheFirstItem)
+{
+    addThroughTheWindow({clip("long.avi"), clip("a.avi"), clip("b.avi")}, kWebm);
+    click(window->btnConvert);
+    ASSERT_TRUE(waitFor([&] { return ffmpegRuns(); }));
+    // The clock shows the first second while ffmpeg works.
+    ASSERT_TRUE(waitFor([&] { return window->lbTimer->text() == "timestamp: 00:00:01"; }, 10000))
+        << qPrintable(window->lbTimer->text());
+    click(window->btnStop);
+    EXPECT_TRUE(window->btnStop->Enabled()) << "running until the driver says it has ended";
+    ASSERT_TRUE(runEnds());
+
+    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateQueued, kStateQueued}));
+    EXPECT_EQ(window->lbCount->text(), "3 files, finished 1 of 3");
+    EXPECT_EQ(window->ProgressBar1->Position(), 33);
+    EXPECT_TRUE(boxes.seen.empty()) << "no message after a stop";
+    EXPECT_FALSE(ffmpegRuns());
+    EXPECT_FALSE(fs::exists(out + "long.webm")) << "the stopped item leaves no partial file";
+    EXPECT_EQ(window->lbTimer->text(), "timestamp: 00:00:01") << "the time is kept after the run";
+    expectIdleLook();
+}
+
+TEST_F(RunTest, StopDuringTheLastItem)
+{
+    addThroughTheWindow({clip("a.avi"), clip("b.avi")}, kAvi);
+    addThroughTheWindow({clip("long.avi")}, kWebm);
+    click(window->btnConvert);
+    ASSERT_TRUE(waitFor([&] { return driver().CurrentIndex() == 2 && ffmpegRuns(); }));
+    click(window->lbStop);
+    ASSERT_TRUE(runEnds());
+
+    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateFailed}));
+    EXPECT_EQ(bars, (std::vector<int> {33, 66, 100}));
+    EXPECT_EQ(window->lbCount->text(), "3 files, finished 3 of 3");
+    EXPECT_TRUE(boxes.seen.empty());
+    EXPECT_FALSE(ffmpegRuns());
+    EXPECT_EQ(probe(out + "a.avi"), "avi:mpeg4,mp3");
+    expectIdleLook();
+}
+
+TEST_F(RunTest, ClosingOrDestroyingTheWindowEndsFfmpeg)
+{
+    addThroughTheWindow({clip("long.avi"), clip("a.avi")}, kWebm);
+    click(window->btnConvert);
+    ASSERT_TRUE(waitFor([&] { return ffmpegRuns(); }));
+    window->close();
+    EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 3000)) << "closing ends ffmpeg at once";
+    ASSERT_TRUE(runEnds(0, 5000));
+    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateQueued}));
+    EXPECT_TRUE(boxes.seen.empty());
+
+    // Destroyed while converting: ffmpeg is gone when the window is, and nothing
+    // of the run reaches the destroyed controller (the sanitizer build checks that).
+    window->show();
+    click(window->btnConvert);
+    ASSERT_TRUE(waitFor([&] { return ffmpegRuns(); }));
+    window.reset();
+    EXPECT_FALSE(ffmpegRuns());
+    waitFor([] { return false; }, 300);
+    EXPECT_TRUE(boxes.seen.empty());
+}
+
+TEST_F(RunTest, MissingFfmpegFailsEveryItemAndStillEnds)
+{
+    addThroughTheWindow({clip("a.avi"), clip("b.avi"), clip("c.avi")}, kMp4);
+    driver().FfmpegPath = dir.file("no/ffmpeg");
+    click(window->btnConvert);
+    ASSERT_TRUE(runEnds(4));
+    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed, kStateFailed}));
+    EXPECT_EQ(bars, (std::vector<int> {33, 66, 100}));
+    // One box per item, one after the other, and the end of the run last.
+    ASSERT_EQ(boxes.seen.size(), 4u);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(boxes.seen[i].icon, QMessageBox::Critical);
+        EXPECT_TRUE(boxes.seen[i].text.startsWith("\"" + QString::fromStdString(dir.file("no/ffmpeg")) + "\" -i "));
+        EXPECT_TRUE(boxes.seen[i].text.endsWith(" doesn't exist.")) << qPrintable(boxes.seen[i].text);
+        EXPECT_TRUE(boxes.seen[i].text.contains("abc"[i] + QString(".avi"))) << "in the order of the items";
+    }
+    EXPECT_EQ(boxes.seen[3].text, "Congratulations, works done!");
+    expectIdleLook();
+}
+
+TEST_F(RunTest, ImportedListToTheDefaultFolder)
+{
+    // No directory of its own: the output goes to convert/ next to the program.
+    const std::string name = "calvera-run-test-" + std::to_string(::getpid());
+    const std::string source = dir.file(name + ".avi");
+    fs::copy_file(clips->file("a.avi"), source);
+    writeFileBytes(dir.file("jobs.qfl"),
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<list>\n"
+        "<item><filename>"
+            + source + "</filename><format>" + std::to_string(kAvi)
+            + "</format><path></path></item>\n"
+              "<item><filename>"
+            + clips->file("b.avi") + "</filename><format>" + std::to_string(kMp4) + "</format><path>" + out
+            + "</path></item>\n</list>\n");
+    dialogs.openAnswers.push_back({QString::fromStdString(dir.file("jobs.qfl"))});
+    click(window->btnImport);
+    ASSERT_EQ(jobs().count(), 2);
+    click(window->btnConvert);
+    ASSERT_TRUE(runEnds(1));
+
+    const std::string converted = programDirectory() + "convert/" + name + ".avi";
+    ASSERT_EQ(outputs.size(), 2u);
+    EXPECT_EQ(outputs[0], converted);
+    EXPECT_EQ(probe(converted), "avi:mpeg4,mp3");
+    fs::remove(converted);
+    EXPECT_EQ(probe(out + "b.mp4"), kMp4Probe);
+    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone}));
+}
+
+TEST_F(RunTest, ConvertWithAnEmptyListDoesNothing)
+{
+    click(window->btnConvert);
+    EXPECT_TRUE(driver().Idle());
+    expectIdleLook();
+    EXPECT_EQ(window->lbCount->text(), "0 files finished 0 of 0");
+}
+
+TEST(Timestamp, HoursMinutesSecondsWithoutWrapping)
+{
+    EXPECT_EQ(timestampText(0), "timestamp: 00:00:00");
+    EXPECT_EQ(timestampText(1), "timestamp: 00:00:01");
+    EXPECT_EQ(timestampText(3 * 3600 + 25 * 60 + 7), "timestamp: 03:25:07");
+    EXPECT_EQ(timestampText(24 * 3600 + 59), "timestamp: 24:00:59");
+    EXPECT_EQ(timestampText(100 * 3600 + 3599), "timestamp: 100:59:59");
+}
+
+} // namespace

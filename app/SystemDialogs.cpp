@@ -6,19 +6,23 @@
 
 namespace {
 
+// The type box shows "All Supported Formats", not the long list of patterns
+// behind it (which spells every extension in both cases).
+constexpr QFileDialog::Options kFilterNamesOnly = QFileDialog::HideNameFilterDetails;
+
 class PlatformDialogs final : public SystemDialogs {
 public:
     QString getOpenFileName(QWidget* owner, const QString& title, const QString& filter) override
     {
-        return QFileDialog::getOpenFileName(owner, title, {}, filter);
+        return QFileDialog::getOpenFileName(owner, title, {}, filter, nullptr, kFilterNamesOnly);
     }
     QStringList getOpenFileNames(QWidget* owner, const QString& title, const QString& filter) override
     {
-        return QFileDialog::getOpenFileNames(owner, title, {}, filter);
+        return QFileDialog::getOpenFileNames(owner, title, {}, filter, nullptr, kFilterNamesOnly);
     }
     QString getSaveFileName(QWidget* owner, const QString& title, const QString& filter) override
     {
-        return QFileDialog::getSaveFileName(owner, title, {}, filter);
+        return QFileDialog::getSaveFileName(owner, title, {}, filter, nullptr, kFilterNamesOnly);
     }
     QString getExistingDirectory(QWidget* owner, const QString& title, const QString& initial) override
     {

@@ -13,6 +13,7 @@
 #include <QPainterPath>
 #include <QRadialGradient>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -177,36 +178,47 @@ QImage tab(int state)
     return image;
 }
 
-// The job list's state pictures: white glyphs on a round green button.
+// The job list's state pictures: a white glyph on a round button whose colour
+// tells the state at a glance: slate for waiting, blue while converting,
+// green when done, red when failed.
 QImage statePicture(int kind)
 {
+    struct Look {
+        QColor light, dark, rim;
+    };
+    static const Look looks[] = {
+        {QColor(190, 200, 215), QColor(100, 115, 140), QColor(85, 98, 120)},
+        {QColor(130, 190, 250), QColor(30, 100, 200), QColor(25, 80, 170)},
+        {QColor(140, 220, 110), QColor(40, 140, 40), QColor(30, 110, 30)},
+        {QColor(250, 140, 120), QColor(190, 40, 30), QColor(150, 30, 25)},
+    };
+    const Look& look = looks[std::clamp(kind, 0, 3)];
     QImage image = canvas(16, 16);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     QRadialGradient ball(QPointF(6, 5), 10);
-    ball.setColorAt(0, QColor(140, 220, 110));
-    ball.setColorAt(1, QColor(40, 140, 40));
-    p.setPen(QPen(QColor(30, 110, 30), 1));
+    ball.setColorAt(0, look.light);
+    ball.setColorAt(1, look.dark);
+    p.setPen(QPen(look.rim, 1));
     p.setBrush(ball);
     p.drawEllipse(QRectF(0.5, 0.5, 15, 15));
     p.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
     p.setBrush(Qt::NoBrush);
     const QPointF c(8, 8);
     switch (kind) {
-    case 0: // down: queued
-        p.drawLine(c + QPointF(0, -4), c + QPointF(0, 4));
-        p.drawPolyline(QPolygonF({c + QPointF(-3, 1), c + QPointF(0, 4), c + QPointF(3, 1)}));
+    case 0: // clock hands: queued
+        p.drawPolyline(QPolygonF({c + QPointF(0, -4.5), c, c + QPointF(3, 2)}));
         break;
-    case 1: // right: converting
+    case 1: // right arrow: converting
         p.drawLine(c + QPointF(-4, 0), c + QPointF(4, 0));
         p.drawPolyline(QPolygonF({c + QPointF(1, -3), c + QPointF(4, 0), c + QPointF(1, 3)}));
         break;
-    case 2: // up: done
-        p.drawLine(c + QPointF(0, 4), c + QPointF(0, -4));
-        p.drawPolyline(QPolygonF({c + QPointF(-3, -1), c + QPointF(0, -4), c + QPointF(3, -1)}));
+    case 2: // check mark: done
+        p.drawPolyline(QPolygonF({c + QPointF(-4, 0), c + QPointF(-1, 3), c + QPointF(4, -3)}));
         break;
-    default: // bar: failed
-        p.drawLine(c + QPointF(-4, 0), c + QPointF(4, 0));
+    default: // cross: failed
+        p.drawLine(c + QPointF(-3, -3), c + QPointF(3, 3));
+        p.drawLine(c + QPointF(-3, 3), c + QPointF(3, -3));
         break;
     }
     return image;

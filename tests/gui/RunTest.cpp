@@ -54,7 +54,9 @@ protected:
         driver().onItemFinished = [this](JobListModel::Node* node, std::uint32_t, const std::string& output) {
             counts << window->lbCount->text();
             bars.push_back(window->ProgressBar1->Position());
-            focused.push_back(window->VirtualStringTree1->currentIndex().row() == jobs().indexOf(node));
+            const int row = jobs().indexOf(node);
+            focused.push_back(window->VirtualStringTree1->currentIndex().row() == row
+                && window->VirtualStringTree1->selectionModel()->isRowSelected(row));
             outputs.push_back(output);
         };
     }
@@ -132,7 +134,7 @@ TEST_F(RunTest, ThreeFilesToTheEndAndAgain)
     EXPECT_EQ(
         counts, (QStringList {"3 files, finished 1 of 3", "3 files, finished 2 of 3", "3 files, finished 3 of 3"}));
     EXPECT_EQ(bars, (std::vector<int> {33, 66, 100}));
-    EXPECT_EQ(focused, (std::vector<bool> {true, true, true})) << "the running item is focused";
+    EXPECT_EQ(focused, (std::vector<bool> {true, true, true})) << "the running item is focused and selected";
     EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
     ASSERT_EQ(boxes.seen.size(), 1u);
     EXPECT_EQ(boxes.seen[0].text, "Congratulations, works done!");

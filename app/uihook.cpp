@@ -49,6 +49,13 @@ template <typename Handler> auto guarded(Handler handler)
     };
 }
 
+// A tool button and its caption: the button first, then the caption's colour.
+void setToolEnabled(TImageButton& button, QLabel& caption, bool enabled)
+{
+    button.SetEnabled(enabled);
+    setTextColor(caption, enabled ? kCaptionColor : kDisabledCaptionColor);
+}
+
 } // namespace
 
 QString exportFileName(const QString& chosen)
@@ -97,12 +104,12 @@ void TUIHook::HookControls(TmainDlg& window)
         m_messages->show(QMessageBox::Critical, QString::fromStdString(message));
     });
 
-    // 1, 2: title and double buffering (every Qt widget paints double-buffered).
+    // The title (every Qt widget paints double-buffered already).
     QApplication::setApplicationName("Calvera");
     QApplication::setApplicationDisplayName("Calvera");
     window.setWindowTitle(QApplication::applicationName());
 
-    // 3: the captions act as part of their buttons.
+    // The captions act as part of their buttons.
     const std::pair<QLabel*, TImageButton*> captions[] = {
         {window.lbAdd, window.btnAdd},
         {window.lbConvert, window.btnConvert},
@@ -114,11 +121,10 @@ void TUIHook::HookControls(TmainDlg& window)
     for (const auto& [label, button] : captions)
         forwardLabelToButton(*label, *button);
 
-    // 4
-    window.btnStop->SetEnabled(false);
-    setTextColor(*window.lbStop, kDisabledCaptionColor);
+    // Nothing runs yet.
+    setToolEnabled(*window.btnStop, *window.lbStop, false);
 
-    // 5
+    // Clicks.
     const auto bind = [this](TImageButton* button, void (TUIHook::*handler)(QObject*)) {
         button->OnClick = guarded([this, handler](TImageButton* sender) { (this->*handler)(sender); });
     };
@@ -132,7 +138,7 @@ void TUIHook::HookControls(TmainDlg& window)
     window.btnExport->OnClick = guarded([this](TMyButtonEx* sender) { btnExportClick(sender); });
     onLabelClick(*window.lbUpdate, guarded([this, &window] { lbUpdateClick(window.lbUpdate); }));
 
-    // 6, 7
+    // The popup menu, drawn by the menu painter, and its entries.
     m_menuDraw->AttachMenu(window.PopupMenu1);
     const auto bindEntry = [this](QAction* entry, void (TUIHook::*handler)(QObject*)) {
         QObject::connect(
@@ -142,7 +148,7 @@ void TUIHook::HookControls(TmainDlg& window)
     bindEntry(window.pmiClear, &TUIHook::pmiClearClick);
     bindEntry(window.pmiProperties, &TUIHook::pmiPropertiesClick);
 
-    // 8: the job list and its view.
+    // The job list and its view.
     m_jobs = std::make_unique<JobListModel>();
     m_treeManager = std::make_unique<TTreeManager>(*m_jobs, *m_itemManager);
     JobListView& view = *window.VirtualStringTree1;
@@ -150,7 +156,7 @@ void TUIHook::HookControls(TmainDlg& window)
     view.setPopupMenu(m_menuDraw->AttachedMenu());
     view.onShowItemProperties = guarded([this] { pmiPropertiesClick(m_window->VirtualStringTree1); });
 
-    // 9: the conversion driver.
+    // The conversion driver.
     m_command = std::make_unique<TCommand>(*m_jobs, *m_commandManager);
     view.canOfferMenu = [this] { return idle(); };
     m_command->OnProgress
@@ -163,7 +169,7 @@ void TUIHook::HookControls(TmainDlg& window)
         m_window->VirtualStringTree1->scrollTo(index);
     };
 
-    // 10
+    // List files.
     m_saveManager = std::make_unique<TSaveManager>(*m_jobs);
 }
 
@@ -174,22 +180,19 @@ bool TUIHook::idle() const
 
 void TUIHook::SetIdleState()
 {
-    m_window->btnAdd->SetEnabled(true);
-    setTextColor(*m_window->lbAdd, kCaptionColor);
-    m_window->btnConvert->SetEnabled(true);
-    setTextColor(*m_window->lbConvert, kCaptionColor);
-    m_window->btnStop->SetEnabled(false);
-    setTextColor(*m_window->lbStop, kDisabledCaptionColor);
+    showRunning(false);
 }
 
 void TUIHook::SetRunningState()
 {
-    m_window->btnAdd->SetEnabled(false);
-    setTextColor(*m_window->lbAdd, kDisabledCaptionColor);
-    m_window->btnConvert->SetEnabled(false);
-    setTextColor(*m_window->lbConvert, kDisabledCaptionColor);
-    m_window->btnStop->SetEnabled(true);
-    setTextColor(*m_window->lbStop, kCaptionColor);
+    showRunning(true);
+}
+
+void TUIHook::showRunning(bool running)
+{
+    setToolEnabled(*m_window->btnAdd, *m_window->lbAdd, !running);
+    setToolEnabled(*m_window->btnConvert, *m_window->lbConvert, !running);
+    setToolEnabled(*m_window->btnStop, *m_window->lbStop, running);
 }
 
 void TUIHook::ShowFileCount(int finished)

@@ -78,6 +78,7 @@ public:
 
 private:
     bool idle() const;
+    void showRunning(bool running);
 
     TmainDlg* m_window = nullptr;
     std::unique_ptr<MessageQueue> m_messages;

@@ -10,6 +10,20 @@
 #include <sstream>
 #include <unistd.h>
 
+namespace {
+
+// The next prepared answer, or an empty one (cancelled) when none is left.
+template <typename Answer> Answer takeNext(std::deque<Answer>& answers)
+{
+    if (answers.empty())
+        return {};
+    Answer answer = std::move(answers.front());
+    answers.pop_front();
+    return answer;
+}
+
+} // namespace
+
 FakeDialogs::FakeDialogs()
 {
     SystemDialogs::replace(this);
@@ -23,41 +37,25 @@ FakeDialogs::~FakeDialogs()
 QString FakeDialogs::getOpenFileName(QWidget*, const QString&, const QString& filter)
 {
     calls << "open:" + filter;
-    if (openAnswers.empty())
-        return {};
-    const QStringList answer = openAnswers.front();
-    openAnswers.pop_front();
-    return answer.value(0);
+    return takeNext(openAnswers).value(0);
 }
 
 QStringList FakeDialogs::getOpenFileNames(QWidget*, const QString&, const QString& filter)
 {
     calls << "open-many:" + filter;
-    if (openAnswers.empty())
-        return {};
-    const QStringList answer = openAnswers.front();
-    openAnswers.pop_front();
-    return answer;
+    return takeNext(openAnswers);
 }
 
 QString FakeDialogs::getSaveFileName(QWidget*, const QString&, const QString& filter)
 {
     calls << "save:" + filter;
-    if (saveAnswers.empty())
-        return {};
-    const QString answer = saveAnswers.front();
-    saveAnswers.pop_front();
-    return answer;
+    return takeNext(saveAnswers);
 }
 
 QString FakeDialogs::getExistingDirectory(QWidget*, const QString& title, const QString&)
 {
     calls << "folder:" + title;
-    if (folderAnswers.empty())
-        return {};
-    const QString answer = folderAnswers.front();
-    folderAnswers.pop_front();
-    return answer;
+    return takeNext(folderAnswers);
 }
 
 bool FakeDialogs::openUrl(const QString& address)

@@ -41,6 +41,15 @@ TCommand::~TCommand()
     // The runner goes first, with its child; nothing it still has reaches this driver.
     m_runner.OnNewLine = nullptr;
     m_runner.OnTerminated = nullptr;
+    if (!m_idle)
+        m_partialOutput.path = m_outputPath;
+}
+
+TCommand::PartialOutput::~PartialOutput()
+{
+    // The name was free when the item started, so the file is the item's own.
+    if (!path.empty() && isRegularFile(path))
+        ::unlink(path.c_str());
 }
 
 TCommand::Plan TCommand::planFor(const JobListModel::Node& node) const

@@ -77,8 +77,17 @@ private:
 
     JobListModel& m_model;
     const TCommandManager& m_catalogue;
+    // Removes a file when it goes, if one is named: the output of an item cut
+    // short by the driver's own destruction. Declared before the runner, so it
+    // acts only once the runner has ended ffmpeg.
+    struct PartialOutput {
+        std::string path;
+        ~PartialOutput();
+    };
+
     TOverwriteManager m_overwriteManager;
     QTimer m_timer;
+    PartialOutput m_partialOutput;
     TDosCommand m_runner;
     std::int64_t m_elapsed = 0;
     bool m_idle = true;

@@ -278,10 +278,12 @@ TEST_F(StoppingTest, DestroyingTheDriverDuringARunEndsFfmpegSilently)
         doomed.Start();
         pid = slowPid(dir.file("slow.avi"));
         ASSERT_GT(pid, 0);
+        ASSERT_TRUE(waitFor([&] { return fs::exists(dir.file("slow.mp3")); }));
     }
+    EXPECT_FALSE(processRuns(pid)) << "ended with the driver";
+    EXPECT_FALSE(fs::exists(dir.file("slow.mp3"))) << "its partial output is removed";
     waitFor([] { return false; }, 300);
     EXPECT_TRUE(finished.empty());
-    EXPECT_TRUE(waitFor([&] { return !processRuns(pid); }, 5000));
 }
 
 TEST_F(StoppingTest, RemovingTheRunningNodeStopsTheRun)

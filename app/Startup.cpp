@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "Fonts.h"
+#include "StopSignals.h"
 #include "mainForm.h"
 
 #include <QApplication>
@@ -13,6 +14,13 @@ int runCalvera(QApplication& app, const TickCounter& tick, const std::function<v
         if (step)
             step(stage);
     };
+    // A termination request ends the program the way closing the window
+    // does: a running ffmpeg goes with it.
+    int stopSignal = 0;
+    const StopSignalWatch stopSignals([&stopSignal](int signal) {
+        stopSignal = signal;
+        QApplication::exit(128 + signal);
+    });
     QApplication::setApplicationName("Calvera");
     QApplication::setApplicationDisplayName("Calvera");
     installFontFallbacks();
@@ -28,5 +36,7 @@ int runCalvera(QApplication& app, const TickCounter& tick, const std::function<v
     reached("splash destroyed");
     window.show();
     reached("main window shown");
+    if (stopSignal)
+        return 128 + stopSignal;
     return app.exec();
 }

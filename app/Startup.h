@@ -10,5 +10,6 @@ class QApplication;
 // main window made while it shows, the splash gone before the window is first
 // shown, then the event loop until the window closes. step is told each
 // stage as it is reached ("splash shown", "main window created", "splash
-// destroyed", "main window shown").
+// destroyed", "main window shown"). SIGINT, SIGTERM and SIGHUP end it as
+// closing the window does, with 128 + the signal's number.
 int runCalvera(QApplication& app, const TickCounter& tick, const std::function<void(const char* stage)>& step = {});

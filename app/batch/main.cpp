@@ -7,6 +7,7 @@
 #include "ErrorReport.h"
 #include "JobListModel.h"
 #include "ProgramDir.h"
+#include "StopSignals.h"
 #include "command.h"
 #include "commandManager.h"
 #include "itemManager.h"
@@ -14,10 +15,7 @@
 #include "treeManager.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 
-#include <csignal>
-#include <fcntl.h>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -29,33 +27,6 @@ namespace {
 constexpr int kAllConverted = 0;
 constexpr int kSomeFailed = 1;
 constexpr int kBadUsage = 2;
-
-int signalPipe[2] = {-1, -1};
-
-void onSignal(int signal)
-{
-    const unsigned char number = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[1], &number, 1);
-}
-
-// Catches Ctrl-C and termination requests and hands them to the event loop.
-void watchSignals(const std::function<void(int)>& handler, QObject* context)
-{
-    if (::pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0)
-        return;
-    struct sigaction action { };
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (int signal : {SIGINT, SIGTERM, SIGHUP})
-        sigaction(signal, &action, nullptr);
-    auto* notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, context);
-    QObject::connect(notifier, &QSocketNotifier::activated, context, [handler] {
-        unsigned char number = 0;
-        while (::read(signalPipe[0], &number, 1) == 1)
-            handler(number);
-    });
-}
 
 void fail(const std::string& message)
 {
@@ -175,15 +146,13 @@ int main(int argc, char* argv[])
     };
     driver.OnTick = [&](QTimer*) { console.tick(driver.Elapsed()); };
     driver.OnFinished = [&](TDosCommand*, bool) { QCoreApplication::exit(); };
-    watchSignals(
-        [&](int signal) {
-            if (stopSignal == 0) {
-                stopSignal = signal;
-                console.error("interrupted: stopping the conversion");
-                driver.Stop();
-            }
-        },
-        &app);
+    const StopSignalWatch stopSignals([&](int signal) {
+        if (stopSignal == 0) {
+            stopSignal = signal;
+            console.error("interrupted: stopping the conversion");
+            driver.Stop();
+        }
+    });
 
     driver.Start();
     QCoreApplication::exec();

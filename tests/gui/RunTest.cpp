@@ -8,6 +8,7 @@
 #include "MyButtonEx.h"
 #include "PngSpeedButton.h"
 #include "ProgramDir.h"
+#include "Startup.h"
 #include "TempDir.h"
 #include "addForm.h"
 #include "command.h"
@@ -19,6 +20,7 @@
 
 #include <gtest/gtest.h>
 
+#include <csignal>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -214,6 +216,7 @@ TEST_F(RunTest, ClosingOrDestroyingTheWindowEndsFfmpeg)
     ASSERT_TRUE(waitFor([&] { return ffmpegRuns(); }));
     window.reset();
     EXPECT_FALSE(ffmpegRuns());
+    EXPECT_FALSE(fs::exists(out + "long.webm")) << "no partial output is left";
     waitFor([] { return false; }, 300);
     EXPECT_TRUE(boxes.seen.empty());
 }
@@ -282,6 +285,47 @@ TEST(Timestamp, HoursMinutesSecondsWithoutWrapping)
     EXPECT_EQ(timestampText(3 * 3600 + 25 * 60 + 7), "timestamp: 03:25:07");
     EXPECT_EQ(timestampText(24 * 3600 + 59), "timestamp: 24:00:59");
     EXPECT_EQ(timestampText(100 * 3600 + 3599), "timestamp: 100:59:59");
+}
+
+} // namespace
+
+namespace {
+
+TEST(Startup, TerminationRequestEndsARunningConversionAndTheProgram)
+{
+    TempDir dir;
+    makeClip(dir.file("long.avi"), 60.0);
+    struct sigaction before { };
+    sigaction(SIGTERM, nullptr, &before);
+    std::uint32_t now = 0;
+    bool ffmpegWasRunning = false;
+    const int code = runCalvera(
+        *qApp, [&] { return now += 500; },
+        [&](const char* stage) {
+            if (std::string(stage) != "main window shown")
+                return;
+            QTimer::singleShot(0, [&] {
+                TmainDlg* window = nullptr;
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    window = window ? window : qobject_cast<TmainDlg*>(top);
+                ASSERT_NE(window, nullptr);
+                TItemData item;
+                item.FileName = QString::fromStdString(dir.file("long.avi"));
+                item.FormatIndex = kWebm;
+                item.Path = QString::fromStdString(dir.prefix());
+                window->controller()->jobs()->append(item);
+                window->controller()->btnConvertClick(window->btnConvert);
+                ffmpegWasRunning = waitFor([] { return !childProcesses("ffmpeg").empty(); });
+                ::raise(SIGTERM);
+            });
+        });
+    EXPECT_EQ(code, 128 + SIGTERM);
+    EXPECT_TRUE(ffmpegWasRunning);
+    EXPECT_TRUE(childProcesses("ffmpeg").empty()) << "ffmpeg went with the window";
+    EXPECT_FALSE(fs::exists(dir.file("long.webm"))) << "and its partial output with it";
+    struct sigaction after { };
+    sigaction(SIGTERM, nullptr, &after);
+    EXPECT_EQ(after.sa_handler, before.sa_handler) << "the earlier handling is back";
 }
 
 } // namespace

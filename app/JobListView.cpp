@@ -136,7 +136,11 @@ QString JobListView::hintAt(const QPoint& globalPosition) const
     if (!node)
         return {};
     static const std::vector<std::string> kNoFormats;
-    return TTreeManager::HintText(node->Item, m_formats ? *m_formats : kNoFormats);
+    QString hint = TTreeManager::HintText(node->Item, m_formats ? *m_formats : kNoFormats);
+    // A failed item says why, so that the user need not guess.
+    if (node->State == kStateFailed && !node->Failure.isEmpty())
+        hint += "\n[error]: " + node->Failure;
+    return hint;
 }
 
 QPoint JobListView::watermarkOffset() const

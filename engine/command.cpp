@@ -25,7 +25,11 @@ TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObjec
 {
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &TCommand::tickStep);
-    m_runner.OnNewLine = [this](TDosCommand* sender, const std::string&, TOutputType) { lineHandler(sender); };
+    m_runner.OnNewLine = [this](TDosCommand* sender, const std::string& line, TOutputType type) {
+        if (type == otEntireLine && !line.empty())
+            m_lastLine = line;
+        lineHandler(sender);
+    };
     m_runner.OnTerminated = [this](TDosCommand*, std::uint32_t exitCode) { endHandler(exitCode); };
     // A node removed under a running item would leave the driver holding a dead record.
     connect(&m_model, &JobListModel::nodeAboutToBeRemoved, this, [this](JobListModel::Node* node) {
@@ -111,6 +115,8 @@ void TCommand::RunCurrent()
     m_outputPath = plan.outputPath;
 
     node->State = kStateConverting;
+    node->Failure.clear();
+    m_lastLine.clear();
     node->Item.Busy = true;
     m_model.nodeChanged(node);
     if (onItemStarted)
@@ -121,6 +127,7 @@ void TCommand::RunCurrent()
         // reported from the event loop, as ffmpeg's would be, so a long list of
         // such items cannot nest calls.
         m_outputPath.clear();
+        m_lastLine = "format number " + std::to_string(node->Item.FormatIndex) + " is not in the format catalogue";
         reportError("The format of \"" + node->Item.FileName.toStdString() + "\" (number "
             + std::to_string(node->Item.FormatIndex) + ") is not in the format catalogue.");
         QMetaObject::invokeMethod(
@@ -154,6 +161,8 @@ void TCommand::endHandler(std::uint32_t exitCode)
 
     if (m_currentNode) {
         m_currentNode->State = exitCode == 0 ? kStateDone : kStateFailed;
+        if (exitCode != 0)
+            m_currentNode->Failure = QString::fromStdString(failureText(exitCode));
         m_model.nodeChanged(m_currentNode);
     }
     m_runner.Stop();
@@ -170,6 +179,17 @@ void TCommand::endHandler(std::uint32_t exitCode)
     m_currentNode = m_model.next(m_currentNode);
     m_currentIndex = static_cast<std::uint32_t>(m_model.indexOf(m_currentNode));
     RunCurrent();
+}
+
+std::string TCommand::failureText(std::uint32_t exitCode) const
+{
+    if (exitCode == kStillActive)
+        return "stopped";
+    if (!m_lastLine.empty())
+        return m_lastLine;
+    if (exitCode == kCannotStart)
+        return "ffmpeg could not be started";
+    return "ffmpeg ended with code " + std::to_string(exitCode);
 }
 
 void TCommand::tickStep()

@@ -72,6 +72,8 @@ private:
     void lineHandler(TDosCommand* sender);
     void endHandler(std::uint32_t exitCode);
     void tickStep();
+    // Why the current item failed, for its node: stopped, or ffmpeg's last line.
+    std::string failureText(std::uint32_t exitCode) const;
     void endRun(bool stopped);
     void setNodeIdle(JobListModel::Node* node);
 
@@ -96,5 +98,6 @@ private:
     std::string m_outputDir;
     std::string m_outputName;
     std::string m_outputPath;
+    std::string m_lastLine; // the running ffmpeg's last non-empty line
     JobListModel::Node* m_currentNode = nullptr;
 };

@@ -27,4 +27,5 @@ struct TItemNodeData {
     std::int32_t State = kStateQueued;
     QString Root; // kept with the node; nothing reads it
     TItemData Item;
+    QString Failure; // why the last conversion failed (ffmpeg's last line); empty otherwise
 };

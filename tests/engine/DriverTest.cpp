@@ -172,6 +172,20 @@ TEST_F(DriverTest, FailuresMarkTheItemAndTheRunGoesOn)
     ASSERT_EQ(errors.size(), 1u) << "only the unknown format is reported; ffmpeg's own failures are not";
     EXPECT_NE(errors[0].find("(number 99) is not in the format catalogue"), std::string::npos);
     EXPECT_FALSE(fs::exists(dir.file("missing.mp3"))) << "a failed item leaves no output behind";
+
+    // Each failed item keeps ffmpeg's last word on it; a done one keeps nothing.
+    EXPECT_EQ(model.nodeAt(0)->Failure,
+        QString::fromStdString(dir.file("no/such/dir/clip.mp3")) + ": No such file or directory");
+    EXPECT_EQ(
+        model.nodeAt(1)->Failure, QString::fromStdString(dir.file("missing.avi")) + ": No such file or directory");
+    EXPECT_EQ(model.nodeAt(2)->Failure, "format number 99 is not in the format catalogue");
+    EXPECT_EQ(model.nodeAt(3)->Failure, "");
+    // Converted again, the reason of an earlier failure goes.
+    model.nodeAt(0)->Item.Path = QString::fromStdString(dir.prefix());
+    finished.clear();
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(model.nodeAt(0)->State, kStateDone);
+    EXPECT_EQ(model.nodeAt(0)->Failure, "");
 }
 
 TEST_F(DriverTest, MissingFfmpegFailsEveryItemAndReportsEach)
@@ -181,6 +195,7 @@ TEST_F(DriverTest, MissingFfmpegFailsEveryItemAndReportsEach)
     add(clip(), kMp3, dir.prefix());
     ASSERT_TRUE(runToEnd());
     EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed}));
+    EXPECT_EQ(model.nodeAt(0)->Failure, "ffmpeg could not be started");
     EXPECT_EQ(finished, std::vector<bool> {false});
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_EQ(errors[0],
@@ -237,6 +252,7 @@ TEST_F(StoppingTest, StopDuringSecondItemMarksItFailed)
     EXPECT_EQ(finished, std::vector<bool> {true});
     EXPECT_EQ(progress, (std::vector<int> {33, 66}));
     EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateFailed, kStateQueued}));
+    EXPECT_EQ(slow->Failure, "stopped");
     EXPECT_EQ(started.size(), 2u);
     EXPECT_FALSE(slow->Item.Busy);
     EXPECT_EQ(slow->Item.ActivityPos, 0u);

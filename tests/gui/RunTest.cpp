@@ -105,6 +105,12 @@ protected:
         EXPECT_EQ(window->lbStop->palette().color(QPalette::WindowText), toQColor(kDisabledCaptionColor));
     }
     bool ffmpegRuns() const { return !childProcesses("ffmpeg").empty(); }
+    // The hint the pointer gets over a row's file name.
+    QString hintOf(int row) const
+    {
+        JobListView& view = *window->VirtualStringTree1;
+        return view.hintAt(view.viewport()->mapToGlobal(view.visualRect(jobs().index(row, 0)).center()));
+    }
 
     static TempDir* clips;
     TempDir dir;
@@ -171,6 +177,8 @@ TEST_F(RunTest, StopDuringTheFirstItem)
     ASSERT_TRUE(runEnds());
 
     EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateQueued, kStateQueued}));
+    EXPECT_TRUE(hintOf(0).endsWith("\n[error]: stopped")) << qPrintable(hintOf(0));
+    EXPECT_FALSE(hintOf(1).contains("[error]"));
     EXPECT_EQ(window->lbCount->text(), "3 files, finished 1 of 3");
     EXPECT_EQ(window->ProgressBar1->Position(), 33);
     EXPECT_TRUE(boxes.seen.empty()) << "no message after a stop";
@@ -238,6 +246,7 @@ TEST_F(RunTest, MissingFfmpegFailsEveryItemAndStillEnds)
         EXPECT_TRUE(boxes.seen[i].text.contains("abc"[i] + QString(".avi"))) << "in the order of the items";
     }
     EXPECT_EQ(boxes.seen[3].text, "Congratulations, works done!");
+    EXPECT_TRUE(hintOf(2).endsWith("\n[error]: ffmpeg could not be started")) << qPrintable(hintOf(2));
     expectIdleLook();
 }
 

@@ -15,8 +15,6 @@ public:
         : QObject(&label)
         , m_button(&button)
     {
-        label.setAttribute(Qt::WA_TransparentForMouseEvents, false);
-        label.setAttribute(Qt::WA_Hover, false);
         label.installEventFilter(this);
     }
 

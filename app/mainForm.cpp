@@ -51,7 +51,6 @@ QLabel* toolLabel(QWidget* parent, const QString& objectName, const QString& tex
     QLabel* created = label(
         parent, objectName, shown, QRect(buttonLeft, 96, 112, 18), formFont(13, true), kCaptionColor, Qt::AlignHCenter);
     created->setTextFormat(Qt::RichText);
-    created->setAttribute(Qt::WA_TransparentForMouseEvents);
     return created;
 }
 
@@ -192,7 +191,6 @@ TmainDlg::TmainDlg()
     Shape1->setAutoFillBackground(true);
     lbList = label(
         LinePanel1, "lbList", "List", QRect(8, 21, 66, 16), formFont(11, true), kCaptionColor, Qt::AlignHCenter);
-    lbList->setAttribute(Qt::WA_TransparentForMouseEvents);
     lbOption = label(
         LinePanel1, "lbOption", "Option", QRect(73, 21, 66, 16), formFont(11, true), kCaptionColor, Qt::AlignHCenter);
     lbOption->hide();

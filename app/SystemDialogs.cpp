@@ -22,7 +22,10 @@ public:
     }
     QString getSaveFileName(QWidget* owner, const QString& title, const QString& filter) override
     {
-        return QFileDialog::getSaveFileName(owner, title, {}, filter, nullptr, kFilterNamesOnly);
+        // No overwrite question: the name chosen may still gain an extension, so
+        // the question could be about another file than the one written.
+        return QFileDialog::getSaveFileName(
+            owner, title, {}, filter, nullptr, kFilterNamesOnly | QFileDialog::DontConfirmOverwrite);
     }
     QString getExistingDirectory(QWidget* owner, const QString& title, const QString& initial) override
     {

@@ -37,12 +37,11 @@ StopSignalWatch::StopSignalWatch(std::function<void(int signal)> handler)
     action.sa_flags = SA_RESTART;
     for (int i = 0; i < 3; ++i)
         sigaction(kStopSignals[i], &action, &m_previous[i]);
-    m_installed = true;
 }
 
 StopSignalWatch::~StopSignalWatch()
 {
-    if (!m_installed)
+    if (!m_notifier)
         return;
     for (int i = 0; i < 3; ++i)
         sigaction(kStopSignals[i], &m_previous[i], nullptr);

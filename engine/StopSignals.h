@@ -22,5 +22,4 @@ private:
     std::function<void(int signal)> m_handler;
     std::unique_ptr<QSocketNotifier> m_notifier;
     struct sigaction m_previous[3] {};
-    bool m_installed = false;
 };

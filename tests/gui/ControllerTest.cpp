@@ -69,11 +69,7 @@ protected:
     }
     JobListModel::Node* queue(const QString& file, int format = 0, const QString& path = {})
     {
-        TItemData item;
-        item.FileName = file;
-        item.FormatIndex = format;
-        item.Path = path;
-        return jobs.append(item);
+        return appendJob(jobs, file, format, path);
     }
 
     TempDir dir;

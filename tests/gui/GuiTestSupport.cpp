@@ -130,3 +130,12 @@ std::vector<long> childProcesses(const std::string& name)
     }
     return found;
 }
+
+JobListModel::Node* appendJob(JobListModel& jobs, const QString& file, int format, const QString& path)
+{
+    TItemData item;
+    item.FileName = file;
+    item.FormatIndex = format;
+    item.Path = path;
+    return jobs.append(item);
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "JobListModel.h"
 #include "SystemDialogs.h"
 
 #include <QMessageBox>
@@ -51,6 +52,9 @@ public:
 private:
     QTimer m_poll;
 };
+
+// Appends a queued item to the job list.
+JobListModel::Node* appendJob(JobListModel& jobs, const QString& file, int format, const QString& path);
 
 // The running (not zombie) child processes of this one with that command name.
 std::vector<long> childProcesses(const std::string& name);

@@ -23,11 +23,7 @@ protected:
 
     JobListModel::Node* add(int format, const QString& path)
     {
-        TItemData item;
-        item.FileName = QString::fromStdString(dir.file("clip.avi"));
-        item.FormatIndex = format;
-        item.Path = path;
-        return window.controller()->jobs()->append(item);
+        return appendJob(*window.controller()->jobs(), QString::fromStdString(dir.file("clip.avi")), format, path);
     }
     // Runs the dialog for node, acting on it once it shows.
     void show(JobListModel::Node* node, const std::function<void(TItemDlg&)>& act)

@@ -1,4 +1,5 @@
 #include "Fonts.h"
+#include "GuiTestSupport.h"
 #include "JobListModel.h"
 #include "SplashForm.h"
 #include "Startup.h"
@@ -80,11 +81,7 @@ protected:
 
     JobListModel::Node* add(const QString& file, int format, const QString& path)
     {
-        TItemData item;
-        item.FileName = file;
-        item.FormatIndex = format;
-        item.Path = path;
-        return jobs.append(item);
+        return appendJob(jobs, file, format, path);
     }
 };
 

@@ -78,7 +78,7 @@ protected:
             click(dialog.btnOk);
         });
         click(window->btnAdd);
-        ASSERT_EQ(jobs().count() >= files.size(), true);
+        ASSERT_GE(jobs().count(), files.size());
     }
     // The run is over and the boxes expected by then have been answered.
     bool runEnds(std::size_t boxesBy = 0, int timeoutMs = 120000)
@@ -318,11 +318,8 @@ TEST(Startup, TerminationRequestEndsARunningConversionAndTheProgram)
                 for (QWidget* top : QApplication::topLevelWidgets())
                     window = window ? window : qobject_cast<TmainDlg*>(top);
                 ASSERT_NE(window, nullptr);
-                TItemData item;
-                item.FileName = QString::fromStdString(dir.file("long.avi"));
-                item.FormatIndex = kWebm;
-                item.Path = QString::fromStdString(dir.prefix());
-                window->controller()->jobs()->append(item);
+                appendJob(*window->controller()->jobs(), QString::fromStdString(dir.file("long.avi")), kWebm,
+                    QString::fromStdString(dir.prefix()));
                 window->controller()->btnConvertClick(window->btnConvert);
                 ffmpegWasRunning = waitFor([] { return !childProcesses("ffmpeg").empty(); });
                 ::raise(SIGTERM);

@@ -4,19 +4,19 @@
 
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
-#include <deque>
-#include <thread>
-#include <condition_variable>
-#include <mutex>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
+#include <thread>
 #include <fcntl.h>
 #include <poll.h>
-#include <spawn.h>
 #include <sys/eventfd.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -41,6 +41,29 @@ int openPidFd(pid_t pid)
     errno = ENOSYS;
     return -1;
 #endif
+}
+
+// The program a child runs: a name with a "/" as it is, any other name
+// looked up on PATH, as a shell would. Empty when there is no such program.
+std::string findProgram(const std::string& name)
+{
+    if (name.empty())
+        return {};
+    if (name.find('/') != std::string::npos)
+        return name;
+    const char* path = std::getenv("PATH");
+    std::string directories = path ? path : "/usr/local/bin:/usr/bin:/bin";
+    std::size_t start = 0;
+    while (start <= directories.size()) {
+        const std::size_t end = std::min(directories.find(':', start), directories.size());
+        std::string directory = directories.substr(start, end - start);
+        const std::string candidate = (directory.empty() ? "." : directory) + "/" + name;
+        struct stat info { };
+        if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) && ::access(candidate.c_str(), X_OK) == 0)
+            return candidate;
+        start = end + 1;
+    }
+    return {};
 }
 
 // True once the child has ended, without reaping it: while it is a zombie its
@@ -113,64 +136,8 @@ void TProcessTimer::StopCounting()
 
 // ---------------------------------------------------------------- reader
 
-// Reader threads are kept for reuse: starting a fresh thread for every child
-// costs more than a short child itself. Every run gets a thread of its own at
-// once, since a detached reader may still be ending while a new run starts.
-class ReaderPool final {
-public:
-    static ReaderPool& instance()
-    {
-        // Never destroyed: idle threads may still wait in it while the program exits.
-        static ReaderPool* pool = new ReaderPool;
-        return *pool;
-    }
-
-    void start(std::function<void()> job)
-    {
-        const std::lock_guard lock(m_mutex);
-        m_jobs.push_back(std::move(job));
-        if (m_idle > 0) {
-            --m_idle; // this job is promised to one waiting thread
-            m_wake.notify_one();
-        } else {
-            std::thread([this] { work(); }).detach();
-        }
-        // Keep one thread waiting, so that the next run, usually started while
-        // this one's reader is still finishing, does not wait for a new thread.
-        if (m_idle == 0 && m_spares == 0) {
-            ++m_spares;
-            std::thread([this] { work(true); }).detach();
-        }
-    }
-
-private:
-    void work(bool spare = false)
-    {
-        std::unique_lock lock(m_mutex);
-        if (spare)
-            --m_spares;
-        for (;;) {
-            if (spare || m_jobs.empty()) {
-                spare = false;
-                ++m_idle;
-                m_wake.wait(lock, [this] { return !m_jobs.empty(); });
-            }
-            std::function<void()> job = std::move(m_jobs.front());
-            m_jobs.pop_front();
-            lock.unlock();
-            job();
-            lock.lock();
-        }
-    }
-
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_jobs;
-    int m_idle = 0;
-    int m_spares = 0; // threads started to wait that do not wait yet
-};
-
-// One run of a child: started from the runner, read on a pool thread.
+// One run of a child: started from the runner, read on a thread of its own
+// that is joined when the run is released.
 class TDosThread final {
 public:
     TDosThread(TDosCommand& owner)
@@ -191,8 +158,8 @@ public:
     ~TDosThread()
     {
         wait();
-        // The pool thread may still be inside its final notify, under the lock.
-        const std::lock_guard lock(m_finishedMutex);
+        if (m_thread.joinable())
+            m_thread.join();
         closeFd(m_stopFd);
     }
     TDosThread(const TDosThread&) = delete;
@@ -200,12 +167,30 @@ public:
 
     void start()
     {
-        ReaderPool::instance().start([this] {
+        m_thread = std::thread([this] {
             run();
-            const std::lock_guard lock(m_finishedMutex);
+            std::unique_lock lock(m_finishedMutex);
             m_finished = true;
             m_finishedChanged.notify_all();
+            if (m_orphaned) {
+                lock.unlock();
+                delete this;
+            }
         });
+    }
+    // Lets the thread free this reader when its run is over: for a reader
+    // whose owner goes while the reader waits for one of its own hand-overs,
+    // which makes waiting for it here impossible.
+    void orphan()
+    {
+        const std::lock_guard lock(m_finishedMutex);
+        if (m_finished) {
+            m_thread.join();
+            delete this;
+            return;
+        }
+        m_thread.detach();
+        m_orphaned = true;
     }
     // Waits until the run is over; false when the time ran out first.
     bool wait(int timeoutMs = -1)
@@ -260,7 +245,8 @@ private:
     void spawnChild(pid_t& pid, int& outputFd);
     // Runs work on the main thread and waits until it has run.
     void handOver(const std::function<void()>& work);
-    void readOnce(int fd, std::vector<char>& buffer, bool& endOfOutput);
+    // Reads what is waiting; false when nothing was.
+    bool readOnce(int fd, std::vector<char>& buffer, bool& endOfOutput);
     void cutLines(const char* data, std::size_t n);
     void deliverPieces();
     void deliverEnd(std::uint32_t exitCode, const std::string& error);
@@ -287,9 +273,11 @@ private:
     // Shared with the main thread, which may still be signalling it when this reader ends.
     const std::shared_ptr<TDosCommand::HandOverCompletion> m_handOverCompletion
         = std::make_shared<TDosCommand::HandOverCompletion>();
+    std::thread m_thread;
     std::mutex m_finishedMutex;
-    std::atomic<bool> m_finished {false}; // the run is over and the pool holds nothing of it
+    std::atomic<bool> m_finished {false}; // the run is over; the thread only has to return
     std::condition_variable m_finishedChanged;
+    bool m_orphaned = false; // under m_finishedMutex
     bool m_inDelivery = false; // main thread only
     std::string m_carried;
     bool m_previousEndedWithCR = false;
@@ -298,45 +286,81 @@ private:
 
 void TDosThread::spawnChild(pid_t& pid, int& outputFd)
 {
+    const std::string program = m_arguments.empty() ? std::string() : findProgram(m_arguments.front());
+    if (program.empty())
+        throw TCreateProcessError(m_commandLine + " doesn't exist.");
+
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
         throw TCreatePipeError(std::string("Cannot create a pipe for the child's output. ") + std::strerror(errno));
+    // The child writes its exec error here; a successful exec closes it empty.
+    int errorFds[2];
+    if (::pipe2(errorFds, O_CLOEXEC) != 0) {
+        const int error = errno;
+        ::close(pipeFds[0]);
+        ::close(pipeFds[1]);
+        throw TCreatePipeError(std::string("Cannot create a pipe for the child's output. ") + std::strerror(error));
+    }
 
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    // Input at end-of-file: a child that asks a question gets no answer instead of waiting forever.
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDERR_FILENO);
-
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t signalSet;
-    sigemptyset(&signalSet);
-    posix_spawnattr_setsigmask(&attributes, &signalSet);
-    // Signals a caller may have set to be ignored start at their defaults in the child.
-    for (int signal : {SIGPIPE, SIGINT, SIGQUIT, SIGTERM, SIGHUP, SIGXFSZ, SIGCHLD, SIGUSR1, SIGUSR2})
-        sigaddset(&signalSet, signal);
-    posix_spawnattr_setsigdefault(&attributes, &signalSet);
-    // Its own process group, so Stop can end it with everything it started.
-    posix_spawnattr_setpgroup(&attributes, 0);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETPGROUP | POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
+    // Everything the child needs is made before the fork: between fork and
+    // exec only async-signal-safe calls are allowed.
     std::vector<char*> argv;
     for (const std::string& argument : m_arguments)
         argv.push_back(const_cast<char*>(argument.c_str()));
     argv.push_back(nullptr);
+    const pid_t parent = ::getpid();
 
-    int result = ENOENT;
-    if (!m_arguments.empty()) {
-        const bool hasPath = m_arguments.front().find('/') != std::string::npos;
-        result = hasPath ? ::posix_spawn(&pid, argv[0], &actions, &attributes, argv.data(), environ)
-                         : ::posix_spawnp(&pid, argv[0], &actions, &attributes, argv.data(), environ);
+    // No handler of this program may run in the child before exec.
+    sigset_t all;
+    sigset_t previous;
+    sigfillset(&all);
+    ::pthread_sigmask(SIG_SETMASK, &all, &previous);
+    pid = ::fork();
+    if (pid == 0) {
+        struct sigaction defaults { };
+        defaults.sa_handler = SIG_DFL;
+        for (int signal = 1; signal < NSIG; ++signal)
+            ::sigaction(signal, &defaults, nullptr);
+        // Its own process group, so Stop can end it with everything it started.
+        ::setpgid(0, 0);
+        // It dies with this program however the program ends; a parent that
+        // is already gone would never send the signal.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != parent)
+            ::_exit(kCannotStart);
+        // Input at end-of-file: a child that asks a question gets no answer instead of waiting forever.
+        const int input = ::open("/dev/null", O_RDONLY);
+        if (input >= 0 && input != STDIN_FILENO)
+            ::dup2(input, STDIN_FILENO);
+        ::dup2(pipeFds[1], STDOUT_FILENO);
+        ::dup2(pipeFds[1], STDERR_FILENO);
+        sigset_t none;
+        sigemptyset(&none);
+        ::sigprocmask(SIG_SETMASK, &none, nullptr);
+        ::execve(program.c_str(), argv.data(), environ);
+        const int error = errno;
+        [[maybe_unused]] const ssize_t n = ::write(errorFds[1], &error, sizeof error);
+        ::_exit(kCannotStart);
     }
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
+    const int forkError = errno;
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     ::close(pipeFds[1]);
-    if (result != 0) {
+    ::close(errorFds[1]);
+    if (pid < 0) {
+        ::close(errorFds[0]);
+        ::close(pipeFds[0]);
+        throw TCreateProcessError(m_commandLine + " doesn't exist. " + std::strerror(forkError));
+    }
+    // Set here too, so that a Stop right after the start finds the group.
+    ::setpgid(pid, pid);
+
+    int execError = 0;
+    ssize_t n = 0;
+    while ((n = ::read(errorFds[0], &execError, sizeof execError)) < 0 && errno == EINTR) { }
+    ::close(errorFds[0]);
+    if (n > 0) {
+        while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) { }
+        pid = -1;
         ::close(pipeFds[0]);
         throw TCreateProcessError(m_commandLine + " doesn't exist.");
     }
@@ -353,7 +377,7 @@ bool TDosThread::timeLimitPassed() const
         || (m_maxTimeAfterLastOutput > 0 && m_timer->SinceLastOutput > m_maxTimeAfterLastOutput);
 }
 
-void TDosThread::readOnce(int fd, std::vector<char>& buffer, bool& endOfOutput)
+bool TDosThread::readOnce(int fd, std::vector<char>& buffer, bool& endOfOutput)
 {
     // One read takes everything waiting; the buffer grows to the most ever waiting.
     int waiting = 0;
@@ -363,9 +387,11 @@ void TDosThread::readOnce(int fd, std::vector<char>& buffer, bool& endOfOutput)
     if (n > 0) {
         cutLines(buffer.data(), static_cast<std::size_t>(n));
         deliverPieces();
-    } else if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-        endOfOutput = true;
+        return true;
     }
+    if (n == 0 || (errno != EAGAIN && errno != EINTR))
+        endOfOutput = true;
+    return n < 0 && errno == EINTR;
 }
 
 void TDosThread::cutLines(const char* data, std::size_t n)
@@ -436,6 +462,9 @@ void TDosThread::deliverEnd(std::uint32_t exitCode, const std::string& error)
         // A child that ended by itself leaves the runner idle.
         if (m_owner.m_reader == this)
             m_owner.m_reader = nullptr;
+        // Said before the end is reported, so that it comes before whatever the end leads to.
+        if (!error.empty())
+            reportError(error);
         if (m_onTerminated) {
             try {
                 m_onTerminated(&m_owner, exitCode);
@@ -443,8 +472,6 @@ void TDosThread::deliverEnd(std::uint32_t exitCode, const std::string& error)
                 reportError(e.what());
             } catch (...) { }
         }
-        if (!error.empty())
-            reportError(error);
     });
 }
 
@@ -484,8 +511,11 @@ void TDosThread::run()
             if (!endOfOutput && (fds[0].revents & (POLLIN | POLLHUP | POLLERR)))
                 readOnce(outputFd, buffer, endOfOutput);
             if (ended) {
-                while (!endOfOutput && !m_terminate)
-                    readOnce(outputFd, buffer, endOfOutput);
+                // What the child wrote is in the pipe by now. Whatever it left
+                // running may hold the pipe open and is ended first, so the
+                // drain below stops at the first empty read instead of waiting.
+                ::kill(-pid, SIGKILL);
+                while (!endOfOutput && !m_terminate && readOnce(outputFd, buffer, endOfOutput)) { }
                 break;
             }
             if (m_terminate || timeLimitPassed())
@@ -529,10 +559,8 @@ TDosCommand::~TDosCommand()
         reader->requestTerminate();
         // Destroyed from one of this reader's own events: it cannot be waited
         // for here, but it delivers nothing more and goes once it has ended.
-        if (reader->inDelivery()) {
-            TDosThread* orphan = reader.release();
-            ReaderPool::instance().start([orphan] { delete orphan; });
-        }
+        if (reader->inDelivery())
+            reader.release()->orphan();
     }
     std::erase(m_readers, nullptr);
     // Readers may be waiting for a hand-over; serve those (they deliver

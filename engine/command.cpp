@@ -4,15 +4,38 @@
 #include "ProgramDir.h"
 #include "commandManager.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
+#include <filesystem>
 
 namespace {
 
-bool isRegularFile(const std::string& path)
+// What ffmpeg prints when the output could not be written whole; some of its
+// versions still end with 0 after them ("Error writing trailer").
+constexpr const char* kWriteErrors[] = {
+    "Error writing trailer", "Error closing file", "No space left on device", "Disk quota exceeded", "File too large"};
+
+bool isWriteError(const std::string& line)
 {
-    struct stat info { };
-    return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    for (const char* marker : kWriteErrors) {
+        if (line.find(marker) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+std::string absolutePath(const std::string& path)
+{
+    if (path.empty() || path.front() == '/')
+        return path;
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.string();
+}
+
+// ffmpeg takes a name as a URL or, with a leading "-", as an option; with the
+// file protocol it is always the local file of that name.
+std::string localFile(const std::string& path)
+{
+    return "file:" + absolutePath(path);
 }
 
 } // namespace
@@ -25,11 +48,8 @@ TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObjec
 {
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &TCommand::tickStep);
-    m_runner.OnNewLine = [this](TDosCommand* sender, const std::string& line, TOutputType type) {
-        if (type == otEntireLine && !line.empty())
-            m_lastLine = line;
-        lineHandler(sender);
-    };
+    m_runner.OnNewLine
+        = [this](TDosCommand* sender, const std::string& line, TOutputType type) { lineHandler(sender, line, type); };
     m_runner.OnTerminated = [this](TDosCommand*, std::uint32_t exitCode) { endHandler(exitCode); };
     // A node removed under a running item would leave the driver holding a dead record.
     connect(&m_model, &JobListModel::nodeAboutToBeRemoved, this, [this](JobListModel::Node* node) {
@@ -45,37 +65,30 @@ TCommand::~TCommand()
     // The runner goes first, with its child; nothing it still has reaches this driver.
     m_runner.OnNewLine = nullptr;
     m_runner.OnTerminated = nullptr;
-    if (!m_idle)
-        m_partialOutput.path = m_outputPath;
-}
-
-TCommand::PartialOutput::~PartialOutput()
-{
-    // The name was free when the item started, so the file is the item's own.
-    if (!path.empty() && isRegularFile(path))
-        ::unlink(path.c_str());
 }
 
 TCommand::Plan TCommand::planFor(const JobListModel::Node& node) const
 {
     Plan plan;
+    plan.source = node.Item.FileName.toStdString();
     const std::string path = node.Item.Path.toStdString();
+    if (plan.source.find('\0') != std::string::npos || path.find('\0') != std::string::npos)
+        throw std::runtime_error("The name of \"" + plan.source + "\" or its folder holds a NUL character.");
     if (!path.empty())
         plan.outputDir = path;
     else if (!GlobalPath.empty())
         plan.outputDir = GlobalPath;
     else
         plan.outputDir = programDirectory() + "convert/";
-    const std::string source = node.Item.FileName.toStdString();
-    plan.outputName = changeFileExt(extractFileName(source), "." + m_catalogue.GetExt(node.Item.FormatIndex));
+    // A folder is a folder, also when a list file names it without the separator.
+    if (plan.outputDir.back() != '/')
+        plan.outputDir += '/';
+    plan.outputName = changeFileExt(extractFileName(plan.source), "." + m_catalogue.GetExt(node.Item.FormatIndex));
     plan.outputPath = m_overwriteManager.GetUniqueFileName(plan.outputDir + plan.outputName);
 
     const std::string params = m_catalogue.GetParams(node.Item.FormatIndex);
-    plan.commandLine = "\"" + FfmpegPath + "\" -i \"" + source + "\" " + params + " \"" + plan.outputPath + "\"";
-    plan.arguments = {FfmpegPath, "-i", source};
-    for (std::string& param : splitCommandLine(params))
-        plan.arguments.push_back(std::move(param));
-    plan.arguments.push_back(plan.outputPath);
+    plan.commandLine = "\"" + FfmpegPath + "\" -i \"" + plan.source + "\" " + params + " \"" + plan.outputPath + "\"";
+    plan.params = splitCommandLine(params);
     return plan;
 }
 
@@ -92,6 +105,7 @@ void TCommand::Start()
     if (!m_currentNode)
         return;
     m_currentIndex = 0;
+    m_sweptDirs.clear();
     m_timer.start();
     m_idle = false;
     m_stopRequested = false;
@@ -109,38 +123,68 @@ void TCommand::Stop()
 void TCommand::RunCurrent()
 {
     JobListModel::Node* node = m_currentNode;
-    Plan plan = planFor(*node);
-    m_outputDir = plan.outputDir;
-    m_outputName = plan.outputName;
-    m_outputPath = plan.outputPath;
-
     node->State = kStateConverting;
     node->Failure.clear();
     m_lastLine.clear();
+    m_writeError.clear();
+    m_reason.clear();
+    m_shownNames.clear();
+    m_outputPath.clear();
     node->Item.Busy = true;
     m_model.nodeChanged(node);
     if (onItemStarted)
         onItemStarted(node);
 
     if (!m_catalogue.isValidIndex(node->Item.FormatIndex)) {
-        // Never run ffmpeg with values from outside the catalogue. The end is
-        // reported from the event loop, as ffmpeg's would be, so a long list of
-        // such items cannot nest calls.
-        m_outputPath.clear();
-        m_lastLine = "format number " + std::to_string(node->Item.FormatIndex) + " is not in the format catalogue";
+        // Never run ffmpeg with values from outside the catalogue.
         reportError("The format of \"" + node->Item.FileName.toStdString() + "\" (number "
             + std::to_string(node->Item.FormatIndex) + ") is not in the format catalogue.");
-        QMetaObject::invokeMethod(
-            this, [this] { endHandler(kCannotStart); }, Qt::QueuedConnection);
+        failAtOnce("format number " + std::to_string(node->Item.FormatIndex) + " is not in the format catalogue");
         return;
     }
+    Plan plan;
+    try {
+        plan = planFor(*node);
+        m_outputDir = plan.outputDir;
+        m_outputName = plan.outputName;
+        m_outputPath = plan.outputPath;
+        if (m_sweptDirs.insert(plan.outputDir).second)
+            TemporaryOutput::removeStale(plan.outputDir);
+        m_temporary = std::make_unique<TemporaryOutput>(plan.outputPath);
+    } catch (const std::exception& error) {
+        failAtOnce(error.what());
+        return;
+    }
+
+    // ffmpeg writes into the temporary, which is this run's own: -y lets it.
     m_runner.CommandLine = plan.commandLine;
-    m_runner.Arguments = std::move(plan.arguments);
+    m_runner.Arguments = {FfmpegPath, "-y", "-i", localFile(plan.source)};
+    m_runner.Arguments.insert(m_runner.Arguments.end(), plan.params.begin(), plan.params.end());
+    m_runner.Arguments.push_back(localFile(m_temporary->path()));
+    // ffmpeg's words name the files as it got them; the user knows them by their own names.
+    m_shownNames = {{m_runner.Arguments[3], plan.source}, {m_runner.Arguments.back(), plan.outputPath}};
     m_runner.Execute();
 }
 
-void TCommand::lineHandler(TDosCommand* sender)
+void TCommand::failAtOnce(const std::string& reason)
 {
+    m_reason = reason;
+    QMetaObject::invokeMethod(
+        this, [this] { endHandler(kCannotStart); }, Qt::QueuedConnection);
+}
+
+void TCommand::lineHandler(TDosCommand* sender, const std::string& line, TOutputType type)
+{
+    if (type == otEntireLine && !line.empty()) {
+        m_lastLine = line;
+        for (const auto& [given, shown] : m_shownNames) {
+            for (std::size_t at = m_lastLine.find(given); at != std::string::npos;
+                 at = m_lastLine.find(given, at + shown.size()))
+                m_lastLine.replace(at, given.size(), shown);
+        }
+        if (m_writeError.empty() && isWriteError(m_lastLine))
+            m_writeError = m_lastLine;
+    }
     if (OnOutput)
         OnOutput(sender, 0);
 }
@@ -152,17 +196,14 @@ void TCommand::endHandler(std::uint32_t exitCode)
         OnProgress(
             &m_runner, static_cast<std::int32_t>((m_currentIndex + 1) * 100 / static_cast<std::uint32_t>(count)));
 
-    // A failed or stopped ffmpeg leaves an unplayable file under a real output
-    // name; the name was free when the item started, so the file is its own.
-    if (exitCode != 0 && !m_outputPath.empty() && isRegularFile(m_outputPath))
-        ::unlink(m_outputPath.c_str());
+    const ItemOutcome outcome = finishItem(exitCode);
     if (onItemFinished)
-        onItemFinished(m_currentNode, exitCode, m_outputPath);
+        onItemFinished(m_currentNode, outcome);
 
     if (m_currentNode) {
-        m_currentNode->State = exitCode == 0 ? kStateDone : kStateFailed;
-        if (exitCode != 0)
-            m_currentNode->Failure = QString::fromStdString(failureText(exitCode));
+        m_currentNode->State = outcome.converted ? kStateDone : kStateFailed;
+        if (!outcome.converted)
+            m_currentNode->Failure = QString::fromStdString(outcome.reason);
         m_model.nodeChanged(m_currentNode);
     }
     m_runner.Stop();
@@ -179,6 +220,36 @@ void TCommand::endHandler(std::uint32_t exitCode)
     m_currentNode = m_model.next(m_currentNode);
     m_currentIndex = static_cast<std::uint32_t>(m_model.indexOf(m_currentNode));
     RunCurrent();
+}
+
+// Publishes the output of an item that succeeded; anything else loses its
+// temporary. ffmpeg's exit code alone does not prove success: a full disk can
+// end it with 0 and a cut file.
+ItemOutcome TCommand::finishItem(std::uint32_t exitCode)
+{
+    ItemOutcome outcome;
+    outcome.exitCode = exitCode;
+    outcome.output = m_outputPath;
+    const std::unique_ptr<TemporaryOutput> temporary = std::move(m_temporary);
+    if (!m_reason.empty()) {
+        outcome.reason = m_reason;
+    } else if (exitCode != 0) {
+        outcome.reason = failureText(exitCode);
+    } else if (!m_writeError.empty()) {
+        outcome.reason = m_writeError;
+    } else if (!temporary || !temporary->intact()) {
+        outcome.reason = "the output was removed while ffmpeg wrote it";
+    } else if (temporary->size() == 0) {
+        outcome.reason = "ffmpeg wrote no output";
+    } else {
+        try {
+            outcome.output = temporary->publish(m_outputPath);
+            outcome.converted = true;
+        } catch (const std::exception& error) {
+            outcome.reason = error.what();
+        }
+    }
+    return outcome;
 }
 
 std::string TCommand::failureText(std::uint32_t exitCode) const

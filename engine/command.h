@@ -2,6 +2,7 @@
 
 #include "DosCommand.h"
 #include "JobListModel.h"
+#include "TemporaryOutput.h"
 #include "overwriteManager.h"
 
 #include <QObject>
@@ -10,9 +11,20 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
+#include <vector>
 
 class TCommandManager;
+
+// How one item ended.
+struct ItemOutcome {
+    bool converted = false;
+    std::uint32_t exitCode = 0; // ffmpeg's, 259 when stopped
+    // The published file when converted, else the name it would have had.
+    std::string output;
+    std::string reason; // why it was not converted
+};
 
 // The conversion driver: walks the job list from its first node to its last,
 // runs ffmpeg once per item through the process runner, marks each node as it
@@ -56,21 +68,26 @@ public:
     TickEvent OnTick;
     // The node just started, so a view can focus and select it.
     std::function<void(JobListModel::Node* node)> onItemStarted;
-    // After each item: its node, ffmpeg's exit code and the output path.
-    std::function<void(JobListModel::Node* node, std::uint32_t exitCode, const std::string& output)> onItemFinished;
+    // After each item: its node and how it ended.
+    std::function<void(JobListModel::Node* node, const ItemOutcome& outcome)> onItemFinished;
 
 private:
     struct Plan {
-        std::string outputDir;
+        std::string source;
+        std::string outputDir; // ends with "/"
         std::string outputName;
-        std::string outputPath; // unique
-        std::string commandLine;
-        std::vector<std::string> arguments;
+        std::string outputPath; // unique when planned
+        std::string commandLine; // as shown: ffmpeg itself gets the temporary output
+        std::vector<std::string> params;
     };
     Plan planFor(const JobListModel::Node& node) const;
     void RunCurrent();
-    void lineHandler(TDosCommand* sender);
+    // Ends the current item as failed from the event loop, as ffmpeg's end
+    // would come, so a long list of such items cannot nest calls.
+    void failAtOnce(const std::string& reason);
+    void lineHandler(TDosCommand* sender, const std::string& line, TOutputType type);
     void endHandler(std::uint32_t exitCode);
+    ItemOutcome finishItem(std::uint32_t exitCode);
     void tickStep();
     // Why the current item failed, for its node: stopped, or ffmpeg's last line.
     std::string failureText(std::uint32_t exitCode) const;
@@ -79,17 +96,12 @@ private:
 
     JobListModel& m_model;
     const TCommandManager& m_catalogue;
-    // Removes a file when it goes, if one is named: the output of an item cut
-    // short by the driver's own destruction. Declared before the runner, so it
-    // acts only once the runner has ended ffmpeg.
-    struct PartialOutput {
-        std::string path;
-        ~PartialOutput();
-    };
-
     TOverwriteManager m_overwriteManager;
     QTimer m_timer;
-    PartialOutput m_partialOutput;
+    // What the running ffmpeg writes into. Declared before the runner, so an
+    // item cut short by the driver's destruction loses its temporary only
+    // once the runner has ended ffmpeg.
+    std::unique_ptr<TemporaryOutput> m_temporary;
     TDosCommand m_runner;
     std::int64_t m_elapsed = 0;
     bool m_idle = true;
@@ -99,5 +111,9 @@ private:
     std::string m_outputName;
     std::string m_outputPath;
     std::string m_lastLine; // the running ffmpeg's last non-empty line
+    std::string m_writeError; // a line where ffmpeg says it could not write, which it may still end with 0
+    std::string m_reason; // why the current item failed before ffmpeg ran
+    std::vector<std::pair<std::string, std::string>> m_shownNames; // ffmpeg's file arguments, and the user's names
+    std::set<std::string> m_sweptDirs; // output folders cleared of stale temporaries in this run
     JobListModel::Node* m_currentNode = nullptr;
 };

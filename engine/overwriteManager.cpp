@@ -36,11 +36,25 @@ std::string changeFileExt(const std::string& path, const std::string& extension)
     return path.substr(0, path.size() - current.size()) + extension;
 }
 
+std::string TOverwriteManager::nextName(const std::string& path, const std::string& extension)
+{
+    return changeFileExt(path, "_2" + extension);
+}
+
+ENoFreeNameError TOverwriteManager::noFreeName(const std::string& wanted)
+{
+    return ENoFreeNameError(
+        "No free output name for \"" + wanted + "\" after " + std::to_string(kMaxNames) + " tries.");
+}
+
 std::string TOverwriteManager::GetUniqueFileName(const std::string& wanted) const
 {
     std::string result = wanted;
     const std::string extension = extractFileExt(wanted);
-    while (isTakenName(result))
-        result = changeFileExt(result, "_2" + extension);
+    for (int tries = 1; isTakenName(result); ++tries) {
+        if (tries >= kMaxNames)
+            throw noFreeName(wanted);
+        result = nextName(result, extension);
+    }
     return result;
 }

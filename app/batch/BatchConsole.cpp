@@ -1,5 +1,7 @@
 #include "BatchConsole.h"
 
+#include "command.h"
+
 #include <cstdio>
 
 namespace {
@@ -40,12 +42,14 @@ void BatchConsole::itemStarted(int index, const std::string& source)
     }
 }
 
-void BatchConsole::itemFinished(std::uint32_t exitCode, const std::string& output)
+void BatchConsole::itemFinished(const ItemOutcome& outcome)
 {
     ++m_finished;
     clearStatus();
-    std::printf("%-6s exit %-3u %s\n", exitCode == 0 ? "done" : "failed", exitCode,
-        output.empty() ? "(not run)" : output.c_str());
+    std::printf("%-6s exit %-3u %s\n", outcome.converted ? "done" : "failed", outcome.exitCode,
+        outcome.output.empty() ? "(not run)" : outcome.output.c_str());
+    if (!outcome.converted && !outcome.reason.empty())
+        std::printf("       %s\n", outcome.reason.c_str());
     std::fflush(stdout);
 }
 

@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <string>
 
+struct ItemOutcome;
+
 // What calvera-batch shows while it converts: on a terminal a status line
 // with the item, the elapsed time and a progress bar, redrawn in place; on
 // anything else plain lines. One result line after every item.
@@ -11,7 +13,7 @@ public:
     BatchConsole(int itemCount, bool terminal);
 
     void itemStarted(int index, const std::string& source);
-    void itemFinished(std::uint32_t exitCode, const std::string& output);
+    void itemFinished(const ItemOutcome& outcome);
     void tick(std::int64_t elapsedSeconds);
     void error(const std::string& message);
     void finish();

@@ -140,9 +140,9 @@ int main(int argc, char* argv[])
     driver.onItemStarted = [&](JobListModel::Node* node) {
         console.itemStarted(model.indexOf(node), node->Item.FileName.toStdString());
     };
-    driver.onItemFinished = [&](JobListModel::Node*, std::uint32_t exitCode, const std::string& output) {
-        anyFailed = anyFailed || exitCode != 0;
-        console.itemFinished(exitCode, output);
+    driver.onItemFinished = [&](JobListModel::Node*, const ItemOutcome& outcome) {
+        anyFailed = anyFailed || !outcome.converted;
+        console.itemFinished(outcome);
     };
     driver.OnTick = [&](QTimer*) { console.tick(driver.Elapsed()); };
     driver.OnFinished = [&](TDosCommand*, bool) { QCoreApplication::exit(); };

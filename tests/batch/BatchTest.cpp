@@ -96,21 +96,22 @@ TEST_F(BatchTest, ExitStatusTellsFailureFromBadUsage)
 TEST_F(BatchTest, InterruptStopsTheRunAndLeavesNothingRunning)
 {
     writeScript(dir.file("slow-ffmpeg"),
-        "for last; do :; done\necho $$ > \"" + dir.file("ffmpeg.pid") + "\"\necho partial > \"$last\"\nexec sleep 60");
+        standInArguments() + "echo $$ > \"" + dir.file("ffmpeg.pid") + "\"\necho partial > \"$output\"\nexec sleep 60");
     RunningProgram program({CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg", dir.file("slow-ffmpeg"), "-f",
         std::to_string(kMp3), "-o", dir.path().string(), dir.file("clip.avi"), dir.file("clip.avi")});
     ASSERT_TRUE(program.waitForOutput("[1/2]"));
     long ffmpeg = 0;
     ASSERT_TRUE(waitFor([&] {
         std::ifstream in(dir.file("ffmpeg.pid"));
-        return static_cast<bool>(in >> ffmpeg) && fs::exists(dir.file("clip.mp3"));
+        return static_cast<bool>(in >> ffmpeg) && !temporariesIn(dir.prefix()).empty();
     }));
     program.sendSignal(SIGINT);
     EXPECT_EQ(program.finish(), 130);
     EXPECT_EQ(program.output().find("[2/2]"), std::string::npos) << "the rest is not started";
     EXPECT_NE(program.output().find("failed exit 259 " + dir.file("clip.mp3")), std::string::npos) << program.output();
     EXPECT_FALSE(processRuns(ffmpeg));
-    EXPECT_FALSE(fs::exists(dir.file("clip.mp3"))) << "the stopped item's partial output is removed";
+    EXPECT_TRUE(temporariesIn(dir.prefix()).empty()) << "the stopped item's partial output is removed";
+    EXPECT_FALSE(fs::exists(dir.file("clip.mp3")));
 }
 
 TEST(BatchConsole, ElapsedTimeKeepsCountingHours)

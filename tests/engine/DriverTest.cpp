@@ -30,7 +30,7 @@ protected:
         driver.OnProgress = [this](TDosCommand*, std::int32_t percent) { progress.push_back(percent); };
         driver.OnFinished = [this](TDosCommand*, bool stopped) { finished.push_back(stopped); };
         driver.onItemFinished
-            = [this](JobListModel::Node*, std::uint32_t, const std::string& output) { outputs.push_back(output); };
+            = [this](JobListModel::Node*, const ItemOutcome& outcome) { outputs.push_back(outcome.output); };
         setErrorReporter([this](const std::string& message) { errors.push_back(message); });
     }
     ~DriverTest() override { setErrorReporter(nullptr); }
@@ -175,7 +175,8 @@ TEST_F(DriverTest, FailuresMarkTheItemAndTheRunGoesOn)
 
     // Each failed item keeps ffmpeg's last word on it; a done one keeps nothing.
     EXPECT_EQ(model.nodeAt(0)->Failure,
-        QString::fromStdString(dir.file("no/such/dir/clip.mp3")) + ": No such file or directory");
+        "Cannot create file \"" + QString::fromStdString(dir.file("no/such/dir/clip.mp3"))
+            + "\". No such file or directory");
     EXPECT_EQ(
         model.nodeAt(1)->Failure, QString::fromStdString(dir.file("missing.avi")) + ": No such file or directory");
     EXPECT_EQ(model.nodeAt(2)->Failure, "format number 99 is not in the format catalogue");
@@ -210,10 +211,10 @@ protected:
     StoppingTest()
     {
         writeScript(dir.file("fake-ffmpeg"),
-            "for last; do :; done\n"
-            "case \"$2\" in *slow*) echo $$ > \"$2.pid\"; echo partial > \"$last\";"
-            " exec sleep 60;; esac\n"
-            "echo done > \"$last\"");
+            standInArguments()
+                + "case \"$source\" in *slow*) echo $$ > \"$source.pid\"; echo partial > \"$output\";"
+                  " exec sleep 60;; esac\n"
+                  "echo done > \"$output\"");
         driver.FfmpegPath = dir.file("fake-ffmpeg");
     }
     long slowPid(const std::string& source)
@@ -294,10 +295,11 @@ TEST_F(StoppingTest, DestroyingTheDriverDuringARunEndsFfmpegSilently)
         doomed.Start();
         pid = slowPid(dir.file("slow.avi"));
         ASSERT_GT(pid, 0);
-        ASSERT_TRUE(waitFor([&] { return fs::exists(dir.file("slow.mp3")); }));
+        ASSERT_TRUE(waitFor([&] { return !temporariesIn(dir.prefix()).empty(); }));
     }
     EXPECT_FALSE(processRuns(pid)) << "ended with the driver";
-    EXPECT_FALSE(fs::exists(dir.file("slow.mp3"))) << "its partial output is removed";
+    EXPECT_TRUE(temporariesIn(dir.prefix()).empty()) << "its partial output is removed";
+    EXPECT_FALSE(fs::exists(dir.file("slow.mp3")));
     waitFor([] { return false; }, 300);
     EXPECT_TRUE(finished.empty());
 }

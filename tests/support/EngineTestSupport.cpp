@@ -76,3 +76,25 @@ bool processRuns(long pid)
     const auto close = line.rfind(')');
     return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
 }
+
+std::string standInArguments()
+{
+    return "source=; output=; next=\n"
+           "for argument; do\n"
+           "  [ \"$next\" = source ] && source=${argument#file:}\n"
+           "  next=; [ \"$argument\" = -i ] && next=source\n"
+           "  output=${argument#file:}\n"
+           "done\n";
+}
+
+std::vector<std::string> temporariesIn(const std::string& directory)
+{
+    std::vector<std::string> found;
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(directory, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind(".calvera-", 0) == 0)
+            found.push_back(entry.path().string());
+    }
+    return found;
+}

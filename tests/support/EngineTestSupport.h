@@ -6,6 +6,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Runs the event loop until done() holds or the time is up; returns done().
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000);
@@ -24,3 +25,10 @@ void writeScript(const std::string& path, const std::string& body);
 
 // True when a process with that id still runs (a zombie does not count).
 bool processRuns(long pid);
+
+// Shell lines for a stand-in ffmpeg: they set $source to the file after -i and
+// $output to the last argument, both without ffmpeg's "file:" protocol.
+std::string standInArguments();
+
+// The hidden temporaries that a run is writing (or left) in a folder.
+std::vector<std::string> temporariesIn(const std::string& directory);

@@ -51,6 +51,7 @@ JobListModel::Node* JobListModel::append(const TItemData& item)
     entry->data.Item = item;
     Node* node = &entry->data;
     m_nodes.push_back(std::move(entry));
+    m_listed.insert(node);
     endInsertRows();
     return node;
 }
@@ -68,12 +69,9 @@ JobListModel::Node* JobListModel::next(const Node* node) const
 
 int JobListModel::indexOf(const Node* node) const
 {
-    if (!node)
+    if (!m_listed.contains(node))
         return -1;
-    const Entry* entry = entryOf<Entry>(node);
-    const int row = entry->row;
-    const bool listed = row >= 0 && row < count() && m_nodes[static_cast<std::size_t>(row)].get() == entry;
-    return listed ? row : -1;
+    return entryOf<Entry>(node)->row;
 }
 
 void JobListModel::remove(Node* node)
@@ -83,6 +81,7 @@ void JobListModel::remove(Node* node)
         return;
     emit nodeAboutToBeRemoved(node);
     beginRemoveRows({}, row, row);
+    m_listed.erase(node);
     m_nodes.erase(m_nodes.begin() + row);
     for (std::size_t i = static_cast<std::size_t>(row); i < m_nodes.size(); ++i)
         m_nodes[i]->row = static_cast<int>(i);
@@ -96,6 +95,7 @@ void JobListModel::clear()
     for (const auto& entry : m_nodes)
         emit nodeAboutToBeRemoved(&entry->data);
     beginResetModel();
+    m_listed.clear();
     m_nodes.clear();
     endResetModel();
 }

@@ -5,6 +5,7 @@
 #include <QAbstractTableModel>
 
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 // The job list: a flat list of nodes, each with its TItemNodeData, shown in
@@ -43,4 +44,6 @@ signals:
 private:
     struct Entry;
     std::vector<std::unique_ptr<Entry>> m_nodes;
+    // The records of the list, so that a removed one is told apart without reading it.
+    std::unordered_set<const Node*> m_listed;
 };

@@ -2,10 +2,28 @@
 
 #include "JobListModel.h"
 
+#include <QStringDecoder>
+
 #include <charconv>
 #include <filesystem>
 
 namespace {
+
+// A name of a list file as the job list holds it: every byte kept, relative
+// names taken from the list file's folder. A NUL would cut the name short and
+// a byte sequence that is not UTF-8 would be changed on the way, so both
+// refuse the list file instead.
+QString itemName(const std::string& text, const std::string& folder, const std::string& item, const char* what)
+{
+    if (text.find('\0') != std::string::npos)
+        throw EListFileError(item + " has a NUL character in its " + what + ".");
+    if (!isUtf8(text))
+        throw EListFileError(item + " has a " + what + " that is not valid UTF-8.");
+    QString name = QString::fromStdString(text);
+    if (!text.empty() && text.front() != '/')
+        name.prepend(QString::fromStdString(folder));
+    return name;
+}
 
 bool isBlank(char c)
 {
@@ -13,6 +31,14 @@ bool isBlank(char c)
 }
 
 } // namespace
+
+bool isUtf8(const std::string& text)
+{
+    QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    // decode() only describes the work; the conversion to QString does it.
+    const QString decoded = decoder.decode(QByteArrayView(text.data(), static_cast<qsizetype>(text.size())));
+    return !decoder.hasError();
+}
 
 int listFileInteger(const std::string& text)
 {
@@ -56,6 +82,10 @@ void TSaveManager::ImportFromFile(const std::string& path)
 
     const TJclSimpleXMLElems* items = m_document.Root().ChildrenIfAny();
     const int count = items ? items->Count() : 0;
+    std::error_code absoluteError;
+    std::string folder = std::filesystem::absolute(path, absoluteError).parent_path().string();
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
     // Items of one list file often share their directory: share the text too.
     QString lastPath;
     int itemNumber = 0;
@@ -65,18 +95,17 @@ void TSaveManager::ImportFromFile(const std::string& path)
             continue;
         ++itemNumber;
         const TJclSimpleXMLElems* fields = item->ChildrenIfAny();
+        const std::string itemText = "Item " + std::to_string(itemNumber) + " of \"" + path + "\"";
         const auto field = [&](const char* name) -> const std::string& {
             const TJclSimpleXMLElem* found = fields ? fields->Find(name) : nullptr;
-            if (!found) {
-                throw EListFileError(
-                    "Item " + std::to_string(itemNumber) + " of \"" + path + "\" has no \"" + name + "\" element.");
-            }
+            if (!found)
+                throw EListFileError(itemText + " has no \"" + name + "\" element.");
             return found->Value();
         };
         TItemData data;
-        data.FileName = QString::fromStdString(field("filename"));
+        data.FileName = itemName(field("filename"), folder, itemText, "file name");
         data.FormatIndex = listFileInteger(field("format"));
-        const QString itemPath = QString::fromStdString(field("path"));
+        const QString itemPath = itemName(field("path"), folder, itemText, "path");
         if (itemPath != lastPath)
             lastPath = itemPath;
         data.Path = lastPath; // shares the text with the previous item's when equal

@@ -39,3 +39,6 @@ private:
 // The integer in text, as the list file stores a format index; blanks around
 // it are allowed. Raises "'%s' is not a valid integer value" otherwise.
 int listFileInteger(const std::string& text);
+
+// True when text is whole UTF-8, the only encoding a name is kept in.
+bool isUtf8(const std::string& text);

@@ -35,6 +35,15 @@ std::string absolute(const std::string& path)
     return ec ? path : result.lexically_normal().string();
 }
 
+// Names that become items are kept as text: refused unless they are UTF-8,
+// which they are kept byte-exact as.
+std::string itemName(const std::string& name)
+{
+    if (!isUtf8(name))
+        throw BatchUsageError("the name " + name + " is not valid UTF-8; rename the file or folder");
+    return name;
+}
+
 bool endsWith(const std::string& text, const std::string& suffix)
 {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
@@ -53,7 +62,8 @@ BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
     for (std::size_t i = 0; i < arguments.size(); ++i) {
         const std::string& argument = arguments[i];
         const auto value = [&]() -> std::string {
-            if (i + 1 >= arguments.size())
+            // An empty value is a mistake ("$UNSET"), never "not given".
+            if (i + 1 >= arguments.size() || arguments[i + 1].empty())
                 throw BatchUsageError("option " + argument + " needs a value");
             return arguments[++i];
         };
@@ -81,7 +91,7 @@ BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
                 }
                 formatGiven = true;
             } else if (argument == "-o" || argument == "--output") {
-                outputDir = absolute(value());
+                outputDir = absolute(itemName(value()));
                 if (outputDir.empty() || outputDir.back() != '/')
                     outputDir += '/';
             } else {
@@ -90,7 +100,7 @@ BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
             continue;
         }
         BatchOptions::Source source;
-        source.path = absolute(argument);
+        source.path = absolute(itemName(argument));
         source.isListFile = endsWith(argument, ".qfl");
         if (!source.isListFile) {
             if (!formatGiven)

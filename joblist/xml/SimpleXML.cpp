@@ -725,16 +725,24 @@ void TJclSimpleXML::SaveToFile(const std::string& path)
 
 void TJclSimpleXML::LoadFromFile(const std::string& path)
 {
-    const auto openError = [&path](int error) {
-        return FileError("Cannot open file \"" + absolutePath(path) + "\". " + systemText(error));
-    };
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Without O_NONBLOCK, opening a FIFO would wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        throw openError(errno);
+        throw FileError("Cannot open file \"" + absolutePath(path) + "\". " + systemText(errno));
     std::string data;
     struct stat info { };
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode))
-        data.reserve(static_cast<std::size_t>(info.st_size));
+    const auto refuse = [&](const std::string& why) {
+        ::close(fd);
+        return FileError("Cannot open file \"" + absolutePath(path) + "\". " + why);
+    };
+    const std::string tooLarge = "It is larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB.";
+    if (::fstat(fd, &info) != 0)
+        throw refuse(systemText(errno));
+    if (!S_ISREG(info.st_mode))
+        throw refuse("It is not a regular file.");
+    if (info.st_size > kMaxFileBytes)
+        throw refuse(tooLarge);
+    data.reserve(static_cast<std::size_t>(info.st_size));
     char block[1 << 16];
     for (;;) {
         const ssize_t n = ::read(fd, block, sizeof block);
@@ -743,10 +751,10 @@ void TJclSimpleXML::LoadFromFile(const std::string& path)
         if (n < 0) {
             if (errno == EINTR)
                 continue;
-            const int error = errno;
-            ::close(fd);
-            throw openError(error);
+            throw refuse(systemText(errno));
         }
+        if (static_cast<std::int64_t>(data.size()) + n > kMaxFileBytes)
+            throw refuse(tooLarge); // it grew while being read
         data.append(block, static_cast<std::size_t>(n));
     }
     ::close(fd);

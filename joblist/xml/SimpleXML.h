@@ -314,6 +314,8 @@ public:
     virtual std::string encodeValue(std::string_view value) const;
     virtual std::string decodeValue(std::string_view value) const;
 
+    // Reads a regular file of at most kMaxFileBytes; anything else (a device,
+    // a pipe, a folder) raises FileError at once instead of reading forever.
     void LoadFromFile(const std::string& path);
     void LoadFromString(std::string_view data);
     // Writes to a new file beside the target and renames it over the target
@@ -323,6 +325,9 @@ public:
 
     // Elements nested deeper than this raise EJclSimpleXMLError on load.
     static constexpr int kMaxDepth = 4096;
+    // Far above any list file or catalogue a person makes (a million items
+    // take about 150 MB), far below what would exhaust the memory.
+    static constexpr std::int64_t kMaxFileBytes = 256ll << 20;
 
 private:
     friend class TJclSimpleXMLElem;

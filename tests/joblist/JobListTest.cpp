@@ -70,10 +70,18 @@ TEST(JobList, NodesKeepTheirRowsThroughRemovals)
     ASSERT_EQ(changed.count(), 1);
     EXPECT_EQ(changed.at(0).at(0).toModelIndex().row(), 3);
 
+    // A removed record is gone; asking for it must not read it (the sanitizer build checks).
+    EXPECT_EQ(model.indexOf(nodes[1]), -1);
+    EXPECT_EQ(model.next(nodes[1]), nullptr);
+    model.nodeChanged(nodes[1]);
+    EXPECT_EQ(changed.count(), 1);
+
     model.clear();
     EXPECT_EQ(model.count(), 0);
     EXPECT_EQ(model.first(), nullptr);
     EXPECT_EQ(removing.count(), 5);
+    EXPECT_EQ(model.indexOf(nodes[0]), -1);
+    EXPECT_EQ(model.indexOf(nodes[4]), -1);
 }
 
 TEST(JobList, StagedFormatThatIsNotANumberReadsAsNoFormat)

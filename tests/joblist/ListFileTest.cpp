@@ -6,6 +6,8 @@
 
 #include <filesystem>
 
+#include <sys/stat.h>
+
 namespace {
 
 struct Job {
@@ -132,7 +134,7 @@ TEST(ListFile, BadItemsStopTheImportAndNameTheProblem)
     JobListModel model;
     TSaveManager manager(model);
     EXPECT_EQ(importError(manager, dir.file("abc.qfl")), "'abc' is not a valid integer value");
-    EXPECT_EQ(jobs(model), (std::vector<Job> {{"a", 1, ""}})) << "items before the bad one stay";
+    EXPECT_EQ(jobs(model), (std::vector<Job> {{dir.file("a"), 1, ""}})) << "items before the bad one stay";
 
     EXPECT_EQ(importError(manager, dir.file("lacking.qfl")),
         "Item 2 of \"" + dir.file("lacking.qfl") + "\" has no \"format\" element.");
@@ -149,7 +151,7 @@ TEST(ListFile, ExportKeepsThePrologAndRootOfTheLastImport)
     TempDir dir;
     writeFileBytes(dir.file("other.qfl"),
         "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<!-- keep -->\r\n"
-        "<jobs><item><filename>a</filename><format>1</format><path/></item></jobs>");
+        "<jobs><item><filename>/v/a</filename><format>1</format><path/></item></jobs>");
     writeFileBytes(dir.file("bare.qfl"), "<list><item><filename>b</filename><format>0</format><path/></item></list>");
     JobListModel model;
     TSaveManager manager(model);
@@ -157,7 +159,7 @@ TEST(ListFile, ExportKeepsThePrologAndRootOfTheLastImport)
     manager.ExportToFile(dir.file("out.qfl"));
     EXPECT_EQ(readFileBytes(dir.file("out.qfl")),
         "<?xml version=\"1.0\" encoding=\"windows-1252\"?>\r\n<!-- keep -->\r\n<jobs>\r\n  <item>\r\n"
-        "    <filename>a</filename>\r\n    <format>1</format>\r\n    <path/>\r\n  </item>\r\n</jobs>\r\n");
+        "    <filename>/v/a</filename>\r\n    <format>1</format>\r\n    <path/>\r\n  </item>\r\n</jobs>\r\n");
 
     model.clear();
     manager.ImportFromFile(dir.file("bare.qfl"));
@@ -196,6 +198,75 @@ TEST(ListFile, FailedExportLeavesTheOldFile)
     } catch (const std::exception& e) {
         EXPECT_EQ(
             std::string(e.what()), "Cannot create file \"" + dir.file("no/list.qfl") + "\". No such file or directory");
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ListFile, HostileNamesAreRefusedNamingTheItemOrKeptByteExact)
+{
+    TempDir dir;
+    const auto list = [&](const std::string& name, const std::string& filename, const std::string& path = "") {
+        writeFileBytes(dir.file(name),
+            "<list><item><filename>/v/ok.avi</filename><format>1</format><path/></item><item><filename>" + filename
+                + "</filename><format>1</format><path>" + path + "</path></item></list>");
+        return dir.file(name);
+    };
+    struct Case {
+        std::string file;
+        std::string why;
+    };
+    const Case refused[] = {
+        {list("raw-nul.qfl", std::string("/v/a\0b.avi", 10)), "has a NUL character in its file name."},
+        {list("ref-nul.qfl", "/v/a&#256;b.avi"), "has a NUL character in its file name."},
+        {list("nul-path.qfl", "/v/a.avi", "/out&#256;/"), "has a NUL character in its path."},
+        {list("latin1.qfl", "/v/caf&#xE9;.avi"), "has a file name that is not valid UTF-8."},
+        {list("cut.qfl", "/v/&#xC3;"), "has a file name that is not valid UTF-8."},
+    };
+    for (const Case& bad : refused) {
+        JobListModel model;
+        TSaveManager manager(model);
+        EXPECT_EQ(importError(manager, bad.file), "Item 2 of \"" + bad.file + "\" " + bad.why);
+        EXPECT_EQ(model.count(), 1) << bad.file;
+    }
+
+    JobListModel model;
+    TSaveManager manager(model);
+    manager.ImportFromFile(list("kept.qfl", "/v/caf&#xC3;&#xA9; &#0;.avi", "/out/"));
+    ASSERT_EQ(model.count(), 2);
+    EXPECT_EQ(model.nodeAt(1)->Item.FileName.toStdString(), "/v/caf\xC3\xA9 &#0;.avi")
+        << "UTF-8 bytes written one reference each read back as the same bytes; &#0; stays text";
+}
+
+TEST(ListFile, RelativeNamesAreTakenFromTheListFilesFolder)
+{
+    TempDir dir;
+    std::filesystem::create_directory(dir.file("lists"));
+    writeFileBytes(dir.file("lists/jobs.qfl"),
+        "<list><item><filename>clips/a.avi</filename><format>1</format><path>-</path></item>"
+        "<item><filename>http://127.0.0.1:8765/clip.avi</filename><format>1</format><path>out/</path></item>"
+        "<item><filename>/abs/b.avi</filename><format>2</format><path>/abs/out/</path></item></list>");
+    JobListModel model;
+    TSaveManager manager(model);
+    manager.ImportFromFile(dir.file("lists/jobs.qfl"));
+    const std::string folder = dir.file("lists") + "/";
+    EXPECT_EQ(jobs(model),
+        (std::vector<Job> {{folder + "clips/a.avi", 1, folder + "-"},
+            {folder + "http://127.0.0.1:8765/clip.avi", 1, folder + "out/"}, {"/abs/b.avi", 2, "/abs/out/"}}));
+}
+
+TEST(ListFile, WhatIsNotARegularFileIsRefusedAtOnce)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("fifo.qfl").c_str(), 0600), 0);
+    std::filesystem::create_directory(dir.file("folder.qfl"));
+    for (const std::string& path : {std::string("/dev/zero"), dir.file("fifo.qfl"), dir.file("folder.qfl")}) {
+        JobListModel model;
+        TSaveManager manager(model);
+        EXPECT_EQ(importError(manager, path), "Cannot open file \"" + path + "\". It is not a regular file.");
+        EXPECT_EQ(model.count(), 0);
     }
 }
 

@@ -161,9 +161,13 @@ void JobListView::paintEvent(QPaintEvent* event)
 void JobListView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton) {
+        // A click below the rows points at no item, not at the one chosen before.
         const QModelIndex index = indexAt(event->position().toPoint());
-        if (index.isValid())
+        if (index.isValid()) {
             setCurrentIndex(index);
+        } else {
+            selectionModel()->clear();
+        }
         event->accept();
         return;
     }

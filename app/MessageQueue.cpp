@@ -8,28 +8,34 @@ MessageQueue::MessageQueue(QWidget* owner)
 
 MessageQueue::~MessageQueue()
 {
-    *m_alive = false;
+    if (m_open) {
+        m_open->disconnect();
+        delete m_open.data();
+    }
 }
 
 void MessageQueue::show(QMessageBox::Icon icon, const QString& text)
 {
     // Error texts may carry CR LF line ends; the box wants plain line feeds.
     m_pending.push_back({icon, QString(text).replace("\r\n", "\n")});
-    if (m_showing)
+    if (!m_open)
+        showNext();
+}
+
+void MessageQueue::showNext()
+{
+    if (m_pending.empty())
         return;
-    m_showing = true;
-    const std::shared_ptr<bool> alive = m_alive;
-    while (!m_pending.empty()) {
-        const Message message = m_pending.front();
-        m_pending.pop_front();
-        // On the heap: an owner destroyed while the box is open takes the box with it.
-        QPointer<QMessageBox> box
-            = new QMessageBox(message.icon, QApplication::applicationName(), message.text, QMessageBox::Ok, m_owner);
-        box->exec();
-        delete box.data();
-        // The queue may have gone with its owner while the box was open.
-        if (!*alive)
-            return;
-    }
-    m_showing = false;
+    const Message message = m_pending.front();
+    m_pending.pop_front();
+    // Owned by the window: a window that goes takes its open box with it.
+    auto* box = new QMessageBox(message.icon, QApplication::applicationName(), message.text, QMessageBox::Ok, m_owner);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::ApplicationModal);
+    QObject::connect(box, &QMessageBox::finished, box, [this] {
+        m_open = nullptr;
+        showNext();
+    });
+    m_open = box;
+    box->show();
 }

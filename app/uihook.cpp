@@ -3,6 +3,7 @@
 #include "ErrorReport.h"
 #include "FlatEditUnit.h"
 #include "JobListModel.h"
+#include "JobListView.h"
 #include "LabelLinks.h"
 #include "MessageQueue.h"
 #include "MyListBox.h"
@@ -20,6 +21,7 @@
 #include "treeManager.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QUrl>
@@ -147,6 +149,12 @@ void TUIHook::HookControls(TmainDlg& window)
     bindEntry(window.pmiDelete, &TUIHook::pmiDeleteClick);
     bindEntry(window.pmiClear, &TUIHook::pmiClearClick);
     bindEntry(window.pmiProperties, &TUIHook::pmiPropertiesClick);
+    // The entries for an item act on the row the user pointed at, so without one they are off.
+    QObject::connect(window.PopupMenu1, &QMenu::aboutToShow, window.PopupMenu1, [&window] {
+        const JobListView& view = *window.VirtualStringTree1;
+        window.pmiDelete->setEnabled(view.selectionModel()->hasSelection());
+        window.pmiProperties->setEnabled(view.currentIndex().isValid());
+    });
 
     // The job list and its view.
     m_jobs = std::make_unique<JobListModel>();
@@ -314,12 +322,8 @@ void TUIHook::CommandProgress(TDosCommand*, std::int32_t Percent)
 void TUIHook::CommandFinished(TDosCommand*, bool Stopped)
 {
     SetIdleState();
-    if (Stopped)
-        return;
-    // The last item's own error (ffmpeg missing, say) is reported just after
-    // this event; the message that the run is over comes after it.
-    QTimer::singleShot(
-        0, m_window, [this] { m_messages->show(QMessageBox::Information, "Congratulations, works done!"); });
+    if (!Stopped)
+        m_messages->show(QMessageBox::Information, "Congratulations, works done!");
 }
 
 void TUIHook::CommandTick(QTimer*)

@@ -8,6 +8,13 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <set>
+#include <sstream>
+
+#include <QElapsedTimer>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -112,6 +119,152 @@ TEST_F(BatchTest, InterruptStopsTheRunAndLeavesNothingRunning)
     EXPECT_FALSE(processRuns(ffmpeg));
     EXPECT_TRUE(temporariesIn(dir.prefix()).empty()) << "the stopped item's partial output is removed";
     EXPECT_FALSE(fs::exists(dir.file("clip.mp3")));
+}
+
+TEST_F(BatchTest, HostileInputIsBadUsageAndRefusedAtOnce)
+{
+    writeFileBytes(dir.file("nul.qfl"),
+        "<list><item><filename>" + dir.file("clip.avi") + "&#256;x</filename><format>9</format><path/></item></list>");
+    ASSERT_EQ(::mkfifo(dir.file("fifo.qfl").c_str(), 0600), 0);
+    fs::create_symlink("/dev/zero", dir.file("zero.qfl"));
+    const std::string notUtf8 = dir.file("caf\xE9.avi");
+    writeFileBytes(notUtf8, "");
+    const std::string clip = dir.file("clip.avi");
+    const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
+        {{"-f", "9", "-o", "", clip}, "option -o needs a value"},
+        {{"-s", "", "-f", "9", clip}, "option -s needs a value"},
+        {{"-f", "", clip}, "option -f needs a value"},
+        {{dir.file("zero.qfl")}, "Cannot open file \"" + dir.file("zero.qfl") + "\". It is not a regular file."},
+        {{dir.file("fifo.qfl")}, "Cannot open file \"" + dir.file("fifo.qfl") + "\". It is not a regular file."},
+        {{dir.file("nul.qfl")}, "Item 1 of \"" + dir.file("nul.qfl") + "\" has a NUL character in its file name."},
+        {{"-f", "9", notUtf8}, "is not valid UTF-8"},
+    };
+    for (const auto& [arguments, message] : refused) {
+        RunningProgram program(batch(arguments));
+        EXPECT_EQ(program.finish(), 2) << message;
+        EXPECT_NE(program.errors().find(message), std::string::npos) << program.errors();
+    }
+    // Options whose empty value would otherwise mean "the default", and a catalogue that never ends.
+    for (const auto& arguments : std::vector<std::vector<std::string>> {
+             {CALVERA_BATCH, "--catalogue", "", "-l"}, {CALVERA_BATCH, "--ffmpeg", "", "-f", "9", clip}}) {
+        RunningProgram program(arguments);
+        EXPECT_EQ(program.finish(), 2) << arguments[1];
+        EXPECT_NE(program.errors().find("needs a value"), std::string::npos) << program.errors();
+    }
+    QElapsedTimer clock;
+    clock.start();
+    RunningProgram zero({CALVERA_BATCH, "--catalogue", "/dev/zero", "-l"});
+    EXPECT_EQ(zero.finish(), 2);
+    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_NE(zero.errors().find("It is not a regular file."), std::string::npos) << zero.errors();
+}
+
+// The "done" lines of a run's output: the files it says it made.
+std::vector<std::string> donePaths(const std::string& output)
+{
+    std::vector<std::string> paths;
+    std::istringstream lines(output);
+    for (std::string line; std::getline(lines, line);) {
+        if (line.starts_with("done   exit 0   "))
+            paths.push_back(line.substr(16));
+    }
+    return paths;
+}
+
+TEST_F(BatchTest, TwoRunsAtOnceNeverShareOrLoseAnOutput)
+{
+    // A stand-in that takes a little while and marks each output as its own.
+    writeScript(dir.file("stand-in"), standInArguments() + "sleep 0.02\necho \"$$\" > \"$output\"");
+    const std::vector<std::string> arguments = {CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg",
+        dir.file("stand-in"), "-f", std::to_string(kMp3), "-o", dir.file("out"), dir.file("clip.avi"),
+        dir.file("clip.avi"), dir.file("clip.avi")};
+    for (int trial = 0; trial < 20; ++trial) {
+        fs::remove_all(dir.file("out"));
+        fs::create_directory(dir.file("out"));
+        RunningProgram first(arguments);
+        RunningProgram second(arguments);
+        ASSERT_EQ(first.finish(), 0) << first.output() << first.errors();
+        ASSERT_EQ(second.finish(), 0) << second.output() << second.errors();
+        std::vector<std::string> done = donePaths(first.output());
+        const std::vector<std::string> secondDone = donePaths(second.output());
+        done.insert(done.end(), secondDone.begin(), secondDone.end());
+        ASSERT_EQ(done.size(), 6u) << first.output() << second.output();
+        std::set<std::string> distinct(done.begin(), done.end());
+        EXPECT_EQ(distinct.size(), 6u) << "trial " << trial;
+        std::set<std::string> contents;
+        for (const std::string& path : done) {
+            ASSERT_TRUE(fs::exists(path)) << path;
+            contents.insert(readFileBytes(path));
+        }
+        EXPECT_EQ(contents.size(), 6u) << "every file is one ffmpeg run's own";
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.file("out")), fs::directory_iterator()), 6)
+            << "no temporary is left";
+    }
+}
+
+TEST_F(BatchTest, TwoRealConversionsAtOnceMakeTwoFiles)
+{
+    RunningProgram first(batch({"-f", std::to_string(kMp3), "-o", dir.path().string(), dir.file("clip.avi")}));
+    RunningProgram second(batch({"-f", std::to_string(kMp3), "-o", dir.path().string(), dir.file("clip.avi")}));
+    ASSERT_EQ(first.finish(), 0) << first.errors();
+    ASSERT_EQ(second.finish(), 0) << second.errors();
+    std::vector<std::string> done = donePaths(first.output() + second.output());
+    std::sort(done.begin(), done.end());
+    EXPECT_EQ(done, (std::vector<std::string> {dir.file("clip.mp3"), dir.file("clip_2.mp3")}));
+    for (const std::string& path : done)
+        EXPECT_EQ(probe(path), "mp3:mp3") << path;
+}
+
+TEST_F(BatchTest, FfmpegDiesWithAKilledBatch)
+{
+    writeScript(dir.file("slow-ffmpeg"),
+        standInArguments() + "echo $$ > \"" + dir.file("ffmpeg.pid") + "\"\necho partial > \"$output\"\nexec sleep 60");
+    RunningProgram program({CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg", dir.file("slow-ffmpeg"), "-f",
+        std::to_string(kMp3), "-o", dir.path().string(), dir.file("clip.avi")});
+    long ffmpeg = 0;
+    ASSERT_TRUE(waitFor([&] {
+        std::ifstream in(dir.file("ffmpeg.pid"));
+        return static_cast<bool>(in >> ffmpeg) && !temporariesIn(dir.prefix()).empty();
+    }));
+    program.sendSignal(SIGKILL);
+    EXPECT_EQ(program.finish(), 128 + SIGKILL);
+    EXPECT_TRUE(waitFor([&] { return !processRuns(ffmpeg); }, 2000)) << "ffmpeg does not outlive calvera-batch";
+    EXPECT_FALSE(fs::exists(dir.file("clip.mp3"))) << "nothing under the output's name";
+}
+
+// A file system that fills up part-way: a tmpfs of a few pages.
+class FullDisk final {
+public:
+    explicit FullDisk(const std::string& path)
+        : m_path(path)
+    {
+        fs::create_directory(path);
+        m_mounted = ::geteuid() == 0 && runProgram({"mount", "-t", "tmpfs", "-o", "size=16k", "tmpfs", path}) == 0;
+    }
+    ~FullDisk()
+    {
+        if (m_mounted)
+            runProgram({"umount", m_path});
+    }
+    bool mounted() const { return m_mounted; }
+
+private:
+    std::string m_path;
+    bool m_mounted = false;
+};
+
+TEST_F(BatchTest, AFullDiskFailsTheItemAndLeavesNothing)
+{
+    const FullDisk disk(dir.file("full"));
+    if (!disk.mounted())
+        GTEST_SKIP() << "mounting a small tmpfs needs root; CI runs this as root";
+    makeClip(dir.file("long.avi"), 5.0);
+    RunningProgram program(batch({"-f", std::to_string(kMp3), "-o", dir.file("full"), dir.file("long.avi")}));
+    EXPECT_EQ(program.finish(), 1) << program.output();
+    EXPECT_NE(program.output().find("failed exit 0   " + dir.file("full/long.mp3")), std::string::npos)
+        << program.output();
+    EXPECT_NE(program.output().find("No space left on device"), std::string::npos) << program.output();
+    EXPECT_EQ(fs::directory_iterator(dir.file("full")), fs::directory_iterator()) << "nothing is left on the disk";
 }
 
 TEST(BatchConsole, ElapsedTimeKeepsCountingHours)

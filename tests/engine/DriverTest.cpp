@@ -316,4 +316,82 @@ TEST_F(StoppingTest, RemovingTheRunningNodeStopsTheRun)
     EXPECT_EQ(states(), std::vector<int> {kStateQueued});
 }
 
+// A stand-in ffmpeg made of the given shell lines, which see $source and $output.
+class StandInTest : public DriverTest {
+protected:
+    void standIn(const std::string& body)
+    {
+        writeScript(dir.file("stand-in"), standInArguments() + body);
+        driver.FfmpegPath = dir.file("stand-in");
+    }
+};
+
+TEST_F(StandInTest, AFileMadeUnderTheOutputNameDuringTheRunSurvives)
+{
+    // Another program writes the wanted name while ffmpeg runs; ffmpeg then
+    // succeeds for the first item and fails for the second.
+    standIn("echo theirs > \"" + dir.file("clip.mp3")
+        + "\"\necho ours > \"$output\"\n"
+          "case \"$source\" in *fail*) exit 1;; esac");
+    add(clip(), kMp3, dir.prefix());
+    add(clip("fail.avi"), kMp3, dir.prefix());
+    writeFileBytes(dir.file("fail.mp3"), "a file of the user's");
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateFailed}));
+    EXPECT_EQ(outputs, (std::vector<std::string> {dir.file("clip_2.mp3"), dir.file("fail_2.mp3")}));
+    EXPECT_EQ(readFileBytes(dir.file("clip.mp3")), "theirs\n");
+    EXPECT_EQ(readFileBytes(dir.file("clip_2.mp3")), "ours\n");
+    EXPECT_EQ(readFileBytes(dir.file("fail.mp3")), "a file of the user's");
+    EXPECT_FALSE(fs::exists(dir.file("fail_2.mp3")));
+    EXPECT_TRUE(temporariesIn(dir.prefix()).empty());
+}
+
+TEST_F(StandInTest, AnExitCodeOfZeroIsNotEnoughForSuccess)
+{
+    // As ffmpeg 5.1 does on a full disk: the error, a cut file, and 0.
+    standIn("case \"$source\" in\n"
+            "  *full*) echo cut > \"$output\"; echo \"Error writing trailer of file:$output: No space left on "
+            "device\"; exit 0;;\n"
+            "  *empty*) exit 0;;\n"
+            "esac\necho whole > \"$output\"");
+    add(clip("full.avi"), kMp3, dir.prefix());
+    add(clip("empty.avi"), kMp3, dir.prefix());
+    add(clip("whole.avi"), kMp3, dir.prefix());
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed, kStateDone}));
+    EXPECT_EQ(model.nodeAt(0)->Failure.toStdString(),
+        "Error writing trailer of " + dir.file("full.mp3") + ": No space left on device")
+        << "the reason names the output as the user knows it";
+    EXPECT_EQ(model.nodeAt(1)->Failure, "ffmpeg wrote no output");
+    EXPECT_FALSE(fs::exists(dir.file("full.mp3")));
+    EXPECT_FALSE(fs::exists(dir.file("empty.mp3")));
+    EXPECT_EQ(readFileBytes(dir.file("whole.mp3")), "whole\n");
+    EXPECT_TRUE(temporariesIn(dir.prefix()).empty());
+}
+
+TEST_F(StandInTest, FfmpegGetsEveryNameAsALocalFile)
+{
+    standIn("for argument; do echo \"$argument\"; done > \"" + dir.file("arguments") + "\"\necho x > \"$output\"");
+    fs::create_directory(dir.file("out"));
+    // A name that ffmpeg would fetch, and a folder without its separator.
+    add("http://127.0.0.1:9/clip.avi", kMp3, dir.file("out"));
+    ASSERT_TRUE(runToEnd());
+    std::ifstream in(dir.file("arguments"));
+    std::vector<std::string> arguments;
+    for (std::string line; std::getline(in, line);)
+        arguments.push_back(line);
+    const std::string cwd = fs::current_path().string();
+    ASSERT_GE(arguments.size(), 4u);
+    EXPECT_EQ(arguments[0], "-y") << "the temporary is Calvera's own";
+    EXPECT_EQ(arguments[1], "-i");
+    EXPECT_EQ(arguments[2], "file:" + cwd + "/http://127.0.0.1:9/clip.avi");
+    EXPECT_TRUE(arguments.back().starts_with("file:" + dir.file("out/.calvera-"))) << arguments.back();
+    EXPECT_EQ(outputs, std::vector<std::string> {dir.file("out/clip.mp3")});
+    EXPECT_TRUE(fs::exists(dir.file("out/clip.mp3")));
+    EXPECT_EQ(driver.commandLineFor(*model.first()),
+        "\"" + driver.FfmpegPath + "\" -i \"http://127.0.0.1:9/clip.avi\" " + catalogue.GetParams(kMp3) + " \""
+            + dir.file("out/clip_2.mp3") + "\"")
+        << "the shown command line keeps its form";
+}
+
 } // namespace

@@ -5,6 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
+
+#include <algorithm>
+#include <csignal>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -248,6 +253,66 @@ TEST(Runner, FloodOfOutputArrivesCompleteAndInOrder)
     ASSERT_TRUE(waitFor([&] { return ended; }, 60000));
     EXPECT_TRUE(inOrder);
     EXPECT_GT(expected, 1000000);
+}
+
+int threadCount()
+{
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
+TEST(Runner, EndComesAtOnceWhileAGrandchildHoldsThePipe)
+{
+    TempDir dir;
+    // One grandchild stays in the child's process group, one leaves it; both keep the pipe open.
+    writeScript(dir.file("leaver"),
+        "sleep 30 & echo $! > \"" + dir.file("group.pid")
+            + "\"\n"
+              "setsid sleep 30 & echo $! > \""
+            + dir.file("session.pid")
+            + "\"\n"
+              "echo bye\nexit 4");
+    TDosCommand runner;
+    Recorder recorder;
+    recorder.attach(runner);
+    runner.Arguments = {dir.file("leaver")};
+    runner.CommandLine = "leaver";
+    QElapsedTimer clock;
+    clock.start();
+    runner.Execute();
+    ASSERT_TRUE(waitFor([&] { return !recorder.ends.empty(); }, 10000));
+    EXPECT_LT(clock.elapsed(), 3000) << "the end does not wait for what the child left running";
+    EXPECT_EQ(recorder.ends.front(), 4u);
+    EXPECT_EQ(recorder.lines, (std::vector<Line> {{"bye", otEntireLine, rcLF}}));
+    long inGroup = 0;
+    long inSession = 0;
+    std::ifstream(dir.file("group.pid")) >> inGroup;
+    std::ifstream(dir.file("session.pid")) >> inSession;
+    EXPECT_TRUE(waitFor([&] { return !processRuns(inGroup); }, 2000)) << "its own group is ended with it";
+    if (inSession > 0)
+        ::kill(static_cast<pid_t>(inSession), SIGKILL);
+}
+
+TEST(Runner, ThreadsStayBoundedOverManyRuns)
+{
+    // Runs started one after another from the end of the previous one, as the driver does.
+    TDosCommand runner;
+    constexpr int kRuns = 300;
+    int ended = 0;
+    int mostThreads = 0;
+    runner.OnTerminated = [&](TDosCommand* sender, std::uint32_t) {
+        mostThreads = std::max(mostThreads, threadCount());
+        if (++ended < kRuns)
+            sender->Execute();
+    };
+    runner.Arguments = {"/bin/false"};
+    runner.CommandLine = "false";
+    const int before = threadCount();
+    runner.Execute();
+    ASSERT_TRUE(waitFor([&] { return ended == kRuns; }, 120000));
+    EXPECT_LE(mostThreads, before + 2) << "one reader per child, released once the next run starts";
 }
 
 } // namespace

@@ -17,6 +17,8 @@
 #include "uihook.h"
 
 #include <QApplication>
+#include "JobListView.h"
+
 #include <QMenu>
 #include <QTest>
 
@@ -214,6 +216,7 @@ TEST_F(ControllerTest, ImportAppendsAndShowsWhatIsWrongWithAFile)
     writeFileBytes(dir.file("bad.qfl"), "<list><item><filename>/v/z.avi</filename><format>two</format>");
     dialogs.openAnswers.push_back({QString::fromStdString(dir.file("bad.qfl"))});
     click(window.btnImport);
+    ASSERT_TRUE(boxes.waitUntilSeen(1));
     ASSERT_EQ(boxes.seen.size(), 1u);
     EXPECT_EQ(boxes.seen[0].title, "Calvera");
     EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Critical);
@@ -225,6 +228,7 @@ TEST_F(ControllerTest, ImportAppendsAndShowsWhatIsWrongWithAFile)
         "<path></path></item></list>");
     dialogs.openAnswers.push_back({QString::fromStdString(dir.file("worse.qfl"))});
     click(window.btnImport);
+    ASSERT_TRUE(boxes.waitUntilSeen(2));
     ASSERT_EQ(boxes.seen.size(), 2u);
     EXPECT_EQ(boxes.seen[1].text, "'two' is not a valid integer value");
 }
@@ -281,6 +285,32 @@ TEST_F(ControllerTest, PropertiesFromThePopupMenu)
     window.VirtualStringTree1->setCurrentIndex({});
     window.pmiProperties->trigger(); // no focused item: nothing opens
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+}
+
+TEST_F(ControllerTest, RightClickBelowTheRowsPointsAtNoItem)
+{
+    queue("/v/a.avi");
+    queue("/v/b.avi");
+    JobListView& view = *window.VirtualStringTree1;
+    const QPoint below = view.visualRect(jobs.index(1, 0)).bottomLeft() + QPoint(20, 40);
+    QTest::mouseClick(view.viewport(), Qt::LeftButton, {}, view.visualRect(jobs.index(0, 0)).center());
+    ASSERT_TRUE(view.selectionModel()->isRowSelected(0));
+
+    QTest::mouseClick(view.viewport(), Qt::RightButton, {}, below);
+    EXPECT_FALSE(view.selectionModel()->hasSelection()) << "the row chosen earlier is not what the user points at";
+    emit window.PopupMenu1->aboutToShow();
+    EXPECT_FALSE(window.pmiDelete->isEnabled());
+    EXPECT_FALSE(window.pmiProperties->isEnabled());
+    EXPECT_TRUE(window.pmiClear->isEnabled());
+    window.pmiDelete->trigger();
+    EXPECT_EQ(jobs.count(), 2) << "Delete with nothing pointed at deletes nothing";
+
+    QTest::mouseClick(view.viewport(), Qt::RightButton, {}, view.visualRect(jobs.index(1, 0)).center());
+    emit window.PopupMenu1->aboutToShow();
+    EXPECT_TRUE(window.pmiDelete->isEnabled());
+    EXPECT_TRUE(window.pmiProperties->isEnabled());
+    window.pmiDelete->trigger();
+    EXPECT_EQ(fileNames(), QStringList {"/v/a.avi"});
 }
 
 TEST(ExportFileName, AppendsTheExtensionUnlessItIsExactlyThere)

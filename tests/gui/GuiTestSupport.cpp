@@ -1,5 +1,7 @@
 #include "GuiTestSupport.h"
 
+#include "EngineTestSupport.h"
+
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPointer>
@@ -79,6 +81,13 @@ MessageBoxAnswerer::MessageBoxAnswerer()
             open->button(QMessageBox::Ok)->click();
     });
     m_poll.start(10);
+}
+
+bool MessageBoxAnswerer::waitUntilSeen(std::size_t count, int timeoutMs)
+{
+    return waitFor(
+        [&] { return seen.size() >= count && !qobject_cast<QMessageBox*>(QApplication::activeModalWidget()); },
+        timeoutMs);
 }
 
 void whenModalShowsWidget(const std::function<bool(QWidget*)>& isIt, const std::function<void(QWidget&)>& act)

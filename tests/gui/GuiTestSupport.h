@@ -46,6 +46,8 @@ struct SeenMessage {
 class MessageBoxAnswerer final {
 public:
     MessageBoxAnswerer();
+    // Runs the event loop until count boxes have been seen and answered.
+    bool waitUntilSeen(std::size_t count, int timeoutMs = 10000);
     std::vector<SeenMessage> seen;
     std::function<void(const SeenMessage&)> whileOpen;
 

@@ -93,6 +93,7 @@ TEST_F(ItemDialogTest, CancelEscAndMissingFilesChangeNothing)
     node->Item.FileName = QString::fromStdString(dir.file("gone.avi"));
     window.VirtualStringTree1->setCurrentIndex(window.controller()->jobs()->index(0, 0));
     window.pmiProperties->trigger();
+    ASSERT_TRUE(boxes.waitUntilSeen(1));
     ASSERT_EQ(boxes.seen.size(), 1u);
     EXPECT_EQ(boxes.seen[0].title, "Calvera");
     EXPECT_EQ(boxes.seen[0].text, "System Error.  Code: 2.\nNo such file or directory");

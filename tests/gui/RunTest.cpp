@@ -250,6 +250,26 @@ TEST_F(RunTest, MissingFfmpegFailsEveryItemAndStillEnds)
     expectIdleLook();
 }
 
+TEST_F(RunTest, ErrorsComeInItemOrderAndNeverHoldTheRun)
+{
+    addThroughTheWindow({clip("a.avi"), clip("b.avi")}, kMp4);
+    appendJob(jobs(), clip("c.avi"), 99, QString::fromStdString(out));
+    driver().FfmpegPath = dir.file("no/ffmpeg");
+    bool endedWhileTheFirstBoxWasOpen = false;
+    boxes.whileOpen = [&](const SeenMessage&) {
+        if (boxes.seen.size() == 1)
+            endedWhileTheFirstBoxWasOpen = waitFor([&] { return driver().Idle(); }, 10000);
+    };
+    click(window->btnConvert);
+    ASSERT_TRUE(runEnds(4));
+    EXPECT_TRUE(endedWhileTheFirstBoxWasOpen) << "a box on screen does not hold the conversion up";
+    ASSERT_EQ(boxes.seen.size(), 4u);
+    EXPECT_TRUE(boxes.seen[0].text.contains("a.avi"));
+    EXPECT_TRUE(boxes.seen[1].text.contains("b.avi"));
+    EXPECT_TRUE(boxes.seen[2].text.contains("(number 99) is not in the format catalogue"));
+    EXPECT_EQ(boxes.seen[3].text, "Congratulations, works done!");
+}
+
 TEST_F(RunTest, ImportedListToTheDefaultFolder)
 {
     // No directory of its own: the output goes to convert/ next to the program.

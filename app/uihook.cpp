@@ -171,11 +171,11 @@ void TUIHook::HookControls(TmainDlg& window)
         = guarded([this](TDosCommand* sender, std::int32_t percent) { CommandProgress(sender, percent); });
     m_command->OnFinished = guarded([this](TDosCommand* sender, bool stopped) { CommandFinished(sender, stopped); });
     m_command->OnTick = guarded([this](QTimer* sender) { CommandTick(sender); });
-    m_command->onItemStarted = [this](JobListModel::Node* node) {
+    QObject::connect(m_command.get(), &TCommand::itemStarted, &view, [this](JobListModel::Node* node) {
         const QModelIndex index = m_jobs->index(m_jobs->indexOf(node), 0);
         m_window->VirtualStringTree1->setCurrentIndex(index);
         m_window->VirtualStringTree1->scrollTo(index);
-    };
+    });
 
     // List files.
     m_saveManager = std::make_unique<TSaveManager>(*m_jobs);

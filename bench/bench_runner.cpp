@@ -178,10 +178,10 @@ void threadsHeld()
     bool done = false;
     int most = 0;
     int ended = 0;
-    driver.onItemFinished = [&](JobListModel::Node*, const ItemOutcome&) {
+    QObject::connect(&driver, &TCommand::itemFinished, [&] {
         if (++ended % 100 == 0)
             most = std::max(most, threadCount());
-    };
+    });
     driver.OnFinished = [&](TDosCommand*, bool) { done = true; };
     const int before = threadCount();
     driver.Start();

@@ -4,6 +4,8 @@
 #include "ProgramDir.h"
 #include "commandManager.h"
 
+#include <QPointer>
+
 #include <filesystem>
 
 namespace {
@@ -132,8 +134,7 @@ void TCommand::RunCurrent()
     m_outputPath.clear();
     node->Item.Busy = true;
     m_model.nodeChanged(node);
-    if (onItemStarted)
-        onItemStarted(node);
+    emit itemStarted(node);
 
     if (!m_catalogue.isValidIndex(node->Item.FormatIndex)) {
         // Never run ffmpeg with values from outside the catalogue.
@@ -197,8 +198,7 @@ void TCommand::endHandler(std::uint32_t exitCode)
             &m_runner, static_cast<std::int32_t>((m_currentIndex + 1) * 100 / static_cast<std::uint32_t>(count)));
 
     const ItemOutcome outcome = finishItem(exitCode);
-    if (onItemFinished)
-        onItemFinished(m_currentNode, outcome);
+    emit itemFinished(m_currentNode, outcome);
 
     if (m_currentNode) {
         m_currentNode->State = outcome.converted ? kStateDone : kStateFailed;
@@ -294,6 +294,9 @@ void TCommand::endRun(bool stopped)
     m_stopRequested = false;
     m_elapsed = 0;
     m_outputPath.clear();
+    const QPointer<TCommand> alive(this);
     if (OnFinished)
         OnFinished(&m_runner, stopped);
+    if (alive)
+        emit runFinished(stopped);
 }

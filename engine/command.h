@@ -66,10 +66,15 @@ public:
     ProgressEvent OnProgress;
     FinishedEvent OnFinished;
     TickEvent OnTick;
-    // The node just started, so a view can focus and select it.
-    std::function<void(JobListModel::Node* node)> onItemStarted;
-    // After each item: its node and how it ended.
-    std::function<void(JobListModel::Node* node, const ItemOutcome& outcome)> onItemFinished;
+
+signals:
+    // Any number of listeners (the window, the console, a test) follow a run
+    // through these; the On* events above stay for their single owner.
+    void itemStarted(JobListModel::Node* node);
+    // After each item, before its node shows the outcome.
+    void itemFinished(JobListModel::Node* node, const ItemOutcome& outcome);
+    // After OnFinished, once the driver is idle again.
+    void runFinished(bool stopped);
 
 private:
     struct Plan {

@@ -50,7 +50,8 @@ int listFileInteger(const std::string& text)
         --end;
     const char* first = text.data() + begin;
     const char* last = text.data() + end;
-    if (first != last && *first == '+')
+    // One sign at most: "+-5" is no number.
+    if (first != last && *first == '+' && !(last - first > 1 && first[1] == '-'))
         ++first;
     int value = 0;
     const auto [stop, error] = std::from_chars(first, last, value);

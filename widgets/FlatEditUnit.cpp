@@ -1,14 +1,13 @@
 #include "FlatEditUnit.h"
 
-#include "ErrorReport.h"
-#include "saveManager.h"
-
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPolygon>
 #include <QWheelEvent>
+
+#include <limits>
 
 namespace {
 
@@ -110,13 +109,14 @@ bool TMyCustomFlatEdit::readInteger(int& value) const
         value = 0;
         return true;
     }
-    try {
-        value = listFileInteger(text().toStdString());
-        return true;
-    } catch (const std::exception& e) {
-        reportError(e.what());
-        return false;
+    // Blanks around, an optional sign and decimal digits, within the int range.
+    bool ok = false;
+    value = text().trimmed().toInt(&ok, 10);
+    if (!ok) {
+        value = 0;
+        emit const_cast<TMyCustomFlatEdit*>(this)->integerError("'" + text() + "' is not a valid integer value");
     }
+    return ok;
 }
 
 int TMyCustomFlatEdit::asInteger() const
@@ -132,7 +132,7 @@ void TMyCustomFlatEdit::stepUp()
     int value = 0;
     if (m_valueType != evtInteger || !readInteger(value))
         return;
-    if (m_maxValue == 0 || value < m_maxValue)
+    if ((m_maxValue == 0 || value < m_maxValue) && value < std::numeric_limits<int>::max())
         setText(QString::number(value + 1));
 }
 
@@ -141,7 +141,7 @@ void TMyCustomFlatEdit::stepDown()
     int value = 0;
     if (m_valueType != evtInteger || !readInteger(value))
         return;
-    if (m_minValue < value)
+    if (m_minValue < value && value > std::numeric_limits<int>::min())
         setText(QString::number(value - 1));
 }
 

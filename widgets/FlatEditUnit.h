@@ -33,11 +33,15 @@ public:
     bool ParentColor() const { return m_parentColor; }
     void SetParentColor(bool follow);
     // The text as an integer (empty text: 0); always 0 for free text. Text
-    // that is not a number is reported and reads as 0.
+    // that is not a number is reported through integerError and reads as 0.
     int asInteger() const;
 
     // Active: focused, or hovered while no other flat edit has the focus.
     bool isActiveLook() const;
+
+signals:
+    // The text was read as an integer and is not one; the text stays.
+    void integerError(const QString& message);
 
 protected:
     void paintEvent(QPaintEvent* event) override;

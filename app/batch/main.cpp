@@ -137,15 +137,14 @@ int main(int argc, char* argv[])
     setErrorReporter([&console](const std::string& message) { console.error(message); });
     bool anyFailed = false;
     int stopSignal = 0;
-    driver.onItemStarted = [&](JobListModel::Node* node) {
-        console.itemStarted(model.indexOf(node), node->Item.FileName.toStdString());
-    };
-    driver.onItemFinished = [&](JobListModel::Node*, const ItemOutcome& outcome) {
+    QObject::connect(&driver, &TCommand::itemStarted,
+        [&](JobListModel::Node* node) { console.itemStarted(model.indexOf(node), node->Item.FileName.toStdString()); });
+    QObject::connect(&driver, &TCommand::itemFinished, [&](JobListModel::Node*, const ItemOutcome& outcome) {
         anyFailed = anyFailed || !outcome.converted;
         console.itemFinished(outcome);
-    };
+    });
     driver.OnTick = [&](QTimer*) { console.tick(driver.Elapsed()); };
-    driver.OnFinished = [&](TDosCommand*, bool) { QCoreApplication::exit(); };
+    QObject::connect(&driver, &TCommand::runFinished, [] { QCoreApplication::exit(); });
     const StopSignalWatch stopSignals([&](int signal) {
         if (stopSignal == 0) {
             stopSignal = signal;

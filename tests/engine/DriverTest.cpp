@@ -29,8 +29,8 @@ protected:
         driver.FfmpegPath = QStandardPaths::findExecutable("ffmpeg").toStdString();
         driver.OnProgress = [this](TDosCommand*, std::int32_t percent) { progress.push_back(percent); };
         driver.OnFinished = [this](TDosCommand*, bool stopped) { finished.push_back(stopped); };
-        driver.onItemFinished
-            = [this](JobListModel::Node*, const ItemOutcome& outcome) { outputs.push_back(outcome.output); };
+        QObject::connect(&driver, &TCommand::itemFinished,
+            [this](JobListModel::Node*, const ItemOutcome& outcome) { outputs.push_back(outcome.output); });
         setErrorReporter([this](const std::string& message) { errors.push_back(message); });
     }
     ~DriverTest() override { setErrorReporter(nullptr); }
@@ -234,7 +234,7 @@ TEST_F(StoppingTest, StopDuringSecondItemMarksItFailed)
     JobListModel::Node* slow = add(dir.file("slow.avi"), kMp3, dir.prefix());
     add(dir.file("c.avi"), kMp3, dir.prefix());
     std::vector<JobListModel::Node*> started;
-    driver.onItemStarted = [&](JobListModel::Node* node) { started.push_back(node); };
+    QObject::connect(&driver, &TCommand::itemStarted, [&](JobListModel::Node* node) { started.push_back(node); });
     std::vector<std::int64_t> ticks;
     driver.OnTick = [&](QTimer*) { ticks.push_back(driver.Elapsed()); };
 

@@ -53,14 +53,15 @@ protected:
         fs::create_directory(out);
         window->show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-        driver().onItemFinished = [this](JobListModel::Node* node, const ItemOutcome& outcome) {
-            counts << window->lbCount->text();
-            bars.push_back(window->ProgressBar1->Position());
-            const int row = jobs().indexOf(node);
-            focused.push_back(window->VirtualStringTree1->currentIndex().row() == row
-                && window->VirtualStringTree1->selectionModel()->isRowSelected(row));
-            outputs.push_back(outcome.output);
-        };
+        QObject::connect(
+            &driver(), &TCommand::itemFinished, [this](JobListModel::Node* node, const ItemOutcome& outcome) {
+                counts << window->lbCount->text();
+                bars.push_back(window->ProgressBar1->Position());
+                const int row = jobs().indexOf(node);
+                focused.push_back(window->VirtualStringTree1->currentIndex().row() == row
+                    && window->VirtualStringTree1->selectionModel()->isRowSelected(row));
+                outputs.push_back(outcome.output);
+            });
     }
 
     TCommand& driver() const { return *window->controller()->driver(); }

@@ -1,4 +1,3 @@
-#include "ErrorReport.h"
 #include "FlatEditUnit.h"
 #include "MyFlatHintUnit.h"
 #include "menuDraw.h"
@@ -8,9 +7,12 @@
 #include <QMenu>
 #include <QApplication>
 #include <QPainter>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <limits>
 
 namespace {
 
@@ -121,15 +123,36 @@ TEST(FlatEdit, IntegerModeFiltersKeysAndSteps)
     EXPECT_EQ(edit.text(), "0") << "MinValue 0 stops stepping down at 0";
     EXPECT_EQ(edit.asInteger(), 0);
 
-    std::vector<std::string> errors;
-    setErrorReporter([&](const std::string& message) { errors.push_back(message); });
+    QSignalSpy errors(&edit, &TMyCustomFlatEdit::integerError);
     edit.setText("abc");
     QTest::keyClick(&edit, Qt::Key_Up);
     EXPECT_EQ(edit.text(), "abc");
     EXPECT_EQ(edit.asInteger(), 0);
-    setErrorReporter(nullptr);
-    ASSERT_EQ(errors.size(), 2u);
-    EXPECT_EQ(errors[0], "'abc' is not a valid integer value");
+    ASSERT_EQ(errors.count(), 2);
+    EXPECT_EQ(errors.at(0).at(0).toString(), "'abc' is not a valid integer value");
+    edit.setText("+-5");
+    EXPECT_EQ(edit.asInteger(), 0) << "one sign at most";
+    EXPECT_EQ(errors.count(), 3);
+    edit.setText(" -7 ");
+    EXPECT_EQ(edit.asInteger(), -7);
+    EXPECT_EQ(errors.count(), 3);
+}
+
+TEST(FlatEdit, SteppingNeverLeavesTheIntegerRange)
+{
+    TMyFlatEdit edit;
+    edit.show();
+    edit.setFocus();
+    edit.SetValueType(evtInteger);
+    edit.SetMinValue(std::numeric_limits<int>::min());
+    edit.setText("2147483647");
+    QTest::keyClick(&edit, Qt::Key_Up);
+    wheel(edit, 120);
+    EXPECT_EQ(edit.text(), "2147483647");
+    edit.setText("-2147483648");
+    QTest::keyClick(&edit, Qt::Key_Down);
+    wheel(edit, -120);
+    EXPECT_EQ(edit.text(), "-2147483648");
 }
 
 TEST(FlatEdit, FloatAndFreeTextModes)

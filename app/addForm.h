@@ -1,58 +1,6 @@
 #pragma once
 
-#include <QDialog>
-
-#include <string>
-#include <vector>
-
-class QPlainTextEdit;
-class QLabel;
-class TLinePanel;
-class TMyButtonEx;
-class TMyFlatComboBox;
-class TMyFlatEdit;
-class TMyListBox;
-class TPngImageList;
-class TPngSpeedButton;
-
-// What the Add Files and Item Property dialogs share: the file list, the
-// catalogue's formats, the output directory with its chooser, a black
-// console-like information box, OK and Cancel. Only OK sets the OK flag;
-// Cancel, Esc and the close box leave it false; Enter does nothing.
-class TFileDialog : public QDialog {
-    Q_OBJECT
-
-public:
-    TFileDialog(const QString& caption, const std::vector<std::string>& formats, QWidget* parent);
-
-    bool OK() const { return m_ok; }
-    int formatIndex() const;
-    QString directory() const;
-    QStringList informationLines() const;
-
-    TLinePanel* LinePanel2;
-    QPlainTextEdit* Memo1;
-    TLinePanel* LinePanel1;
-    TMyListBox* MyListBox1;
-    TMyButtonEx* btnOk;
-    TMyButtonEx* btnCancel;
-    TMyFlatEdit* etDirectory;
-    TMyFlatComboBox* ComboBox1;
-    QLabel* Label1;
-    QLabel* Label2;
-    TPngSpeedButton* btDirectory;
-    TPngImageList* PngImageList1;
-
-    // Lets the user choose the output directory; a cancelled chooser changes nothing.
-    virtual void btDirectoryClick();
-
-protected:
-    void keyPressEvent(QKeyEvent* event) override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
-private:
-    bool m_ok = false;
-};
+#include "FileDialog.h"
 
 // The Add Files dialog: its information box sums up the files, the format
 // and where the output goes.
@@ -69,12 +17,4 @@ public:
 private:
     void setLine(int index, const QString& text);
     void showSaveTo();
-};
-
-// The Item Property dialog: one item's file, format and directory.
-class TItemDlg final : public TFileDialog {
-    Q_OBJECT
-
-public:
-    explicit TItemDlg(const std::vector<std::string>& formats, QWidget* parent = nullptr);
 };

@@ -1,8 +1,18 @@
 #include "mainForm.h"
 
+#include "imagebutton.h"
+#include "PngImageList.h"
+#include "MyFlatHintUnit.h"
+#include "MyButtonEx.h"
+#include "LinePanelUnit.h"
+#include "JobListView.h"
+#include "FormsSupport.h"
+#include "FSProgressBar.h"
 #include "uihook.h"
 
 #include <QGuiApplication>
+#include <QLabel>
+#include <QMenu>
 #include <QScreen>
 
 namespace {
@@ -67,41 +77,6 @@ TImageButton* tabButton(QWidget* parent, const QString& objectName, int left)
 }
 
 } // namespace
-
-TMyButtonEx* makeFormsButton(QWidget* parent, const QString& caption, const QRect& geometry)
-{
-    auto* button = new TMyButtonEx(parent);
-    button->setGeometry(geometry);
-    button->SetDefaultColorFrom(15852245);
-    button->SetDefaultColorTo(15849665);
-    button->SetClickColorFrom(16576454);
-    button->SetClickColorTo(16769224);
-    button->SetOverColorFrom(clBlack);
-    button->SetOverColorTo(clBlack);
-    button->SetBorderColor(14401438);
-    button->SetDrawFocus(false);
-    button->setFont(formFont(12, true));
-    setTextColor(*button, kCaptionColor);
-    button->SetCaption(caption);
-    return button;
-}
-
-void setTextColor(QWidget& widget, TColor color)
-{
-    QPalette palette = widget.palette();
-    palette.setColor(QPalette::WindowText, toQColor(color));
-    palette.setColor(QPalette::Text, toQColor(color));
-    widget.setPalette(palette);
-}
-
-QFont formFont(int pixels, bool bold, bool italic)
-{
-    QFont font("Trebuchet MS");
-    font.setPixelSize(pixels);
-    font.setBold(bold);
-    font.setItalic(italic);
-    return font;
-}
 
 TmainDlg::TmainDlg()
     : QWidget(nullptr,

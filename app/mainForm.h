@@ -1,19 +1,19 @@
 #pragma once
 
-#include "FSProgressBar.h"
-#include "JobListView.h"
-#include "LinePanelUnit.h"
-#include "MyButtonEx.h"
-#include "MyFlatHintUnit.h"
-#include "PngImageList.h"
-#include "imagebutton.h"
-
-#include <QLabel>
-#include <QMenu>
 #include <QWidget>
 
 #include <memory>
 
+class JobListView;
+class QAction;
+class QLabel;
+class QMenu;
+class TFSProgressBar;
+class TImageButton;
+class TLinePanel;
+class TMyButtonEx;
+class TMyFlatHint;
+class TPngImageList;
 class TUIHook;
 
 // The main window: a fixed 861 × 529 client area with the tool row, the job
@@ -67,11 +67,3 @@ protected:
 private:
     std::unique_ptr<TUIHook> m_hook;
 };
-
-// Colours and fonts shared by the windows.
-inline constexpr TColor kCaptionColor = 9126421;
-inline constexpr TColor kDisabledCaptionColor = 9276813;
-void setTextColor(QWidget& widget, TColor color);
-// A gradient button as every form of the program sets it up.
-TMyButtonEx* makeFormsButton(QWidget* parent, const QString& caption, const QRect& geometry);
-QFont formFont(int pixels, bool bold = false, bool italic = false);

@@ -1,5 +1,11 @@
 #include "uihook.h"
 
+#include "imagebutton.h"
+#include "MyButtonEx.h"
+#include "LinePanelUnit.h"
+#include "ItemForm.h"
+#include "FormsSupport.h"
+#include "FSProgressBar.h"
 #include "ErrorReport.h"
 #include "FlatEditUnit.h"
 #include "JobListModel.h"
@@ -21,6 +27,7 @@
 #include "treeManager.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QTimer>

@@ -3,6 +3,7 @@
 
 #include "Fonts.h"
 #include "JobListModel.h"
+#include "JobListView.h"
 #include "mainForm.h"
 #include "uihook.h"
 

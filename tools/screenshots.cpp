@@ -3,6 +3,14 @@
 //   screenshots OUTPUT_FOLDER [ITEMS]
 
 #include "Fonts.h"
+#include "FSProgressBar.h"
+#include "FormsSupport.h"
+#include "JobListView.h"
+#include "LinePanelUnit.h"
+#include "MyButtonEx.h"
+#include "MyFlatHintUnit.h"
+#include "PngImageList.h"
+#include "imagebutton.h"
 #include "JobListModel.h"
 #include "SplashForm.h"
 #include "addForm.h"
@@ -12,6 +20,8 @@
 #include "treeManager.h"
 #include "uihook.h"
 
+#include <QMenu>
+#include <QLabel>
 #include <QApplication>
 #include <QDir>
 #include <QPainter>

@@ -2,6 +2,8 @@
 //   widget_gallery OUTPUT_FOLDER
 
 #include "FSProgressBar.h"
+#include "FormsSupport.h"
+#include "JobListView.h"
 #include "Fonts.h"
 #include "FlatEditUnit.h"
 #include "MyFlatHintUnit.h"
@@ -14,6 +16,7 @@
 #include "PngSpeedButton.h"
 #include "imagebutton.h"
 
+#include <QLabel>
 #include <QAction>
 #include <QApplication>
 #include <QMenu>

@@ -1,4 +1,11 @@
 #include "GuiTestSupport.h"
+#include "FSProgressBar.h"
+#include "FormsSupport.h"
+#include "JobListView.h"
+#include "LinePanelUnit.h"
+#include "MyFlatHintUnit.h"
+#include "PngImageList.h"
+#include "imagebutton.h"
 #include "TempDir.h"
 #include "addForm.h"
 
@@ -6,6 +13,8 @@
 #include "MyButtonEx.h"
 #include "MyListBox.h"
 
+#include <QMenu>
+#include <QLabel>
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QTest>

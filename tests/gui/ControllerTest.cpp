@@ -2,6 +2,12 @@
 // window, with the system's dialogs answered through the seam.
 
 #include "EngineTestSupport.h"
+#include "FSProgressBar.h"
+#include "FormsSupport.h"
+#include "LinePanelUnit.h"
+#include "MyFlatHintUnit.h"
+#include "PngImageList.h"
+#include "imagebutton.h"
 #include "FlatEditUnit.h"
 #include "GuiTestSupport.h"
 #include "JobListModel.h"
@@ -9,6 +15,7 @@
 #include "ProgramDir.h"
 #include "TempDir.h"
 #include "PngSpeedButton.h"
+#include "ItemForm.h"
 #include "addForm.h"
 #include "command.h"
 #include "commandManager.h"
@@ -16,6 +23,7 @@
 #include "mainForm.h"
 #include "uihook.h"
 
+#include <QLabel>
 #include <QApplication>
 #include "JobListView.h"
 

@@ -1,13 +1,22 @@
 #include "ErrorReport.h"
+#include "FSProgressBar.h"
+#include "FormsSupport.h"
+#include "JobListView.h"
+#include "LinePanelUnit.h"
+#include "MyFlatHintUnit.h"
+#include "PngImageList.h"
+#include "imagebutton.h"
 #include "FlatEditUnit.h"
 #include "JobListModel.h"
 #include "MyButtonEx.h"
 #include "GuiTestSupport.h"
 #include "TempDir.h"
-#include "addForm.h"
+#include "ItemForm.h"
 #include "mainForm.h"
 #include "uihook.h"
 
+#include <QMenu>
+#include <QLabel>
 #include <QApplication>
 #include <QPlainTextEdit>
 #include <QTest>

@@ -1,4 +1,12 @@
 #include "Fonts.h"
+#include "FSProgressBar.h"
+#include "FormsSupport.h"
+#include "JobListView.h"
+#include "LinePanelUnit.h"
+#include "MyButtonEx.h"
+#include "MyFlatHintUnit.h"
+#include "PngImageList.h"
+#include "imagebutton.h"
 #include "GuiTestSupport.h"
 #include "JobListModel.h"
 #include "SplashForm.h"
@@ -9,6 +17,8 @@
 #include "menuDraw.h"
 #include "uihook.h"
 
+#include <QMenu>
+#include <QLabel>
 #include <QApplication>
 #include <QCursor>
 #include <QPainter>

@@ -2,6 +2,13 @@
 // catalogue: files are added, converted and stopped as a user does it.
 
 #include "EngineTestSupport.h"
+#include "FSProgressBar.h"
+#include "FormsSupport.h"
+#include "JobListView.h"
+#include "LinePanelUnit.h"
+#include "MyFlatHintUnit.h"
+#include "PngImageList.h"
+#include "imagebutton.h"
 #include "FlatEditUnit.h"
 #include "GuiTestSupport.h"
 #include "JobListModel.h"
@@ -15,6 +22,8 @@
 #include "mainForm.h"
 #include "uihook.h"
 
+#include <QMenu>
+#include <QLabel>
 #include <QApplication>
 #include <QTest>
 

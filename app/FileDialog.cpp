@@ -1,0 +1,168 @@
+#include "FileDialog.h"
+
+#include "BrowseFolder.h"
+#include "FlatEditUnit.h"
+#include "LinePanelUnit.h"
+#include "MyButtonEx.h"
+#include "MyListBox.h"
+#include "PngImageList.h"
+#include "PngSpeedButton.h"
+#include "FormsSupport.h"
+
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+
+namespace {
+
+constexpr TColor kListText = 7960979;
+
+TLinePanel* framePanel(QWidget* parent, TColor color, const QRect& geometry)
+{
+    auto* panel = new TLinePanel(parent);
+    panel->setGeometry(geometry);
+    panel->SetColor(color);
+    panel->SetLineColor(14922381);
+    panel->SetBorderWidth(5);
+    return panel;
+}
+
+} // namespace
+
+TFileDialog::TFileDialog(const QString& caption, const std::vector<std::string>& formats, QWidget* parent)
+    : QDialog(parent,
+        Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint
+            | Qt::MSWindowsFixedSizeDialogHint)
+{
+    setWindowTitle(caption);
+    setFixedSize(442, 547);
+    QPalette background = palette();
+    background.setColor(QPalette::Window, toQColor(13739137));
+    setPalette(background);
+    setAutoFillBackground(true);
+    setFont(formFont(12));
+
+    LinePanel2 = framePanel(this, clBlack, QRect(9, 304, 425, 177));
+    Memo1 = new QPlainTextEdit(LinePanel2);
+    Memo1->setGeometry(5, 5, 415, 167);
+    Memo1->setReadOnly(true);
+    Memo1->setFrameShape(QFrame::NoFrame);
+    Memo1->setFont(formFont(16));
+    Memo1->viewport()->setCursor(Qt::ArrowCursor);
+    QPalette console = Memo1->palette();
+    console.setColor(QPalette::Base, Qt::black);
+    console.setColor(QPalette::Text, QColor(0x00, 0xFF, 0x00));
+    Memo1->setPalette(console);
+    Memo1->installEventFilter(this);
+
+    LinePanel1 = framePanel(this, clWhite, QRect(9, 8, 425, 129));
+    PngImageList1 = new TPngImageList(this);
+    PngImageList1->SetWidth(32);
+    PngImageList1->SetHeight(32);
+    PngImageList1->Add(QImage(":/art/file.png"));
+    MyListBox1 = new TMyListBox(LinePanel1);
+    MyListBox1->setGeometry(5, 5, 415, 119);
+    MyListBox1->setFrameShape(QFrame::NoFrame);
+    MyListBox1->SetItemHeight(35);
+    MyListBox1->SetImageList(PngImageList1);
+    MyListBox1->SetImageIndex(0);
+    MyListBox1->setFont(formFont(16));
+    setTextColor(*MyListBox1, kListText);
+
+    btnOk = makeFormsButton(this, "&OK", QRect(312, 496, 121, 41));
+    btnCancel = makeFormsButton(this, "&Cancel", QRect(184, 496, 121, 41));
+    btnOk->OnClick = [this](TMyButtonEx*) {
+        m_ok = true;
+        accept();
+    };
+    btnCancel->OnClick = [this](TMyButtonEx*) { reject(); };
+
+    etDirectory = new TMyFlatEdit(this);
+    etDirectory->setGeometry(8, 224, 393, 28);
+    etDirectory->setReadOnly(true);
+    etDirectory->SetColorBorder(clWhite);
+    etDirectory->SetColorFlat(clWhite);
+    etDirectory->setFont(formFont(16));
+    setTextColor(*etDirectory, kListText);
+    etDirectory->resize(393, 28);
+
+    ComboBox1 = new TMyFlatComboBox(this);
+    ComboBox1->setGeometry(9, 152, 425, 30);
+    ComboBox1->SetColorArrowBackground(clBtnFace);
+    ComboBox1->SetColorBorder(clWhite);
+    ComboBox1->setFont(formFont(16));
+    setTextColor(*ComboBox1, kListText);
+    for (const std::string& format : formats)
+        ComboBox1->addItem(QString::fromStdString(format));
+    ComboBox1->setCurrentIndex(formats.empty() ? -1 : 0);
+
+    Label1 = new QLabel("Information", this);
+    Label1->move(8, 272);
+    Label1->setFont(formFont(16));
+    setTextColor(*Label1, kCaptionColor);
+    Label1->adjustSize();
+    Label2 = new QLabel("save path (leave it blank to use global path)", this);
+    Label2->move(8, 192);
+    Label2->setFont(formFont(16));
+    setTextColor(*Label2, kCaptionColor);
+    Label2->adjustSize();
+
+    btDirectory = new TPngSpeedButton(this);
+    btDirectory->setGeometry(410, 226, 24, 24);
+    btDirectory->SetPngImage(QImage(":/art/folder.png"));
+    btDirectory->setToolTip("directory select");
+    connect(btDirectory, &QAbstractButton::clicked, this, [this] { btDirectoryClick(); });
+
+    // The information box comes first, so it takes the focus and hands it to OK.
+    setTabOrder(Memo1, btnCancel);
+    setTabOrder(btnCancel, btnOk);
+    setTabOrder(btnOk, ComboBox1);
+    btnOk->setFocus();
+
+    if (parent)
+        move(parent->geometry().center() - rect().center());
+}
+
+int TFileDialog::formatIndex() const
+{
+    return ComboBox1->currentIndex();
+}
+
+QString TFileDialog::directory() const
+{
+    return etDirectory->text();
+}
+
+QStringList TFileDialog::informationLines() const
+{
+    QStringList lines;
+    for (QTextBlock block = Memo1->document()->begin(); block.isValid(); block = block.next())
+        lines << block.text();
+    return lines;
+}
+
+void TFileDialog::btDirectoryClick()
+{
+    const QString chosen = BrowseForFolder(this, "Save Directory");
+    if (!chosen.isEmpty())
+        etDirectory->setText(withTrailingSeparator(chosen));
+}
+
+void TFileDialog::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        reject();
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter)
+        return; // Enter means nothing here
+    QDialog::keyPressEvent(event);
+}
+
+bool TFileDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == Memo1 && event->type() == QEvent::FocusIn)
+        btnOk->setFocus();
+    return QDialog::eventFilter(watched, event);
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+#include "Colors.h"
+
+#include <QFont>
+#include <QRect>
+#include <QString>
+
+class QWidget;
+class TMyButtonEx;
+
+// The look that the main window and the dialogs share.
+inline constexpr TColor kCaptionColor = 9126421;
+inline constexpr TColor kDisabledCaptionColor = 9276813;
+
+// Text colour of a label or button, in both palette roles that Qt paints text with.
+void setTextColor(QWidget& widget, TColor color);
+// A gradient button as every form of the program sets it up.
+TMyButtonEx* makeFormsButton(QWidget* parent, const QString& caption, const QRect& geometry);
+// "Trebuchet MS" at a pixel size, as the forms' texts are set.
+QFont formFont(int pixels, bool bold = false, bool italic = false);

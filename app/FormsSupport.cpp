@@ -2,6 +2,14 @@
 
 #include "MyButtonEx.h"
 
+#include <QApplication>
+
+void nameApplication()
+{
+    QApplication::setApplicationName(kApplicationName);
+    QApplication::setApplicationDisplayName(kApplicationName);
+}
+
 TMyButtonEx* makeFormsButton(QWidget* parent, const QString& caption, const QRect& geometry)
 {
     auto* button = new TMyButtonEx(parent);

@@ -9,6 +9,10 @@
 class QWidget;
 class TMyButtonEx;
 
+inline constexpr const char* kApplicationName = "Calvera";
+// Names the application once at start-up: message boxes and the window title take it from there.
+void nameApplication();
+
 // The look that the main window and the dialogs share.
 inline constexpr TColor kCaptionColor = 9126421;
 inline constexpr TColor kDisabledCaptionColor = 9276813;

@@ -31,7 +31,7 @@ void paintActivity(QPainter& painter, const QRect& cell, bool busy, unsigned act
     painter.drawRect(frame.adjusted(0, 0, -1, -1));
     if (busy) {
         const int left = frame.left() + static_cast<int>(activityPos);
-        painter.fillRect(QRect(left, frame.top(), 15, frame.height()), kActivity);
+        painter.fillRect(QRect(left, frame.top(), kActivityBlockWidth, frame.height()), kActivity);
     }
     painter.restore();
 }

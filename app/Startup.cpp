@@ -1,6 +1,7 @@
 #include "Startup.h"
 
 #include "Fonts.h"
+#include "FormsSupport.h"
 #include "StopSignals.h"
 #include "mainForm.h"
 
@@ -21,8 +22,7 @@ int runCalvera(QApplication& app, const TickCounter& tick, const std::function<v
         stopSignal = signal;
         QApplication::exit(128 + signal);
     });
-    QApplication::setApplicationName("Calvera");
-    QApplication::setApplicationDisplayName("Calvera");
+    nameApplication();
     installFontFallbacks();
 
     auto splash = std::make_unique<TSplashDlg>();

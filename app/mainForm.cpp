@@ -84,8 +84,6 @@ TmainDlg::TmainDlg()
             | Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint)
 {
     setObjectName("mainDlg");
-    setWindowTitle(QGuiApplication::applicationDisplayName().isEmpty() ? QStringLiteral("Calvera")
-                                                                       : QGuiApplication::applicationDisplayName());
     setFixedSize(861, 529);
     QPalette background = palette();
     background.setColor(QPalette::Window, toQColor(13739137));

@@ -6,6 +6,7 @@
 #include "ItemForm.h"
 #include "FormsSupport.h"
 #include "FSProgressBar.h"
+#include "ClockText.h"
 #include "ErrorReport.h"
 #include "FlatEditUnit.h"
 #include "JobListModel.h"
@@ -77,8 +78,7 @@ QString exportFileName(const QString& chosen)
 
 QString timestampText(std::int64_t seconds)
 {
-    const long long elapsed = seconds;
-    return QString::asprintf("timestamp: %.2lld:%.2lld:%.2lld", elapsed / 3600, elapsed / 60 % 60, elapsed % 60);
+    return QString::fromStdString("timestamp: " + clockText(seconds));
 }
 
 TUIHook::TUIHook()
@@ -114,9 +114,7 @@ void TUIHook::HookControls(TmainDlg& window)
     });
 
     // The title (every Qt widget paints double-buffered already).
-    QApplication::setApplicationName("Calvera");
-    QApplication::setApplicationDisplayName("Calvera");
-    window.setWindowTitle(QApplication::applicationName());
+    window.setWindowTitle(kApplicationName);
 
     // The captions act as part of their buttons.
     const std::pair<QLabel*, TImageButton*> captions[] = {

@@ -267,7 +267,7 @@ void TCommand::tickStep()
 {
     if (m_currentNode) {
         std::uint32_t& position = m_currentNode->Item.ActivityPos;
-        position = position >= 74 ? 0 : position + 1;
+        position = position >= kLastActivityPos ? 0 : position + 1;
         m_model.nodeChanged(m_currentNode);
     }
     ++m_elapsed;

@@ -26,11 +26,8 @@ void TCommandManager::Load(const std::string& fileName)
 
 std::string TCommandManager::entryValue(int index, const char* name) const
 {
-    const TJclSimpleXMLElems* entries = m_document.Root().ChildrenIfAny();
-    const TJclSimpleXMLElem* entry = entries ? entries->Item(index) : nullptr;
-    const TJclSimpleXMLElems* fields = entry ? entry->ChildrenIfAny() : nullptr;
-    const TJclSimpleXMLElem* field = fields ? fields->Find(name) : nullptr;
-    return field ? field->Value() : std::string();
+    const TJclSimpleXMLElem* entry = m_document.Root().ChildAt(index);
+    return entry ? entry->ChildValue(name) : std::string();
 }
 
 std::string TCommandManager::GetParams(int index) const

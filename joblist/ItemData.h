@@ -4,13 +4,18 @@
 
 #include <cstdint>
 
+// A running item's activity block in the second column: this many pixels
+// wide, it moves one pixel a tick from 0 to kLastActivityPos, then starts over.
+inline constexpr std::uint32_t kLastActivityPos = 74;
+inline constexpr int kActivityBlockWidth = 15;
+
 // The job item proper.
 struct TItemData {
     QString FileName; // full path of the source file
     std::int32_t FormatIndex = 0; // position in the format catalogue
     QString Path; // output directory; empty means the global path
     bool Busy = false; // being converted: column 1 paints the activity block
-    std::uint32_t ActivityPos = 0; // 0..74, offset of the activity block
+    std::uint32_t ActivityPos = 0; // 0..kLastActivityPos, offset of the activity block
 };
 
 // Node states, which are also the indexes of the state pictures.

@@ -1,6 +1,6 @@
 #include "itemManager.h"
 
-#include <charconv>
+#include "saveManager.h"
 
 TItemManager::TItemManager()
 {
@@ -18,19 +18,13 @@ void TItemManager::AddItem(const std::string& fileName, int formatIndex, const s
 
 std::string TItemManager::childValue(int i, const char* name) const
 {
-    const TJclSimpleXMLElems* items = m_document.Root().ChildrenIfAny();
-    const TJclSimpleXMLElem* item = items ? items->Item(i) : nullptr;
-    const TJclSimpleXMLElems* fields = item ? item->ChildrenIfAny() : nullptr;
-    const TJclSimpleXMLElem* field = fields ? fields->Find(name) : nullptr;
-    return field ? field->Value() : std::string();
+    const TJclSimpleXMLElem* item = m_document.Root().ChildAt(i);
+    return item ? item->ChildValue(name) : std::string();
 }
 
 int TItemManager::GetFormatIndex(int i) const
 {
-    const std::string text = childValue(i, "format");
-    int value = -1;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return (error == std::errc() && end == text.data() + text.size()) ? value : -1;
+    return parseInteger(childValue(i, "format")).value_or(-1);
 }
 
 std::string TItemManager::GetPath(int i) const

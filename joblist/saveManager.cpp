@@ -40,7 +40,7 @@ bool isUtf8(const std::string& text)
     return !decoder.hasError();
 }
 
-int listFileInteger(const std::string& text)
+std::optional<int> parseInteger(std::string_view text)
 {
     std::size_t begin = 0;
     std::size_t end = text.size();
@@ -56,8 +56,16 @@ int listFileInteger(const std::string& text)
     int value = 0;
     const auto [stop, error] = std::from_chars(first, last, value);
     if (first == last || error != std::errc() || stop != last)
-        throw EListFileError("'" + text + "' is not a valid integer value");
+        return std::nullopt;
     return value;
+}
+
+int listFileInteger(const std::string& text)
+{
+    const std::optional<int> value = parseInteger(text);
+    if (!value)
+        throw EListFileError("'" + text + "' is not a valid integer value");
+    return *value;
 }
 
 TSaveManager::TSaveManager(JobListModel& model)
@@ -95,10 +103,9 @@ void TSaveManager::ImportFromFile(const std::string& path)
         if (!dynamic_cast<const TJclSimpleXMLElemClassic*>(item))
             continue;
         ++itemNumber;
-        const TJclSimpleXMLElems* fields = item->ChildrenIfAny();
         const std::string itemText = "Item " + std::to_string(itemNumber) + " of \"" + path + "\"";
         const auto field = [&](const char* name) -> const std::string& {
-            const TJclSimpleXMLElem* found = fields ? fields->Find(name) : nullptr;
+            const TJclSimpleXMLElem* found = item->FindChild(name);
             if (!found)
                 throw EListFileError(itemText + " has no \"" + name + "\" element.");
             return found->Value();

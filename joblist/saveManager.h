@@ -2,8 +2,10 @@
 
 #include "SimpleXML.h"
 
+#include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 class JobListModel;
 
@@ -36,8 +38,10 @@ private:
     TJclSimpleXML m_document;
 };
 
-// The integer in text, as the list file stores a format index; blanks around
-// it are allowed. Raises "'%s' is not a valid integer value" otherwise.
+// The integer in text, as the list file stores a format index: blanks
+// around it and one sign are allowed. Nothing when it is no int.
+std::optional<int> parseInteger(std::string_view text);
+// The same, raising "'%s' is not a valid integer value" when it is none.
 int listFileInteger(const std::string& text);
 
 // True when text is whole UTF-8, the only encoding a name is kept in.

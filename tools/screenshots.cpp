@@ -33,7 +33,7 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName("Calvera");
+    nameApplication();
     installFontFallbacks();
     const QString folder = argc > 1 ? argv[1] : "screenshots";
     const int items = argc > 2 ? QString(argv[2]).toInt() : 6;

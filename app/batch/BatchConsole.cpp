@@ -1,5 +1,6 @@
 #include "BatchConsole.h"
 
+#include "ClockText.h"
 #include "command.h"
 
 #include <cstdio>
@@ -20,15 +21,6 @@ BatchConsole::BatchConsole(int itemCount, bool terminal)
     : m_itemCount(itemCount)
     , m_terminal(terminal)
 { }
-
-std::string BatchConsole::elapsedText(std::int64_t seconds)
-{
-    char text[32];
-    // The "%0.2d" of the display: at least two digits each.
-    std::snprintf(text, sizeof text, "%02lld:%02lld:%02lld", static_cast<long long>(seconds / 3600),
-        static_cast<long long>(seconds / 60 % 60), static_cast<long long>(seconds % 60));
-    return text;
-}
 
 void BatchConsole::itemStarted(int index, const std::string& source)
 {
@@ -80,8 +72,8 @@ void BatchConsole::drawStatus()
     const int percent = m_itemCount > 0 ? m_finished * 100 / m_itemCount : 0;
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.append(static_cast<std::size_t>(kBarWidth - filled), '-');
-    std::printf("\r\033[K[%d/%d] %s [%s] %3d%% %s", m_index + 1, m_itemCount, elapsedText(m_elapsed).c_str(),
-        bar.c_str(), percent, fileNameOf(m_source).c_str());
+    std::printf("\r\033[K[%d/%d] %s [%s] %3d%% %s", m_index + 1, m_itemCount, clockText(m_elapsed).c_str(), bar.c_str(),
+        percent, fileNameOf(m_source).c_str());
     std::fflush(stdout);
     m_statusShown = true;
 }

@@ -18,9 +18,6 @@ public:
     void error(const std::string& message);
     void finish();
 
-    // "%0.2d:%0.2d:%0.2d"; hours go on past 99.
-    static std::string elapsedText(std::int64_t seconds);
-
 private:
     void drawStatus();
     void clearStatus();

@@ -242,6 +242,22 @@ TJclSimpleXMLElems::TJclSimpleXMLElems(TJclSimpleXMLElem* parent)
 
 TJclSimpleXMLElems::~TJclSimpleXMLElems() = default;
 
+const TJclSimpleXMLElem* TJclSimpleXMLElem::ChildAt(int i) const
+{
+    return m_children ? m_children->Item(i) : nullptr;
+}
+
+const TJclSimpleXMLElem* TJclSimpleXMLElem::FindChild(std::string_view name) const
+{
+    return m_children ? m_children->Find(name) : nullptr;
+}
+
+std::string TJclSimpleXMLElem::ChildValue(std::string_view name) const
+{
+    const TJclSimpleXMLElem* child = FindChild(name);
+    return child ? child->Value() : std::string();
+}
+
 TJclSimpleXMLElem* TJclSimpleXMLElems::Item(int i) const
 {
     return (i >= 0 && i < Count()) ? m_items[static_cast<std::size_t>(i)].get() : nullptr;

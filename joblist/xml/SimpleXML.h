@@ -99,6 +99,12 @@ public:
     const TJclSimpleXMLElems* ChildrenIfAny() const { return m_children.get(); }
     const TJclSimpleXMLProps* PropertiesIfAny() const { return m_props.get(); }
     int ChildCount() const;
+    // The i-th child, or null; the child named name (the last of that name), or null.
+    const TJclSimpleXMLElem* ChildAt(int i) const;
+    const TJclSimpleXMLElem* FindChild(std::string_view name) const;
+    // The value of the child named name; empty when there is none. A record's
+    // field, as the catalogue and the lists keep them.
+    std::string ChildValue(std::string_view name) const;
 
     virtual std::unique_ptr<TJclSimpleXMLElem> cloneEmpty(TJclSimpleXMLElem* parent) const = 0;
 

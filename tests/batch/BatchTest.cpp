@@ -1,4 +1,4 @@
-#include "BatchConsole.h"
+#include "ClockText.h"
 #include "EngineTestSupport.h"
 #include "RunningProgram.h"
 #include "TempDir.h"
@@ -267,11 +267,11 @@ TEST_F(BatchTest, AFullDiskFailsTheItemAndLeavesNothing)
     EXPECT_EQ(fs::directory_iterator(dir.file("full")), fs::directory_iterator()) << "nothing is left on the disk";
 }
 
-TEST(BatchConsole, ElapsedTimeKeepsCountingHours)
+TEST(ClockText, KeepsCountingHours)
 {
-    EXPECT_EQ(BatchConsole::elapsedText(0), "00:00:00");
-    EXPECT_EQ(BatchConsole::elapsedText(3 * 3600 + 25 * 60 + 7), "03:25:07");
-    EXPECT_EQ(BatchConsole::elapsedText(125 * 3600 + 59), "125:00:59");
+    EXPECT_EQ(clockText(0), "00:00:00");
+    EXPECT_EQ(clockText(3 * 3600 + 25 * 60 + 7), "03:25:07");
+    EXPECT_EQ(clockText(125 * 3600 + 59), "125:00:59");
 }
 
 } // namespace

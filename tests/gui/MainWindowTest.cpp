@@ -287,7 +287,7 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
-    QApplication::setApplicationDisplayName("Calvera");
+    nameApplication();
     installFontFallbacks();
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -3,6 +3,8 @@
 BUILD ?= build
 ASAN_BUILD ?= build-asan
 JOBS ?= $(shell nproc)
+# WERROR=ON (CI sets it) makes every warning an error.
+WERROR ?= OFF
 
 .PHONY: all bootstrap build run test test-sanitize test-tsan fuzz-smoke bench format-check clean
 
@@ -12,7 +14,7 @@ bootstrap:
 	@scripts/bootstrap.sh
 
 build: bootstrap
-	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCALVERA_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(BUILD) -j$(JOBS)
 
 run: build
@@ -23,14 +25,14 @@ test: build
 
 # The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: bootstrap
-	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCALVERA_SANITIZE=ON -DCALVERA_BENCH=OFF >/dev/null
+	@cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCALVERA_SANITIZE=ON -DCALVERA_BENCH=OFF -DCALVERA_WERROR=$(WERROR) >/dev/null
 	@cmake --build $(ASAN_BUILD) -j$(JOBS)
 	cd $(ASAN_BUILD) && ctest --output-on-failure -j$(JOBS)
 
 # The engine's tests (process runner and driver) under ThreadSanitizer.
 TSAN_BUILD ?= build-tsan
 test-tsan: bootstrap
-	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCALVERA_BENCH=OFF \
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DCALVERA_BENCH=OFF -DCALVERA_WERROR=$(WERROR) \
 		-DCMAKE_CXX_FLAGS="-fsanitize=thread -O1 -g" -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" >/dev/null
 	@cmake --build $(TSAN_BUILD) -j$(JOBS) --target test_engine
 	TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" $(TSAN_BUILD)/tests/engine/test_engine

@@ -250,6 +250,10 @@ private:
     void cutLines(const char* data, std::size_t n);
     void deliverPieces();
     void deliverEnd(std::uint32_t exitCode, const std::string& error);
+    // An exception out of the owner's handler: reported like every error of
+    // the runner, the first one of a run only, so a throwing line handler
+    // cannot bury the user in messages.
+    void reportHandlerError(const std::string& message);
     bool timeLimitPassed() const;
 
     TDosCommand& m_owner;
@@ -279,6 +283,7 @@ private:
     std::condition_variable m_finishedChanged;
     bool m_orphaned = false; // under m_finishedMutex
     bool m_inDelivery = false; // main thread only
+    bool m_handlerFailed = false; // main thread only
     std::string m_carried;
     bool m_previousEndedWithCR = false;
     std::vector<Piece> m_pieces;
@@ -441,10 +446,13 @@ void TDosThread::deliverPieces()
                 m_owner.m_outputReturnCode = piece.returnCode;
             if (!m_onNewLine)
                 continue;
+            // A failing handler must not end the reading; it is reported once a run.
             try {
                 m_onNewLine(&m_owner, piece.text, piece.type);
+            } catch (const std::exception& e) {
+                reportHandlerError(e.what());
             } catch (...) {
-                // A failing handler must not end the reading.
+                reportHandlerError("An unexpected error occurred.");
             }
         }
     });
@@ -469,10 +477,20 @@ void TDosThread::deliverEnd(std::uint32_t exitCode, const std::string& error)
             try {
                 m_onTerminated(&m_owner, exitCode);
             } catch (const std::exception& e) {
-                reportError(e.what());
-            } catch (...) { }
+                reportHandlerError(e.what());
+            } catch (...) {
+                reportHandlerError("An unexpected error occurred.");
+            }
         }
     });
+}
+
+void TDosThread::reportHandlerError(const std::string& message)
+{
+    if (m_handlerFailed)
+        return;
+    m_handlerFailed = true;
+    reportError(message);
 }
 
 void TDosThread::handOver(const std::function<void()>& work)

@@ -220,18 +220,16 @@ TMenuDraw::~TMenuDraw()
 {
     if (m_menu)
         m_menu->setStyle(nullptr);
-    delete m_style;
 }
 
 void TMenuDraw::AttachMenu(QMenu* menu)
 {
     if (m_menu)
         m_menu->setStyle(nullptr);
-    delete m_style;
-    m_style = nullptr;
+    m_style.reset();
     m_menu = menu;
     if (!menu)
         return;
-    m_style = new Style(menu);
-    menu->setStyle(m_style);
+    m_style = std::make_unique<Style>(menu);
+    menu->setStyle(m_style.get());
 }

@@ -4,6 +4,8 @@
 
 #include <QPointer>
 
+#include <memory>
+
 class QMenu;
 class QPainter;
 class QRect;
@@ -32,7 +34,7 @@ public:
 private:
     class Style;
     QPointer<QMenu> m_menu;
-    Style* m_style = nullptr;
+    std::unique_ptr<Style> m_style; // set on the menu, which does not own it
 };
 
 // Fills rect with n horizontal bands from start to end, the first band one

@@ -53,10 +53,15 @@ int main(int argc, char* argv[])
     }
 
     const std::string cataloguePath = options.catalogue.empty() ? programDirectory() + "command" : options.catalogue;
+    // The catalogue next to the program may be missing (an empty catalogue);
+    // one the user names must exist.
+    std::error_code ec;
+    if (!options.catalogue.empty() && !std::filesystem::exists(cataloguePath, ec)) {
+        fail("cannot read the catalogue \"" + cataloguePath + "\": No such file or directory");
+        return kBadUsage;
+    }
     std::unique_ptr<TCommandManager> catalogue;
     try {
-        if (!options.catalogue.empty() && !std::filesystem::exists(cataloguePath))
-            throw std::runtime_error("No such file or directory");
         catalogue = std::make_unique<TCommandManager>(cataloguePath);
     } catch (const std::exception& e) {
         fail("cannot read the catalogue \"" + cataloguePath + "\": " + e.what());

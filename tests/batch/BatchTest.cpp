@@ -20,7 +20,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kMp3 = 9;
+const std::string kMp3 = std::to_string(shippedFormat("mp3"));
 
 class BatchTest : public testing::Test {
 protected:
@@ -39,8 +39,8 @@ protected:
 TEST_F(BatchTest, DryRunPrintsOneCommandLinePerItemAndRunsNothing)
 {
     writeFileBytes(dir.file("clip.mp3"), "exists");
-    RunningProgram program(batch({"-n", "-f", std::to_string(kMp3), "-o", dir.path().string(), dir.file("clip.avi"),
-        "-f", "0", dir.file("clip.avi")}));
+    RunningProgram program(batch({"-n", "-f", kMp3, "-o", dir.path().string(), dir.file("clip.avi"), "-f",
+        std::to_string(shippedFormat("mp4")), dir.file("clip.avi")}));
     ASSERT_EQ(program.finish(), 0) << program.errors();
     const std::string mp3Params = "-vn -c:a libmp3lame -q:a 2";
     EXPECT_EQ(program.output(),
@@ -55,13 +55,14 @@ TEST_F(BatchTest, DryRunPrintsOneCommandLinePerItemAndRunsNothing)
 TEST_F(BatchTest, ConvertsFilesAndListFilesInTheOrderGiven)
 {
     // A list saved by one call and converted by the next, around a file given directly.
-    ASSERT_EQ(
-        runProgram(batch({"-s", dir.file("jobs.qfl"), "-f", "11", "-o", dir.path().string(), dir.file("clip.avi")})),
+    ASSERT_EQ(runProgram(batch({"-s", dir.file("jobs.qfl"), "-f", std::to_string(shippedFormat("flac")), "-o",
+                  dir.path().string(), dir.file("clip.avi")})),
         0);
-    EXPECT_NE(readFileBytes(dir.file("jobs.qfl")).find("<format>11</format>"), std::string::npos);
+    EXPECT_NE(
+        readFileBytes(dir.file("jobs.qfl")).find("<format>" + std::to_string(shippedFormat("flac")) + "</format>"),
+        std::string::npos);
 
-    RunningProgram program(
-        batch({"-f", std::to_string(kMp3), "-o", dir.path().string(), dir.file("clip.avi"), dir.file("jobs.qfl")}));
+    RunningProgram program(batch({"-f", kMp3, "-o", dir.path().string(), dir.file("clip.avi"), dir.file("jobs.qfl")}));
     ASSERT_EQ(program.finish(), 0) << program.errors();
     EXPECT_EQ(program.output(),
         "[1/2] " + dir.file("clip.avi") + "\ndone   exit 0   " + dir.file("clip.mp3") + "\n[2/2] "
@@ -73,7 +74,7 @@ TEST_F(BatchTest, ConvertsFilesAndListFilesInTheOrderGiven)
 TEST_F(BatchTest, ExitStatusTellsFailureFromBadUsage)
 {
     // An output directory that does not exist fails the item, not the run.
-    RunningProgram failing(batch({"-f", std::to_string(kMp3), "-o", dir.file("missing"), dir.file("clip.avi"), "-o",
+    RunningProgram failing(batch({"-f", kMp3, "-o", dir.file("missing"), dir.file("clip.avi"), "-o",
         dir.path().string(), dir.file("clip.avi")}));
     EXPECT_EQ(failing.finish(), 1);
     EXPECT_NE(failing.output().find("failed exit "), std::string::npos);
@@ -105,7 +106,7 @@ TEST_F(BatchTest, InterruptStopsTheRunAndLeavesNothingRunning)
     writeScript(dir.file("slow-ffmpeg"),
         standInArguments() + "echo $$ > \"" + dir.file("ffmpeg.pid") + "\"\necho partial > \"$output\"\nexec sleep 60");
     RunningProgram program({CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg", dir.file("slow-ffmpeg"), "-f",
-        std::to_string(kMp3), "-o", dir.path().string(), dir.file("clip.avi"), dir.file("clip.avi")});
+        kMp3, "-o", dir.path().string(), dir.file("clip.avi"), dir.file("clip.avi")});
     ASSERT_TRUE(program.waitForOutput("[1/2]"));
     long ffmpeg = 0;
     ASSERT_TRUE(waitFor([&] {
@@ -124,20 +125,21 @@ TEST_F(BatchTest, InterruptStopsTheRunAndLeavesNothingRunning)
 TEST_F(BatchTest, HostileInputIsBadUsageAndRefusedAtOnce)
 {
     writeFileBytes(dir.file("nul.qfl"),
-        "<list><item><filename>" + dir.file("clip.avi") + "&#256;x</filename><format>9</format><path/></item></list>");
+        "<list><item><filename>" + dir.file("clip.avi") + "&#256;x</filename><format>" + kMp3
+            + "</format><path/></item></list>");
     ASSERT_EQ(::mkfifo(dir.file("fifo.qfl").c_str(), 0600), 0);
     fs::create_symlink("/dev/zero", dir.file("zero.qfl"));
     const std::string notUtf8 = dir.file("caf\xE9.avi");
     writeFileBytes(notUtf8, "");
     const std::string clip = dir.file("clip.avi");
     const std::vector<std::pair<std::vector<std::string>, std::string>> refused = {
-        {{"-f", "9", "-o", "", clip}, "option -o needs a value"},
-        {{"-s", "", "-f", "9", clip}, "option -s needs a value"},
+        {{"-f", kMp3, "-o", "", clip}, "option -o needs a value"},
+        {{"-s", "", "-f", kMp3, clip}, "option -s needs a value"},
         {{"-f", "", clip}, "option -f needs a value"},
         {{dir.file("zero.qfl")}, "Cannot open file \"" + dir.file("zero.qfl") + "\". It is not a regular file."},
         {{dir.file("fifo.qfl")}, "Cannot open file \"" + dir.file("fifo.qfl") + "\". It is not a regular file."},
         {{dir.file("nul.qfl")}, "Item 1 of \"" + dir.file("nul.qfl") + "\" has a NUL character in its file name."},
-        {{"-f", "9", notUtf8}, "is not valid UTF-8"},
+        {{"-f", kMp3, notUtf8}, "is not valid UTF-8"},
     };
     for (const auto& [arguments, message] : refused) {
         RunningProgram program(batch(arguments));
@@ -146,7 +148,7 @@ TEST_F(BatchTest, HostileInputIsBadUsageAndRefusedAtOnce)
     }
     // Options whose empty value would otherwise mean "the default", and a catalogue that never ends.
     for (const auto& arguments : std::vector<std::vector<std::string>> {
-             {CALVERA_BATCH, "--catalogue", "", "-l"}, {CALVERA_BATCH, "--ffmpeg", "", "-f", "9", clip}}) {
+             {CALVERA_BATCH, "--catalogue", "", "-l"}, {CALVERA_BATCH, "--ffmpeg", "", "-f", kMp3, clip}}) {
         RunningProgram program(arguments);
         EXPECT_EQ(program.finish(), 2) << arguments[1];
         EXPECT_NE(program.errors().find("needs a value"), std::string::npos) << program.errors();
@@ -175,9 +177,9 @@ TEST_F(BatchTest, TwoRunsAtOnceNeverShareOrLoseAnOutput)
 {
     // A stand-in that takes a little while and marks each output as its own.
     writeScript(dir.file("stand-in"), standInArguments() + "sleep 0.02\necho \"$$\" > \"$output\"");
-    const std::vector<std::string> arguments = {CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg",
-        dir.file("stand-in"), "-f", std::to_string(kMp3), "-o", dir.file("out"), dir.file("clip.avi"),
-        dir.file("clip.avi"), dir.file("clip.avi")};
+    const std::vector<std::string> arguments
+        = {CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg", dir.file("stand-in"), "-f", kMp3, "-o",
+            dir.file("out"), dir.file("clip.avi"), dir.file("clip.avi"), dir.file("clip.avi")};
     for (int trial = 0; trial < 20; ++trial) {
         fs::remove_all(dir.file("out"));
         fs::create_directory(dir.file("out"));
@@ -204,8 +206,8 @@ TEST_F(BatchTest, TwoRunsAtOnceNeverShareOrLoseAnOutput)
 
 TEST_F(BatchTest, TwoRealConversionsAtOnceMakeTwoFiles)
 {
-    RunningProgram first(batch({"-f", std::to_string(kMp3), "-o", dir.path().string(), dir.file("clip.avi")}));
-    RunningProgram second(batch({"-f", std::to_string(kMp3), "-o", dir.path().string(), dir.file("clip.avi")}));
+    RunningProgram first(batch({"-f", kMp3, "-o", dir.path().string(), dir.file("clip.avi")}));
+    RunningProgram second(batch({"-f", kMp3, "-o", dir.path().string(), dir.file("clip.avi")}));
     ASSERT_EQ(first.finish(), 0) << first.errors();
     ASSERT_EQ(second.finish(), 0) << second.errors();
     std::vector<std::string> done = donePaths(first.output() + second.output());
@@ -220,7 +222,7 @@ TEST_F(BatchTest, FfmpegDiesWithAKilledBatch)
     writeScript(dir.file("slow-ffmpeg"),
         standInArguments() + "echo $$ > \"" + dir.file("ffmpeg.pid") + "\"\necho partial > \"$output\"\nexec sleep 60");
     RunningProgram program({CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg", dir.file("slow-ffmpeg"), "-f",
-        std::to_string(kMp3), "-o", dir.path().string(), dir.file("clip.avi")});
+        kMp3, "-o", dir.path().string(), dir.file("clip.avi")});
     long ffmpeg = 0;
     ASSERT_TRUE(waitFor([&] {
         std::ifstream in(dir.file("ffmpeg.pid"));
@@ -259,7 +261,7 @@ TEST_F(BatchTest, AFullDiskFailsTheItemAndLeavesNothing)
     if (!disk.mounted())
         GTEST_SKIP() << "mounting a small tmpfs needs root; CI runs this as root";
     makeClip(dir.file("long.avi"), 5.0);
-    RunningProgram program(batch({"-f", std::to_string(kMp3), "-o", dir.file("full"), dir.file("long.avi")}));
+    RunningProgram program(batch({"-f", kMp3, "-o", dir.file("full"), dir.file("long.avi")}));
     EXPECT_EQ(program.finish(), 1) << program.output();
     EXPECT_NE(program.output().find("failed exit 0   " + dir.file("full/long.mp3")), std::string::npos)
         << program.output();

@@ -15,8 +15,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kMp3 = 9;
-constexpr int kMp4H264 = 0;
+const int kMp3 = shippedFormat("mp3");
+const int kMp4H264 = shippedFormat("mp4");
 
 // A job list, the shipped catalogue and a driver that runs the system's ffmpeg,
 // writing into a temporary folder.
@@ -149,7 +149,7 @@ TEST_F(DriverTest, ExistingFilesAreNeverOverwritten)
     writeFileBytes(dir.file("clip_2.mp3"), "second");
     add(clip(), kMp3, dir.prefix());
     // Same extension and folder as the source: the source itself is a collision.
-    add(clip(), catalogue.Formats().size() - 1 /* wav */, dir.prefix());
+    add(clip(), shippedFormat("wav"), dir.prefix());
     writeFileBytes(dir.file("clip.wav"), "source-like");
     ASSERT_TRUE(runToEnd());
     EXPECT_EQ(outputs[0], dir.file("clip_2_2.mp3"));
@@ -300,7 +300,7 @@ TEST_F(StoppingTest, DestroyingTheDriverDuringARunEndsFfmpegSilently)
     EXPECT_FALSE(processRuns(pid)) << "ended with the driver";
     EXPECT_TRUE(temporariesIn(dir.prefix()).empty()) << "its partial output is removed";
     EXPECT_FALSE(fs::exists(dir.file("slow.mp3")));
-    waitFor([] { return false; }, 300);
+    processPendingEvents(); // the runner waited for its reader
     EXPECT_TRUE(finished.empty());
 }
 

@@ -28,6 +28,14 @@ std::ostream& operator<<(std::ostream& out, const Line& line)
                << (line.returnCode == rcCRLF ? "CRLF" : "LF") << "}";
 }
 
+int threadCount()
+{
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
+        ++count;
+    return count;
+}
+
 // Records everything a runner reports.
 struct Recorder {
     std::vector<Line> lines;
@@ -52,7 +60,7 @@ std::vector<Line> run(std::vector<std::string> arguments, std::uint32_t* exitCod
     runner.CommandLine = "fake child";
     runner.Execute();
     EXPECT_TRUE(waitFor([&] { return !recorder.ends.empty(); }));
-    waitFor([] { return false; }, 100); // nothing may follow the end
+    processPendingEvents(); // nothing may follow the end
     EXPECT_EQ(recorder.ends.size(), 1u);
     if (exitCode && !recorder.ends.empty())
         *exitCode = recorder.ends.front();
@@ -105,7 +113,7 @@ TEST(Runner, EmptyCommandLineDoesNothing)
     recorder.attach(runner);
     runner.Execute();
     EXPECT_FALSE(runner.isRunning());
-    waitFor([] { return false; }, 200);
+    processPendingEvents();
     EXPECT_TRUE(recorder.ends.empty());
 }
 
@@ -140,7 +148,7 @@ TEST(Runner, ChildThatIgnoresTermIsStillEnded)
     runner.Arguments = {fakeChild(), "ignore-term", "60"};
     runner.CommandLine = "stubborn";
     runner.Execute();
-    waitFor([] { return false; }, 100);
+    ASSERT_TRUE(waitFor([&] { return !recorder.lines.empty(); })) << "it ignores SIGTERM from now on";
     runner.Stop();
     ASSERT_TRUE(waitFor([&] { return !recorder.ends.empty(); }, 5000));
     EXPECT_EQ(recorder.ends.front(), kStillActive);
@@ -213,13 +221,14 @@ TEST(Runner, DestructionDuringARunEndsTheChildAndReportsNothing)
             return static_cast<bool>(in >> grandchild);
         }));
     }
-    waitFor([] { return false; }, 200);
+    processPendingEvents(); // the runner waited for its reader
     EXPECT_TRUE(recorder.ends.empty());
     EXPECT_TRUE(waitFor([&] { return !processRuns(grandchild); }, 5000));
 }
 
 TEST(Runner, HandlerThatDestroysTheRunnerIsSafe)
 {
+    const int threadsBefore = threadCount();
     auto runner = std::make_unique<TDosCommand>();
     int lines = 0;
     runner->OnNewLine = [&](TDosCommand*, const std::string&, TOutputType) {
@@ -230,7 +239,9 @@ TEST(Runner, HandlerThatDestroysTheRunnerIsSafe)
     runner->CommandLine = "chatty";
     runner->Execute();
     ASSERT_TRUE(waitFor([&] { return !runner; }));
-    waitFor([] { return false; }, 500);
+    // The reader, left to end by itself, delivers nothing more on its way out.
+    ASSERT_TRUE(waitFor([&] { return threadCount() == threadsBefore; }));
+    processPendingEvents();
     EXPECT_EQ(lines, 1);
 }
 
@@ -253,14 +264,6 @@ TEST(Runner, FloodOfOutputArrivesCompleteAndInOrder)
     ASSERT_TRUE(waitFor([&] { return ended; }, 60000));
     EXPECT_TRUE(inOrder);
     EXPECT_GT(expected, 1000000);
-}
-
-int threadCount()
-{
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/task"))
-        ++count;
-    return count;
 }
 
 TEST(Runner, EndComesAtOnceWhileAGrandchildHoldsThePipe)
@@ -313,6 +316,29 @@ TEST(Runner, ThreadsStayBoundedOverManyRuns)
     runner.Execute();
     ASSERT_TRUE(waitFor([&] { return ended == kRuns; }, 120000));
     EXPECT_LE(mostThreads, before + 2) << "one reader per child, released once the next run starts";
+}
+
+TEST(Runner, AThrowingHandlerIsReportedOnceAndTheReadingGoesOn)
+{
+    std::vector<std::string> reported;
+    setErrorReporter([&](const std::string& message) { reported.push_back(message); });
+    TDosCommand runner;
+    int lines = 0;
+    bool ended = false;
+    runner.OnNewLine = [&](TDosCommand*, const std::string&, TOutputType type) {
+        if (type != otEntireLine)
+            return;
+        ++lines;
+        throw std::runtime_error("handler failed at line " + std::to_string(lines));
+    };
+    runner.OnTerminated = [&](TDosCommand*, std::uint32_t) { ended = true; };
+    runner.Arguments = {fakeChild(), "bytes", "a\\nb\\nc\\n", "0"};
+    runner.CommandLine = "three lines";
+    runner.Execute();
+    ASSERT_TRUE(waitFor([&] { return ended; }));
+    setErrorReporter(nullptr);
+    EXPECT_EQ(lines, 3);
+    EXPECT_EQ(reported, std::vector<std::string> {"handler failed at line 1"});
 }
 
 } // namespace

@@ -36,9 +36,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kMp4 = 0; // H.264 + AAC
-constexpr int kWebm = 2; // VP9 + Opus: slow enough to be caught running
-constexpr int kAvi = 4; // MPEG-4 + MP3
+const int kMp4 = shippedFormat("mp4"); // H.264 + AAC
+const int kWebm = shippedFormat("webm"); // VP9 + Opus: slow enough to be caught running
+const int kAvi = shippedFormat("avi"); // MPEG-4 + MP3
 const std::string kMp4Probe = "mov,mp4,m4a,3gp,3g2,mj2:h264,aac";
 
 class RunTest : public testing::Test {
@@ -235,7 +235,7 @@ TEST_F(RunTest, ClosingOrDestroyingTheWindowEndsFfmpeg)
     window.reset();
     EXPECT_FALSE(ffmpegRuns());
     EXPECT_FALSE(fs::exists(out + "long.webm")) << "no partial output is left";
-    waitFor([] { return false; }, 300);
+    processPendingEvents(); // the runner waited for its reader
     EXPECT_TRUE(boxes.seen.empty());
 }
 

@@ -1,5 +1,7 @@
 #include "EngineTestSupport.h"
 
+#include "commandManager.h"
+
 #include "RunningProgram.h"
 
 #include <QTimer>
@@ -8,6 +10,12 @@
 #include <fstream>
 #include <stdexcept>
 #include <vector>
+
+void processPendingEvents()
+{
+    QCoreApplication::sendPostedEvents();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
 
 bool waitFor(const std::function<bool()>& done, int timeoutMs)
 {
@@ -97,4 +105,19 @@ std::vector<std::string> temporariesIn(const std::string& directory)
             found.push_back(entry.path().string());
     }
     return found;
+}
+
+int formatIndexOf(const TCommandManager& catalogue, const std::string& extension)
+{
+    for (int i = 0; i < static_cast<int>(catalogue.Formats().size()); ++i) {
+        if (catalogue.GetExt(i) == extension)
+            return i;
+    }
+    throw std::runtime_error("no catalogue entry makes ." + extension + " files");
+}
+
+int shippedFormat(const std::string& extension)
+{
+    static const TCommandManager shipped(CALVERA_SHIPPED_CATALOGUE);
+    return formatIndexOf(shipped, extension);
 }

@@ -8,6 +8,10 @@
 #include <string>
 #include <vector>
 
+// Delivers every event already waiting: once the sender of an event has gone,
+// this shows that nothing of it is still on the way.
+void processPendingEvents();
+
 // Runs the event loop until done() holds or the time is up; returns done().
 bool waitFor(const std::function<bool()>& done, int timeoutMs = 20000);
 
@@ -25,6 +29,14 @@ void writeScript(const std::string& path, const std::string& body);
 
 // True when a process with that id still runs (a zombie does not count).
 bool processRuns(long pid);
+
+class TCommandManager;
+
+// The index of the first catalogue entry that makes files with that extension:
+// tests name formats by what they make, not by their place in the catalogue.
+int formatIndexOf(const TCommandManager& catalogue, const std::string& extension);
+// The same in the catalogue the project ships.
+int shippedFormat(const std::string& extension);
 
 // Shell lines for a stand-in ffmpeg: they set $source to the file after -i and
 // $output to the last argument, both without ffmpeg's "file:" protocol.

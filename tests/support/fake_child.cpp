@@ -4,7 +4,7 @@
 //   flood MEGABYTES        write numbered short lines until that much is written
 //   args ARG...            write each argument on a line of its own
 //   sleep SECONDS          write nothing, then exit 0
-//   ignore-term SECONDS    ignore SIGTERM, then sleep
+//   ignore-term SECONDS    ignore SIGTERM, say "ignoring", then sleep
 //   grandchild PIDFILE     start a sleeping grandchild, write its pid, wait for it
 
 #include <csignal>
@@ -95,6 +95,7 @@ int main(int argc, char* argv[])
     }
     if (mode == "ignore-term" && argc == 3) {
         std::signal(SIGTERM, SIG_IGN);
+        writeAll("ignoring\n");
         ::sleep(static_cast<unsigned>(std::atoi(argv[2])));
         return 0;
     }

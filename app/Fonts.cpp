@@ -5,8 +5,6 @@
 
 void installFontFallbacks()
 {
-    for (const char* family : {"Trebuchet MS", "MS Sans Serif"}) {
-        if (!QFontDatabase::hasFamily(family))
-            QFont::insertSubstitution(family, "Open Sans");
-    }
+    if (!QFontDatabase::hasFamily("Trebuchet MS"))
+        QFont::insertSubstitution("Trebuchet MS", "Open Sans");
 }

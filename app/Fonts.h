@@ -1,6 +1,6 @@
 #pragma once
 
-// The forms ask for "Trebuchet MS" (and "MS Sans Serif"); where those are
-// missing the project's one fallback, Open Sans, stands in, the same on
-// every machine.
+// The windows' texts ask for "Trebuchet MS"; where it is missing, Open Sans
+// (which scripts/bootstrap.sh installs) stands in, the same on every machine,
+// so that what the pixel tests read does not depend on the fonts installed.
 void installFontFallbacks();

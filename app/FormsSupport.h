@@ -21,5 +21,5 @@ inline constexpr TColor kDisabledCaptionColor = 9276813;
 void setTextColor(QWidget& widget, TColor color);
 // A gradient button as every form of the program sets it up.
 TMyButtonEx* makeFormsButton(QWidget* parent, const QString& caption, const QRect& geometry);
-// "Trebuchet MS" at a pixel size, as the forms' texts are set.
+// "Trebuchet MS" at a pixel size: the font of every text in the windows.
 QFont formFont(int pixels, bool bold = false, bool italic = false);

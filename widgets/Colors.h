@@ -5,8 +5,8 @@
 #include <cmath>
 #include <cstdint>
 
-// Colours are kept as the forms store them: 0x00BBGGRR, or a system colour
-// when the top byte is 0xFF.
+// A colour as the widgets' colour properties take it: 0x00BBGGRR (9126421 is
+// RGB #15428B), or a system colour when the top byte is 0xFF.
 using TColor = std::uint32_t;
 
 inline constexpr TColor clBlack = 0x000000;

@@ -2,7 +2,9 @@
 
 #include <QPainter>
 
+#include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cmath>
 
 namespace {
@@ -52,14 +54,20 @@ void lineGradient(
     double red = first.red();
     double green = first.green();
     double blue = first.blue();
-    for (int i = 0; i <= n; ++i) {
+    // Only what falls on the image is walked: a line past its edge, or the
+    // part of a line beyond it, would be clipped pixel by pixel otherwise.
+    const int lastLine = std::min(n, (direction == Direction::rows ? image.height() : image.width()) - 1);
+    const int from = std::max(direction == Direction::rows ? left : top, 0);
+    const int to = static_cast<int>(
+        std::min<std::int64_t>(direction == Direction::rows ? std::int64_t {left} + right : std::int64_t {top} + bottom,
+            direction == Direction::rows ? image.width() : image.height()));
+    for (int i = 0; i <= lastLine; ++i) {
         const QRgb colour = qRgb(roundHalfEven(red) & 0xFF, roundHalfEven(green) & 0xFF, roundHalfEven(blue) & 0xFF);
-        if (direction == Direction::rows) {
-            for (int x = left; x < left + right; ++x)
-                setPixel(image, x, i, colour);
-        } else {
-            for (int y = top; y < top + bottom; ++y)
-                setPixel(image, i, y, colour);
+        for (int along = from; along < to; ++along) {
+            if (direction == Direction::rows)
+                setPixel(image, along, i, colour);
+            else
+                setPixel(image, i, along, colour);
         }
         red += stepRed;
         green += stepGreen;
@@ -146,14 +154,19 @@ QImage TFSProgressBar::renderBar() const
     image.fill(Qt::white);
     if (image.isNull())
         return image;
-    // An empty range shows an empty bar.
-    const double range = m_max - m_min;
+    // An empty range shows an empty bar. The differences are taken in 64 bits
+    // (INT_MIN..INT_MAX is a valid range); the product keeps its 32-bit wrap.
+    const double range = static_cast<double>(std::int64_t {m_max} - m_min);
     const double done = static_cast<double>(
         static_cast<std::int32_t>(static_cast<std::uint32_t>(m_orientation == pbHorizontal ? w - 2 : h - 2)
-            * static_cast<std::uint32_t>(m_position - m_min)));
+            * static_cast<std::uint32_t>(std::int64_t {m_position} - m_min)));
+    // A bar end beyond the image looks the same wherever it is: kept just past the edge.
+    const auto clampedRound = [](double value, int low, int high) {
+        return roundHalfEven(std::clamp(value, static_cast<double>(low), static_cast<double>(high)));
+    };
 
     if (m_orientation == pbHorizontal) {
-        const int p = range == 0 ? 0 : roundHalfEven(done / range);
+        const int p = range == 0 ? 0 : clampedRound(done / range, -1, w + 1);
         lineGradient(image, 1, 1, w - 1, h - 1, m_backColorFace, m_backColorGrad, Direction::rows);
         if (p > 0)
             lineGradient(image, 0, 0, p, h, m_foreColorFace, m_foreColorGrad, Direction::rows);
@@ -165,7 +178,7 @@ QImage TFSProgressBar::renderBar() const
             setPixel(image, p, y, end);
     } else {
         const double q = range == 0 ? 0 : done / std::abs(range);
-        const int t = h - roundHalfEven(q + 1);
+        const int t = h - clampedRound(q + 1, -1, 2 * h + 2);
         lineGradient(image, 1, 1, w - 1, h, m_backColorFace, m_backColorGrad, Direction::columns);
         lineGradient(image, 0, t, w, h, m_foreColorFace, m_foreColorGrad, Direction::columns);
         const QRgb bottom = pixelOr(image, 2, h - 2, qRgb(255, 255, 255));

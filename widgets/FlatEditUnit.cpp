@@ -256,6 +256,7 @@ TMyFlatComboBox::TMyFlatComboBox(QWidget* parent)
     : QComboBox(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
+    setMaxVisibleItems(kDropDownCount);
 }
 
 void TMyFlatComboBox::SetColor(TColor color)
@@ -292,6 +293,9 @@ int TMyFlatComboBox::dropDownHeight() const
 
 void TMyFlatComboBox::showPopup()
 {
+    // Qt drops nothing down for an empty list; neither may the arrow's look.
+    if (count() == 0)
+        return;
     QPalette colours = view()->palette();
     colours.setColor(QPalette::Base, toQColor(m_color));
     view()->setPalette(colours);

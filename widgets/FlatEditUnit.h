@@ -95,6 +95,8 @@ public:
     void SetColorArrowBackground(TColor color);
     TColor ColorBorder() const { return m_colorBorder; }
     void SetColorBorder(TColor color);
+    // The rows the drop-down list shows at most; 8 unless changed.
+    static constexpr int kDropDownCount = 8;
     int DropDownCount() const { return maxVisibleItems(); }
 
     // The drop-down list's height for the current items and font.

@@ -1,6 +1,7 @@
 #include "MyFlatHintUnit.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QCursor>
 #include <QHelpEvent>
 #include <QPainter>
@@ -64,6 +65,10 @@ protected:
         case QEvent::Leave:
             if (watched == m_control) {
                 m_showTimer.stop();
+                // The next control is entered after this one is left: it must
+                // still know that a hint was up, to show its own sooner.
+                if (m_window && m_window->isVisible())
+                    m_hintLeft.start();
                 hide();
                 m_control = nullptr;
                 m_source = nullptr;
@@ -92,18 +97,26 @@ private:
                 m_control = candidate;
                 m_sourceText = source->hintAt(QCursor::pos());
                 if (!m_sourceText.isEmpty())
-                    m_showTimer.start(TMyFlatHint::kHintPause);
+                    m_showTimer.start(pause());
                 return;
             }
             if (!candidate->toolTip().isEmpty()) {
-                const bool hintUp = m_window && m_window->isVisible();
                 m_control = candidate;
-                m_showTimer.start(hintUp ? TMyFlatHint::kHintShortPause : TMyFlatHint::kHintPause);
+                m_showTimer.start(pause());
                 return;
             }
             if (candidate->isWindow())
                 break;
         }
+    }
+
+    // The short pause while a hint is up, or was until the pointer left its
+    // control a moment ago; the full one otherwise.
+    int pause() const
+    {
+        const bool hintUp = (m_window && m_window->isVisible())
+            || (m_hintLeft.isValid() && !m_hintLeft.hasExpired(TMyFlatHint::kHintPause));
+        return hintUp ? TMyFlatHint::kHintShortPause : TMyFlatHint::kHintPause;
     }
 
     void show()
@@ -137,6 +150,7 @@ private:
     QPointer<QWidget> m_control;
     FlatHintSource* m_source = nullptr; // valid while m_control is
     QString m_sourceText;
+    QElapsedTimer m_hintLeft; // since the pointer left a control whose hint was up
     QTimer m_showTimer;
     QTimer m_hideTimer;
 };

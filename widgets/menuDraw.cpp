@@ -165,8 +165,19 @@ public:
         ContentsType type, const QStyleOption* option, const QSize& size, const QWidget* widget) const override
     {
         if (type == CT_MenuItem && widget == m_menu) {
-            if (const QAction* action = actionFor(option))
-                return measureEntry(*action, hasImages());
+            // The option does not say which entry it measures: entries that
+            // share its caption all get the size of the largest of them.
+            const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+            if (item && item->menuItemType == QStyleOptionMenuItem::Separator)
+                return measureEntry(m_separator, hasImages());
+            QSize largest;
+            const QString caption = item ? item->text.section('\t', 0, 0) : QString();
+            for (const QAction* action : m_menu->actions()) {
+                if (!action->menu() && !action->isSeparator() && action->text() == caption)
+                    largest = largest.expandedTo(measureEntry(*action, hasImages()));
+            }
+            if (largest.isValid())
+                return largest;
         }
         return QProxyStyle::sizeFromContents(type, option, size, widget);
     }
@@ -193,8 +204,9 @@ private:
         return false;
     }
 
-    // The entry the option stands for, found by its caption. Separators carry
-    // no caption to find them by; they are drawn as the plain etched line.
+    // The entry the option paints: the action whose place it paints, so two
+    // entries with one caption keep their own hints. Separators are drawn as
+    // the plain etched line.
     const QAction* actionFor(const QStyleOption* option) const
     {
         const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
@@ -202,12 +214,8 @@ private:
             return nullptr;
         if (item->menuItemType == QStyleOptionMenuItem::Separator)
             return &m_separator;
-        const QString caption = item->text.section('\t', 0, 0);
-        for (const QAction* action : m_menu->actions()) {
-            if (!action->menu() && !action->isSeparator() && action->text() == caption)
-                return action;
-        }
-        return nullptr;
+        const QAction* action = m_menu->actionAt(option->rect.center());
+        return action && !action->menu() && !action->isSeparator() ? action : nullptr;
     }
 
     QAction m_separator {nullptr};

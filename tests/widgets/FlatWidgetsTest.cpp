@@ -4,6 +4,7 @@
 
 #include <QAbstractItemView>
 #include <QAction>
+#include <QCursor>
 #include <QMenu>
 #include <QApplication>
 #include <QPainter>
@@ -13,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <memory>
 
 namespace {
 
@@ -206,12 +208,16 @@ TEST(FlatComboBox, FrameArrowAndDropDown)
     combo.setEnabled(true);
 
     EXPECT_EQ(combo.dropDownHeight(), 10) << "no items: a 10-pixel list";
+    combo.show();
+    combo.showPopup();
+    EXPECT_FALSE(combo.isDroppedDown()) << "an empty list drops nothing down";
     combo.addItems({"one", "two", "three"});
     const int line = roundHalfEven(QFontMetrics(combo.font()).height() * 9.0 / 8.0);
     EXPECT_EQ(combo.dropDownHeight(), 3 * (line - 2) + 4);
     for (int i = 0; i < 20; ++i)
         combo.addItem(QString::number(i));
-    EXPECT_EQ(combo.dropDownHeight(), 10 * (line - 2) + 4) << "at most DropDownCount rows";
+    EXPECT_EQ(combo.DropDownCount(), 8);
+    EXPECT_EQ(combo.dropDownHeight(), 8 * (line - 2) + 4) << "at most DropDownCount rows";
 
     combo.show();
     combo.showPopup();
@@ -292,7 +298,7 @@ TEST(FlatHint, TooltipsUseTheWindowOnlyWhileAFormHoldsTheComponent)
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
     TMyFlatHintWindow* window = nullptr;
     {
-        auto* settings = new TMyFlatHint(&form);
+        const auto settings = std::make_unique<TMyFlatHint>(&form);
         window = TMyFlatHint::window();
         window->hide();
         QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
@@ -302,7 +308,6 @@ TEST(FlatHint, TooltipsUseTheWindowOnlyWhileAFormHoldsTheComponent)
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 2000));
         EXPECT_EQ(window->text(), "add video files & more") << "the & is shown as it is";
         window->hide();
-        delete settings;
     }
     QEvent leave(QEvent::Leave);
     QApplication::sendEvent(&control, &leave);
@@ -310,6 +315,35 @@ TEST(FlatHint, TooltipsUseTheWindowOnlyWhileAFormHoldsTheComponent)
     QApplication::sendEvent(&control, &enter);
     QTest::qWait(800);
     EXPECT_FALSE(window->isVisible()) << "no form holds a TMyFlatHint: no hint at all";
+}
+
+TEST(FlatHint, MovingToANeighbourWhileAHintIsUpShowsItsHintSoon)
+{
+    QWidget form;
+    form.resize(200, 100);
+    QWidget first(&form);
+    first.setGeometry(0, 0, 100, 50);
+    first.setToolTip("first");
+    QWidget second(&form);
+    second.setGeometry(100, 0, 100, 50);
+    second.setToolTip("second");
+    const TMyFlatHint settings(&form);
+    form.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&form));
+    QCursor::setPos(first.mapToGlobal(QPoint(50, 25)));
+    TMyFlatHintWindow* window = TMyFlatHint::window();
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QApplication::sendEvent(&first, &enter);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 2000));
+
+    // Leaving the first control hides its hint before the second is entered.
+    QCursor::setPos(second.mapToGlobal(QPoint(50, 25)));
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(&first, &leave);
+    QApplication::sendEvent(&second, &enter);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window->isVisible() && window->text() == "second"; }, 300))
+        << "the short pause (25 ms), not the full one (500 ms)";
+    window->hide();
 }
 
 TEST(MenuDraw, MeasuresAndPaintsEntries)
@@ -371,6 +405,33 @@ TEST(MenuDraw, MeasuresAndPaintsEntries)
     EXPECT_EQ(line.pixelColor(30, 7), toQColor(12961221));
     EXPECT_EQ(line.pixelColor(30, 8), toQColor(16448250));
     EXPECT_EQ(line.pixelColor(30, 3), toQColor(15656925));
+}
+
+TEST(MenuDraw, EntriesWithOneCaptionKeepTheirOwnHintAndState)
+{
+    QMenu menu;
+    QAction* first = menu.addAction("&Same");
+    first->setStatusTip("the first entry");
+    QAction* second = menu.addAction("&Same");
+    second->setStatusTip("the second entry, with a longer hint");
+    second->setEnabled(false);
+    TMenuDraw painter;
+    painter.AttachMenu(&menu);
+    menu.popup(QPoint(0, 0));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&menu));
+    const QImage shown = menu.grab().toImage();
+    const QRect firstPlace = menu.actionGeometry(first);
+    const QRect secondPlace = menu.actionGeometry(second);
+    EXPECT_EQ(firstPlace.size(), secondPlace.size()) << "both as wide as the larger entry";
+    const QImage expected = [&] {
+        QImage image(secondPlace.size(), QImage::Format_RGB32);
+        QPainter p(&image);
+        TMenuDraw::drawEntry(p, *second, image.rect(), false, false);
+        return image;
+    }();
+    EXPECT_EQ(shown.copy(secondPlace).convertToFormat(QImage::Format_RGB32), expected)
+        << "the second entry is painted with its own hint, greyed";
+    menu.hide();
 }
 
 TEST(MenuDraw, BandGradientEndsOnTheEndColour)

@@ -13,6 +13,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace {
 
 using Rgb = std::tuple<int, int, int>;
@@ -278,6 +280,33 @@ TEST(FSProgressBar, SchemesAndDegenerateSizesPaint)
     const QImage vertical = bar.renderBar();
     const int t = 60 - 30; // (58 × 50 / 100) + 1 rounded is 30
     EXPECT_EQ(rgbAt(vertical, 5, t), rgbAt(vertical, 17, 57)) << "bar top line in the colour of (W − 3, H − 3)";
+}
+
+TEST(FSProgressBar, PositionsFarOutsideTheRangeAndExtremeRangesPaintAtOnce)
+{
+    for (TProgressBarOrientation orientation : {pbHorizontal, pbVertical}) {
+        TFSProgressBar bar;
+        bar.SetOrientation(orientation);
+        bar.resize(orientation == pbHorizontal ? QSize(200, 16) : QSize(16, 200));
+        // A horizontal bar past Max is full; a vertical one's top row has left
+        // the image upwards, and its body with it, by Position 3 already.
+        bar.SetMax(1);
+        bar.SetPosition(orientation == pbHorizontal ? 1 : 3);
+        const QImage past = bar.renderBar();
+        // The bar's end lies millions of pixels beyond the image: it used to be walked to.
+        bar.SetPosition(2500000);
+        const QImage beyond = bar.renderBar();
+        const QPoint inside = orientation == pbHorizontal ? QPoint(100, 8) : QPoint(8, 100);
+        EXPECT_EQ(rgbAt(beyond, inside.x(), inside.y()), rgbAt(past, inside.x(), inside.y()));
+
+        // INT_MIN..INT_MAX: the differences no longer overflow (the sanitizer build checks).
+        bar.SetMax(std::numeric_limits<int>::max());
+        bar.SetMin(std::numeric_limits<int>::min());
+        bar.SetPosition(std::numeric_limits<int>::min());
+        const QImage empty = bar.renderBar();
+        bar.SetPosition(std::numeric_limits<int>::max());
+        EXPECT_EQ(bar.renderBar(), empty) << "the product's 32-bit wrap gives 0 here, as specified";
+    }
 }
 
 TEST(PngFunctions, FadeAndGrey)

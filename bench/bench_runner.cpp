@@ -81,21 +81,31 @@ void silentChild()
         kSeconds, 100 * runnerCpu / runnerWall, 100 * pollCpu / pollWall);
 }
 
+// A job list of items in.0.avi, in.1.avi, … with a one-entry catalogue, all in a temporary folder.
+struct NoOpQueue {
+    explicit NoOpQueue(int items)
+    {
+        std::ofstream(prefix + "command") << "<c><e><format>none</format><params>-n</params><ext>out</ext></e></c>";
+        catalogue.Load(prefix + "command");
+        for (int i = 0; i < items; ++i) {
+            TItemData item;
+            item.FileName = QString::fromStdString(prefix + "in" + std::to_string(i) + ".avi");
+            item.Path = QString::fromStdString(prefix);
+            model.append(item);
+        }
+    }
+    QTemporaryDir dir;
+    const std::string prefix = dir.path().toStdString() + "/";
+    TCommandManager catalogue {""};
+    JobListModel model;
+};
+
 void sequentialChildren()
 {
     constexpr int kChildren = 500;
-    QTemporaryDir dir;
-    const std::string prefix = dir.path().toStdString() + "/";
-    std::ofstream(prefix + "command") << "<c><e><format>none</format><params>-n</params><ext>out</ext></e></c>";
-    TCommandManager catalogue(prefix + "command");
-    JobListModel model;
-    for (int i = 0; i < kChildren; ++i) {
-        TItemData item;
-        item.FileName = QString::fromStdString(prefix + "in" + std::to_string(i) + ".avi");
-        item.Path = QString::fromStdString(prefix);
-        model.append(item);
-    }
-    TCommand driver(model, catalogue);
+    NoOpQueue queue(kChildren);
+    const std::string& prefix = queue.prefix;
+    TCommand driver(queue.model, queue.catalogue);
     driver.FfmpegPath = "/bin/true";
     bool done = false;
     driver.OnFinished = [&](TDosCommand*, bool) { done = true; };
@@ -162,18 +172,8 @@ int threadCount()
 void threadsHeld()
 {
     constexpr int kItems = 10000;
-    QTemporaryDir dir;
-    const std::string prefix = dir.path().toStdString() + "/";
-    std::ofstream(prefix + "command") << "<c><e><format>none</format><params>-n</params><ext>out</ext></e></c>";
-    TCommandManager catalogue(prefix + "command");
-    JobListModel model;
-    for (int i = 0; i < kItems; ++i) {
-        TItemData item;
-        item.FileName = QString::fromStdString(prefix + "in.avi");
-        item.Path = QString::fromStdString(prefix);
-        model.append(item);
-    }
-    TCommand driver(model, catalogue);
+    NoOpQueue queue(kItems);
+    TCommand driver(queue.model, queue.catalogue);
     driver.FfmpegPath = "/bin/false";
     bool done = false;
     int most = 0;

@@ -45,16 +45,12 @@ class RunTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
     {
-        clips = new TempDir;
+        clips = std::make_unique<TempDir>();
         for (const char* name : {"a.avi", "b.avi", "c.avi"})
             makeClip(clips->file(name), 1.0);
         makeClip(clips->file("long.avi"), 60.0);
     }
-    static void TearDownTestSuite()
-    {
-        delete clips;
-        clips = nullptr;
-    }
+    static void TearDownTestSuite() { clips.reset(); }
     static QString clip(const char* name) { return QString::fromStdString(clips->file(name)); }
 
     RunTest()
@@ -122,7 +118,7 @@ protected:
         return view.hintAt(view.viewport()->mapToGlobal(view.visualRect(jobs().index(row, 0)).center()));
     }
 
-    static TempDir* clips;
+    static std::unique_ptr<TempDir> clips;
     TempDir dir;
     const std::string out = dir.prefix() + "out/";
     FakeDialogs dialogs;
@@ -134,7 +130,7 @@ protected:
     std::vector<std::string> outputs;
 };
 
-TempDir* RunTest::clips = nullptr;
+std::unique_ptr<TempDir> RunTest::clips;
 
 TEST_F(RunTest, ThreeFilesToTheEndAndAgain)
 {

@@ -6,6 +6,8 @@
 
 #include <QPointer>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 
 namespace {
@@ -45,6 +47,7 @@ std::string localFile(const std::string& path)
 TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObject* parent)
     : QObject(parent)
     , FfmpegPath(programDirectory() + "bin/ffmpeg")
+    , LogFolder(ItemLog::defaultFolder())
     , m_model(model)
     , m_catalogue(catalogue)
 {
@@ -108,6 +111,10 @@ void TCommand::Start()
         return;
     m_currentIndex = 0;
     m_sweptDirs.clear();
+    m_summary = RunSummary();
+    m_finishedItems = 0;
+    if (!LogFolder.empty())
+        ItemLog::prune(LogFolder, ItemLog::kMaxTotalBytes);
     m_timer.start();
     m_idle = false;
     m_stopRequested = false;
@@ -127,6 +134,10 @@ void TCommand::RunCurrent()
     JobListModel::Node* node = m_currentNode;
     node->State = kStateConverting;
     node->Failure.clear();
+    node->Progress = ItemProgress();
+    node->Output.clear();
+    node->Log.clear();
+    m_progress.reset();
     m_lastLine.clear();
     m_writeError.clear();
     m_reason.clear();
@@ -157,6 +168,7 @@ void TCommand::RunCurrent()
         return;
     }
 
+    m_log = std::make_unique<ItemLog>(LogFolder, plan.source, plan.commandLine);
     // ffmpeg writes into the temporary, which is this run's own: -y lets it.
     m_runner.CommandLine = plan.commandLine;
     m_runner.Arguments = {FfmpegPath, "-y", "-i", localFile(plan.source)};
@@ -176,7 +188,16 @@ void TCommand::failAtOnce(const std::string& reason)
 
 void TCommand::lineHandler(TDosCommand* sender, const std::string& line, TOutputType type)
 {
-    if (type == otEntireLine && !line.empty()) {
+    if (type == otEntireLine && m_log)
+        m_log->write(line);
+    if (type == otEntireLine && m_progress.read(line) && m_currentNode) {
+        m_currentNode->Progress = m_progress.progress();
+        m_model.nodeChanged(m_currentNode);
+        emit itemProgress(m_currentNode, m_currentNode->Progress);
+    }
+    // Status lines say how far ffmpeg is, and its closing words that it failed: neither says why.
+    if (type == otEntireLine && !line.empty() && !line.starts_with("frame=") && !line.starts_with("size=")
+        && line != "Conversion failed!") {
         m_lastLine = line;
         for (const auto& [given, shown] : m_shownNames) {
             for (std::size_t at = m_lastLine.find(given); at != std::string::npos;
@@ -198,12 +219,17 @@ void TCommand::endHandler(std::uint32_t exitCode)
             &m_runner, static_cast<std::int32_t>((m_currentIndex + 1) * 100 / static_cast<std::uint32_t>(count)));
 
     const ItemOutcome outcome = finishItem(exitCode);
+    countOutcome(outcome);
     emit itemFinished(m_currentNode, outcome);
 
     if (m_currentNode) {
         m_currentNode->State = outcome.converted ? kStateDone : kStateFailed;
         if (!outcome.converted)
             m_currentNode->Failure = QString::fromStdString(outcome.reason);
+        else
+            m_currentNode->Output = QString::fromStdString(outcome.output);
+        m_currentNode->Log = QString::fromStdString(outcome.log);
+        m_currentNode->Progress = ItemProgress();
         m_model.nodeChanged(m_currentNode);
     }
     m_runner.Stop();
@@ -230,7 +256,11 @@ ItemOutcome TCommand::finishItem(std::uint32_t exitCode)
     ItemOutcome outcome;
     outcome.exitCode = exitCode;
     outcome.output = m_outputPath;
+    outcome.source = m_currentNode ? m_currentNode->Item.FileName.toStdString() : std::string();
+    outcome.stopped = exitCode == kStillActive && m_stopRequested;
     const std::unique_ptr<TemporaryOutput> temporary = std::move(m_temporary);
+    if (const std::unique_ptr<ItemLog> log = std::move(m_log))
+        outcome.log = log->path();
     if (!m_reason.empty()) {
         outcome.reason = m_reason;
     } else if (exitCode != 0) {
@@ -250,6 +280,42 @@ ItemOutcome TCommand::finishItem(std::uint32_t exitCode)
         }
     }
     return outcome;
+}
+
+void TCommand::countOutcome(const ItemOutcome& outcome)
+{
+    ++m_finishedItems;
+    if (outcome.converted) {
+        ++m_summary.converted;
+        const std::string folder
+            = outcome.output.substr(0, outcome.output.size() - extractFileName(outcome.output).size());
+        if (std::find(m_summary.outputFolders.begin(), m_summary.outputFolders.end(), folder)
+            == m_summary.outputFolders.end())
+            m_summary.outputFolders.push_back(folder);
+    } else if (outcome.stopped) {
+        ++m_summary.stopped;
+    } else {
+        ++m_summary.failed;
+        m_summary.failedSources.push_back(outcome.source);
+    }
+}
+
+double TCommand::runFraction() const
+{
+    const int items = m_model.count();
+    if (m_idle || items <= 0)
+        return 0;
+    const double running = m_currentNode ? std::max(0.0, m_currentNode->Progress.fraction) : 0.0;
+    return std::clamp((m_finishedItems + running) / items, 0.0, 1.0);
+}
+
+std::int64_t TCommand::runSecondsLeft() const
+{
+    // Too early, the first seconds of ffmpeg's start would be taken for its pace.
+    const double done = runFraction();
+    if (m_elapsed < 3 || done < 0.01)
+        return -1;
+    return static_cast<std::int64_t>(std::llround(static_cast<double>(m_elapsed) * (1 - done) / done));
 }
 
 std::string TCommand::failureText(std::uint32_t exitCode) const

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "DosCommand.h"
+#include "ItemLog.h"
 #include "JobListModel.h"
+#include "ProgressReader.h"
 #include "TemporaryOutput.h"
 #include "overwriteManager.h"
 
@@ -20,10 +22,22 @@ class TCommandManager;
 // How one item ended.
 struct ItemOutcome {
     bool converted = false;
+    bool stopped = false; // ended by Stop, not by a failure of its own
     std::uint32_t exitCode = 0; // ffmpeg's, 259 when stopped
+    std::string source;
     // The published file when converted, else the name it would have had.
     std::string output;
     std::string reason; // why it was not converted
+    std::string log; // ffmpeg's whole output, where it was kept; empty when it was not
+};
+
+// What a run came to: counted as its items end, kept until the next Start.
+struct RunSummary {
+    int converted = 0;
+    int failed = 0;
+    int stopped = 0;
+    std::vector<std::string> failedSources;
+    std::vector<std::string> outputFolders; // of the converted items, in the order first used
 };
 
 // The conversion driver: walks the job list from its first node to its last,
@@ -61,6 +75,16 @@ public:
     std::string FfmpegPath;
     // Output directory of items without one of their own; empty unless set.
     std::string GlobalPath;
+    // Where each item's log goes; empty keeps no logs.
+    std::string LogFolder;
+
+    const RunSummary& lastRun() const { return m_summary; }
+    // How much of the run is done: finished items plus the running item's
+    // part, over all items; 0..1.
+    double runFraction() const;
+    // The run's time left, from the time so far and runFraction; -1 until it
+    // can be told.
+    std::int64_t runSecondsLeft() const;
 
     OutputEvent OnOutput;
     ProgressEvent OnProgress;
@@ -71,6 +95,8 @@ signals:
     // Any number of listeners (the window, the console, a test) follow a run
     // through these; the On* events above stay for their single owner.
     void itemStarted(JobListModel::Node* node);
+    // When ffmpeg says how far the running item has come (about twice a second).
+    void itemProgress(JobListModel::Node* node, const ItemProgress& progress);
     // After each item, before its node shows the outcome.
     void itemFinished(JobListModel::Node* node, const ItemOutcome& outcome);
     // After OnFinished, once the driver is idle again.
@@ -93,6 +119,7 @@ private:
     void lineHandler(TDosCommand* sender, const std::string& line, TOutputType type);
     void endHandler(std::uint32_t exitCode);
     ItemOutcome finishItem(std::uint32_t exitCode);
+    void countOutcome(const ItemOutcome& outcome);
     void tickStep();
     // Why the current item failed, for its node: stopped, or ffmpeg's last line.
     std::string failureText(std::uint32_t exitCode) const;
@@ -120,5 +147,9 @@ private:
     std::string m_reason; // why the current item failed before ffmpeg ran
     std::vector<std::pair<std::string, std::string>> m_shownNames; // ffmpeg's file arguments, and the user's names
     std::set<std::string> m_sweptDirs; // output folders cleared of stale temporaries in this run
+    ProgressReader m_progress;
+    std::unique_ptr<ItemLog> m_log;
+    RunSummary m_summary;
+    int m_finishedItems = 0; // in this run
     JobListModel::Node* m_currentNode = nullptr;
 };

@@ -18,6 +18,15 @@ struct TItemData {
     std::uint32_t ActivityPos = 0; // 0..kLastActivityPos, offset of the activity block
 };
 
+// How far a running item has come, as far as ffmpeg has said.
+struct ItemProgress {
+    double duration = 0; // the input's length in seconds; 0 when unknown
+    double position = 0; // seconds of the input converted so far
+    double speed = 0; // times real time; 0 when not said yet
+    double fraction = -1; // 0..1 of the input; -1 without a known length
+    double secondsLeft = -1; // for this item; -1 when it cannot be told yet
+};
+
 // Node states, which are also the indexes of the state pictures.
 enum TItemState : std::int32_t {
     kStateQueued = 0,
@@ -33,4 +42,7 @@ struct TItemNodeData {
     QString Root; // kept with the node; nothing reads it
     TItemData Item;
     QString Failure; // why the last conversion failed (ffmpeg's last line); empty otherwise
+    ItemProgress Progress; // while converting
+    QString Output; // the file the last conversion made; empty unless done
+    QString Log; // ffmpeg's whole output of the last conversion, where it was kept
 };

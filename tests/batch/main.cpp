@@ -1,3 +1,5 @@
+#include "TempDir.h"
+
 #include <QCoreApplication>
 
 #include <gtest/gtest.h>
@@ -5,6 +7,7 @@
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
+    const TemporaryStateHome state;
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

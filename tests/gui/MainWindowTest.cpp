@@ -13,6 +13,7 @@
 #include "Startup.h"
 #include "command.h"
 #include "commandManager.h"
+#include "TempDir.h"
 #include "mainForm.h"
 #include "menuDraw.h"
 #include "uihook.h"
@@ -287,6 +288,7 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    const TemporaryStateHome state;
     nameApplication();
     installFontFallbacks();
     testing::InitGoogleTest(&argc, argv);

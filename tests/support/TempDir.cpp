@@ -63,3 +63,8 @@ FileSizeLimit::~FileSizeLimit()
     setrlimit(RLIMIT_FSIZE, &limit);
     std::signal(SIGXFSZ, m_savedHandler);
 }
+
+TemporaryStateHome::TemporaryStateHome()
+{
+    ::setenv("XDG_STATE_HOME", m_folder.path().c_str(), 1);
+}

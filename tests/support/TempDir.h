@@ -36,5 +36,17 @@ private:
     void (*m_savedHandler)(int);
 };
 
+// Points $XDG_STATE_HOME at a fresh folder while it lives, so that the logs
+// a test's conversions keep (its child programs' too) never reach the user's.
+class TemporaryStateHome final {
+public:
+    TemporaryStateHome();
+    const TempDir& folder() const { return m_folder; }
+    std::string logs() const { return m_folder.prefix() + "calvera/logs/"; }
+
+private:
+    TempDir m_folder;
+};
+
 std::string readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::string& bytes);

@@ -30,7 +30,9 @@ double parseNumber(std::string_view text)
 
 double ProgressReader::parseClock(std::string_view text)
 {
-    // HH:MM:SS(.fraction), hours of any length.
+    // HH:MM:SS(.fraction), hours of any length; ffmpeg's negative start times count as none.
+    if (text.starts_with('-'))
+        return -1;
     const std::size_t first = text.find(':');
     const std::size_t second = first == std::string_view::npos ? first : text.find(':', first + 1);
     if (second == std::string_view::npos)

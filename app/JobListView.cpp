@@ -1,5 +1,6 @@
 #include "JobListView.h"
 
+#include "ClockText.h"
 #include "JobListModel.h"
 #include "PngImageList.h"
 #include "treeManager.h"
@@ -10,6 +11,9 @@
 #include <QPainter>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+#include <cmath>
+
 namespace {
 
 const QColor kActivity(0x7F, 0x9D, 0xB9);
@@ -19,6 +23,20 @@ constexpr int kPictureLeft = 4;
 constexpr int kTextLeft = 26;
 
 } // namespace
+
+void paintProgress(QPainter& painter, const QRect& cell, double fraction)
+{
+    const QRect frame = cell.adjusted(5, 5, -5, -5);
+    if (frame.width() <= 0 || frame.height() <= 0)
+        return;
+    painter.save();
+    painter.setPen(kActivity);
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(frame.adjusted(0, 0, -1, -1));
+    const int filled = static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * frame.width()));
+    painter.fillRect(QRect(frame.left(), frame.top(), filled, frame.height()), kActivity);
+    painter.restore();
+}
 
 void paintActivity(QPainter& painter, const QRect& cell, bool busy, unsigned activityPos)
 {
@@ -60,7 +78,11 @@ public:
             painter->fillRect(option.rect, highlight);
         }
         if (index.column() == 1) {
-            paintActivity(*painter, option.rect, node->Item.Busy, node->Item.ActivityPos);
+            // A bar that fills while ffmpeg has told how far it is; the moving block otherwise.
+            if (node->Item.Busy && node->Progress.fraction >= 0)
+                paintProgress(*painter, option.rect, node->Progress.fraction);
+            else
+                paintActivity(*painter, option.rect, node->Item.Busy, node->Item.ActivityPos);
             return;
         }
         const int top = option.rect.top();
@@ -140,7 +162,23 @@ QString JobListView::hintAt(const QPoint& globalPosition) const
     // A failed item says why, so that the user need not guess.
     if (node->State == kStateFailed && !node->Failure.isEmpty())
         hint += "\n[error]: " + node->Failure;
+    if (node->State == kStateConverting && node->Item.Busy)
+        hint += "\n[progress]: " + progressText(node->Progress);
     return hint;
+}
+
+QString progressText(const ItemProgress& progress)
+{
+    QStringList parts;
+    if (progress.fraction >= 0)
+        parts << QString::number(static_cast<int>(progress.fraction * 100)) + " %";
+    else
+        parts << QString::fromStdString(clockText(std::llround(progress.position))) + " converted";
+    if (progress.speed > 0)
+        parts << QString::number(progress.speed, 'g', 3) + "x";
+    if (progress.secondsLeft >= 0)
+        parts << "about " + QString::fromStdString(clockText(std::llround(progress.secondsLeft))) + " left";
+    return parts.join(", ");
 }
 
 QPoint JobListView::watermarkOffset() const

@@ -10,6 +10,7 @@
 #include <vector>
 
 class JobListModel;
+struct ItemProgress;
 class QMenu;
 class TPngImageList;
 
@@ -58,3 +59,7 @@ private:
 
 // Paints column 1 of a row: the activity frame, and the sliding block while busy.
 void paintActivity(QPainter& painter, const QRect& cell, bool busy, unsigned activityPos);
+// Paints column 1 of a running row whose progress is known: the frame filled to fraction.
+void paintProgress(QPainter& painter, const QRect& cell, double fraction);
+// "42 %, 1.5x, about 00:01:10 left"; the time converted instead of the share for an input of unknown length.
+QString progressText(const ItemProgress& progress);

@@ -212,6 +212,13 @@ TmainDlg::TmainDlg()
     pmiProperties = PopupMenu1->addAction("&Properties");
     pmiProperties->setObjectName("pmiProperties");
     pmiProperties->setStatusTip("show properties");
+    N2 = PopupMenu1->addSeparator();
+    pmiShowLog = PopupMenu1->addAction("Show &log");
+    pmiShowLog->setObjectName("pmiShowLog");
+    pmiShowLog->setStatusTip("ffmpeg's words on the last conversion");
+    pmiOpenFolder = PopupMenu1->addAction("&Open output folder");
+    pmiOpenFolder->setObjectName("pmiOpenFolder");
+    pmiOpenFolder->setStatusTip("where the converted file is");
 
     // Labels over the buttons must not hide the buttons' pictures.
     for (QLabel* caption : {lbAdd, lbConvert, lbStop, lbSupport})

@@ -58,6 +58,9 @@ public:
     QAction* pmiClear;
     QAction* N1;
     QAction* pmiProperties;
+    QAction* N2;
+    QAction* pmiShowLog;
+    QAction* pmiOpenFolder;
 
     TUIHook* controller() const { return m_hook.get(); }
 

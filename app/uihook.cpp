@@ -7,6 +7,7 @@
 #include "FormsSupport.h"
 #include "FSProgressBar.h"
 #include "ClockText.h"
+#include "DesktopSession.h"
 #include "ErrorReport.h"
 #include "FlatEditUnit.h"
 #include "JobListModel.h"
@@ -28,6 +29,7 @@
 #include "treeManager.h"
 
 #include <QApplication>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
 #include <QPlainTextEdit>
@@ -76,13 +78,33 @@ QString exportFileName(const QString& chosen)
     return hasListExtension ? chosen : chosen + kListExtension;
 }
 
-QString timestampText(std::int64_t seconds)
+QString timestampText(std::int64_t seconds, std::int64_t secondsLeft)
 {
-    return QString::fromStdString("timestamp: " + clockText(seconds));
+    std::string text = "timestamp: " + clockText(seconds);
+    if (secondsLeft >= 0)
+        text += ", about " + clockText(secondsLeft) + " left";
+    return QString::fromStdString(text);
+}
+
+QString endOfRunText(const RunSummary& run)
+{
+    if (run.failed == 0 && run.stopped == 0)
+        return "Congratulations, works done!";
+    QString text = QString("%1 converted, %2 failed, %3 stopped.").arg(run.converted).arg(run.failed).arg(run.stopped);
+    // The names of the first few that failed; their hints and logs tell why.
+    constexpr int kNamed = 10;
+    if (!run.failedSources.empty())
+        text += "\n\nFailed:";
+    for (int i = 0; i < static_cast<int>(run.failedSources.size()) && i < kNamed; ++i)
+        text += "\n" + QString::fromStdString(run.failedSources[static_cast<std::size_t>(i)]);
+    if (run.failedSources.size() > kNamed)
+        text += QString("\nand %1 more").arg(run.failedSources.size() - kNamed);
+    return text;
 }
 
 TUIHook::TUIHook()
-    : m_commandManager(std::make_unique<TCommandManager>())
+    : m_sleepInhibitor(std::make_unique<SleepInhibitor>())
+    , m_commandManager(std::make_unique<TCommandManager>())
     , m_itemManager(std::make_unique<TItemManager>())
     , m_menuDraw(std::make_unique<TMenuDraw>())
 { }
@@ -154,11 +176,16 @@ void TUIHook::HookControls(TmainDlg& window)
     bindEntry(window.pmiDelete, &TUIHook::pmiDeleteClick);
     bindEntry(window.pmiClear, &TUIHook::pmiClearClick);
     bindEntry(window.pmiProperties, &TUIHook::pmiPropertiesClick);
+    bindEntry(window.pmiShowLog, &TUIHook::pmiShowLogClick);
+    bindEntry(window.pmiOpenFolder, &TUIHook::pmiOpenFolderClick);
     // The entries for an item act on the row the user pointed at, so without one they are off.
-    QObject::connect(window.PopupMenu1, &QMenu::aboutToShow, window.PopupMenu1, [&window] {
+    QObject::connect(window.PopupMenu1, &QMenu::aboutToShow, window.PopupMenu1, [this, &window] {
         const JobListView& view = *window.VirtualStringTree1;
+        const TItemNodeData* node = focusedNode();
         window.pmiDelete->setEnabled(view.selectionModel()->hasSelection());
-        window.pmiProperties->setEnabled(view.currentIndex().isValid());
+        window.pmiProperties->setEnabled(node != nullptr);
+        window.pmiShowLog->setEnabled(node && !node->Log.isEmpty() && QFileInfo::exists(node->Log));
+        window.pmiOpenFolder->setEnabled(node && node->State == kStateDone && !node->Output.isEmpty());
     });
 
     // The job list and its view.
@@ -176,6 +203,7 @@ void TUIHook::HookControls(TmainDlg& window)
         = guarded([this](TDosCommand* sender, std::int32_t percent) { CommandProgress(sender, percent); });
     m_command->OnFinished = guarded([this](TDosCommand* sender, bool stopped) { CommandFinished(sender, stopped); });
     m_command->OnTick = guarded([this](QTimer* sender) { CommandTick(sender); });
+    QObject::connect(m_command.get(), &TCommand::itemProgress, &view, [this] { showItemProgress(); });
     QObject::connect(m_command.get(), &TCommand::itemStarted, &view, [this](JobListModel::Node* node) {
         const QModelIndex index = m_jobs->index(m_jobs->indexOf(node), 0);
         m_window->VirtualStringTree1->setCurrentIndex(index);
@@ -238,6 +266,8 @@ void TUIHook::btnConvertClick(QObject*)
     if (m_jobs->count() == 0)
         return;
     SetRunningState();
+    m_window->ProgressBar1->SetPosition(0);
+    m_sleepInhibitor->hold("Converting videos");
     m_command->Start();
 }
 
@@ -311,6 +341,26 @@ void TUIHook::pmiClearClick(QObject*)
     ShowFileCount(0);
 }
 
+TItemNodeData* TUIHook::focusedNode() const
+{
+    const QModelIndex focused = m_window->VirtualStringTree1->currentIndex();
+    return focused.isValid() && m_window->VirtualStringTree1->selectionModel()->hasSelection()
+        ? m_jobs->nodeAt(focused.row())
+        : nullptr;
+}
+
+void TUIHook::pmiShowLogClick(QObject*)
+{
+    if (const TItemNodeData* node = focusedNode(); node && !node->Log.isEmpty())
+        SystemDialogs::current().openUrl(QUrl::fromLocalFile(node->Log).toString());
+}
+
+void TUIHook::pmiOpenFolderClick(QObject*)
+{
+    if (const TItemNodeData* node = focusedNode(); node && !node->Output.isEmpty())
+        SystemDialogs::current().openUrl(QUrl::fromLocalFile(QFileInfo(node->Output).absolutePath()).toString());
+}
+
 void TUIHook::pmiPropertiesClick(QObject*)
 {
     const QModelIndex focused = m_window->VirtualStringTree1->currentIndex();
@@ -327,13 +377,28 @@ void TUIHook::CommandProgress(TDosCommand*, std::int32_t Percent)
 void TUIHook::CommandFinished(TDosCommand*, bool Stopped)
 {
     SetIdleState();
-    if (!Stopped)
-        m_messages->show(QMessageBox::Information, "Congratulations, works done!");
+    m_sleepInhibitor->release();
+    if (Stopped)
+        return;
+    const QString text = endOfRunText(m_command->lastRun());
+    m_messages->show(QMessageBox::Information, text);
+    // Someone who went away from the window learns it from the desktop.
+    if (!m_window->isActiveWindow())
+        notifyDesktop("Conversion finished", text);
+}
+
+void TUIHook::showItemProgress()
+{
+    // The bar never goes back within a run: item ends set it by the count.
+    TFSProgressBar& bar = *m_window->ProgressBar1;
+    const int percent = static_cast<int>(m_command->runFraction() * 100);
+    if (percent > bar.Position())
+        bar.SetPosition(percent);
 }
 
 void TUIHook::CommandTick(QTimer*)
 {
-    m_window->lbTimer->setText(timestampText(m_command->Elapsed()));
+    m_window->lbTimer->setText(timestampText(m_command->Elapsed(), m_command->runSecondsLeft()));
 }
 
 void TUIHook::WindowClosing()

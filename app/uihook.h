@@ -9,6 +9,8 @@ class JobListModel;
 class MessageQueue;
 class QObject;
 class QTimer;
+class SleepInhibitor;
+struct RunSummary;
 struct TItemNodeData;
 class TCommand;
 class TCommandManager;
@@ -64,6 +66,8 @@ public:
     void pmiDeleteClick(QObject* Sender);
     void pmiClearClick(QObject* Sender);
     void pmiPropertiesClick(QObject* Sender);
+    void pmiShowLogClick(QObject* Sender);
+    void pmiOpenFolderClick(QObject* Sender);
 
     void CommandProgress(TDosCommand* Sender, std::int32_t Percent);
     void CommandFinished(TDosCommand* Sender, bool Stopped);
@@ -79,7 +83,11 @@ public:
 private:
     bool idle() const;
     void showRunning(bool running);
+    // The node the popup menu's item entries act on: the focused row's.
+    TItemNodeData* focusedNode() const;
+    void showItemProgress();
 
+    std::unique_ptr<SleepInhibitor> m_sleepInhibitor;
     TmainDlg* m_window = nullptr;
     std::unique_ptr<MessageQueue> m_messages;
     std::unique_ptr<TCommandManager> m_commandManager;
@@ -92,7 +100,11 @@ private:
 };
 
 // "timestamp: HH:MM:SS" for a number of seconds; the hours go on past 24 and 99.
-QString timestampText(std::int64_t seconds);
+// With a time left for the run: "timestamp: 00:03:12, about 00:07:40 left".
+QString timestampText(std::int64_t seconds, std::int64_t secondsLeft = -1);
+
+// What the end of a run that was not stopped says.
+QString endOfRunText(const RunSummary& run);
 
 // The name an export writes to: the chosen name, with ".qfl" appended unless
 // it already ends in exactly that extension.

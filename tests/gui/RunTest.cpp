@@ -25,7 +25,9 @@
 #include <QMenu>
 #include <QLabel>
 #include <QApplication>
+#include <QRegularExpression>
 #include <QTest>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
@@ -72,6 +74,8 @@ protected:
     TCommand& driver() const { return *window->controller()->driver(); }
     JobListModel& jobs() const { return *window->controller()->jobs(); }
     static void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
+    // The clock's line as the next tick will show it.
+    void CommandTickNow() { window->controller()->CommandTick(nullptr); }
 
     // Add, in the file chooser and the Add Files dialog, with a format and the output folder.
     void addThroughTheWindow(const QStringList& files, int format)
@@ -142,7 +146,7 @@ TEST_F(RunTest, ThreeFilesToTheEndAndAgain)
     EXPECT_TRUE(window->btnStop->Enabled());
     EXPECT_EQ(window->lbConvert->palette().color(QPalette::WindowText), toQColor(kDisabledCaptionColor));
     EXPECT_EQ(window->lbStop->palette().color(QPalette::WindowText), toQColor(kCaptionColor));
-    EXPECT_EQ(window->ProgressBar1->Position(), 80) << "kept until the first item ends";
+    EXPECT_EQ(window->ProgressBar1->Position(), 0) << "a new run starts the bar from the start";
     ASSERT_TRUE(runEnds(1));
 
     EXPECT_EQ(
@@ -192,6 +196,70 @@ TEST_F(RunTest, StopDuringTheFirstItem)
     EXPECT_FALSE(fs::exists(out + "long.webm")) << "the stopped item leaves no partial file";
     EXPECT_EQ(window->lbTimer->text(), "timestamp: 00:00:01") << "the time is kept after the run";
     expectIdleLook();
+}
+
+TEST_F(RunTest, TheRowTheBarTheHintAndTheClockFollowTheRunningItem)
+{
+    // Long enough for the clock to estimate what is left: some ten seconds of VP9.
+    const QString longer = QString::fromStdString(dir.file("four-minutes.avi"));
+    makeClip(longer.toStdString(), 240.0);
+    addThroughTheWindow({longer, clip("a.avi")}, kWebm);
+    click(window->btnConvert);
+    const JobListModel::Node* running = jobs().first();
+    ASSERT_TRUE(waitFor([&] { return running->Progress.fraction > 0.1 && driver().Elapsed() >= 4; }, 60000))
+        << "ffmpeg says how far it is";
+    EXPECT_LT(running->Progress.fraction, 0.9) << "the clip is long enough to be caught half-way";
+
+    // The row's second column: its frame filled from the left as far as ffmpeg has come.
+    JobListView& view = *window->VirtualStringTree1;
+    const QImage rows = view.viewport()->grab().toImage();
+    const QRect frame = view.visualRect(jobs().index(0, 1)).adjusted(5, 5, -5, -5);
+    const QRgb border = rows.pixel(frame.topLeft());
+    EXPECT_EQ(rows.pixel(frame.left() + 3, frame.center().y()), border) << "filled at the left";
+    EXPECT_NE(rows.pixel(frame.right() - 3, frame.center().y()), border) << "not yet at the right";
+
+    const int bar = window->ProgressBar1->Position();
+    EXPECT_GT(bar, 0) << "the main bar moves within the first item";
+    EXPECT_LT(bar, 50) << "the first of two items";
+    EXPECT_TRUE(
+        hintOf(0).contains(QRegularExpression("\n\\[progress\\]: \\d+ %, [0-9.]+x, about \\d\\d:\\d\\d:\\d\\d left$")))
+        << qPrintable(hintOf(0));
+    CommandTickNow();
+    EXPECT_TRUE(window->lbTimer->text().contains(
+        QRegularExpression("^timestamp: \\d\\d:\\d\\d:\\d\\d, about \\d\\d:\\d\\d:\\d\\d left$")))
+        << qPrintable(window->lbTimer->text());
+    click(window->btnStop);
+    ASSERT_TRUE(runEnds());
+}
+
+TEST_F(RunTest, LogsAndOutputFoldersOpenFromThePopupMenu)
+{
+    addThroughTheWindow({clip("a.avi")}, kAvi);
+    appendJob(jobs(), QString::fromStdString(dir.file("missing.avi")), kAvi, QString::fromStdString(out));
+    click(window->btnConvert);
+    ASSERT_TRUE(runEnds(1));
+    EXPECT_EQ(boxes.seen[0].text,
+        "1 converted, 1 failed, 0 stopped.\n\nFailed:\n" + QString::fromStdString(dir.file("missing.avi")));
+
+    JobListView& view = *window->VirtualStringTree1;
+    const auto pointAt = [&](int row) {
+        QTest::mouseClick(view.viewport(), Qt::RightButton, {}, view.visualRect(jobs().index(row, 0)).center());
+        emit window->PopupMenu1->aboutToShow();
+    };
+    pointAt(1);
+    EXPECT_TRUE(window->pmiShowLog->isEnabled());
+    EXPECT_FALSE(window->pmiOpenFolder->isEnabled()) << "a failed item made no file";
+    const qsizetype callsBefore = dialogs.calls.size();
+    window->pmiShowLog->trigger();
+    ASSERT_EQ(dialogs.calls.size(), callsBefore + 1);
+    const QString log = QUrl(dialogs.calls.back().mid(4)).toLocalFile();
+    EXPECT_TRUE(readFileBytes(log.toStdString()).find("No such file or directory") != std::string::npos);
+
+    pointAt(0);
+    EXPECT_TRUE(window->pmiOpenFolder->isEnabled());
+    window->pmiOpenFolder->trigger();
+    ASSERT_EQ(dialogs.calls.size(), callsBefore + 2);
+    EXPECT_EQ(dialogs.calls.back(), "url:" + QUrl::fromLocalFile(QString::fromStdString(out).chopped(1)).toString());
 }
 
 TEST_F(RunTest, StopDuringTheLastItem)
@@ -251,7 +319,9 @@ TEST_F(RunTest, MissingFfmpegFailsEveryItemAndStillEnds)
         EXPECT_TRUE(boxes.seen[i].text.endsWith(" doesn't exist.")) << qPrintable(boxes.seen[i].text);
         EXPECT_TRUE(boxes.seen[i].text.contains("abc"[i] + QString(".avi"))) << "in the order of the items";
     }
-    EXPECT_EQ(boxes.seen[3].text, "Congratulations, works done!");
+    EXPECT_EQ(boxes.seen[3].text,
+        "0 converted, 3 failed, 0 stopped.\n\nFailed:\n" + clip("a.avi") + "\n" + clip("b.avi") + "\n" + clip("c.avi"))
+        << "the end of the run says what came of it";
     EXPECT_TRUE(hintOf(2).endsWith("\n[error]: ffmpeg could not be started")) << qPrintable(hintOf(2));
     expectIdleLook();
 }
@@ -273,7 +343,7 @@ TEST_F(RunTest, ErrorsComeInItemOrderAndNeverHoldTheRun)
     EXPECT_TRUE(boxes.seen[0].text.contains("a.avi"));
     EXPECT_TRUE(boxes.seen[1].text.contains("b.avi"));
     EXPECT_TRUE(boxes.seen[2].text.contains("(number 99) is not in the format catalogue"));
-    EXPECT_EQ(boxes.seen[3].text, "Congratulations, works done!");
+    EXPECT_TRUE(boxes.seen[3].text.startsWith("0 converted, 3 failed, 0 stopped.")) << qPrintable(boxes.seen[3].text);
 }
 
 TEST_F(RunTest, ImportedListToTheDefaultFolder)

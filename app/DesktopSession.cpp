@@ -1,0 +1,58 @@
+#include "DesktopSession.h"
+
+#include "FormsSupport.h"
+
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QDBusUnixFileDescriptor>
+#include <QVariantMap>
+
+SleepInhibitor::SleepInhibitor() = default;
+
+SleepInhibitor::~SleepInhibitor() = default;
+
+void SleepInhibitor::hold(const QString& why)
+{
+    release();
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected())
+        return;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager", "Inhibit");
+    call << QStringLiteral("sleep") << QString(kApplicationName) << why << QStringLiteral("block");
+    m_pending = new QDBusPendingCallWatcher(bus.asyncCall(call), this);
+    connect(m_pending, &QDBusPendingCallWatcher::finished, this, [this](QDBusPendingCallWatcher* watcher) {
+        const QDBusPendingReply<QDBusUnixFileDescriptor> reply = *watcher;
+        if (watcher == m_pending && reply.isValid())
+            m_lock = std::make_unique<QDBusUnixFileDescriptor>(reply.value());
+        if (watcher == m_pending)
+            m_pending = nullptr;
+        watcher->deleteLater();
+    });
+}
+
+void SleepInhibitor::release()
+{
+    // An answer still on its way is dropped when it comes; the lock goes with its descriptor.
+    m_pending = nullptr;
+    m_lock.reset();
+}
+
+bool SleepInhibitor::held() const
+{
+    return m_lock && m_lock->isValid();
+}
+
+void notifyDesktop(const QString& summary, const QString& body)
+{
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "Notify");
+    call << QString(kApplicationName) << 0u << QStringLiteral("calvera") << summary << body << QStringList()
+         << QVariantMap() << -1;
+    bus.asyncCall(call);
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QDBusPendingCallWatcher;
+class QDBusUnixFileDescriptor;
+
+// Keeps the machine from going to sleep while a conversion runs, through
+// logind's Inhibit on the system bus. Without the bus or the service nothing
+// happens; nothing here ever waits for an answer.
+class SleepInhibitor final : public QObject {
+    Q_OBJECT
+
+public:
+    SleepInhibitor();
+    ~SleepInhibitor() override;
+
+    void hold(const QString& why);
+    void release();
+    // True while logind has granted the lock.
+    bool held() const;
+
+private:
+    std::unique_ptr<QDBusUnixFileDescriptor> m_lock;
+    QDBusPendingCallWatcher* m_pending = nullptr; // a child of this object
+};
+
+// A desktop notification through the freedesktop notification service on
+// the session bus; nothing happens where no such service runs.
+void notifyDesktop(const QString& summary, const QString& body);

@@ -19,6 +19,7 @@ const char* const kBatchUsage
       "  -n, --dry-run         print the ffmpeg command line of every item, run nothing\n"
       "  -s, --save-list FILE  write the queued items as a list file, run nothing\n"
       "  -l, --formats         print the catalogue: index, name, extension, parameters\n"
+      "      --progress=json   write the run as JSON events on standard output, one a line\n"
       "      --catalogue FILE  use this catalogue instead of `command` next to the program\n"
       "      --ffmpeg PATH     use this ffmpeg instead of `bin/ffmpeg` next to the program\n"
       "  -h, --help            show this help\n"
@@ -74,6 +75,8 @@ BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
                 options.help = true;
             } else if (argument == "-n" || argument == "--dry-run") {
                 options.dryRun = true;
+            } else if (argument == "--progress=json") {
+                options.jsonProgress = true;
             } else if (argument == "-l" || argument == "--formats") {
                 options.listFormats = true;
             } else if (argument == "-s" || argument == "--save-list") {

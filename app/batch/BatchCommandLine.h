@@ -16,6 +16,7 @@ struct BatchOptions {
     bool help = false;
     bool dryRun = false;
     bool listFormats = false;
+    bool jsonProgress = false; // --progress=json
     std::string saveList;
     std::string catalogue; // empty: `command` next to the program
     std::string ffmpeg; // empty: `bin/ffmpeg` next to the program

@@ -3,6 +3,11 @@
 #include "ClockText.h"
 #include "command.h"
 
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <cmath>
 #include <cstdio>
 
 namespace {
@@ -15,40 +20,105 @@ std::string fileNameOf(const std::string& path)
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+QString text(const std::string& value)
+{
+    return QString::fromStdString(value);
+}
+
+// A number of seconds or, when it cannot be told, JSON's null.
+QJsonValue secondsOrNull(double seconds)
+{
+    return seconds >= 0 ? QJsonValue(std::round(seconds)) : QJsonValue();
+}
+
+QJsonArray textArray(const std::vector<std::string>& values)
+{
+    QJsonArray array;
+    for (const std::string& value : values)
+        array.append(text(value));
+    return array;
+}
+
+std::string compact(const QJsonObject& object)
+{
+    return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
+}
+
 } // namespace
 
-BatchConsole::BatchConsole(int itemCount, bool terminal)
+BatchConsole::BatchConsole(int itemCount, Mode mode)
     : m_itemCount(itemCount)
-    , m_terminal(terminal)
+    , m_mode(mode)
 { }
 
 void BatchConsole::itemStarted(int index, const std::string& source)
 {
     m_index = index;
     m_source = source;
-    if (m_terminal) {
-        drawStatus();
-    } else {
+    m_fraction = -1;
+    m_speed = 0;
+    m_itemLeft = -1;
+    switch (m_mode) {
+    case Mode::terminal: drawStatus(); break;
+    case Mode::plain:
         std::printf("[%d/%d] %s\n", index + 1, m_itemCount, source.c_str());
         std::fflush(stdout);
+        break;
+    case Mode::json:
+        json(compact({{"event", "start"}, {"item", index}, {"input", text(source)}, {"items", m_itemCount}}));
+        break;
     }
 }
 
-void BatchConsole::itemFinished(const ItemOutcome& outcome)
+void BatchConsole::itemProgress(int index, const ItemProgress& progress, std::int64_t runSecondsLeft)
+{
+    m_fraction = progress.fraction;
+    m_speed = progress.speed;
+    m_itemLeft = progress.secondsLeft;
+    m_runLeft = runSecondsLeft;
+    if (m_mode == Mode::terminal) {
+        drawStatus();
+    } else if (m_mode == Mode::json) {
+        const auto now = std::chrono::steady_clock::now();
+        const auto last = m_lastProgress.find(index);
+        if (last != m_lastProgress.end() && now - last->second < std::chrono::seconds(1))
+            return;
+        m_lastProgress[index] = now;
+        json(compact({{"event", "progress"}, {"item", index},
+            {"percent", progress.fraction >= 0 ? QJsonValue(std::round(progress.fraction * 1000) / 10) : QJsonValue()},
+            {"speed", progress.speed > 0 ? QJsonValue(progress.speed) : QJsonValue()},
+            {"eta_s", secondsOrNull(progress.secondsLeft)}, {"position_s", std::round(progress.position * 10) / 10},
+            {"run_eta_s", secondsOrNull(static_cast<double>(runSecondsLeft))}}));
+    }
+}
+
+void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
 {
     ++m_finished;
+    m_lastProgress.erase(index);
+    const char* word = outcome.converted ? "converted" : (outcome.stopped ? "stopped" : "failed");
+    if (m_mode == Mode::json) {
+        json(compact({{"event", "end"}, {"item", index}, {"input", text(outcome.source)}, {"outcome", word},
+            {"exit_code", static_cast<qint64>(outcome.exitCode)}, {"output", text(outcome.output)},
+            {"reason", outcome.converted ? QJsonValue() : QJsonValue(text(outcome.reason))},
+            {"log", outcome.log.empty() ? QJsonValue() : QJsonValue(text(outcome.log))}}));
+        return;
+    }
     clearStatus();
     std::printf("%-6s exit %-3u %s\n", outcome.converted ? "done" : "failed", outcome.exitCode,
         outcome.output.empty() ? "(not run)" : outcome.output.c_str());
     if (!outcome.converted && !outcome.reason.empty())
         std::printf("       %s\n", outcome.reason.c_str());
+    if (!outcome.converted && !outcome.stopped && !outcome.log.empty())
+        std::printf("       log: %s\n", outcome.log.c_str());
     std::fflush(stdout);
 }
 
-void BatchConsole::tick(std::int64_t elapsedSeconds)
+void BatchConsole::tick(std::int64_t elapsedSeconds, std::int64_t runSecondsLeft)
 {
     m_elapsed = elapsedSeconds;
-    if (m_terminal)
+    m_runLeft = runSecondsLeft;
+    if (m_mode == Mode::terminal)
         drawStatus();
 }
 
@@ -57,23 +127,46 @@ void BatchConsole::error(const std::string& message)
     clearStatus();
     std::fprintf(stderr, "calvera-batch: %s\n", message.c_str());
     std::fflush(stderr);
-    if (m_terminal && m_index < m_itemCount && m_finished < m_itemCount)
+    if (m_mode == Mode::terminal && m_index < m_itemCount && m_finished < m_itemCount)
         drawStatus();
 }
 
-void BatchConsole::finish()
+void BatchConsole::finish(const RunSummary& run)
 {
     clearStatus();
+    if (m_mode == Mode::json) {
+        json(compact(
+            {{"event", "summary"}, {"converted", run.converted}, {"failed", run.failed}, {"stopped", run.stopped},
+                {"failed_inputs", textArray(run.failedSources)}, {"output_folders", textArray(run.outputFolders)}}));
+        return;
+    }
+    std::printf("%d converted, %d failed, %d stopped\n", run.converted, run.failed, run.stopped);
+    for (const std::string& source : run.failedSources)
+        std::printf("failed: %s\n", source.c_str());
+    for (const std::string& folder : run.outputFolders)
+        std::printf("output folder: %s\n", folder.c_str());
+    std::fflush(stdout);
 }
 
 void BatchConsole::drawStatus()
 {
-    const int filled = m_itemCount > 0 ? m_finished * kBarWidth / m_itemCount : 0;
-    const int percent = m_itemCount > 0 ? m_finished * 100 / m_itemCount : 0;
+    const double done = m_fraction >= 0 ? m_fraction : 0;
+    const int filled = static_cast<int>(done * kBarWidth);
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.append(static_cast<std::size_t>(kBarWidth - filled), '-');
-    std::printf("\r\033[K[%d/%d] %s [%s] %3d%% %s", m_index + 1, m_itemCount, clockText(m_elapsed).c_str(), bar.c_str(),
-        percent, fileNameOf(m_source).c_str());
+    std::string line = "[" + std::to_string(m_index + 1) + "/" + std::to_string(m_itemCount) + "] "
+        + fileNameOf(m_source) + " [" + bar + "] ";
+    line += m_fraction >= 0 ? std::to_string(static_cast<int>(m_fraction * 100)) + "%" : clockText(m_elapsed);
+    if (m_speed > 0) {
+        char speed[32];
+        std::snprintf(speed, sizeof speed, " %.3gx", m_speed);
+        line += speed;
+    }
+    if (m_itemLeft >= 0)
+        line += " item " + clockText(std::llround(m_itemLeft)) + " left";
+    if (m_runLeft >= 0)
+        line += ", run " + clockText(m_runLeft) + " left";
+    std::printf("\r\033[K%s", line.c_str());
     std::fflush(stdout);
     m_statusShown = true;
 }
@@ -85,4 +178,10 @@ void BatchConsole::clearStatus()
     std::printf("\r\033[K");
     std::fflush(stdout);
     m_statusShown = false;
+}
+
+void BatchConsole::json(const std::string& object)
+{
+    std::printf("%s\n", object.c_str());
+    std::fflush(stdout);
 }

@@ -1,32 +1,50 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <map>
 #include <string>
 
 struct ItemOutcome;
+struct ItemProgress;
+struct RunSummary;
 
-// What calvera-batch shows while it converts: on a terminal a status line
-// with the item, the elapsed time and a progress bar, redrawn in place; on
-// anything else plain lines. One result line after every item.
+// What calvera-batch shows while it converts. On a terminal, one live line
+// for the running item (index, name, a bar, speed, the time left for the
+// item and the run), redrawn in place; on anything else, plain lines. After
+// every item its outcome line, with the reason and the log of a failure
+// under it; at the end a summary. In JSON mode standard output carries one
+// JSON object per line and nothing else.
 class BatchConsole final {
 public:
-    BatchConsole(int itemCount, bool terminal);
+    enum class Mode { plain, terminal, json };
 
+    BatchConsole(int itemCount, Mode mode);
+
+    // index: the item's 0-based place in the whole queue.
     void itemStarted(int index, const std::string& source);
-    void itemFinished(const ItemOutcome& outcome);
-    void tick(std::int64_t elapsedSeconds);
+    void itemProgress(int index, const ItemProgress& progress, std::int64_t runSecondsLeft);
+    void itemFinished(int index, const ItemOutcome& outcome);
+    void tick(std::int64_t elapsedSeconds, std::int64_t runSecondsLeft);
     void error(const std::string& message);
-    void finish();
+    void finish(const RunSummary& run);
 
 private:
     void drawStatus();
     void clearStatus();
+    void json(const std::string& object);
 
     const int m_itemCount;
-    const bool m_terminal;
+    const Mode m_mode;
     int m_index = 0;
     int m_finished = 0;
     std::int64_t m_elapsed = 0;
+    std::int64_t m_runLeft = -1;
+    double m_fraction = -1;
+    double m_speed = 0;
+    double m_itemLeft = -1;
     std::string m_source;
     bool m_statusShown = false;
+    // When each item last had a progress event, to send at most one a second.
+    std::map<int, std::chrono::steady_clock::time_point> m_lastProgress;
 };

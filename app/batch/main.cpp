@@ -138,17 +138,23 @@ int main(int argc, char* argv[])
         return kAllConverted;
     }
 
-    BatchConsole console(model.count(), ::isatty(STDOUT_FILENO) == 1);
+    const BatchConsole::Mode mode = options.jsonProgress ? BatchConsole::Mode::json
+        : ::isatty(STDOUT_FILENO) == 1                   ? BatchConsole::Mode::terminal
+                                                         : BatchConsole::Mode::plain;
+    BatchConsole console(model.count(), mode);
     setErrorReporter([&console](const std::string& message) { console.error(message); });
     bool anyFailed = false;
     int stopSignal = 0;
     QObject::connect(&driver, &TCommand::itemStarted,
         [&](JobListModel::Node* node) { console.itemStarted(model.indexOf(node), node->Item.FileName.toStdString()); });
-    QObject::connect(&driver, &TCommand::itemFinished, [&](JobListModel::Node*, const ItemOutcome& outcome) {
-        anyFailed = anyFailed || !outcome.converted;
-        console.itemFinished(outcome);
+    QObject::connect(&driver, &TCommand::itemProgress, [&](JobListModel::Node* node, const ItemProgress& progress) {
+        console.itemProgress(model.indexOf(node), progress, driver.runSecondsLeft());
     });
-    driver.OnTick = [&](QTimer*) { console.tick(driver.Elapsed()); };
+    QObject::connect(&driver, &TCommand::itemFinished, [&](JobListModel::Node* node, const ItemOutcome& outcome) {
+        anyFailed = anyFailed || !outcome.converted;
+        console.itemFinished(model.indexOf(node), outcome);
+    });
+    driver.OnTick = [&](QTimer*) { console.tick(driver.Elapsed(), driver.runSecondsLeft()); };
     QObject::connect(&driver, &TCommand::runFinished, [] { QCoreApplication::exit(); });
     const StopSignalWatch stopSignals([&](int signal) {
         if (stopSignal == 0) {
@@ -160,7 +166,7 @@ int main(int argc, char* argv[])
 
     driver.Start();
     QCoreApplication::exec();
-    console.finish();
+    console.finish(driver.lastRun());
     setErrorReporter(nullptr);
     if (stopSignal)
         return 128 + stopSignal;

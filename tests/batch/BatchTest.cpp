@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -12,6 +13,9 @@
 #include <sstream>
 
 #include <QElapsedTimer>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -66,7 +70,8 @@ TEST_F(BatchTest, ConvertsFilesAndListFilesInTheOrderGiven)
     ASSERT_EQ(program.finish(), 0) << program.errors();
     EXPECT_EQ(program.output(),
         "[1/2] " + dir.file("clip.avi") + "\ndone   exit 0   " + dir.file("clip.mp3") + "\n[2/2] "
-            + dir.file("clip.avi") + "\ndone   exit 0   " + dir.file("clip.flac") + "\n");
+            + dir.file("clip.avi") + "\ndone   exit 0   " + dir.file("clip.flac") + "\n"
+            + "2 converted, 0 failed, 0 stopped\noutput folder: " + dir.prefix() + "\n");
     EXPECT_EQ(probe(dir.file("clip.mp3")), "mp3:mp3");
     EXPECT_EQ(probe(dir.file("clip.flac")), "flac:flac");
 }
@@ -267,6 +272,87 @@ TEST_F(BatchTest, AFullDiskFailsTheItemAndLeavesNothing)
         << program.output();
     EXPECT_NE(program.output().find("No space left on device"), std::string::npos) << program.output();
     EXPECT_EQ(fs::directory_iterator(dir.file("full")), fs::directory_iterator()) << "nothing is left on the disk";
+}
+
+TEST_F(BatchTest, AFailedItemSaysWhyAndWhereItsLogIsAndTheRunSumsUp)
+{
+    writeFileBytes(dir.file("broken.avi"), "not a video");
+    RunningProgram program(
+        batch({"-f", kMp3, "-o", dir.path().string(), dir.file("broken.avi"), dir.file("clip.avi")}));
+    EXPECT_EQ(program.finish(), 1);
+    const std::string& out = program.output();
+    const std::string failed = "failed exit 1   " + dir.file("broken.mp3") + "\n       " + dir.file("broken.avi")
+        + ": Invalid data found when processing input\n       log: ";
+    ASSERT_NE(out.find(failed), std::string::npos) << out;
+    const std::size_t logStart = out.find(failed) + failed.size();
+    const std::string log = out.substr(logStart, out.find('\n', logStart) - logStart);
+    EXPECT_NE(readFileBytes(log).find("Invalid data found"), std::string::npos) << log;
+    EXPECT_TRUE(out.ends_with("1 converted, 1 failed, 0 stopped\nfailed: " + dir.file("broken.avi")
+        + "\noutput folder: " + dir.prefix() + "\n"))
+        << out;
+}
+
+TEST_F(BatchTest, JsonProgressIsOneEventALineInOrder)
+{
+    makeClip(dir.file("long.avi"), 80.0); // some seconds of VP9: several status lines
+    writeFileBytes(dir.file("broken.avi"), "not a video");
+    RunningProgram program(batch({"--progress=json", "-f", std::to_string(shippedFormat("webm")), "-o",
+        dir.path().string(), dir.file("long.avi"), dir.file("broken.avi")}));
+    EXPECT_EQ(program.finish(), 1);
+    std::vector<QJsonObject> events;
+    std::istringstream lines(program.output());
+    for (std::string line; std::getline(lines, line);) {
+        QJsonParseError error;
+        const QJsonDocument document = QJsonDocument::fromJson(QByteArray::fromStdString(line), &error);
+        ASSERT_EQ(error.error, QJsonParseError::NoError) << "not JSON: " << line;
+        events.push_back(document.object());
+    }
+    ASSERT_GE(events.size(), 5u) << program.output();
+    std::vector<std::string> kinds;
+    for (const QJsonObject& event : events)
+        kinds.push_back(event["event"].toString().toStdString());
+    EXPECT_EQ(kinds.front(), "start");
+    EXPECT_EQ(events.front()["item"].toInt(), 0);
+    EXPECT_EQ(kinds.back(), "summary");
+    const auto firstEnd = std::find(kinds.begin(), kinds.end(), "end");
+    ASSERT_NE(firstEnd, kinds.end());
+    EXPECT_EQ(
+        std::vector<std::string>(firstEnd, kinds.end()), (std::vector<std::string> {"end", "start", "end", "summary"}));
+
+    double lastPercent = -1;
+    int progressEvents = 0;
+    int estimates = 0;
+    for (const QJsonObject& event : events) {
+        if (event["event"] != "progress")
+            continue;
+        ++progressEvents;
+        EXPECT_EQ(event["item"].toInt(), 0);
+        EXPECT_GE(event["percent"].toDouble(), lastPercent) << "rising";
+        lastPercent = event["percent"].toDouble();
+        // ffmpeg's first status line may not know its speed yet: then there is no time left either.
+        if (event["eta_s"].isNull())
+            continue;
+        ++estimates;
+        EXPECT_LT(event["eta_s"].toDouble(), 60) << "a sane time left for a clip that takes seconds";
+        EXPECT_GT(event["speed"].toDouble(), 0);
+    }
+    EXPECT_GE(progressEvents, 1);
+    EXPECT_GE(estimates, 1);
+    const QJsonObject& converted = *(events.end() - 4);
+    EXPECT_EQ(converted["outcome"], "converted");
+    EXPECT_EQ(converted["exit_code"], 0);
+    EXPECT_EQ(converted["output"].toString().toStdString(), dir.file("long.webm"));
+    const QJsonObject& failed = *(events.end() - 2);
+    EXPECT_EQ(failed["item"].toInt(), 1);
+    EXPECT_EQ(failed["outcome"], "failed");
+    EXPECT_EQ(failed["reason"].toString().toStdString(),
+        dir.file("broken.avi") + ": Invalid data found when processing input");
+    EXPECT_TRUE(fs::exists(failed["log"].toString().toStdString()));
+    const QJsonObject& summary = events.back();
+    EXPECT_EQ(summary["converted"], 1);
+    EXPECT_EQ(summary["failed"], 1);
+    EXPECT_EQ(summary["stopped"], 0);
+    EXPECT_EQ(summary["failed_inputs"].toArray().at(0).toString().toStdString(), dir.file("broken.avi"));
 }
 
 TEST(ClockText, KeepsCountingHours)

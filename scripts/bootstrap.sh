@@ -10,6 +10,7 @@ packages=(
     libgtest-dev libgmock-dev
     ffmpeg
     xvfb xauth
+    dbus-daemon
     fonts-open-sans
     libpugixml-dev
     clang libclang-rt-14-dev clang-format

@@ -56,6 +56,7 @@ void BatchConsole::itemStarted(int index, const std::string& source)
     m_index = index;
     m_source = source;
     m_fraction = -1;
+    m_position = 0;
     m_speed = 0;
     m_itemLeft = -1;
     switch (m_mode) {
@@ -73,6 +74,7 @@ void BatchConsole::itemStarted(int index, const std::string& source)
 void BatchConsole::itemProgress(int index, const ItemProgress& progress, std::int64_t runSecondsLeft)
 {
     m_fraction = progress.fraction;
+    m_position = progress.position;
     m_speed = progress.speed;
     m_itemLeft = progress.secondsLeft;
     m_runLeft = runSecondsLeft;
@@ -156,7 +158,9 @@ void BatchConsole::drawStatus()
     bar.append(static_cast<std::size_t>(kBarWidth - filled), '-');
     std::string line = "[" + std::to_string(m_index + 1) + "/" + std::to_string(m_itemCount) + "] "
         + fileNameOf(m_source) + " [" + bar + "] ";
-    line += m_fraction >= 0 ? std::to_string(static_cast<int>(m_fraction * 100)) + "%" : clockText(m_elapsed);
+    // An input of unknown length: how much of it is converted, not a share.
+    line += m_fraction >= 0 ? std::to_string(static_cast<int>(m_fraction * 100)) + "%"
+                            : clockText(std::llround(m_position)) + " converted";
     if (m_speed > 0) {
         char speed[32];
         std::snprintf(speed, sizeof speed, " %.3gx", m_speed);

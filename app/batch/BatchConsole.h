@@ -41,6 +41,7 @@ private:
     std::int64_t m_elapsed = 0;
     std::int64_t m_runLeft = -1;
     double m_fraction = -1;
+    double m_position = 0;
     double m_speed = 0;
     double m_itemLeft = -1;
     std::string m_source;

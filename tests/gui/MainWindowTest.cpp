@@ -119,7 +119,10 @@ TEST_F(MainWindowTest, FixedSizeTitleAndInitialState)
     EXPECT_EQ(window.listImage->Count(), 4);
     EXPECT_EQ(window.listImage->item(2)->Name, "PngImage3");
     EXPECT_EQ(window.controller()->menuDraw().AttachedMenu(), window.PopupMenu1);
-    ASSERT_EQ(window.PopupMenu1->actions().size(), 4);
+    // The specified four entries first, then the log and the output folder.
+    ASSERT_EQ(window.PopupMenu1->actions().size(), 7);
+    EXPECT_EQ(window.PopupMenu1->actions().at(3), window.pmiProperties);
+    EXPECT_TRUE(window.N2->isSeparator());
     EXPECT_EQ(window.pmiClear->statusTip(), "clear all items");
     EXPECT_TRUE(window.N1->isSeparator());
 

@@ -99,6 +99,10 @@ QString endOfRunText(const RunSummary& run)
         text += "\n" + QString::fromStdString(run.failedSources[static_cast<std::size_t>(i)]);
     if (run.failedSources.size() > kNamed)
         text += QString("\nand %1 more").arg(run.failedSources.size() - kNamed);
+    if (!run.outputFolders.empty())
+        text += "\n\nConverted into:";
+    for (const std::string& folder : run.outputFolders)
+        text += "\n" + QString::fromStdString(folder);
     return text;
 }
 

@@ -239,7 +239,8 @@ TEST_F(RunTest, LogsAndOutputFoldersOpenFromThePopupMenu)
     click(window->btnConvert);
     ASSERT_TRUE(runEnds(1));
     EXPECT_EQ(boxes.seen[0].text,
-        "1 converted, 1 failed, 0 stopped.\n\nFailed:\n" + QString::fromStdString(dir.file("missing.avi")));
+        "1 converted, 1 failed, 0 stopped.\n\nFailed:\n" + QString::fromStdString(dir.file("missing.avi"))
+            + "\n\nConverted into:\n" + QString::fromStdString(out));
 
     JobListView& view = *window->VirtualStringTree1;
     const auto pointAt = [&](int row) {

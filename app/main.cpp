@@ -1,12 +1,36 @@
-// Calvera's entry point; the command line is not read.
+// Calvera's entry point. The window reads no files from its command line yet;
+// --version and --help answer on standard output without opening it.
 
 #include "Startup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+const char* const kUsage = "Usage: calvera [--version | --help]\n"
+                           "\n"
+                           "Calvera converts batches of video files with ffmpeg. Add files, give each an\n"
+                           "output format and folder, and press Convert. Without a window, calvera-batch\n"
+                           "does the same from scripts (see calvera-batch --help).\n";
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("calvera %s\n", CALVERA_VERSION);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
     QApplication app(argc, argv);
     QElapsedTimer clock;
     clock.start();

@@ -40,8 +40,19 @@
 
 namespace {
 
-const QString kAddFilter = "All Supported Formats (*.mpg *.mpeg *.wmv *.avi *.vob *.mov *.mp2 *.mpv *.mp4 *.flv "
-                           "*.MPG *.MPEG *.WMV *.AVI *.VOB *.MOV *.MP2 *.MPV *.MP4 *.FLV);;All Files (*)";
+// The specified ten first, then what today's cameras, phones and downloads
+// bring, and the audio the catalogue's audio formats take; upper case too,
+// since Linux names are case-sensitive.
+const QString kAddFilter = [] {
+    const QStringList extensions = {"mpg", "mpeg", "wmv", "avi", "vob", "mov", "mp2", "mpv", "mp4", "flv", "mkv",
+        "webm", "m4v", "ts", "m2ts", "mts", "3gp", "ogv", "mp3", "wav", "flac", "m4a", "ogg", "opus"};
+    QStringList patterns;
+    for (const QString& extension : extensions)
+        patterns << "*." + extension;
+    for (const QString& extension : extensions)
+        patterns << "*." + extension.toUpper();
+    return "All Supported Formats (" + patterns.join(' ') + ");;All Files (*)";
+}();
 const QString kListFilter = "Qelt File List File (*.qfl)";
 const QString kListExtension = ".qfl";
 

@@ -23,6 +23,7 @@ const char* const kBatchUsage
       "      --catalogue FILE  use this catalogue instead of `command` next to the program\n"
       "      --ffmpeg PATH     use this ffmpeg instead of `bin/ffmpeg` next to the program\n"
       "  -h, --help            show this help\n"
+      "      --version         show the version\n"
       "\n"
       "Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage or a list\n"
       "file that cannot be read, 130 when interrupted.\n";
@@ -73,6 +74,8 @@ BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
                 onlyFiles = true;
             } else if (argument == "-h" || argument == "--help") {
                 options.help = true;
+            } else if (argument == "--version") {
+                options.version = true;
             } else if (argument == "-n" || argument == "--dry-run") {
                 options.dryRun = true;
             } else if (argument == "--progress=json") {
@@ -113,7 +116,7 @@ BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
         }
         options.sources.push_back(std::move(source));
     }
-    if (!options.help && !options.listFormats && options.sources.empty())
+    if (!options.help && !options.version && !options.listFormats && options.sources.empty())
         throw BatchUsageError("nothing to convert: give list files, or -f INDEX and files");
     return options;
 }

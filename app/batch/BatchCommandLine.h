@@ -14,6 +14,7 @@ struct BatchOptions {
     };
 
     bool help = false;
+    bool version = false;
     bool dryRun = false;
     bool listFormats = false;
     bool jsonProgress = false; // --progress=json

@@ -47,6 +47,10 @@ int main(int argc, char* argv[])
         fail(std::string(e.what()) + "\nTry 'calvera-batch --help' for more information.");
         return kBadUsage;
     }
+    if (options.version) {
+        std::printf("calvera-batch %s\n", CALVERA_VERSION);
+        return kAllConverted;
+    }
     if (options.help) {
         std::fputs(kBatchUsage, stdout);
         return kAllConverted;

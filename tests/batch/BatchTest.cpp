@@ -355,6 +355,19 @@ TEST_F(BatchTest, JsonProgressIsOneEventALineInOrder)
     EXPECT_EQ(summary["failed_inputs"].toArray().at(0).toString().toStdString(), dir.file("broken.avi"));
 }
 
+TEST(Programs, AnswerVersionAndHelpWithoutDoingAnything)
+{
+    for (const char* program : {CALVERA_BATCH, CALVERA_WINDOW}) {
+        const std::string name = fs::path(program).filename().string();
+        RunningProgram version({program, "--version"});
+        EXPECT_EQ(version.finish(), 0) << name;
+        EXPECT_EQ(version.output(), name + " " + CALVERA_VERSION + "\n");
+        RunningProgram help({program, "--help"});
+        EXPECT_EQ(help.finish(), 0) << name;
+        EXPECT_TRUE(help.output().starts_with("Usage:")) << help.output();
+    }
+}
+
 TEST(ClockText, KeepsCountingHours)
 {
     EXPECT_EQ(clockText(0), "00:00:00");

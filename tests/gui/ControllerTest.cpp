@@ -93,6 +93,8 @@ TEST_F(ControllerTest, AddOneAndThreeFiles)
     addFiles({"/v/one.avi"}, [](TaddDlg& dialog) { clickOk(dialog); });
     ASSERT_EQ(dialogs.calls.size(), 1);
     EXPECT_TRUE(dialogs.calls[0].startsWith(kAddFilterStart)) << qPrintable(dialogs.calls[0]);
+    for (const char* more : {" *.flv *.mkv *.webm ", " *.mts ", " *.opus ", " *.MKV "})
+        EXPECT_TRUE(dialogs.calls[0].contains(more)) << "today's files after the specified ten: " << more;
     EXPECT_TRUE(dialogs.calls[0].endsWith(";;All Files (*)"));
     EXPECT_EQ(fileNames(), QStringList {"/v/one.avi"});
     EXPECT_EQ(jobs.nodeAt(0)->Item.FormatIndex, 0) << "the first format is preselected";

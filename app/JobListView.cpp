@@ -7,6 +7,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -221,7 +222,40 @@ void JobListView::mouseDoubleClickEvent(QMouseEvent* event)
 
 void JobListView::contextMenuEvent(QContextMenuEvent* event)
 {
+    event->accept();
+    if (event->reason() == QContextMenuEvent::Keyboard) {
+        showMenuForCurrentRow();
+        return;
+    }
     if (QMenu* menu = menuAt(viewport()->mapFromGlobal(event->globalPos())))
         menu->exec(event->globalPos());
-    event->accept();
+}
+
+void JobListView::keyPressEvent(QKeyEvent* event)
+{
+    const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
+        if (onShowItemProperties)
+            onShowItemProperties();
+        return;
+    }
+    if (plain && event->key() == Qt::Key_Delete) {
+        if (onDeleteKey)
+            onDeleteKey();
+        return;
+    }
+    if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {
+        showMenuForCurrentRow();
+        return;
+    }
+    QTreeView::keyPressEvent(event);
+}
+
+void JobListView::showMenuForCurrentRow()
+{
+    // Below the focused row, or at the top of the list when no row is focused.
+    const QRect row = visualRect(currentIndex());
+    const QPoint at = row.isValid() ? QPoint(row.left() + 20, row.bottom()) : QPoint(20, 5);
+    if (QMenu* menu = menuAt(at))
+        menu->popup(viewport()->mapToGlobal(at));
 }

@@ -31,9 +31,13 @@ public:
     void setPopupMenu(QMenu* menu) { m_menu = menu; }
     // Whether the popup menu may be offered now (no conversion running).
     std::function<bool()> canOfferMenu;
-    // Runs the properties of the focused node.
+    // Runs the properties of the focused node (double-click, Return).
     std::function<void()> onShowItemProperties;
+    // The Delete key on the list.
+    std::function<void()> onDeleteKey;
 
+    // The popup menu at the current row, as the Menu key or Shift+F10 asks for it.
+    void showMenuForCurrentRow();
     // The popup menu for a click at a viewport position, or none.
     QMenu* menuAt(const QPoint& viewportPosition) const;
     QString hintAt(const QPoint& globalPosition) const override;
@@ -47,6 +51,7 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     class Delegate;

@@ -32,6 +32,7 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QShortcut>
 #include <QPlainTextEdit>
 #include <QTimer>
 #include <QUrl>
@@ -227,6 +228,43 @@ void TUIHook::HookControls(TmainDlg& window)
 
     // List files.
     m_saveManager = std::make_unique<TSaveManager>(*m_jobs);
+
+    bindKeys(window);
+}
+
+void TUIHook::bindKeys(TmainDlg& window)
+{
+    // The keyboard does what the mouse does, and only when the mouse could:
+    // a tool's keys act while its button is enabled.
+    const auto onKeys = [&window](const QList<QKeySequence>& keys, const std::function<void()>& act) {
+        for (const QKeySequence& key : keys)
+            QObject::connect(new QShortcut(key, &window), &QShortcut::activated, &window, guarded(act));
+    };
+    const auto whenEnabled = [this](TImageButton* button, void (TUIHook::*handler)(QObject*)) {
+        return [this, button, handler] {
+            if (button->Enabled())
+                (this->*handler)(button);
+        };
+    };
+    onKeys({QKeySequence("Ctrl+O"), QKeySequence(Qt::Key_Insert), QKeySequence("Alt+A")},
+        whenEnabled(window.btnAdd, &TUIHook::btnAddClick));
+    onKeys({QKeySequence("Ctrl+Return"), QKeySequence("Ctrl+Enter"), QKeySequence("Alt+C")},
+        whenEnabled(window.btnConvert, &TUIHook::btnConvertClick));
+    onKeys({QKeySequence(Qt::Key_Escape), QKeySequence("Alt+S")}, whenEnabled(window.btnStop, &TUIHook::btnStopClick));
+    onKeys({QKeySequence("Ctrl+I")}, [this, &window] { btnImportClick(window.btnImport); });
+    onKeys({QKeySequence("Ctrl+E")}, [this, &window] { btnExportClick(window.btnExport); });
+    // On the list, Delete deletes the selected row as the popup's entry does;
+    // Return opens the properties as a double-click does (onShowItemProperties).
+    JobListView& view = *window.VirtualStringTree1;
+    view.onDeleteKey = guarded([this, &window] { pmiDeleteClick(window.pmiDelete); });
+
+    // What assistive technology says of the controls.
+    const std::pair<QWidget*, const char*> names[] = {{window.btnAdd, "Add"}, {window.btnConvert, "Convert"},
+        {window.btnStop, "Stop"}, {window.btnSupport, "Support"}, {window.btnList, "List"},
+        {window.btnOption, "Option"}, {window.btnImport, "Import"}, {window.btnExport, "Export"}, {&view, "Job list"},
+        {window.ProgressBar1, "Progress of the run"}};
+    for (const auto& [widget, name] : names)
+        widget->setAccessibleName(name);
 }
 
 bool TUIHook::idle() const

@@ -83,6 +83,8 @@ public:
 private:
     bool idle() const;
     void showRunning(bool running);
+    // Keyboard shortcuts and accessible names.
+    void bindKeys(TmainDlg& window);
     // The node the popup menu's item entries act on: the focused row's.
     TItemNodeData* focusedNode() const;
     void showItemProgress();

@@ -323,6 +323,57 @@ TEST_F(ControllerTest, RightClickBelowTheRowsPointsAtNoItem)
     EXPECT_EQ(fileNames(), QStringList {"/v/a.avi"});
 }
 
+TEST_F(ControllerTest, TheKeyboardReachesWhatTheMouseDoes)
+{
+    window.activateWindow();
+    const auto keys = [&](QWidget* target, const char* sequence) {
+        const QKeySequence key(sequence);
+        QTest::keyClick(target, key[0].key(), key[0].keyboardModifiers());
+    };
+    for (const char* add : {"Ctrl+O", "Ins", "Alt+A"})
+        keys(&window, add);
+    EXPECT_EQ(dialogs.calls.size(), 3);
+    EXPECT_TRUE(dialogs.calls.value(2).startsWith(kAddFilterStart)) << "each opens the Add file chooser";
+    keys(&window, "Ctrl+I");
+    EXPECT_EQ(dialogs.calls.value(3), "open:" + kListChooser);
+
+    writeFileBytes(dir.file("a.avi"), "a");
+    writeFileBytes(dir.file("b.avi"), "b");
+    queue(QString::fromStdString(dir.file("a.avi")));
+    queue(QString::fromStdString(dir.file("b.avi")));
+    JobListView& view = *window.VirtualStringTree1;
+    view.setFocus();
+    view.setCurrentIndex(jobs.index(1, 0));
+    bool propertiesShown = false;
+    whenModalShows<TItemDlg>([&](TItemDlg& dialog) {
+        propertiesShown = true;
+        dialog.reject();
+    });
+    keys(&view, "Return");
+    EXPECT_TRUE(propertiesShown) << "Return on a row opens its properties";
+    keys(&view, "Shift+F10");
+    EXPECT_TRUE(window.PopupMenu1->isVisible()) << "the popup menu from the keyboard";
+    window.PopupMenu1->hide();
+    QApplication::setActiveWindow(&window);
+    view.setFocus();
+    view.setCurrentIndex(jobs.index(1, 0));
+    keys(&view, "Del");
+    EXPECT_EQ(fileNames(), QStringList {QString::fromStdString(dir.file("a.avi"))});
+
+    writeScript(dir.file("sleeper"), "exec sleep 60\n");
+    window.controller()->driver()->FfmpegPath = dir.file("sleeper");
+    keys(&view, "Ctrl+Return");
+    EXPECT_FALSE(window.controller()->driver()->Idle()) << "Ctrl+Return converts";
+    keys(&view, "Del");
+    EXPECT_EQ(jobs.count(), 1) << "refused during a run, as the menu is";
+    keys(&view, "Esc");
+    EXPECT_TRUE(waitFor([&] { return window.controller()->driver()->Idle(); })) << "Esc stops";
+
+    for (QWidget* named : std::initializer_list<QWidget*> {
+             window.btnAdd, window.btnConvert, window.btnStop, window.btnImport, window.btnExport, &view})
+        EXPECT_FALSE(named->accessibleName().isEmpty()) << named->objectName().toStdString();
+}
+
 TEST(ExportFileName, AppendsTheExtensionUnlessItIsExactlyThere)
 {
     EXPECT_EQ(exportFileName("/l/a"), "/l/a.qfl");

@@ -25,7 +25,8 @@ TEST(ProgressReader, ReadsTheInputsLengthAndTheStatusLines)
     EXPECT_EQ(reader.progress().duration, 100.0);
     EXPECT_EQ(reader.progress().fraction, -1) << "nothing converted is said yet";
 
-    EXPECT_TRUE(reader.read("frame=  250 fps= 50 q=28.0 size=     256kB time=00:00:25.00 bitrate= 84kbits/s speed= 2.5x"));
+    EXPECT_TRUE(
+        reader.read("frame=  250 fps= 50 q=28.0 size=     256kB time=00:00:25.00 bitrate= 84kbits/s speed= 2.5x"));
     EXPECT_DOUBLE_EQ(reader.progress().position, 25.0);
     EXPECT_DOUBLE_EQ(reader.progress().speed, 2.5);
     EXPECT_DOUBLE_EQ(reader.progress().fraction, 0.25);
@@ -33,7 +34,8 @@ TEST(ProgressReader, ReadsTheInputsLengthAndTheStatusLines)
     // Audio only, the speed not known yet: the fraction still moves.
     EXPECT_TRUE(reader.read("size=     512kB time=00:00:50.00 bitrate= 84kbits/s speed=N/A"));
     EXPECT_DOUBLE_EQ(reader.progress().fraction, 0.5);
-    EXPECT_TRUE(reader.read("frame= 1001 fps= 50 q=-1.0 Lsize=  1024kB time=00:01:40.04 bitrate= 84kbits/s speed=2.5x"));
+    EXPECT_TRUE(
+        reader.read("frame= 1001 fps= 50 q=-1.0 Lsize=  1024kB time=00:01:40.04 bitrate= 84kbits/s speed=2.5x"));
     EXPECT_DOUBLE_EQ(reader.progress().fraction, 1.0) << "never past the end";
     EXPECT_FALSE(reader.read("video:900kB audio:100kB subtitle:0kB"));
 

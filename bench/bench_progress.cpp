@@ -32,7 +32,7 @@ double cpuSeconds()
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
+    const int seconds = argc > 1 ? std::atoi(argv[1]) : 90;
     QTemporaryDir dir;
     const QString clip = dir.filePath("clip.avi");
     const QString ffmpeg = QStandardPaths::findExecutable("ffmpeg");

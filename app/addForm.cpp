@@ -2,6 +2,7 @@
 
 #include "FlatEditUnit.h"
 #include "MyListBox.h"
+#include "ProgramDir.h"
 
 #include <QPlainTextEdit>
 
@@ -9,6 +10,12 @@ namespace {
 
 // The information box's lines: count, format, save to, and two hints.
 constexpr int kLineCount = 5;
+
+// What an empty folder means, with the folder it means on this machine.
+QString globalPathText()
+{
+    return "use global path (" + QString::fromStdString(defaultOutputFolder()) + ")";
+}
 
 } // namespace
 
@@ -26,7 +33,7 @@ void TaddDlg::Fill(const QStringList& files)
     Memo1->clear();
     Memo1->appendPlainText(QString("file count: %1").arg(files.size()));
     Memo1->appendPlainText("format: " + ComboBox1->currentText());
-    Memo1->appendPlainText("save to: use global path");
+    Memo1->appendPlainText("save to: " + globalPathText());
     Memo1->appendPlainText("Ready to go...click OK");
     Memo1->appendPlainText("Cancel the operation...click Cancel");
 }
@@ -42,7 +49,7 @@ void TaddDlg::setLine(int index, const QString& text)
 
 void TaddDlg::showSaveTo()
 {
-    setLine(2, "save to: " + (etDirectory->text().isEmpty() ? QStringLiteral("use global path") : etDirectory->text()));
+    setLine(2, "save to: " + (etDirectory->text().isEmpty() ? globalPathText() : etDirectory->text()));
 }
 
 void TaddDlg::btDirectoryClick()

@@ -1,6 +1,10 @@
 #include "ProgramDir.h"
 
 #include <QCoreApplication>
+#include <QDir>
+#include <QStandardPaths>
+
+#include <unistd.h>
 
 std::string programDirectory()
 {
@@ -8,4 +12,24 @@ std::string programDirectory()
     if (dir.empty() || dir.back() != '/')
         dir += '/';
     return dir;
+}
+
+std::string defaultFfmpegPath()
+{
+    const std::string nextToProgram = programDirectory() + "bin/ffmpeg";
+    return ::access(nextToProgram.c_str(), X_OK) == 0 ? nextToProgram : std::string("ffmpeg");
+}
+
+std::string defaultOutputFolder(bool create)
+{
+    const std::string convert = programDirectory() + "convert/";
+    if (::access(convert.c_str(), W_OK | X_OK) == 0)
+        return convert;
+    QString videos = QStandardPaths::writableLocation(QStandardPaths::MoviesLocation);
+    if (videos.isEmpty())
+        videos = QDir::homePath() + "/Videos";
+    const QString folder = videos + "/Calvera/";
+    if (create)
+        QDir().mkpath(folder);
+    return folder.toStdString();
 }

@@ -4,3 +4,15 @@
 
 // The directory of the running executable with a trailing "/".
 std::string programDirectory();
+
+// The ffmpeg Calvera runs: bin/ffmpeg in the program directory when there is
+// one (the build folder lays it out), else "ffmpeg" from PATH (an installed
+// Calvera).
+std::string defaultFfmpegPath();
+
+// Where items without a folder of their own go: convert/ in the program
+// directory while it can be written (the build folder), else the user's
+// Videos folder with Calvera/ (an installed Calvera), made on the first use
+// when create is set. The Videos folder and its Calvera/ are the only folders
+// Calvera creates.
+std::string defaultOutputFolder(bool create = false);

@@ -46,7 +46,7 @@ std::string localFile(const std::string& path)
 
 TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObject* parent)
     : QObject(parent)
-    , FfmpegPath(programDirectory() + "bin/ffmpeg")
+    , FfmpegPath(defaultFfmpegPath())
     , LogFolder(ItemLog::defaultFolder())
     , m_model(model)
     , m_catalogue(catalogue)
@@ -84,7 +84,7 @@ TCommand::Plan TCommand::planFor(const JobListModel::Node& node) const
     else if (!GlobalPath.empty())
         plan.outputDir = GlobalPath;
     else
-        plan.outputDir = programDirectory() + "convert/";
+        plan.outputDir = defaultOutputFolder();
     // A folder is a folder, also when a list file names it without the separator.
     if (plan.outputDir.back() != '/')
         plan.outputDir += '/';
@@ -160,6 +160,8 @@ void TCommand::RunCurrent()
         m_outputDir = plan.outputDir;
         m_outputName = plan.outputName;
         m_outputPath = plan.outputPath;
+        if (node->Item.Path.isEmpty() && GlobalPath.empty())
+            defaultOutputFolder(true);
         if (m_sweptDirs.insert(plan.outputDir).second)
             TemporaryOutput::removeStale(plan.outputDir);
         m_temporary = std::make_unique<TemporaryOutput>(plan.outputPath);

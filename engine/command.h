@@ -71,7 +71,7 @@ public:
     // The ffmpeg command line, as text, for the item's node as it would run now.
     std::string commandLineFor(const JobListModel::Node& node) const;
 
-    // The program directory followed by "bin/ffmpeg" unless changed.
+    // bin/ffmpeg in the program directory, or ffmpeg from PATH (defaultFfmpegPath), unless changed.
     std::string FfmpegPath;
     // Output directory of items without one of their own; empty unless set.
     std::string GlobalPath;

@@ -1,7 +1,13 @@
+#include "ProgramDir.h"
 #include "TempDir.h"
 #include "commandManager.h"
 
+#include <QByteArray>
+#include <QtGlobal>
+
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -48,6 +54,27 @@ TEST(Catalogue, ShippedCatalogueHasTheFormatsUsersExpect)
         EXPECT_FALSE(catalogue.GetParams(i).empty()) << i;
         EXPECT_FALSE(catalogue.GetExt(i).empty()) << i;
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(ProgramFolder, WithoutItsOwnFfmpegAndConvertFolderAnInstalledCalveraUsesPathAndVideos)
+{
+    // The engine tests' folder has neither bin/ffmpeg nor convert/, as an installed program folder.
+    ASSERT_FALSE(std::filesystem::exists(programDirectory() + "bin/ffmpeg"));
+    EXPECT_EQ(defaultFfmpegPath(), "ffmpeg") << "found on PATH";
+
+    TempDir home;
+    const QByteArray savedHome = qgetenv("HOME");
+    qputenv("HOME", QByteArray::fromStdString(home.path().string()));
+    qunsetenv("XDG_CONFIG_HOME");
+    EXPECT_EQ(defaultOutputFolder(), home.file("Videos/Calvera/"));
+    EXPECT_FALSE(std::filesystem::exists(home.file("Videos"))) << "nothing is made until an item goes there";
+    EXPECT_EQ(defaultOutputFolder(true), home.file("Videos/Calvera/"));
+    EXPECT_TRUE(std::filesystem::is_directory(home.file("Videos/Calvera")));
+    qputenv("HOME", savedHome);
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include "PngImageList.h"
 #include "imagebutton.h"
 #include "TempDir.h"
+#include "ProgramDir.h"
 #include "addForm.h"
 
 #include "FlatEditUnit.h"
@@ -34,12 +35,14 @@ TEST(AddDialog, ListsTheFilesAndSumsUp)
     EXPECT_EQ(dialog.formatIndex(), 0) << "the first format is selected";
     dialog.Fill({"/v/a.avi", "/v/b.mpg", "/v/c.mov"});
     EXPECT_EQ(dialog.MyListBox1->count(), 3);
+    // The empty folder's meaning, with the real folder: convert/ next to the program here.
+    const QString saveTo = "save to: use global path (" + QString::fromStdString(programDirectory()) + "convert/)";
     EXPECT_EQ(dialog.informationLines(),
-        (QStringList {"file count: 3", "format: MP4 video", "save to: use global path", "Ready to go...click OK",
+        (QStringList {"file count: 3", "format: MP4 video", saveTo, "Ready to go...click OK",
             "Cancel the operation...click Cancel"}));
     dialog.ComboBox1->setCurrentIndex(2);
     EXPECT_EQ(dialog.informationLines()[1], "format: MP3 audio") << "a new format rewrites line 1 only";
-    EXPECT_EQ(dialog.informationLines()[2], "save to: use global path");
+    EXPECT_EQ(dialog.informationLines()[2], saveTo);
     EXPECT_EQ(dialog.formatIndex(), 2);
 }
 

@@ -11,6 +11,7 @@ packages=(
     ffmpeg
     xvfb xauth
     dbus-daemon
+    desktop-file-utils appstream dpkg-dev
     fonts-open-sans
     libpugixml-dev
     clang libclang-rt-14-dev clang-format

@@ -1,6 +1,7 @@
 // Draws Calvera's artwork: the header, status strip and corner of the main
 // window, the tool buttons in their four states, the tabs, the job list's
-// state pictures and watermark, the splash picture and the dialogs' pictures.
+// state pictures and watermark, the splash picture, the dialogs' pictures and
+// the program's icon in the sizes desktops ask for (app-icon-N.png).
 //   make_artwork OUTPUT_FOLDER
 // tools/artwork/regenerate.sh runs it into resources/art/.
 
@@ -156,6 +157,34 @@ QImage toolButton(const Glyph& glyph, QColor accent, int state)
         drawTile(p, tile, top, bottom, border);
     const QRectF glyphRect(31, 14, 50, 50);
     glyph(p, glyphRect.translated(state == 2 ? 1 : 0, state == 2 ? 1 : 0), ink);
+    return image;
+}
+
+// Drawn on a 256-pixel grid and scaled, so every size has the same shapes.
+QImage appIcon(int size)
+{
+    QImage image = canvas(size, size);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.scale(size / 256.0, size / 256.0);
+    QLinearGradient face(0, 16, 0, 240);
+    face.setColorAt(0, QColor(0x4A, 0x7C, 0xC8));
+    face.setColorAt(1, kNavy);
+    p.setPen(QPen(QColor(0x0E, 0x2E, 0x63), 6));
+    p.setBrush(face);
+    p.drawRoundedRect(QRectF(16, 16, 224, 224), 44, 44);
+    // The film frame, with its perforations.
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(255, 255, 255, 235));
+    p.drawRoundedRect(QRectF(52, 60, 152, 112), 12, 12);
+    p.setBrush(face);
+    for (int i = 0; i < 5; ++i) {
+        p.drawRect(QRectF(64 + i * 28, 68, 14, 12));
+        p.drawRect(QRectF(64 + i * 28, 152, 14, 12));
+    }
+    p.setBrush(kSky);
+    p.drawRect(QRectF(60, 86, 136, 60));
+    glyphConvert(p, QRectF(98, 86, 60, 60), QColor(0xF2, 0xB7, 0x2E));
     return image;
 }
 
@@ -361,5 +390,8 @@ int main(int argc, char* argv[])
         p.drawPolygon(QPolygonF({{14.5, 15.5}, {19.5, 18.5}, {14.5, 21.5}}));
         save(image, "file.png");
     }
+    // The program's icon: a blue tile holding a film frame and the convert arrows.
+    for (int size : {16, 24, 32, 48, 64, 128, 256})
+        save(appIcon(size), QString("app-icon-%1.png").arg(size));
     return 0;
 }

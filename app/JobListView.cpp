@@ -7,7 +7,10 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QDragEnterEvent>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QUrl>
 #include <QMenu>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -118,6 +121,8 @@ JobListView::JobListView(QWidget* parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setMouseTracking(true);
+    setAcceptDrops(true);
+    setDropIndicatorShown(false);
     setViewportMargins(5, 5, 5, 5);
     setAllColumnsShowFocus(true);
     QFont rows("Trebuchet MS");
@@ -229,6 +234,30 @@ void JobListView::contextMenuEvent(QContextMenuEvent* event)
     }
     if (QMenu* menu = menuAt(viewport()->mapFromGlobal(event->globalPos())))
         menu->exec(event->globalPos());
+}
+
+void JobListView::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void JobListView::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void JobListView::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    event->acceptProposedAction();
+    if (!paths.isEmpty() && onDropped)
+        onDropped(paths);
 }
 
 void JobListView::keyPressEvent(QKeyEvent* event)

@@ -35,6 +35,8 @@ public:
     std::function<void()> onShowItemProperties;
     // The Delete key on the list.
     std::function<void()> onDeleteKey;
+    // Local files or folders dropped on the list.
+    std::function<void(const QStringList& paths)> onDropped;
 
     // The popup menu at the current row, as the Menu key or Shift+F10 asks for it.
     void showMenuForCurrentRow();
@@ -52,6 +54,9 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     class Delegate;

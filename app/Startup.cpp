@@ -4,12 +4,15 @@
 #include "FormsSupport.h"
 #include "StopSignals.h"
 #include "mainForm.h"
+#include "uihook.h"
 
 #include <QApplication>
+#include <QTimer>
 
 #include <memory>
 
-int runCalvera(QApplication& app, const TickCounter& tick, const std::function<void(const char* stage)>& step)
+int runCalvera(QApplication& app, const TickCounter& tick, const std::function<void(const char* stage)>& step,
+    const QStringList& files)
 {
     const auto reached = [&step](const char* stage) {
         if (step)
@@ -36,6 +39,8 @@ int runCalvera(QApplication& app, const TickCounter& tick, const std::function<v
     reached("splash destroyed");
     window.show();
     reached("main window shown");
+    if (!files.isEmpty())
+        QTimer::singleShot(0, &window, [&window, files] { window.controller()->openFiles(files); });
     if (stopSignal)
         return 128 + stopSignal;
     return app.exec();

@@ -2,6 +2,8 @@
 
 #include "SplashForm.h"
 
+#include <QStringList>
+
 #include <functional>
 
 class QApplication;
@@ -12,4 +14,7 @@ class QApplication;
 // stage as it is reached ("splash shown", "main window created", "splash
 // destroyed", "main window shown"). SIGINT, SIGTERM and SIGHUP end it as
 // closing the window does, with 128 + the signal's number.
-int runCalvera(QApplication& app, const TickCounter& tick, const std::function<void(const char* stage)>& step = {});
+// Files given are opened once the window shows: list files imported, the
+// others offered in the Add Files dialog.
+int runCalvera(QApplication& app, const TickCounter& tick, const std::function<void(const char* stage)>& step = {},
+    const QStringList& files = {});

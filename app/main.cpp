@@ -1,17 +1,20 @@
-// Calvera's entry point. The window reads no files from its command line yet;
-// --version and --help answer on standard output without opening it.
+// Calvera's entry point. Files on the command line are opened in the window
+// (list files imported, the others offered in the Add Files dialog); --version
+// and --help answer on standard output without opening it.
 
 #include "Startup.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-const char* const kUsage = "Usage: calvera [--version | --help]\n"
+const char* const kUsage = "Usage: calvera [FILE | LIST.qfl]...\n"
+                           "       calvera --version | --help\n"
                            "\n"
                            "Calvera converts batches of video files with ffmpeg. Add files, give each an\n"
                            "output format and folder, and press Convert. Without a window, calvera-batch\n"
@@ -32,7 +35,14 @@ int main(int argc, char* argv[])
         }
     }
     QApplication app(argc, argv);
+    // What Qt left of the arguments: files, as a desktop's "open with" passes them.
+    QStringList files;
+    for (const QString& argument : QApplication::arguments().mid(1)) {
+        if (!argument.startsWith('-'))
+            files << QFileInfo(argument).absoluteFilePath();
+    }
     QElapsedTimer clock;
     clock.start();
-    return runCalvera(app, [&clock] { return static_cast<std::uint32_t>(clock.elapsed()); });
+    return runCalvera(
+        app, [&clock] { return static_cast<std::uint32_t>(clock.elapsed()); }, {}, files);
 }

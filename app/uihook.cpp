@@ -29,6 +29,7 @@
 #include "treeManager.h"
 
 #include <QApplication>
+#include <QDirIterator>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
@@ -42,15 +43,16 @@
 namespace {
 
 // The specified ten first, then what today's cameras, phones and downloads
-// bring, and the audio the catalogue's audio formats take; upper case too,
-// since Linux names are case-sensitive.
+// bring, and the audio the catalogue's audio formats take.
+const QStringList kAddExtensions = {"mpg", "mpeg", "wmv", "avi", "vob", "mov", "mp2", "mpv", "mp4", "flv", "mkv",
+    "webm", "m4v", "ts", "m2ts", "mts", "3gp", "ogv", "mp3", "wav", "flac", "m4a", "ogg", "opus"};
+
+// Upper case too, since Linux names are case-sensitive.
 const QString kAddFilter = [] {
-    const QStringList extensions = {"mpg", "mpeg", "wmv", "avi", "vob", "mov", "mp2", "mpv", "mp4", "flv", "mkv",
-        "webm", "m4v", "ts", "m2ts", "mts", "3gp", "ogv", "mp3", "wav", "flac", "m4a", "ogg", "opus"};
     QStringList patterns;
-    for (const QString& extension : extensions)
+    for (const QString& extension : kAddExtensions)
         patterns << "*." + extension;
-    for (const QString& extension : extensions)
+    for (const QString& extension : kAddExtensions)
         patterns << "*." + extension.toUpper();
     return "All Supported Formats (" + patterns.join(' ') + ");;All Files (*)";
 }();
@@ -81,6 +83,27 @@ void setToolEnabled(TImageButton& button, QLabel& caption, bool enabled)
 }
 
 } // namespace
+
+QStringList filesToAdd(const QStringList& dropped)
+{
+    QStringList files;
+    for (const QString& path : dropped) {
+        if (!QFileInfo(path).isDir()) {
+            files << path;
+            continue;
+        }
+        QStringList found;
+        QDirIterator folder(path, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
+        while (folder.hasNext()) {
+            const QString file = folder.next();
+            if (kAddExtensions.contains(QFileInfo(file).suffix().toLower()))
+                found << file;
+        }
+        found.sort();
+        files << found;
+    }
+    return files;
+}
 
 QString exportFileName(const QString& chosen)
 {
@@ -257,6 +280,8 @@ void TUIHook::bindKeys(TmainDlg& window)
     // Return opens the properties as a double-click does (onShowItemProperties).
     JobListView& view = *window.VirtualStringTree1;
     view.onDeleteKey = guarded([this, &window] { pmiDeleteClick(window.pmiDelete); });
+    // Dropped files and folders come in as files passed on the command line do.
+    view.onDropped = guarded([this](const QStringList& paths) { openFiles(filesToAdd(paths)); });
 
     // What assistive technology says of the controls.
     const std::pair<QWidget*, const char*> names[] = {{window.btnAdd, "Add"}, {window.btnConvert, "Convert"},
@@ -300,6 +325,26 @@ void TUIHook::btnAddClick(QObject*)
     const QStringList files = SystemDialogs::current().getOpenFileNames(nullptr, {}, kAddFilter);
     // The area under the closed file dialog is drawn again before anything else shows.
     m_window->repaint();
+    addFiles(files);
+}
+
+void TUIHook::openFiles(const QStringList& paths)
+{
+    // Refused while Add is, as during a conversion.
+    if (!m_window->btnAdd->Enabled() || !idle())
+        return;
+    QStringList files;
+    for (const QString& path : paths) {
+        if (path.endsWith(kListExtension))
+            m_saveManager->ImportFromFile(path.toStdString());
+        else
+            files << path;
+    }
+    addFiles(files);
+}
+
+void TUIHook::addFiles(const QStringList& files)
+{
     if (!files.isEmpty()) {
         TaddDlg dialog(m_commandManager->Formats());
         dialog.Fill(files);

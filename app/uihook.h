@@ -3,6 +3,8 @@
 #include <QString>
 
 #include <cstdint>
+#include <QStringList>
+
 #include <memory>
 
 class JobListModel;
@@ -77,6 +79,11 @@ public:
     // and directory, unless a conversion is running by the time it closes.
     void ShowItemProperties(TItemNodeData* node);
 
+    // Files from outside (the command line, a drop): list files are imported,
+    // the others go through the Add Files dialog as if chosen in the file
+    // chooser. Refused during a conversion, as Add is.
+    void openFiles(const QStringList& paths);
+
     // The main window is closing: a running conversion ends now.
     void WindowClosing();
 
@@ -88,6 +95,7 @@ private:
     // The node the popup menu's item entries act on: the focused row's.
     TItemNodeData* focusedNode() const;
     void showItemProgress();
+    void addFiles(const QStringList& files);
 
     std::unique_ptr<SleepInhibitor> m_sleepInhibitor;
     TmainDlg* m_window = nullptr;
@@ -107,6 +115,10 @@ QString timestampText(std::int64_t seconds, std::int64_t secondsLeft = -1);
 
 // What the end of a run that was not stopped says.
 QString endOfRunText(const RunSummary& run);
+
+// Dropped paths as files to add: a folder gives the files in it (and below)
+// that the Add filter lists, sorted; anything else stays as it is.
+QStringList filesToAdd(const QStringList& dropped);
 
 // The name an export writes to: the chosen name, with ".qfl" appended unless
 // it already ends in exactly that extension.

@@ -16,6 +16,7 @@
 #include "TempDir.h"
 #include "PngSpeedButton.h"
 #include "ItemForm.h"
+#include "MyListBox.h"
 #include "addForm.h"
 #include "command.h"
 #include "commandManager.h"
@@ -27,10 +28,15 @@
 #include <QApplication>
 #include "JobListView.h"
 
+#include <QDragEnterEvent>
 #include <QMenu>
+#include <QMimeData>
+#include <QUrl>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 namespace {
 
@@ -372,6 +378,44 @@ TEST_F(ControllerTest, TheKeyboardReachesWhatTheMouseDoes)
     for (QWidget* named : std::initializer_list<QWidget*> {
              window.btnAdd, window.btnConvert, window.btnStop, window.btnImport, window.btnExport, &view})
         EXPECT_FALSE(named->accessibleName().isEmpty()) << named->objectName().toStdString();
+}
+
+TEST_F(ControllerTest, DroppedFilesAndFoldersComeInThroughTheAddFilesDialog)
+{
+    std::filesystem::create_directories(dir.file("clips/sub"));
+    for (const char* name : {"clips/b.MKV", "clips/a.avi", "clips/notes.txt", "clips/sub/c.mp4", "single.mov"})
+        writeFileBytes(dir.file(name), "x");
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dir.file("clips"))),
+        QUrl::fromLocalFile(QString::fromStdString(dir.file("single.mov")))});
+    JobListView& view = *window.VirtualStringTree1;
+    const auto drop = [&] {
+        const QPoint at = view.viewport()->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view.viewport(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(at, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view.viewport(), &dropped);
+    };
+    QStringList offered;
+    whenModalShows<TaddDlg>([&](TaddDlg& dialog) {
+        for (int i = 0; i < dialog.MyListBox1->count(); ++i)
+            offered << dialog.MyListBox1->item(i)->text();
+        clickOk(dialog);
+    });
+    drop();
+    ASSERT_TRUE(waitFor([&] { return !offered.isEmpty(); }));
+    const auto path = [&](const char* name) { return QString::fromStdString(dir.file(name)); };
+    EXPECT_EQ(
+        offered, (QStringList {path("clips/a.avi"), path("clips/b.MKV"), path("clips/sub/c.mp4"), path("single.mov")}))
+        << "a folder's video files, sorted, then the file dropped beside it";
+    EXPECT_EQ(jobs.count(), 4);
+
+    startEndlessRun();
+    drop();
+    processPendingEvents();
+    EXPECT_EQ(jobs.count(), 4) << "refused during a conversion, as Add is";
+    stopRun();
 }
 
 TEST(ExportFileName, AppendsTheExtensionUnlessItIsExactlyThere)

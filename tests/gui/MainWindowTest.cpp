@@ -15,6 +15,8 @@
 #include "commandManager.h"
 #include "TempDir.h"
 #include "mainForm.h"
+#include "MyListBox.h"
+#include "addForm.h"
 #include "menuDraw.h"
 #include "uihook.h"
 
@@ -51,6 +53,39 @@ TEST(Startup, SplashWaitsASecondEvenWhenTheCounterWraps)
     EXPECT_EQ(splash.size(), QSize(570, 330));
     EXPECT_TRUE(splash.windowFlags() & Qt::FramelessWindowHint);
     EXPECT_NEAR(splash.windowOpacity(), 200 / 255.0, 0.01);
+}
+
+TEST(Startup, FilesOnTheCommandLineGoThroughTheAddFilesDialog)
+{
+    TempDir dir;
+    writeFileBytes(dir.file("jobs.qfl"),
+        "<list><item><filename>/v/listed.avi</filename><format>1</format><path>/out/</path></item></list>");
+    const QStringList files = {QString::fromStdString(dir.file("a.avi")), QString::fromStdString(dir.file("jobs.qfl")),
+        QString::fromStdString(dir.file("b.mkv"))};
+    QStringList offered;
+    QStringList queued;
+    whenModalShows<TaddDlg>([&](TaddDlg& dialog) {
+        for (int i = 0; i < dialog.MyListBox1->count(); ++i)
+            offered << dialog.MyListBox1->item(i)->text();
+        QTest::mouseClick(dialog.btnOk, Qt::LeftButton, {}, dialog.btnOk->rect().center());
+        // The window closes once the files are in.
+        QTimer::singleShot(0, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                if (auto* window = qobject_cast<TmainDlg*>(top)) {
+                    JobListModel& jobs = *window->controller()->jobs();
+                    for (int i = 0; i < jobs.count(); ++i)
+                        queued << jobs.nodeAt(i)->Item.FileName;
+                    window->close();
+                }
+            }
+        });
+    });
+    std::uint32_t now = 0;
+    EXPECT_EQ(runCalvera(
+                  *qApp, [&] { return now += 500; }, {}, files),
+        0);
+    EXPECT_EQ(offered, (QStringList {files[0], files[2]})) << "as if chosen in the file chooser";
+    EXPECT_EQ(queued, (QStringList {"/v/listed.avi", files[0], files[2]})) << "the list file imported";
 }
 
 TEST(Startup, SplashFirstThenTheWindowAfterItIsGone)

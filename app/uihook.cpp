@@ -346,7 +346,7 @@ void TUIHook::openFiles(const QStringList& paths)
 void TUIHook::addFiles(const QStringList& files)
 {
     if (!files.isEmpty()) {
-        TaddDlg dialog(m_commandManager->Formats());
+        TaddDlg dialog(formatChoices());
         dialog.Fill(files);
         dialog.exec();
         if (dialog.OK()) {
@@ -439,6 +439,17 @@ void TUIHook::pmiClearClick(QObject*)
     ShowFileCount(0);
 }
 
+std::vector<std::string> TUIHook::formatChoices() const
+{
+    // A format this machine cannot make stays in its place, so indexes keep, and says why.
+    std::vector<std::string> choices = m_commandManager->Formats();
+    for (int i = 0; i < static_cast<int>(choices.size()); ++i) {
+        if (const std::string why = m_commandManager->whyUnavailable(i); !why.empty())
+            choices[static_cast<std::size_t>(i)] += " (unavailable: " + why + ")";
+    }
+    return choices;
+}
+
 TItemNodeData* TUIHook::focusedNode() const
 {
     const QModelIndex focused = m_window->VirtualStringTree1->currentIndex();
@@ -509,7 +520,7 @@ void TUIHook::ShowItemProperties(TItemNodeData* node)
 {
     if (!node || m_jobs->indexOf(node) < 0)
         return;
-    TItemDlg dialog(m_commandManager->Formats(), m_window);
+    TItemDlg dialog(formatChoices(), m_window);
     TItemData& item = node->Item;
     dialog.MyListBox1->addItem(item.FileName);
     const bool knownFormat = m_commandManager->isValidIndex(item.FormatIndex);

@@ -6,6 +6,8 @@
 #include <QStringList>
 
 #include <memory>
+#include <string>
+#include <vector>
 
 class JobListModel;
 class MessageQueue;
@@ -96,6 +98,8 @@ private:
     TItemNodeData* focusedNode() const;
     void showItemProgress();
     void addFiles(const QStringList& files);
+    // The catalogue's names for the format choosers, unavailable ones marked.
+    std::vector<std::string> formatChoices() const;
 
     std::unique_ptr<SleepInhibitor> m_sleepInhibitor;
     TmainDlg* m_window = nullptr;

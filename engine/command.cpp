@@ -92,8 +92,12 @@ TCommand::Plan TCommand::planFor(const JobListModel::Node& node) const
     plan.outputPath = m_overwriteManager.GetUniqueFileName(plan.outputDir + plan.outputName);
 
     const std::string params = m_catalogue.GetParams(node.Item.FormatIndex);
-    plan.commandLine = "\"" + FfmpegPath + "\" -i \"" + plan.source + "\" " + params + " \"" + plan.outputPath + "\"";
+    const std::string inputParams = m_catalogue.GetInputParams(node.Item.FormatIndex);
+    // Entries without input parameters keep the specified form exactly.
+    plan.commandLine = "\"" + FfmpegPath + "\" " + (inputParams.empty() ? "" : inputParams + " ") + "-i \""
+        + plan.source + "\" " + params + " \"" + plan.outputPath + "\"";
     plan.params = splitCommandLine(params);
+    plan.inputParams = splitCommandLine(inputParams);
     return plan;
 }
 
@@ -154,6 +158,10 @@ void TCommand::RunCurrent()
         failAtOnce("format number " + std::to_string(node->Item.FormatIndex) + " is not in the format catalogue");
         return;
     }
+    if (const std::string why = m_catalogue.whyUnavailable(node->Item.FormatIndex); !why.empty()) {
+        failAtOnce("the format \"" + m_catalogue.formatName(node->Item.FormatIndex) + "\" is unavailable: " + why);
+        return;
+    }
     Plan plan;
     try {
         plan = planFor(*node);
@@ -173,11 +181,14 @@ void TCommand::RunCurrent()
     m_log = std::make_unique<ItemLog>(LogFolder, plan.source, plan.commandLine);
     // ffmpeg writes into the temporary, which is this run's own: -y lets it.
     m_runner.CommandLine = plan.commandLine;
-    m_runner.Arguments = {FfmpegPath, "-y", "-i", localFile(plan.source)};
+    m_runner.Arguments = {FfmpegPath, "-y"};
+    m_runner.Arguments.insert(m_runner.Arguments.end(), plan.inputParams.begin(), plan.inputParams.end());
+    m_runner.Arguments.push_back("-i");
+    m_runner.Arguments.push_back(localFile(plan.source));
     m_runner.Arguments.insert(m_runner.Arguments.end(), plan.params.begin(), plan.params.end());
     m_runner.Arguments.push_back(localFile(m_temporary->path()));
     // ffmpeg's words name the files as it got them; the user knows them by their own names.
-    m_shownNames = {{m_runner.Arguments[3], plan.source}, {m_runner.Arguments.back(), plan.outputPath}};
+    m_shownNames = {{localFile(plan.source), plan.source}, {m_runner.Arguments.back(), plan.outputPath}};
     m_runner.Execute();
 }
 

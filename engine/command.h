@@ -110,6 +110,7 @@ private:
         std::string outputPath; // unique when planned
         std::string commandLine; // as shown: ffmpeg itself gets the temporary output
         std::vector<std::string> params;
+        std::vector<std::string> inputParams; // before -i
     };
     Plan planFor(const JobListModel::Node& node) const;
     void RunCurrent();

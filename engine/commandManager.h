@@ -1,34 +1,52 @@
 #pragma once
 
-#include "SimpleXML.h"
-
 #include <string>
 #include <vector>
 
 // The format catalogue: output formats with the ffmpeg parameters that make
 // them and the extension of the result, read once from the file `command`
-// next to the program. A format is known everywhere by its index here.
+// next to the program, followed by the user's own entries from
+// $XDG_CONFIG_HOME/calvera/command (same layout), so that the shipped indexes
+// keep their meaning. A format is known everywhere by its index here.
 class TCommandManager final {
 public:
-    // Loads `command` from the program directory.
+    // The shipped catalogue next to the program, then the user's.
     TCommandManager();
-    // Loads the given catalogue file.
-    explicit TCommandManager(const std::string& fileName);
+    // The given catalogue, then the user's entries from user when it is not empty.
+    explicit TCommandManager(const std::string& fileName, const std::string& user = {});
 
-    // A missing file leaves the catalogue empty; a malformed one raises the reader's error.
+    // Reads a catalogue in place of the entries there are. A missing file
+    // leaves the catalogue empty; a malformed one raises the reader's error.
     void Load(const std::string& fileName);
+    // Appends the entries of a user's catalogue; a missing file adds nothing.
+    void LoadUserEntries(const std::string& fileName);
 
     const std::vector<std::string>& Formats() const { return m_formats; }
     bool isValidIndex(int index) const { return index >= 0 && index < static_cast<int>(m_formats.size()); }
     // Empty for an index outside the catalogue or an entry without the element.
     std::string GetParams(int index) const;
     std::string GetExt(int index) const;
+    // The entry's parameters that belong before -i (its optional <inputparams>).
+    std::string GetInputParams(int index) const;
     // The format's name, or empty outside the catalogue.
     std::string formatName(int index) const;
+    bool isUserEntry(int index) const;
+    // Empty when this machine can make the format, else why not: parameters
+    // that need a VAAPI render device where /dev/dri/renderD* has none.
+    std::string whyUnavailable(int index) const;
+
+    // $XDG_CONFIG_HOME/calvera/command, by default ~/.config/calvera/command.
+    static std::string userCataloguePath();
 
 private:
-    std::string entryValue(int index, const char* name) const;
+    struct Entry {
+        std::string params;
+        std::string inputParams;
+        std::string ext;
+        bool user = false;
+    };
+    void read(const std::string& fileName, bool user);
 
-    TJclSimpleXML m_document;
     std::vector<std::string> m_formats;
+    std::vector<Entry> m_entries;
 };

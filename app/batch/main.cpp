@@ -66,15 +66,20 @@ int main(int argc, char* argv[])
     }
     std::unique_ptr<TCommandManager> catalogue;
     try {
-        catalogue = std::make_unique<TCommandManager>(cataloguePath);
+        // The user's own entries follow the shipped ones; a catalogue named on the command line stands alone.
+        catalogue = std::make_unique<TCommandManager>(
+            cataloguePath, options.catalogue.empty() ? TCommandManager::userCataloguePath() : std::string());
     } catch (const std::exception& e) {
         fail("cannot read the catalogue \"" + cataloguePath + "\": " + e.what());
         return kBadUsage;
     }
     if (options.listFormats) {
         for (int i = 0; i < static_cast<int>(catalogue->Formats().size()); ++i) {
-            std::printf("%d\t%s\t%s\t%s\n", i, catalogue->formatName(i).c_str(), catalogue->GetExt(i).c_str(),
-                catalogue->GetParams(i).c_str());
+            const std::string why = catalogue->whyUnavailable(i);
+            const std::string origin
+                = !why.empty() ? "unavailable: " + why : (catalogue->isUserEntry(i) ? "user" : "shipped");
+            std::printf("%d\t%s\t%s\t%s\t%s\n", i, catalogue->formatName(i).c_str(), catalogue->GetExt(i).c_str(),
+                catalogue->GetParams(i).c_str(), origin.c_str());
         }
         if (options.sources.empty())
             return kAllConverted;

@@ -1,4 +1,6 @@
+#include "EngineTestSupport.h"
 #include "ProgramDir.h"
+#include "SimpleXML.h"
 #include "TempDir.h"
 #include "commandManager.h"
 
@@ -48,12 +50,40 @@ TEST(Catalogue, MissingFileIsAnEmptyCatalogueAndABadOneAnError)
 TEST(Catalogue, ShippedCatalogueHasTheFormatsUsersExpect)
 {
     const TCommandManager catalogue(CALVERA_CATALOGUE);
-    ASSERT_EQ(catalogue.Formats().size(), 14u);
-    for (int i = 0; i < 14; ++i) {
+    ASSERT_EQ(catalogue.Formats().size(), 16u);
+    for (int i = 0; i < 16; ++i) {
         EXPECT_FALSE(catalogue.Formats()[static_cast<std::size_t>(i)].empty()) << i;
         EXPECT_FALSE(catalogue.GetParams(i).empty()) << i;
         EXPECT_FALSE(catalogue.GetExt(i).empty()) << i;
+        EXPECT_FALSE(catalogue.isUserEntry(i));
+        EXPECT_EQ(catalogue.GetInputParams(i).empty(), i < 14) << "only the hardware entries decode with VAAPI";
     }
+    // The two hardware entries come last, so the indexes lists use keep their meaning.
+    EXPECT_NE(catalogue.GetParams(14).find("h264_vaapi"), std::string::npos);
+    EXPECT_NE(catalogue.GetParams(15).find("hevc_vaapi"), std::string::npos);
+    if (!std::filesystem::exists("/dev/dri")) {
+        EXPECT_EQ(catalogue.whyUnavailable(14), "it needs a VAAPI render device, and /dev/dri has none");
+        EXPECT_EQ(catalogue.whyUnavailable(0), "");
+    }
+}
+
+TEST(Catalogue, TheUsersOwnEntriesFollowTheShippedOnes)
+{
+    TempDir dir;
+    writeFileBytes(dir.file("mine"),
+        "<commands><command><format>Phone</format><inputparams>-ss 5</inputparams>"
+        "<params>-c:v libx264 -s 640x360</params><ext>mp4</ext></command></commands>");
+    const TCommandManager catalogue(CALVERA_CATALOGUE, dir.file("mine"));
+    ASSERT_EQ(catalogue.Formats().size(), 17u);
+    EXPECT_EQ(catalogue.formatName(0), TCommandManager(CALVERA_CATALOGUE).formatName(0)) << "shipped indexes keep";
+    EXPECT_EQ(catalogue.formatName(16), "Phone");
+    EXPECT_TRUE(catalogue.isUserEntry(16));
+    EXPECT_EQ(catalogue.GetInputParams(16), "-ss 5");
+    EXPECT_EQ(TCommandManager(CALVERA_CATALOGUE, dir.file("none")).Formats().size(), 16u) << "no user file, no entries";
+
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.path().string()));
+    EXPECT_EQ(TCommandManager::userCataloguePath(), dir.file("calvera/command"));
+    qunsetenv("XDG_CONFIG_HOME");
 }
 
 } // namespace

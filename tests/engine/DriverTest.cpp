@@ -116,7 +116,8 @@ TEST_F(DriverTest, EveryCatalogueFormatProducesItsContainerAndCodecs)
         {"ogg", {"opus"}},
         {"wav", {"pcm_s16le"}},
     };
-    ASSERT_EQ(static_cast<int>(expected.size()), static_cast<int>(catalogue.Formats().size()));
+    // The shipped software formats; the hardware ones follow and need a render device.
+    ASSERT_EQ(static_cast<int>(expected.size()) + 2, static_cast<int>(catalogue.Formats().size()));
     for (int i = 0; i < static_cast<int>(expected.size()); ++i)
         add(clip(), i, dir.prefix());
     ASSERT_TRUE(runToEnd(300000));
@@ -392,6 +393,45 @@ TEST_F(StandInTest, FfmpegGetsEveryNameAsALocalFile)
         "\"" + driver.FfmpegPath + "\" -i \"http://127.0.0.1:9/clip.avi\" " + catalogue.GetParams(kMp3) + " \""
             + dir.file("out/clip_2.mp3") + "\"")
         << "the shown command line keeps its form";
+}
+
+TEST_F(StandInTest, InputParametersGoBeforeTheInputAndUnavailableFormatsNeverRunFfmpeg)
+{
+    standIn("for argument; do echo \"$argument\"; done >> \"" + dir.file("arguments") + "\"\necho x > \"$output\"");
+    writeFileBytes(dir.file("mine"),
+        "<c><e><format>Cut</format><inputparams>-ss 5</inputparams><params>-c:a copy</params><ext>mka</ext></e>"
+        "<e><format>GPU</format><params>-c:v h264_vaapi</params><ext>mp4</ext></e></c>");
+    const TCommandManager own(dir.file("mine"));
+    JobListModel jobs;
+    TItemData item;
+    item.FileName = QString::fromStdString(clip());
+    item.Path = QString::fromStdString(dir.prefix());
+    jobs.append(item);
+    item.FormatIndex = 1;
+    jobs.append(item);
+    TCommand ownDriver(jobs, own);
+    ownDriver.FfmpegPath = dir.file("stand-in");
+    bool ended = false;
+    QObject::connect(&ownDriver, &TCommand::runFinished, [&] { ended = true; });
+    EXPECT_EQ(ownDriver.commandLineFor(*jobs.first()),
+        "\"" + dir.file("stand-in") + "\" -ss 5 -i \"" + clip() + "\" -c:a copy \"" + dir.file("clip.mka") + "\"");
+    ownDriver.Start();
+    ASSERT_TRUE(waitFor([&] { return ended; }));
+    std::ifstream in(dir.file("arguments"));
+    std::vector<std::string> arguments;
+    for (std::string line; std::getline(in, line);)
+        arguments.push_back(line);
+    ASSERT_GE(arguments.size(), 5u);
+    EXPECT_EQ(std::vector<std::string>(arguments.begin(), arguments.begin() + 4),
+        (std::vector<std::string> {"-y", "-ss", "5", "-i"}))
+        << "one run only: the unavailable format never reached ffmpeg";
+    EXPECT_EQ(jobs.nodeAt(0)->State, kStateDone);
+    if (!fs::exists("/dev/dri")) {
+        EXPECT_EQ(jobs.nodeAt(1)->State, kStateFailed);
+        EXPECT_EQ(jobs.nodeAt(1)->Failure,
+            "the format \"GPU\" is unavailable: it needs a VAAPI render device, and /dev/dri has none");
+        EXPECT_EQ(std::count(arguments.begin(), arguments.end(), "-y"), 1);
+    }
 }
 
 } // namespace

@@ -28,34 +28,39 @@ constexpr int kTextLeft = 26;
 
 } // namespace
 
-void paintProgress(QPainter& painter, const QRect& cell, double fraction)
+namespace {
+
+// Draws the second column's frame; the rectangle it frames, empty when the cell is too small.
+QRect drawActivityFrame(QPainter& painter, const QRect& cell)
 {
     const QRect frame = cell.adjusted(5, 5, -5, -5);
     if (frame.width() <= 0 || frame.height() <= 0)
-        return;
+        return {};
     painter.save();
     painter.setPen(kActivity);
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(frame.adjusted(0, 0, -1, -1));
-    const int filled = static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * frame.width()));
-    painter.fillRect(QRect(frame.left(), frame.top(), filled, frame.height()), kActivity);
     painter.restore();
+    return frame;
+}
+
+} // namespace
+
+void paintProgress(QPainter& painter, const QRect& cell, double fraction)
+{
+    const QRect frame = drawActivityFrame(painter, cell);
+    const int filled = static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * frame.width()));
+    if (!frame.isEmpty())
+        painter.fillRect(QRect(frame.left(), frame.top(), filled, frame.height()), kActivity);
 }
 
 void paintActivity(QPainter& painter, const QRect& cell, bool busy, unsigned activityPos)
 {
-    const QRect frame = cell.adjusted(5, 5, -5, -5);
-    if (frame.width() <= 0 || frame.height() <= 0)
-        return;
-    painter.save();
-    painter.setPen(kActivity);
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRect(frame.adjusted(0, 0, -1, -1));
-    if (busy) {
+    const QRect frame = drawActivityFrame(painter, cell);
+    if (busy && !frame.isEmpty()) {
         const int left = frame.left() + static_cast<int>(activityPos);
         painter.fillRect(QRect(left, frame.top(), kActivityBlockWidth, frame.height()), kActivity);
     }
-    painter.restore();
 }
 
 class JobListView::Delegate final : public QStyledItemDelegate {

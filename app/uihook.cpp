@@ -346,7 +346,7 @@ void TUIHook::openFiles(const QStringList& paths)
 void TUIHook::addFiles(const QStringList& files)
 {
     if (!files.isEmpty()) {
-        TaddDlg dialog(formatChoices());
+        TaddDlg dialog(formatChoices(), m_window);
         dialog.Fill(files);
         dialog.exec();
         if (dialog.OK()) {

@@ -380,6 +380,32 @@ TEST_F(ControllerTest, TheKeyboardReachesWhatTheMouseDoes)
         EXPECT_FALSE(named->accessibleName().isEmpty()) << named->objectName().toStdString();
 }
 
+TEST_F(ControllerTest, DialogsOpenCentredOverTheWindowWithTheirTitles)
+{
+    writeFileBytes(dir.file("a.avi"), "a");
+    queue(QString::fromStdString(dir.file("a.avi")));
+    QPoint addCentre;
+    QString addTitle;
+    addFiles({QString::fromStdString(dir.file("a.avi"))}, [&](TaddDlg& dialog) {
+        addCentre = dialog.geometry().center();
+        addTitle = dialog.windowTitle();
+        dialog.reject();
+    });
+    EXPECT_EQ(addTitle, "Add Files");
+    EXPECT_LE((addCentre - window.geometry().center()).manhattanLength(), 4) << "centred, to a pixel or two";
+    QPoint itemCentre;
+    QString itemTitle;
+    whenModalShows<TItemDlg>([&](TItemDlg& dialog) {
+        itemCentre = dialog.geometry().center();
+        itemTitle = dialog.windowTitle();
+        dialog.reject();
+    });
+    window.VirtualStringTree1->setCurrentIndex(jobs.index(0, 0));
+    window.pmiProperties->trigger();
+    EXPECT_EQ(itemTitle, "Item Property");
+    EXPECT_LE((itemCentre - window.geometry().center()).manhattanLength(), 4) << "centred, to a pixel or two";
+}
+
 TEST_F(ControllerTest, DroppedFilesAndFoldersComeInThroughTheAddFilesDialog)
 {
     std::filesystem::create_directories(dir.file("clips/sub"));

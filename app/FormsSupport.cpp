@@ -21,7 +21,8 @@ TMyButtonEx* makeFormsButton(QWidget* parent, const QString& caption, const QRec
     button->SetOverColorFrom(clBlack);
     button->SetOverColorTo(clBlack);
     button->SetBorderColor(14401438);
-    button->SetDrawFocus(false);
+    // Where the keyboard is must show: the focus is drawn.
+    button->SetDrawFocus(true);
     button->setFont(formFont(12, true));
     setTextColor(*button, kCaptionColor);
     button->SetCaption(caption);

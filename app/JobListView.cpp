@@ -105,6 +105,11 @@ public:
         const QRect textRect = option.rect.adjusted(kTextLeft, 0, -2, 0);
         const QString text = painter->fontMetrics().elidedText(node->Item.FileName, Qt::ElideMiddle, textRect.width());
         painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, text);
+        // The keyboard's row, while the list has the focus.
+        if (option.state & QStyle::State_HasFocus) {
+            painter->setPen(QPen(m_view.palette().color(QPalette::Highlight), 1, Qt::DotLine));
+            painter->drawRect(option.rect.adjusted(0, 0, -1, -1));
+        }
         painter->restore();
     }
 

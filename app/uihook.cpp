@@ -283,6 +283,12 @@ void TUIHook::bindKeys(TmainDlg& window)
     // Dropped files and folders come in as files passed on the command line do.
     view.onDropped = guarded([this](const QStringList& paths) { openFiles(filesToAdd(paths)); });
 
+    // Tab goes along the tools, into the list, then to the list buttons.
+    QWidget* order[] = {window.btnAdd, window.btnConvert, window.btnStop, window.btnSupport, window.VirtualStringTree1,
+        window.btnImport, window.btnExport};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
+        QWidget::setTabOrder(order[i], order[i + 1]);
+
     // What assistive technology says of the controls.
     const std::pair<QWidget*, const char*> names[] = {{window.btnAdd, "Add"}, {window.btnConvert, "Convert"},
         {window.btnStop, "Stop"}, {window.btnSupport, "Support"}, {window.btnList, "List"},

@@ -1,11 +1,13 @@
 #include "imagebutton.h"
 
 #include <QMouseEvent>
+#include <QKeyEvent>
 #include <QPainter>
 
 TImageButton::TImageButton(QWidget* parent)
     : QWidget(parent)
 {
+    setFocusPolicy(Qt::TabFocus);
     setMouseTracking(false);
 }
 
@@ -45,6 +47,34 @@ void TImageButton::paintEvent(QPaintEvent*)
         return;
     QPainter painter(this);
     painter.drawImage(at, *picture);
+    if (hasFocus()) {
+        painter.setPen(QPen(palette().color(QPalette::Highlight), 1, Qt::DotLine));
+        painter.drawRect(m_hitRect.adjusted(1, 1, -2, -2));
+    }
+}
+
+void TImageButton::keyPressEvent(QKeyEvent* event)
+{
+    const bool click = event->key() == Qt::Key_Space || event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    if (!click || event->modifiers() != Qt::NoModifier) {
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+    if (m_enabled && OnClick)
+        OnClick(this);
+}
+
+void TImageButton::focusInEvent(QFocusEvent* event)
+{
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void TImageButton::focusOutEvent(QFocusEvent* event)
+{
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void TImageButton::enterEvent(QEnterEvent* event)

@@ -380,6 +380,30 @@ TEST_F(ControllerTest, TheKeyboardReachesWhatTheMouseDoes)
         EXPECT_FALSE(named->accessibleName().isEmpty()) << named->objectName().toStdString();
 }
 
+TEST_F(ControllerTest, TabReachesTheToolsTheListAndTheButtonsAndFocusShows)
+{
+    window.activateWindow();
+    QApplication::setActiveWindow(&window);
+    window.btnAdd->setFocus();
+    QStringList reached;
+    for (int i = 0; i < 7; ++i) {
+        reached << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName() : QString("none"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    EXPECT_EQ(reached,
+        (QStringList {window.btnAdd->objectName(), window.btnConvert->objectName(), window.btnStop->objectName(),
+            window.btnSupport->objectName(), window.VirtualStringTree1->objectName(), window.btnImport->objectName(),
+            window.btnExport->objectName()}));
+
+    // A tool with the focus shows it, and Space clicks it.
+    const QImage unfocused = window.btnConvert->grab().toImage();
+    window.btnConvert->setFocus();
+    EXPECT_NE(window.btnConvert->grab().toImage(), unfocused) << "the focus is visible";
+    window.btnAdd->setFocus();
+    QTest::keyClick(window.btnAdd, Qt::Key_Space);
+    EXPECT_TRUE(dialogs.calls.value(0).startsWith(kAddFilterStart)) << "Space on Add opens the chooser";
+}
+
 TEST_F(ControllerTest, DialogsOpenCentredOverTheWindowWithTheirTitles)
 {
     writeFileBytes(dir.file("a.avi"), "a");

@@ -73,6 +73,14 @@ int main(int argc, char* argv[])
     window.VirtualStringTree1->setCurrentIndex(jobs.index(std::min(items, 1), 0));
     QApplication::processEvents();
     window.grab().save(saved("main-window.png"));
+    // Where the keyboard is: on the Convert tool, then in the list.
+    QApplication::setActiveWindow(&window);
+    window.btnConvert->setFocus();
+    QApplication::processEvents();
+    window.grab().save(saved("focus-tool.png"));
+    window.VirtualStringTree1->setFocus();
+    QApplication::processEvents();
+    window.grab().save(saved("focus-list.png"));
 
     // The popup menu as the job list offers it.
     QMenu* menu = window.VirtualStringTree1->menuAt(QPoint(20, 10));

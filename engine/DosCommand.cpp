@@ -334,9 +334,11 @@ void TDosThread::spawnChild(pid_t& pid, int& outputFd)
         if (::getppid() != parent)
             ::_exit(kCannotStart);
         // Input at end-of-file: a child that asks a question gets no answer instead of waiting forever.
-        const int input = ::open("/dev/null", O_RDONLY);
+        const int input = ::open("/dev/null", O_RDONLY | O_CLOEXEC); // its dup2 copy stays open
         if (input >= 0 && input != STDIN_FILENO)
             ::dup2(input, STDIN_FILENO);
+        else if (input == STDIN_FILENO)
+            ::fcntl(input, F_SETFD, 0);
         ::dup2(pipeFds[1], STDOUT_FILENO);
         ::dup2(pipeFds[1], STDERR_FILENO);
         sigset_t none;

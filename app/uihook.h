@@ -92,7 +92,7 @@ public:
 private:
     bool idle() const;
     void showRunning(bool running);
-    // Keyboard shortcuts and accessible names.
+    // The keyboard shortcuts, the focus order, drops on the list and the accessible names.
     void bindKeys(TmainDlg& window);
     // The node the popup menu's item entries act on: the focused row's.
     TItemNodeData* focusedNode() const;

@@ -201,24 +201,21 @@ TmainDlg::TmainDlg()
 
     PopupMenu1 = new QMenu(this);
     PopupMenu1->setObjectName("PopupMenu1");
-    pmiDelete = PopupMenu1->addAction("&Delete");
-    pmiDelete->setObjectName("pmiDelete");
-    pmiDelete->setStatusTip("delete selected item");
-    pmiClear = PopupMenu1->addAction("&Clear");
-    pmiClear->setObjectName("pmiClear");
-    pmiClear->setStatusTip("clear all items");
+    // An entry: its caption, its name, and the hint the menu painter shows under it.
+    const auto entry = [this](const QString& caption, const QString& name, const QString& hint) {
+        QAction* action = PopupMenu1->addAction(caption);
+        action->setObjectName(name);
+        action->setStatusTip(hint);
+        return action;
+    };
+    pmiDelete = entry("&Delete", "pmiDelete", "delete selected item");
+    pmiClear = entry("&Clear", "pmiClear", "clear all items");
     N1 = PopupMenu1->addSeparator();
     N1->setObjectName("N1");
-    pmiProperties = PopupMenu1->addAction("&Properties");
-    pmiProperties->setObjectName("pmiProperties");
-    pmiProperties->setStatusTip("show properties");
+    pmiProperties = entry("&Properties", "pmiProperties", "show properties");
     N2 = PopupMenu1->addSeparator();
-    pmiShowLog = PopupMenu1->addAction("Show &log");
-    pmiShowLog->setObjectName("pmiShowLog");
-    pmiShowLog->setStatusTip("ffmpeg's words on the last conversion");
-    pmiOpenFolder = PopupMenu1->addAction("&Open output folder");
-    pmiOpenFolder->setObjectName("pmiOpenFolder");
-    pmiOpenFolder->setStatusTip("where the converted file is");
+    pmiShowLog = entry("Show &log", "pmiShowLog", "ffmpeg's words on the last conversion");
+    pmiOpenFolder = entry("&Open output folder", "pmiOpenFolder", "where the converted file is");
 
     // Labels over the buttons must not hide the buttons' pictures.
     for (QLabel* caption : {lbAdd, lbConvert, lbStop, lbSupport})

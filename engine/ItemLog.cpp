@@ -1,9 +1,9 @@
 #include "ItemLog.h"
 
+#include "ProgramDir.h"
 #include "overwriteManager.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
@@ -59,11 +59,8 @@ void ItemLog::write(std::string_view line)
 
 std::string ItemLog::defaultFolder()
 {
-    const char* state = std::getenv("XDG_STATE_HOME");
-    if (state && *state == '/')
-        return std::string(state) + "/calvera/logs/";
-    const char* home = std::getenv("HOME");
-    return home && *home ? std::string(home) + "/.local/state/calvera/logs/" : std::string();
+    const std::string folder = userFolder("XDG_STATE_HOME", ".local/state");
+    return folder.empty() ? folder : folder + "logs/";
 }
 
 void ItemLog::prune(const std::string& folder, std::uintmax_t keepBytes)

@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QStandardPaths>
 
+#include <cstdlib>
 #include <unistd.h>
 
 std::string programDirectory()
@@ -18,6 +19,15 @@ std::string defaultFfmpegPath()
 {
     const std::string nextToProgram = programDirectory() + "bin/ffmpeg";
     return ::access(nextToProgram.c_str(), X_OK) == 0 ? nextToProgram : std::string("ffmpeg");
+}
+
+std::string userFolder(const char* variable, const char* fallback)
+{
+    const char* base = std::getenv(variable);
+    if (base && *base == '/')
+        return std::string(base) + "/calvera/";
+    const char* home = std::getenv("HOME");
+    return home && *home ? std::string(home) + "/" + fallback + "/calvera/" : std::string();
 }
 
 std::string defaultOutputFolder(bool create)

@@ -10,6 +10,10 @@ std::string programDirectory();
 // Calvera).
 std::string defaultFfmpegPath();
 
+// Calvera's place in a freedesktop base folder: $variable/calvera/ when the
+// variable holds an absolute path, else ~/fallback/calvera/; empty without a home.
+std::string userFolder(const char* variable, const char* fallback);
+
 // Where items without a folder of their own go: convert/ in the program
 // directory while it can be written (the build folder), else the user's
 // Videos folder with Calvera/ (an installed Calvera), made on the first use

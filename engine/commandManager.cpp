@@ -3,7 +3,6 @@
 #include "ProgramDir.h"
 #include "SimpleXML.h"
 
-#include <cstdlib>
 #include <filesystem>
 #include <glob.h>
 
@@ -98,9 +97,6 @@ std::string TCommandManager::whyUnavailable(int index) const
 
 std::string TCommandManager::userCataloguePath()
 {
-    const char* config = std::getenv("XDG_CONFIG_HOME");
-    if (config && *config == '/')
-        return std::string(config) + "/calvera/command";
-    const char* home = std::getenv("HOME");
-    return home && *home ? std::string(home) + "/.config/calvera/command" : std::string();
+    const std::string folder = userFolder("XDG_CONFIG_HOME", ".config");
+    return folder.empty() ? folder : folder + "command";
 }

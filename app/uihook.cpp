@@ -450,7 +450,7 @@ std::vector<std::string> TUIHook::formatChoices() const
     // A format this machine cannot make stays in its place, so indexes keep, and says why.
     std::vector<std::string> choices = m_commandManager->Formats();
     for (int i = 0; i < static_cast<int>(choices.size()); ++i) {
-        if (const std::string why = m_commandManager->whyUnavailable(i); !why.empty())
+        if (const std::string why = m_commandManager->whyUnavailable(i, m_command->FfmpegPath); !why.empty())
             choices[static_cast<std::size_t>(i)] += " (unavailable: " + why + ")";
     }
     return choices;

@@ -158,7 +158,7 @@ void TCommand::RunCurrent()
         failAtOnce("format number " + std::to_string(node->Item.FormatIndex) + " is not in the format catalogue");
         return;
     }
-    if (const std::string why = m_catalogue.whyUnavailable(node->Item.FormatIndex); !why.empty()) {
+    if (const std::string why = m_catalogue.whyUnavailable(node->Item.FormatIndex, FfmpegPath); !why.empty()) {
         failAtOnce("the format \"" + m_catalogue.formatName(node->Item.FormatIndex) + "\" is unavailable: " + why);
         return;
     }

@@ -1,5 +1,6 @@
 #include "commandManager.h"
 
+#include "FfmpegAbilities.h"
 #include "ProgramDir.h"
 #include "SimpleXML.h"
 
@@ -83,7 +84,7 @@ bool TCommandManager::isUserEntry(int index) const
     return isValidIndex(index) && m_entries[static_cast<std::size_t>(index)].user;
 }
 
-std::string TCommandManager::whyUnavailable(int index) const
+std::string TCommandManager::whyUnavailable(int index, const std::string& ffmpegPath) const
 {
     if (!isValidIndex(index))
         return {};
@@ -92,7 +93,7 @@ std::string TCommandManager::whyUnavailable(int index) const
         = entry.params.find("vaapi") != std::string::npos || entry.inputParams.find("vaapi") != std::string::npos;
     if (vaapi && !hasRenderDevice())
         return "it needs a VAAPI render device, and /dev/dri has none";
-    return {};
+    return ffmpegPath.empty() ? std::string() : FfmpegAbilities::of(ffmpegPath)->whyCannotWrite(entry.params);
 }
 
 std::string TCommandManager::userCataloguePath()

@@ -32,8 +32,9 @@ public:
     std::string formatName(int index) const;
     bool isUserEntry(int index) const;
     // Empty when this machine can make the format, else why not: parameters
-    // that need a VAAPI render device where /dev/dri/renderD* has none.
-    std::string whyUnavailable(int index) const;
+    // that need a VAAPI render device where /dev/dri/renderD* has none, or an
+    // encoder or muxer that the ffmpeg at ffmpegPath lacks (not asked when empty).
+    std::string whyUnavailable(int index, const std::string& ffmpegPath = {}) const;
 
     // $XDG_CONFIG_HOME/calvera/command, by default ~/.config/calvera/command.
     static std::string userCataloguePath();

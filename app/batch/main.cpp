@@ -75,7 +75,8 @@ int main(int argc, char* argv[])
     }
     if (options.listFormats) {
         for (int i = 0; i < static_cast<int>(catalogue->Formats().size()); ++i) {
-            const std::string why = catalogue->whyUnavailable(i);
+            const std::string why
+                = catalogue->whyUnavailable(i, options.ffmpeg.empty() ? defaultFfmpegPath() : options.ffmpeg);
             const std::string origin
                 = !why.empty() ? "unavailable: " + why : (catalogue->isUserEntry(i) ? "user" : "shipped");
             std::printf("%d\t%s\t%s\t%s\t%s\n", i, catalogue->formatName(i).c_str(), catalogue->GetExt(i).c_str(),

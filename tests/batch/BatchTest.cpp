@@ -355,6 +355,36 @@ TEST_F(BatchTest, JsonProgressIsOneEventALineInOrder)
     EXPECT_EQ(summary["failed_inputs"].toArray().at(0).toString().toStdString(), dir.file("broken.avi"));
 }
 
+TEST_F(BatchTest, FormatsSayWhereEachEntryComesFromAndWhyItCannotBeMade)
+{
+    // An ffmpeg without libx265, and a user's catalogue with one entry.
+    writeScript(dir.file("ffmpeg"),
+        "case \"$2\" in -encoders) printf ' ------\\n V....D libx264 x\\n A....D aac x\\n A....D libmp3lame x\\n';; "
+        "esac\n");
+    fs::create_directories(dir.file("config/calvera"));
+    writeFileBytes(dir.file("config/calvera/command"),
+        "<commands><command><format>Phone</format><params>-c:v libx264</params><ext>mp4</ext></command></commands>");
+    RunningProgram program({"/usr/bin/env", "XDG_CONFIG_HOME=" + dir.file("config"), CALVERA_BATCH, "--ffmpeg",
+        dir.file("ffmpeg"), "--formats"});
+    ASSERT_EQ(program.finish(), 0) << program.errors();
+    std::vector<std::vector<std::string>> rows;
+    std::istringstream lines(program.output());
+    for (std::string line; std::getline(lines, line);) {
+        std::vector<std::string> columns;
+        std::istringstream cells(line);
+        for (std::string cell; std::getline(cells, cell, '\t');)
+            columns.push_back(cell);
+        rows.push_back(columns);
+    }
+    ASSERT_EQ(rows.size(), 17u);
+    EXPECT_EQ(rows[0],
+        (std::vector<std::string> {"0", "MP4 video (H.264 + AAC)", "mp4",
+            "-c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p -c:a aac -b:a 160k -movflags +faststart",
+            "shipped"}));
+    EXPECT_EQ(rows[1].at(4), "unavailable: the installed ffmpeg has no encoder \"libx265\"");
+    EXPECT_EQ(rows[16], (std::vector<std::string> {"16", "Phone", "mp4", "-c:v libx264", "user"}));
+}
+
 TEST(Programs, AnswerVersionAndHelpWithoutDoingAnything)
 {
     for (const char* program : {CALVERA_BATCH, CALVERA_WINDOW}) {

@@ -2,14 +2,18 @@
 #include "ProgramDir.h"
 #include "SimpleXML.h"
 #include "TempDir.h"
+#include "FfmpegAbilities.h"
 #include "commandManager.h"
 
 #include <QByteArray>
+#include <QStandardPaths>
 #include <QtGlobal>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <csignal>
 
 namespace {
 
@@ -65,6 +69,63 @@ TEST(Catalogue, ShippedCatalogueHasTheFormatsUsersExpect)
         EXPECT_EQ(catalogue.whyUnavailable(14), "it needs a VAAPI render device, and /dev/dri has none");
         EXPECT_EQ(catalogue.whyUnavailable(0), "");
     }
+}
+
+TEST(FfmpegAbilities, TheInstalledFfmpegCanWriteEveryShippedSoftwareFormat)
+{
+    const std::string ffmpeg = QStandardPaths::findExecutable("ffmpeg").toStdString();
+    if (ffmpeg.empty())
+        GTEST_SKIP() << "no ffmpeg on PATH";
+    const auto abilities = FfmpegAbilities::of("ffmpeg");
+    EXPECT_TRUE(abilities->encoders.contains("aac"));
+    EXPECT_TRUE(abilities->encoders.contains("libx264"));
+    EXPECT_TRUE(abilities->muxers.contains("mp4"));
+    EXPECT_TRUE(abilities->muxers.contains("matroska"));
+    EXPECT_FALSE(abilities->encoders.contains("Encoders:")) << "the legend is not a list";
+    EXPECT_EQ(FfmpegAbilities::of(ffmpeg), abilities) << "asked once per program";
+    const TCommandManager catalogue(CALVERA_CATALOGUE);
+    for (int i = 0; i < 14; ++i)
+        EXPECT_EQ(catalogue.whyUnavailable(i, "ffmpeg"), "") << catalogue.formatName(i);
+}
+
+TEST(FfmpegAbilities, NamedEncodersAndMuxersAreCheckedAndCopyIsNot)
+{
+    FfmpegAbilities abilities;
+    abilities.encoders = FfmpegAbilities::parseList("Encoders:\n V..... = Video\n ------\n V....D libx264  H.264\n"
+                                                    " A....D aac      AAC\n");
+    abilities.muxers
+        = FfmpegAbilities::parseList("File formats:\n D. = Demuxing\n --\n  E mp4  MP4\n DE ogg,oga  Ogg\n");
+    EXPECT_EQ(abilities.encoders, (std::set<std::string> {"libx264", "aac"}));
+    EXPECT_EQ(abilities.muxers, (std::set<std::string> {"mp4", "ogg", "oga"}));
+    EXPECT_EQ(abilities.whyCannotWrite("-c:v libx264 -crf 23 -acodec aac -f mp4"), "");
+    EXPECT_EQ(abilities.whyCannotWrite("-c:v copy -c:a copy -c:s copy"), "");
+    EXPECT_EQ(
+        abilities.whyCannotWrite("-vcodec libx264 -c:a:0 libopus"), "the installed ffmpeg has no encoder \"libopus\"");
+    EXPECT_EQ(abilities.whyCannotWrite("-codec:v libx265"), "the installed ffmpeg has no encoder \"libx265\"");
+    EXPECT_EQ(abilities.whyCannotWrite("-c:a aac -f matroska"), "the installed ffmpeg has no muxer \"matroska\"");
+    EXPECT_EQ(abilities.whyCannotWrite("-crf 23 -c:v"), "") << "a name cut off is ffmpeg's to refuse";
+
+    // A kind ffmpeg did not list rules nothing out.
+    abilities.muxers.clear();
+    EXPECT_EQ(abilities.whyCannotWrite("-c:a aac -f matroska"), "");
+    EXPECT_TRUE(FfmpegAbilities::parseList("ffmpeg version 5.1\nUnrecognized option 'encoders'.\n").empty());
+}
+
+TEST(FfmpegAbilities, AProgramThatDoesNotAnswerInTimeOrAtAllRulesNothingOut)
+{
+    TempDir dir;
+    writeScript(dir.file("silent"), "echo $$ > \"" + dir.file("pid") + "\"\nexec sleep 60\n");
+    writeScript(dir.file("chatty"), "echo 'ffmpeg version 9.9'; echo ' ------'; exit 1\n");
+    const auto silent = FfmpegAbilities::of(dir.file("silent"));
+    EXPECT_TRUE(silent->encoders.empty());
+    EXPECT_TRUE(silent->muxers.empty());
+    std::ifstream pidFile(dir.file("pid"));
+    long pid = 0;
+    ASSERT_TRUE(pidFile >> pid);
+    EXPECT_NE(::kill(static_cast<pid_t>(pid), 0), 0) << "the program that did not answer is ended";
+    EXPECT_TRUE(FfmpegAbilities::of(dir.file("chatty"))->encoders.empty()) << "a failing answer is no answer";
+    EXPECT_TRUE(FfmpegAbilities::of(dir.file("missing"))->encoders.empty());
+    EXPECT_TRUE(FfmpegAbilities::of("no-such-program-on-path")->encoders.empty());
 }
 
 TEST(Catalogue, TheUsersOwnEntriesFollowTheShippedOnes)

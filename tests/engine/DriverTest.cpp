@@ -395,6 +395,36 @@ TEST_F(StandInTest, FfmpegGetsEveryNameAsALocalFile)
         << "the shown command line keeps its form";
 }
 
+TEST_F(StandInTest, AFormatTheInstalledFfmpegCannotWriteFailsAtOnceAndItIsAskedOncePerVersion)
+{
+    // This ffmpeg has the MP3 encoder and muxer only, and counts how often it is asked.
+    const std::string lists = "case \"$2\" in\n"
+                              "  -encoders) echo asked >> \""
+        + dir.file("asked")
+        + "\"\n"
+          "    printf 'Encoders:\\n ------\\n A....D libmp3lame  MP3\\n'; exit 0;;\n"
+          "  -muxers) printf 'File formats:\\n --\\n  E mp3  MP3\\n'; exit 0;;\n"
+          "esac\n";
+    writeScript(dir.file("stand-in"),
+        lists + standInArguments() + "echo run >> \"" + dir.file("runs") + "\"\necho x > \"$output\"");
+    driver.FfmpegPath = dir.file("stand-in");
+    add(clip(), kMp4H264, dir.prefix());
+    add(clip(), kMp3, dir.prefix());
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateDone}));
+    EXPECT_EQ(model.nodeAt(0)->Failure.toStdString(),
+        "the format \"" + catalogue.formatName(kMp4H264)
+            + "\" is unavailable: the installed ffmpeg has no encoder \"libx264\"");
+    EXPECT_EQ(readFileBytes(dir.file("runs")), "run\n") << "only the MP3 item ran ffmpeg";
+    EXPECT_EQ(catalogue.whyUnavailable(kMp3, driver.FfmpegPath), "");
+    EXPECT_EQ(readFileBytes(dir.file("asked")), "asked\n");
+
+    // Another ffmpeg under the same name (a new modification time) is asked again.
+    fs::last_write_time(dir.file("stand-in"), fs::last_write_time(dir.file("stand-in")) + std::chrono::seconds(5));
+    EXPECT_NE(catalogue.whyUnavailable(kMp4H264, driver.FfmpegPath), "");
+    EXPECT_EQ(readFileBytes(dir.file("asked")), "asked\nasked\n");
+}
+
 TEST_F(StandInTest, InputParametersGoBeforeTheInputAndUnavailableFormatsNeverRunFfmpeg)
 {
     standIn("for argument; do echo \"$argument\"; done >> \"" + dir.file("arguments") + "\"\necho x > \"$output\"");

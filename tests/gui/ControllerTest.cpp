@@ -73,7 +73,7 @@ protected:
     // A conversion that runs until it is stopped: "ffmpeg" here sleeps.
     void startEndlessRun()
     {
-        writeScript(dir.file("sleeper"), "exec sleep 60\n");
+        writeScript(dir.file("sleeper"), "case \"$1\" in -hide_banner) exit 0;; esac\nexec sleep 60\n");
         window.controller()->driver()->FfmpegPath = dir.file("sleeper");
         click(window.btnConvert);
         ASSERT_FALSE(window.controller()->driver()->Idle());
@@ -366,7 +366,7 @@ TEST_F(ControllerTest, TheKeyboardReachesWhatTheMouseDoes)
     keys(&view, "Del");
     EXPECT_EQ(fileNames(), QStringList {QString::fromStdString(dir.file("a.avi"))});
 
-    writeScript(dir.file("sleeper"), "exec sleep 60\n");
+    writeScript(dir.file("sleeper"), "case \"$1\" in -hide_banner) exit 0;; esac\nexec sleep 60\n");
     window.controller()->driver()->FfmpegPath = dir.file("sleeper");
     keys(&view, "Ctrl+Return");
     EXPECT_FALSE(window.controller()->driver()->Idle()) << "Ctrl+Return converts";

@@ -87,7 +87,9 @@ bool processRuns(long pid)
 
 std::string standInArguments()
 {
-    return "source=; output=; next=\n"
+    // Asked for its encoders or muxers, it says nothing: every format stays available.
+    return "case \"$1\" in -hide_banner) exit 0;; esac\n"
+           "source=; output=; next=\n"
            "for argument; do\n"
            "  [ \"$next\" = source ] && source=${argument#file:}\n"
            "  next=; [ \"$argument\" = -i ] && next=source\n"

@@ -486,7 +486,7 @@ void TUIHook::pmiPropertiesClick(QObject*)
 void TUIHook::CommandProgress(TDosCommand*, std::int32_t Percent)
 {
     m_window->ProgressBar1->SetPosition(Percent);
-    ShowFileCount(static_cast<int>(m_command->CurrentIndex()) + 1);
+    ShowFileCount(m_command->FinishedCount());
 }
 
 void TUIHook::CommandFinished(TDosCommand*, bool Stopped)

@@ -29,6 +29,18 @@ mode_t publishedMode()
     return 0666 & ~mask;
 }
 
+// Makes a new name in the file's folder last through a power cut.
+void syncFolderOf(const std::string& file)
+{
+    const std::size_t slash = file.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
 bool sameFile(const struct stat& a, dev_t device, ino_t inode)
 {
     return a.st_dev == device && a.st_ino == inode;
@@ -80,11 +92,13 @@ bool TemporaryOutput::intact() const
     return m_fd >= 0 && ::lstat(m_path.c_str(), &info) == 0 && sameFile(info, m_device, m_inode);
 }
 
-std::string TemporaryOutput::publish(const std::string& wanted)
+std::string TemporaryOutput::publish(const std::string& wanted, bool durable)
 {
     if (!intact())
         throw TOutputFileError("The output was removed while ffmpeg wrote it (\"" + m_path + "\").");
     ::fchmod(m_fd, publishedMode());
+    if (durable && ::fsync(m_fd) != 0)
+        throw TOutputFileError("Cannot write file \"" + wanted + "\" to the disk. " + std::strerror(errno));
     const std::string extension = extractFileExt(wanted);
     std::string name = wanted;
     for (int tries = 0; tries < TOverwriteManager::kMaxNames; ++tries) {
@@ -98,6 +112,8 @@ std::string TemporaryOutput::publish(const std::string& wanted)
         if (result == 0) {
             m_published = true;
             discard();
+            if (durable)
+                syncFolderOf(name);
             return name;
         }
         if (errno != EEXIST)

@@ -36,7 +36,8 @@ public:
     // Gives the temporary the name wanted, or when that is taken the next name
     // by the never-overwrite rule, and returns the name it got. Raises
     // TOutputFileError when no name could be taken.
-    std::string publish(const std::string& wanted);
+    // When durable, the file's data and its new name are on the disk before this returns.
+    std::string publish(const std::string& wanted, bool durable = false);
     // Removes the temporary now, if it is still this object's file.
     void discard();
 

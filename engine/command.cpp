@@ -53,23 +53,26 @@ TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObjec
 {
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &TCommand::tickStep);
-    m_runner.OnNewLine
-        = [this](TDosCommand* sender, const std::string& line, TOutputType type) { lineHandler(sender, line, type); };
-    m_runner.OnTerminated = [this](TDosCommand*, std::uint32_t exitCode) { endHandler(exitCode); };
-    // A node removed under a running item would leave the driver holding a dead record.
     connect(&m_model, &JobListModel::nodeAboutToBeRemoved, this, [this](JobListModel::Node* node) {
-        if (node == m_currentNode) {
-            m_currentNode = nullptr;
-            Stop();
+        if (node == m_nextNode)
+            m_nextNode = nextWanted(node);
+        // A node removed under a running item would leave the driver holding a dead record.
+        for (const std::unique_ptr<Lane>& lane : m_lanes) {
+            if (lane->node == node) {
+                lane->node = nullptr;
+                Stop();
+            }
         }
     });
 }
 
 TCommand::~TCommand()
 {
-    // The runner goes first, with its child; nothing it still has reaches this driver.
-    m_runner.OnNewLine = nullptr;
-    m_runner.OnTerminated = nullptr;
+    // The runners go first, with their children; nothing they still have reaches this driver.
+    for (const std::unique_ptr<Lane>& lane : m_lanes) {
+        lane->runner.OnNewLine = nullptr;
+        lane->runner.OnTerminated = nullptr;
+    }
 }
 
 TCommand::Plan TCommand::planFor(const JobListModel::Node& node) const
@@ -106,13 +109,50 @@ std::string TCommand::commandLineFor(const JobListModel::Node& node) const
     return planFor(node).commandLine;
 }
 
-void TCommand::Start()
+JobListModel::Node* TCommand::nextWanted(JobListModel::Node* after) const
+{
+    JobListModel::Node* node = after ? m_model.next(after) : m_model.first();
+    while (node && m_wanted && !m_wanted(*node))
+        node = m_model.next(node);
+    return node;
+}
+
+std::vector<JobListModel::Node*> TCommand::runningNodes() const
+{
+    std::vector<JobListModel::Node*> nodes;
+    for (const std::unique_ptr<Lane>& lane : m_lanes) {
+        if (lane->busy && lane->node)
+            nodes.push_back(lane->node);
+    }
+    std::sort(nodes.begin(), nodes.end(),
+        [this](JobListModel::Node* a, JobListModel::Node* b) { return m_model.indexOf(a) < m_model.indexOf(b); });
+    return nodes;
+}
+
+void TCommand::Start(const Selection& wanted)
 {
     if (!m_idle)
         return;
-    m_currentNode = m_model.first();
-    if (!m_currentNode)
+    m_wanted = wanted;
+    m_nextNode = nextWanted(nullptr);
+    if (!m_nextNode)
         return;
+    m_runItems = 0;
+    for (JobListModel::Node* node = m_nextNode; node; node = nextWanted(node))
+        ++m_runItems;
+    // The lanes of the last run are idle; their runners are reused, so each
+    // keeps one reader thread at most.
+    const std::size_t lanes = static_cast<std::size_t>(std::clamp(Jobs, 1, std::max(1, m_runItems)));
+    while (m_lanes.size() > lanes)
+        m_lanes.pop_back();
+    while (m_lanes.size() < lanes) {
+        auto lane = std::make_unique<Lane>();
+        Lane* const at = lane.get();
+        lane->runner.OnNewLine
+            = [this, at](TDosCommand*, const std::string& line, TOutputType type) { lineHandler(*at, line, type); };
+        lane->runner.OnTerminated = [this, at](TDosCommand*, std::uint32_t exitCode) { endHandler(*at, exitCode); };
+        m_lanes.push_back(std::move(lane));
+    }
     m_currentIndex = 0;
     m_sweptDirs.clear();
     m_summary = RunSummary();
@@ -122,7 +162,11 @@ void TCommand::Start()
     m_timer.start();
     m_idle = false;
     m_stopRequested = false;
-    RunCurrent();
+    for (const std::unique_ptr<Lane>& lane : m_lanes) {
+        if (!m_nextNode)
+            break;
+        startItem(*lane, m_nextNode);
+    }
 }
 
 void TCommand::Stop()
@@ -130,23 +174,28 @@ void TCommand::Stop()
     if (m_idle)
         return;
     m_stopRequested = true;
-    m_runner.Stop();
+    m_nextNode = nullptr;
+    for (const std::unique_ptr<Lane>& lane : m_lanes)
+        lane->runner.Stop();
 }
 
-void TCommand::RunCurrent()
+void TCommand::startItem(Lane& lane, JobListModel::Node* node)
 {
-    JobListModel::Node* node = m_currentNode;
+    m_nextNode = nextWanted(node);
+    m_currentIndex = static_cast<std::uint32_t>(m_model.indexOf(node));
+    lane.busy = true;
+    lane.node = node;
     node->State = kStateConverting;
     node->Failure.clear();
     node->Progress = ItemProgress();
     node->Output.clear();
     node->Log.clear();
-    m_progress.reset();
-    m_lastLine.clear();
-    m_writeError.clear();
-    m_reason.clear();
-    m_shownNames.clear();
-    m_outputPath.clear();
+    lane.progress.reset();
+    lane.lastLine.clear();
+    lane.writeError.clear();
+    lane.reason.clear();
+    lane.shownNames.clear();
+    lane.outputPath.clear();
     node->Item.Busy = true;
     m_model.nodeChanged(node);
     emit itemStarted(node);
@@ -155,138 +204,133 @@ void TCommand::RunCurrent()
         // Never run ffmpeg with values from outside the catalogue.
         reportError("The format of \"" + node->Item.FileName.toStdString() + "\" (number "
             + std::to_string(node->Item.FormatIndex) + ") is not in the format catalogue.");
-        failAtOnce("format number " + std::to_string(node->Item.FormatIndex) + " is not in the format catalogue");
+        failAtOnce(lane, "format number " + std::to_string(node->Item.FormatIndex) + " is not in the format catalogue");
         return;
     }
     if (const std::string why = m_catalogue.whyUnavailable(node->Item.FormatIndex, FfmpegPath); !why.empty()) {
-        failAtOnce("the format \"" + m_catalogue.formatName(node->Item.FormatIndex) + "\" is unavailable: " + why);
+        failAtOnce(
+            lane, "the format \"" + m_catalogue.formatName(node->Item.FormatIndex) + "\" is unavailable: " + why);
         return;
     }
     Plan plan;
     try {
         plan = planFor(*node);
-        m_outputDir = plan.outputDir;
-        m_outputName = plan.outputName;
-        m_outputPath = plan.outputPath;
+        lane.outputPath = plan.outputPath;
         if (node->Item.Path.isEmpty() && GlobalPath.empty())
             defaultOutputFolder(true);
         if (m_sweptDirs.insert(plan.outputDir).second)
             TemporaryOutput::removeStale(plan.outputDir);
-        m_temporary = std::make_unique<TemporaryOutput>(plan.outputPath);
+        lane.temporary = std::make_unique<TemporaryOutput>(plan.outputPath);
     } catch (const std::exception& error) {
-        failAtOnce(error.what());
+        failAtOnce(lane, error.what());
         return;
     }
 
-    m_log = std::make_unique<ItemLog>(LogFolder, plan.source, plan.commandLine);
+    lane.log = std::make_unique<ItemLog>(LogFolder, plan.source, plan.commandLine);
     // ffmpeg writes into the temporary, which is this run's own: -y lets it.
-    m_runner.CommandLine = plan.commandLine;
-    m_runner.Arguments = {FfmpegPath, "-y"};
-    m_runner.Arguments.insert(m_runner.Arguments.end(), plan.inputParams.begin(), plan.inputParams.end());
-    m_runner.Arguments.push_back("-i");
-    m_runner.Arguments.push_back(localFile(plan.source));
-    m_runner.Arguments.insert(m_runner.Arguments.end(), plan.params.begin(), plan.params.end());
-    m_runner.Arguments.push_back(localFile(m_temporary->path()));
+    TDosCommand& runner = lane.runner;
+    runner.CommandLine = plan.commandLine;
+    runner.Arguments = {FfmpegPath, "-y"};
+    runner.Arguments.insert(runner.Arguments.end(), plan.inputParams.begin(), plan.inputParams.end());
+    runner.Arguments.push_back("-i");
+    runner.Arguments.push_back(localFile(plan.source));
+    runner.Arguments.insert(runner.Arguments.end(), plan.params.begin(), plan.params.end());
+    runner.Arguments.push_back(localFile(lane.temporary->path()));
     // ffmpeg's words name the files as it got them; the user knows them by their own names.
-    m_shownNames = {{localFile(plan.source), plan.source}, {m_runner.Arguments.back(), plan.outputPath}};
-    m_runner.Execute();
+    lane.shownNames = {{localFile(plan.source), plan.source}, {runner.Arguments.back(), plan.outputPath}};
+    runner.Execute();
 }
 
-void TCommand::failAtOnce(const std::string& reason)
+void TCommand::failAtOnce(Lane& lane, const std::string& reason)
 {
-    m_reason = reason;
+    lane.reason = reason;
     QMetaObject::invokeMethod(
-        this, [this] { endHandler(kCannotStart); }, Qt::QueuedConnection);
+        this, [this, &lane] { endHandler(lane, kCannotStart); }, Qt::QueuedConnection);
 }
 
-void TCommand::lineHandler(TDosCommand* sender, const std::string& line, TOutputType type)
+void TCommand::lineHandler(Lane& lane, const std::string& line, TOutputType type)
 {
-    if (type == otEntireLine && m_log)
-        m_log->write(line);
-    if (type == otEntireLine && m_progress.read(line) && m_currentNode) {
-        m_currentNode->Progress = m_progress.progress();
-        m_model.nodeChanged(m_currentNode);
-        emit itemProgress(m_currentNode, m_currentNode->Progress);
+    if (type == otEntireLine && lane.log)
+        lane.log->write(line);
+    if (type == otEntireLine && lane.progress.read(line) && lane.node) {
+        lane.node->Progress = lane.progress.progress();
+        m_model.nodeChanged(lane.node);
+        emit itemProgress(lane.node, lane.node->Progress);
     }
     // Status lines say how far ffmpeg is, and its closing words that it failed: neither says why.
     if (type == otEntireLine && !line.empty() && !line.starts_with("frame=") && !line.starts_with("size=")
         && line != "Conversion failed!") {
-        m_lastLine = line;
-        for (const auto& [given, shown] : m_shownNames) {
-            for (std::size_t at = m_lastLine.find(given); at != std::string::npos;
-                 at = m_lastLine.find(given, at + shown.size()))
-                m_lastLine.replace(at, given.size(), shown);
+        lane.lastLine = line;
+        for (const auto& [given, shown] : lane.shownNames) {
+            for (std::size_t at = lane.lastLine.find(given); at != std::string::npos;
+                 at = lane.lastLine.find(given, at + shown.size()))
+                lane.lastLine.replace(at, given.size(), shown);
         }
-        if (m_writeError.empty() && isWriteError(m_lastLine))
-            m_writeError = m_lastLine;
+        if (lane.writeError.empty() && isWriteError(lane.lastLine))
+            lane.writeError = lane.lastLine;
     }
     if (OnOutput)
-        OnOutput(sender, 0);
+        OnOutput(&lane.runner, 0);
 }
 
-void TCommand::endHandler(std::uint32_t exitCode)
+void TCommand::endHandler(Lane& lane, std::uint32_t exitCode)
 {
-    const int count = m_model.count();
-    if (OnProgress && count > 0)
-        OnProgress(
-            &m_runner, static_cast<std::int32_t>((m_currentIndex + 1) * 100 / static_cast<std::uint32_t>(count)));
-
-    const ItemOutcome outcome = finishItem(exitCode);
+    JobListModel::Node* const node = lane.node;
+    const ItemOutcome outcome = finishItem(lane, exitCode);
     countOutcome(outcome);
-    emit itemFinished(m_currentNode, outcome);
+    if (OnProgress && m_runItems > 0)
+        OnProgress(&lane.runner, static_cast<std::int32_t>(m_finishedItems * 100 / m_runItems));
+    emit itemFinished(node, outcome);
 
-    if (m_currentNode) {
-        m_currentNode->State = outcome.converted ? kStateDone : kStateFailed;
+    if (node) {
+        node->State = outcome.converted ? kStateDone : kStateFailed;
         if (!outcome.converted)
-            m_currentNode->Failure = QString::fromStdString(outcome.reason);
+            node->Failure = QString::fromStdString(outcome.reason);
         else
-            m_currentNode->Output = QString::fromStdString(outcome.output);
-        m_currentNode->Log = QString::fromStdString(outcome.log);
-        m_currentNode->Progress = ItemProgress();
-        m_model.nodeChanged(m_currentNode);
+            node->Output = QString::fromStdString(outcome.output);
+        node->Log = QString::fromStdString(outcome.log);
+        node->Progress = ItemProgress();
+        m_model.nodeChanged(node);
     }
-    m_runner.Stop();
+    lane.runner.Stop();
+    lane.busy = false;
+    lane.node = nullptr;
+    setNodeIdle(node);
 
-    if (m_stopRequested || !m_currentNode) {
-        endRun(true);
+    if (!m_stopRequested && m_nextNode) {
+        startItem(lane, m_nextNode);
         return;
     }
-    if (m_currentIndex + 1 >= static_cast<std::uint32_t>(count)) {
-        endRun(false);
-        return;
-    }
-    setNodeIdle(m_currentNode);
-    m_currentNode = m_model.next(m_currentNode);
-    m_currentIndex = static_cast<std::uint32_t>(m_model.indexOf(m_currentNode));
-    RunCurrent();
+    if (!anyBusy())
+        endRun(m_stopRequested);
 }
 
 // Publishes the output of an item that succeeded; anything else loses its
 // temporary. ffmpeg's exit code alone does not prove success: a full disk can
 // end it with 0 and a cut file.
-ItemOutcome TCommand::finishItem(std::uint32_t exitCode)
+ItemOutcome TCommand::finishItem(Lane& lane, std::uint32_t exitCode)
 {
     ItemOutcome outcome;
     outcome.exitCode = exitCode;
-    outcome.output = m_outputPath;
-    outcome.source = m_currentNode ? m_currentNode->Item.FileName.toStdString() : std::string();
+    outcome.output = lane.outputPath;
+    outcome.source = lane.node ? lane.node->Item.FileName.toStdString() : std::string();
     outcome.stopped = exitCode == kStillActive && m_stopRequested;
-    const std::unique_ptr<TemporaryOutput> temporary = std::move(m_temporary);
-    if (const std::unique_ptr<ItemLog> log = std::move(m_log))
+    const std::unique_ptr<TemporaryOutput> temporary = std::move(lane.temporary);
+    if (const std::unique_ptr<ItemLog> log = std::move(lane.log))
         outcome.log = log->path();
-    if (!m_reason.empty()) {
-        outcome.reason = m_reason;
+    if (!lane.reason.empty()) {
+        outcome.reason = lane.reason;
     } else if (exitCode != 0) {
-        outcome.reason = failureText(exitCode);
-    } else if (!m_writeError.empty()) {
-        outcome.reason = m_writeError;
+        outcome.reason = failureText(lane, exitCode);
+    } else if (!lane.writeError.empty()) {
+        outcome.reason = lane.writeError;
     } else if (!temporary || !temporary->intact()) {
         outcome.reason = "the output was removed while ffmpeg wrote it";
     } else if (temporary->size() == 0) {
         outcome.reason = "ffmpeg wrote no output";
     } else {
         try {
-            outcome.output = temporary->publish(m_outputPath);
+            outcome.output = temporary->publish(lane.outputPath, Durable);
             outcome.converted = true;
         } catch (const std::exception& error) {
             outcome.reason = error.what();
@@ -315,11 +359,14 @@ void TCommand::countOutcome(const ItemOutcome& outcome)
 
 double TCommand::runFraction() const
 {
-    const int items = m_model.count();
-    if (m_idle || items <= 0)
+    if (m_idle || m_runItems <= 0)
         return 0;
-    const double running = m_currentNode ? std::max(0.0, m_currentNode->Progress.fraction) : 0.0;
-    return std::clamp((m_finishedItems + running) / items, 0.0, 1.0);
+    double running = 0;
+    for (const std::unique_ptr<Lane>& lane : m_lanes) {
+        if (lane->busy && lane->node)
+            running += std::max(0.0, lane->node->Progress.fraction);
+    }
+    return std::clamp((m_finishedItems + running) / m_runItems, 0.0, 1.0);
 }
 
 std::int64_t TCommand::runSecondsLeft() const
@@ -331,12 +378,12 @@ std::int64_t TCommand::runSecondsLeft() const
     return static_cast<std::int64_t>(std::llround(static_cast<double>(m_elapsed) * (1 - done) / done));
 }
 
-std::string TCommand::failureText(std::uint32_t exitCode) const
+std::string TCommand::failureText(const Lane& lane, std::uint32_t exitCode) const
 {
     if (exitCode == kStillActive)
         return "stopped";
-    if (!m_lastLine.empty())
-        return m_lastLine;
+    if (!lane.lastLine.empty())
+        return lane.lastLine;
     if (exitCode == kCannotStart)
         return "ffmpeg could not be started";
     return "ffmpeg ended with code " + std::to_string(exitCode);
@@ -344,14 +391,21 @@ std::string TCommand::failureText(std::uint32_t exitCode) const
 
 void TCommand::tickStep()
 {
-    if (m_currentNode) {
-        std::uint32_t& position = m_currentNode->Item.ActivityPos;
+    for (const std::unique_ptr<Lane>& lane : m_lanes) {
+        if (!lane->busy || !lane->node)
+            continue;
+        std::uint32_t& position = lane->node->Item.ActivityPos;
         position = position >= kLastActivityPos ? 0 : position + 1;
-        m_model.nodeChanged(m_currentNode);
+        m_model.nodeChanged(lane->node);
     }
     ++m_elapsed;
     if (OnTick)
         OnTick(&m_timer);
+}
+
+bool TCommand::anyBusy() const
+{
+    return std::any_of(m_lanes.begin(), m_lanes.end(), [](const std::unique_ptr<Lane>& lane) { return lane->busy; });
 }
 
 void TCommand::setNodeIdle(JobListModel::Node* node)
@@ -365,17 +419,16 @@ void TCommand::setNodeIdle(JobListModel::Node* node)
 
 void TCommand::endRun(bool stopped)
 {
-    setNodeIdle(m_currentNode);
-    m_currentNode = nullptr;
+    m_nextNode = nullptr;
+    m_wanted = nullptr;
     m_currentIndex = 0;
     m_timer.stop();
     m_idle = true;
     m_stopRequested = false;
     m_elapsed = 0;
-    m_outputPath.clear();
     const QPointer<TCommand> alive(this);
     if (OnFinished)
-        OnFinished(&m_runner, stopped);
+        OnFinished(m_lanes.empty() ? nullptr : &m_lanes.front()->runner, stopped);
     if (alive)
         emit runFinished(stopped);
 }

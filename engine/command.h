@@ -41,8 +41,10 @@ struct RunSummary {
 };
 
 // The conversion driver: walks the job list from its first node to its last,
-// runs ffmpeg once per item through the process runner, marks each node as it
-// starts and ends, and reports progress, a tick per second and the end of the run.
+// runs ffmpeg once per item through the process runner, up to Jobs items at
+// once (each in a lane of its own: runner, output, log, progress), starting
+// them in list order; marks each node as it starts and ends, and reports
+// progress, a tick per second and the end of the run.
 class TCommand final : public QObject {
     Q_OBJECT
 
@@ -51,22 +53,28 @@ public:
     using FinishedEvent = std::function<void(TDosCommand* Sender, bool Stopped)>;
     using TickEvent = std::function<void(QTimer* Sender)>;
     using OutputEvent = std::function<void(TDosCommand* Sender, std::int32_t Value)>;
+    // Which nodes a run converts; the others are passed over as if not listed.
+    using Selection = std::function<bool(const JobListModel::Node& node)>;
 
     TCommand(JobListModel& model, const TCommandManager& catalogue, QObject* parent = nullptr);
     ~TCommand() override;
 
-    // Converts every node from the first; the job list must not be empty.
-    void Start();
-    // Ends the running item's ffmpeg; the run then ends as stopped.
+    // Converts every node from the first, or those that wanted selects; does
+    // nothing when there is none.
+    void Start(const Selection& wanted = {});
+    // Ends every running item's ffmpeg; the run then ends as stopped.
     void Stop();
 
     bool Idle() const { return m_idle; }
     bool StopRequested() const { return m_stopRequested; }
     std::int64_t Elapsed() const { return m_elapsed; }
+    // The list position of the item started last.
     std::uint32_t CurrentIndex() const { return m_currentIndex; }
-    const std::string& OutputDir() const { return m_outputDir; }
-    const std::string& OutputName() const { return m_outputName; }
-    TDosCommand& runner() { return m_runner; }
+    // Items of this run that have ended, and all it converts.
+    int FinishedCount() const { return m_finishedItems; }
+    int RunItemCount() const { return m_runItems; }
+    // The nodes being converted now, in the order they started.
+    std::vector<JobListModel::Node*> runningNodes() const;
 
     // The ffmpeg command line, as text, for the item's node as it would run now.
     std::string commandLineFor(const JobListModel::Node& node) const;
@@ -77,10 +85,15 @@ public:
     std::string GlobalPath;
     // Where each item's log goes; empty keeps no logs.
     std::string LogFolder;
+    // How many items may convert at once (at least 1); read when a run starts.
+    int Jobs = 1;
+    // Outputs are on disk before they are published, so that whoever records
+    // an item as converted (a journal) never outlives its file in a power cut.
+    bool Durable = false;
 
     const RunSummary& lastRun() const { return m_summary; }
-    // How much of the run is done: finished items plus the running item's
-    // part, over all items; 0..1.
+    // How much of the run is done: finished items plus the running items'
+    // parts, over the items of the run; 0..1.
     double runFraction() const;
     // The run's time left, from the time so far and runFraction; -1 until it
     // can be told.
@@ -95,7 +108,7 @@ signals:
     // Any number of listeners (the window, the console, a test) follow a run
     // through these; the On* events above stay for their single owner.
     void itemStarted(JobListModel::Node* node);
-    // When ffmpeg says how far the running item has come (about twice a second).
+    // When ffmpeg says how far a running item has come (about twice a second).
     void itemProgress(JobListModel::Node* node, const ItemProgress& progress);
     // After each item, before its node shows the outcome.
     void itemFinished(JobListModel::Node* node, const ItemOutcome& outcome);
@@ -112,18 +125,38 @@ private:
         std::vector<std::string> params;
         std::vector<std::string> inputParams; // before -i
     };
+    // One item being converted, and what it converts with. A lane takes the
+    // next item when its item ends, so a run has at most Jobs lanes.
+    struct Lane {
+        // What ffmpeg writes into. Declared before the runner, so an item cut
+        // short by the driver's destruction loses its temporary only once the
+        // runner has ended ffmpeg.
+        std::unique_ptr<TemporaryOutput> temporary;
+        TDosCommand runner;
+        bool busy = false;
+        JobListModel::Node* node = nullptr; // null once removed from the list
+        std::string outputPath;
+        std::string lastLine; // ffmpeg's last non-empty line
+        std::string writeError; // a line where ffmpeg says it could not write, which it may still end with 0
+        std::string reason; // why the item failed before ffmpeg ran
+        std::vector<std::pair<std::string, std::string>> shownNames; // ffmpeg's file arguments, and the user's names
+        ProgressReader progress;
+        std::unique_ptr<ItemLog> log;
+    };
     Plan planFor(const JobListModel::Node& node) const;
-    void RunCurrent();
-    // Ends the current item as failed from the event loop, as ffmpeg's end
+    JobListModel::Node* nextWanted(JobListModel::Node* after) const;
+    void startItem(Lane& lane, JobListModel::Node* node);
+    // Ends the lane's item as failed from the event loop, as ffmpeg's end
     // would come, so a long list of such items cannot nest calls.
-    void failAtOnce(const std::string& reason);
-    void lineHandler(TDosCommand* sender, const std::string& line, TOutputType type);
-    void endHandler(std::uint32_t exitCode);
-    ItemOutcome finishItem(std::uint32_t exitCode);
+    void failAtOnce(Lane& lane, const std::string& reason);
+    void lineHandler(Lane& lane, const std::string& line, TOutputType type);
+    void endHandler(Lane& lane, std::uint32_t exitCode);
+    ItemOutcome finishItem(Lane& lane, std::uint32_t exitCode);
     void countOutcome(const ItemOutcome& outcome);
     void tickStep();
-    // Why the current item failed, for its node: stopped, or ffmpeg's last line.
-    std::string failureText(std::uint32_t exitCode) const;
+    // Why the lane's item failed, for its node: stopped, or ffmpeg's last line.
+    std::string failureText(const Lane& lane, std::uint32_t exitCode) const;
+    bool anyBusy() const;
     void endRun(bool stopped);
     void setNodeIdle(JobListModel::Node* node);
 
@@ -131,26 +164,15 @@ private:
     const TCommandManager& m_catalogue;
     TOverwriteManager m_overwriteManager;
     QTimer m_timer;
-    // What the running ffmpeg writes into. Declared before the runner, so an
-    // item cut short by the driver's destruction loses its temporary only
-    // once the runner has ended ffmpeg.
-    std::unique_ptr<TemporaryOutput> m_temporary;
-    TDosCommand m_runner;
+    std::vector<std::unique_ptr<Lane>> m_lanes;
+    Selection m_wanted;
+    JobListModel::Node* m_nextNode = nullptr; // the next item to start
     std::int64_t m_elapsed = 0;
     bool m_idle = true;
     bool m_stopRequested = false;
     std::uint32_t m_currentIndex = 0;
-    std::string m_outputDir;
-    std::string m_outputName;
-    std::string m_outputPath;
-    std::string m_lastLine; // the running ffmpeg's last non-empty line
-    std::string m_writeError; // a line where ffmpeg says it could not write, which it may still end with 0
-    std::string m_reason; // why the current item failed before ffmpeg ran
-    std::vector<std::pair<std::string, std::string>> m_shownNames; // ffmpeg's file arguments, and the user's names
     std::set<std::string> m_sweptDirs; // output folders cleared of stale temporaries in this run
-    ProgressReader m_progress;
-    std::unique_ptr<ItemLog> m_log;
     RunSummary m_summary;
     int m_finishedItems = 0; // in this run
-    JobListModel::Node* m_currentNode = nullptr;
+    int m_runItems = 0; // the items this run converts
 };

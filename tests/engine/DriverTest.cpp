@@ -10,6 +10,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <set>
 
 namespace {
 
@@ -462,6 +463,129 @@ TEST_F(StandInTest, InputParametersGoBeforeTheInputAndUnavailableFormatsNeverRun
             "the format \"GPU\" is unavailable: it needs a VAAPI render device, and /dev/dri has none");
         EXPECT_EQ(std::count(arguments.begin(), arguments.end(), "-y"), 1);
     }
+}
+
+} // namespace
+
+namespace {
+
+// Two lanes and a stand-in whose items say they started, then wait for leave
+// to write their output, or hang when named "slow".
+class SimultaneousTest : public StandInTest {
+protected:
+    SimultaneousTest()
+    {
+        standIn("echo $$ > \"$source.started\"\n"
+                "case \"$source\" in *slow*) echo partial > \"$output\"; exec sleep 60;; esac\n"
+                "while [ ! -e \""
+            + dir.file("leave") + "\" ]; do sleep 0.02; done\necho \"$source\" > \"$output\"");
+        driver.Jobs = 2;
+        QObject::connect(
+            &driver, &TCommand::itemStarted, [this](JobListModel::Node* node) { started.push_back(node); });
+    }
+    bool startedFile(const std::string& name) const { return fs::exists(dir.file(name + ".started")); }
+
+    std::vector<JobListModel::Node*> started;
+};
+
+TEST_F(SimultaneousTest, ItemsStartInListOrderAsLanesFreeAndTheCountsAndFractionStayRight)
+{
+    JobListModel::Node* a = add(dir.file("a.avi"), kMp3, dir.prefix());
+    JobListModel::Node* b = add(dir.file("b.avi"), kMp3, dir.prefix());
+    add(dir.file("c.avi"), kMp3, dir.prefix());
+    driver.Start();
+    ASSERT_TRUE(waitFor([&] { return startedFile("a.avi") && startedFile("b.avi"); }));
+    processPendingEvents();
+    EXPECT_FALSE(startedFile("c.avi")) << "two at once, not three";
+    EXPECT_EQ(started, (std::vector<JobListModel::Node*> {a, b}));
+    EXPECT_EQ(driver.runningNodes(), (std::vector<JobListModel::Node*> {a, b}));
+    EXPECT_EQ(states(), (std::vector<int> {kStateConverting, kStateConverting, kStateQueued}));
+    a->Progress.fraction = 0.5;
+    b->Progress.fraction = 0.25;
+    EXPECT_DOUBLE_EQ(driver.runFraction(), 0.75 / 3);
+
+    writeFileBytes(dir.file("leave"), "");
+    ASSERT_TRUE(waitFor([&] { return !finished.empty(); }));
+    EXPECT_EQ(finished, std::vector<bool> {false});
+    EXPECT_EQ(started.size(), 3u);
+    EXPECT_EQ(progress, (std::vector<int> {33, 66, 100}));
+    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
+    for (const char* name : {"a", "b", "c"})
+        EXPECT_EQ(readFileBytes(dir.file(std::string(name) + ".mp3")), dir.file(std::string(name) + ".avi\n"));
+    EXPECT_EQ(driver.lastRun().converted, 3);
+    EXPECT_EQ(driver.FinishedCount(), 3);
+    EXPECT_TRUE(driver.runningNodes().empty());
+    for (int i = 0; i < 3; ++i)
+        EXPECT_FALSE(model.nodeAt(i)->Item.Busy);
+}
+
+TEST_F(SimultaneousTest, ItemsWantingOneNameAtOnceGetTwo)
+{
+    fs::create_directories(dir.file("one"));
+    fs::create_directories(dir.file("two"));
+    add(dir.file("one/clip.avi"), kMp3, dir.prefix());
+    add(dir.file("two/clip.avi"), kMp3, dir.prefix());
+    writeFileBytes(dir.file("leave"), "");
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone}));
+    std::set<std::string> contents {readFileBytes(dir.file("clip.mp3")), readFileBytes(dir.file("clip_2.mp3"))};
+    EXPECT_EQ(contents, (std::set<std::string> {dir.file("one/clip.avi\n"), dir.file("two/clip.avi\n")}));
+    EXPECT_TRUE(temporariesIn(dir.prefix()).empty());
+}
+
+TEST_F(SimultaneousTest, StopEndsEveryRunningItemRemovesWhatTheyWroteAndStartsNoMore)
+{
+    add(dir.file("slow1.avi"), kMp3, dir.prefix());
+    add(dir.file("slow2.avi"), kMp3, dir.prefix());
+    add(dir.file("c.avi"), kMp3, dir.prefix());
+    driver.Start();
+    ASSERT_TRUE(waitFor([&] { return temporariesIn(dir.prefix()).size() == 2 && startedFile("slow2.avi"); }));
+    driver.Stop();
+    ASSERT_TRUE(waitFor([&] { return !finished.empty(); }));
+    EXPECT_EQ(finished, std::vector<bool> {true});
+    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed, kStateQueued}));
+    EXPECT_EQ(model.nodeAt(0)->Failure, "stopped");
+    EXPECT_EQ(driver.lastRun().stopped, 2);
+    EXPECT_FALSE(startedFile("c.avi"));
+    EXPECT_TRUE(temporariesIn(dir.prefix()).empty());
+    EXPECT_FALSE(fs::exists(dir.file("slow1.mp3")));
+    for (const char* name : {"slow1.avi.started", "slow2.avi.started"}) {
+        long pid = 0;
+        std::ifstream(dir.file(name)) >> pid;
+        EXPECT_TRUE(waitFor([&] { return !processRuns(pid); }, 5000)) << name;
+    }
+}
+
+TEST_F(SimultaneousTest, ASelectionConvertsOnlyItsItemsAndCountsOnlyThem)
+{
+    add(dir.file("a.avi"), kMp3, dir.prefix());
+    JobListModel::Node* skipped = add(dir.file("b.avi"), kMp3, dir.prefix());
+    add(dir.file("c.avi"), kMp3, dir.prefix());
+    writeFileBytes(dir.file("leave"), "");
+    driver.Start([&](const JobListModel::Node& node) { return &node != skipped; });
+    ASSERT_TRUE(waitFor([&] { return !finished.empty(); }));
+    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateQueued, kStateDone}));
+    EXPECT_EQ(progress, (std::vector<int> {50, 100}));
+    EXPECT_FALSE(startedFile("b.avi"));
+    EXPECT_EQ(driver.RunItemCount(), 2);
+
+    // A selection of nothing starts nothing.
+    finished.clear();
+    driver.Start([](const JobListModel::Node&) { return false; });
+    EXPECT_TRUE(driver.Idle());
+    EXPECT_TRUE(finished.empty());
+}
+
+TEST_F(DriverTest, TwoRealConversionsAtOnceMakeWholeFiles)
+{
+    driver.Jobs = 2;
+    for (int i = 0; i < 3; ++i)
+        add(clip(), kMp4H264, dir.prefix());
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
+    ASSERT_EQ(std::set<std::string>(outputs.begin(), outputs.end()).size(), 3u);
+    for (const std::string& output : outputs)
+        EXPECT_EQ(probe(output), "mov,mp4,m4a,3gp,3g2,mj2:h264,aac") << output;
 }
 
 } // namespace

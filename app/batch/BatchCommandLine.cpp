@@ -19,7 +19,11 @@ const char* const kBatchUsage
       "  -o, --output DIR      output directory for the files that follow\n"
       "  -n, --dry-run         print the ffmpeg command line of every item, run nothing\n"
       "  -s, --save-list FILE  write the queued items as a list file, run nothing\n"
-      "  -l, --formats         print the catalogue: index, name, extension, parameters\n"
+      "  -l, --formats         print the catalogue: index, name, extension, parameters, origin\n"
+      "  -j, --jobs N          convert N items at once (0: one per core; default 1)\n"
+      "      --journal FILE    record each ended item in FILE; items it records as converted are skipped\n"
+      "      --retry-failed    with --journal: convert only the items that failed or were stopped\n"
+      "      --shard K/N       convert only the items at positions p (from 0) with p % N == K\n"
       "      --progress=json   write the run as JSON events on standard output, one a line\n"
       "      --catalogue FILE  use this catalogue instead of `command` next to the program\n"
       "      --ffmpeg PATH     use this ffmpeg instead of bin/ffmpeg next to the program (or on PATH)\n"
@@ -50,6 +54,20 @@ std::string itemName(const std::string& name)
 bool endsWith(const std::string& text, const std::string& suffix)
 {
     return text.size() >= suffix.size() && text.compare(text.size() - suffix.size(), suffix.size(), suffix) == 0;
+}
+
+// A whole number of at least least for an option, as the catalogue's indexes are read.
+int count(const std::string& option, const std::string& text, int least)
+{
+    int value = 0;
+    try {
+        value = listFileInteger(text);
+    } catch (const std::exception&) {
+        throw BatchUsageError(option + " needs a whole number, not '" + text + "'");
+    }
+    if (value < least)
+        throw BatchUsageError(option + " needs a number of at least " + std::to_string(least) + ", not " + text);
+    return value;
 }
 
 } // namespace
@@ -97,6 +115,21 @@ BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
                     throw BatchUsageError("format index '" + text + "' is not a number");
                 }
                 formatGiven = true;
+            } else if (argument == "-j" || argument == "--jobs") {
+                options.jobs = count(argument, value(), 0);
+            } else if (argument == "--journal") {
+                options.journal = absolute(value());
+            } else if (argument == "--retry-failed") {
+                options.retryFailed = true;
+            } else if (argument == "--shard") {
+                const std::string text = value();
+                const std::size_t slash = text.find('/');
+                if (slash == std::string::npos)
+                    throw BatchUsageError("--shard needs K/N, as 3/8, not '" + text + "'");
+                options.shard = count(argument, text.substr(0, slash), 0);
+                options.shards = count(argument, text.substr(slash + 1), 1);
+                if (options.shard >= options.shards)
+                    throw BatchUsageError("--shard " + text + ": K must be below N (K counts from 0)");
             } else if (argument == "-o" || argument == "--output") {
                 outputDir = absolute(itemName(value()));
                 if (outputDir.empty() || outputDir.back() != '/')
@@ -117,6 +150,8 @@ BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
         }
         options.sources.push_back(std::move(source));
     }
+    if (options.retryFailed && options.journal.empty())
+        throw BatchUsageError("--retry-failed needs --journal FILE");
     if (!options.help && !options.version && !options.listFormats && options.sources.empty())
         throw BatchUsageError("nothing to convert: give list files, or -f INDEX and files");
     return options;

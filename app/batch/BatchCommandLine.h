@@ -22,6 +22,11 @@ struct BatchOptions {
     std::string catalogue; // empty: `command` next to the program
     std::string ffmpeg; // empty: `bin/ffmpeg` next to the program
     std::vector<Source> sources; // in the order given
+    int jobs = 1; // items converted at once; -j 0 asks for one per core
+    std::string journal; // empty: none
+    bool retryFailed = false; // with a journal: only the items that failed or were stopped
+    int shard = 0; // this run converts the items at positions p with p % shards == shard
+    int shards = 1;
 };
 
 class BatchUsageError : public std::runtime_error {

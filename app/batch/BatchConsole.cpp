@@ -53,12 +53,7 @@ BatchConsole::BatchConsole(int itemCount, Mode mode)
 
 void BatchConsole::itemStarted(int index, const std::string& source)
 {
-    m_index = index;
-    m_source = source;
-    m_fraction = -1;
-    m_position = 0;
-    m_speed = 0;
-    m_itemLeft = -1;
+    m_running[index] = Running {source};
     switch (m_mode) {
     case Mode::terminal: drawStatus(); break;
     case Mode::plain:
@@ -73,10 +68,9 @@ void BatchConsole::itemStarted(int index, const std::string& source)
 
 void BatchConsole::itemProgress(int index, const ItemProgress& progress, std::int64_t runSecondsLeft)
 {
-    m_fraction = progress.fraction;
-    m_position = progress.position;
-    m_speed = progress.speed;
-    m_itemLeft = progress.secondsLeft;
+    if (const auto running = m_running.find(index); running != m_running.end())
+        running->second = Running {
+            running->second.source, progress.fraction, progress.position, progress.speed, progress.secondsLeft};
     m_runLeft = runSecondsLeft;
     if (m_mode == Mode::terminal) {
         drawStatus();
@@ -96,7 +90,7 @@ void BatchConsole::itemProgress(int index, const ItemProgress& progress, std::in
 
 void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
 {
-    ++m_finished;
+    m_running.erase(index);
     m_lastProgress.erase(index);
     const char* word = outcome.converted ? "converted" : (outcome.stopped ? "stopped" : "failed");
     if (m_mode == Mode::json) {
@@ -129,7 +123,7 @@ void BatchConsole::error(const std::string& message)
     clearStatus();
     std::fprintf(stderr, "calvera-batch: %s\n", message.c_str());
     std::fflush(stderr);
-    if (m_mode == Mode::terminal && m_index < m_itemCount && m_finished < m_itemCount)
+    if (m_mode == Mode::terminal)
         drawStatus();
 }
 
@@ -152,24 +146,29 @@ void BatchConsole::finish(const RunSummary& run)
 
 void BatchConsole::drawStatus()
 {
-    const double done = m_fraction >= 0 ? m_fraction : 0;
+    if (m_running.empty())
+        return;
+    const auto& [index, item] = *m_running.begin();
+    const double done = item.fraction >= 0 ? item.fraction : 0;
     const int filled = static_cast<int>(done * kBarWidth);
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.append(static_cast<std::size_t>(kBarWidth - filled), '-');
-    std::string line = "[" + std::to_string(m_index + 1) + "/" + std::to_string(m_itemCount) + "] "
-        + fileNameOf(m_source) + " [" + bar + "] ";
+    std::string line = "[" + std::to_string(index + 1) + "/" + std::to_string(m_itemCount) + "] "
+        + fileNameOf(item.source) + " [" + bar + "] ";
     // An input of unknown length: how much of it is converted, not a share.
-    line += m_fraction >= 0 ? std::to_string(static_cast<int>(m_fraction * 100)) + "%"
-                            : clockText(std::llround(m_position)) + " converted";
-    if (m_speed > 0) {
+    line += item.fraction >= 0 ? std::to_string(static_cast<int>(item.fraction * 100)) + "%"
+                               : clockText(std::llround(item.position)) + " converted";
+    if (item.speed > 0) {
         char speed[32];
-        std::snprintf(speed, sizeof speed, " %.3gx", m_speed);
+        std::snprintf(speed, sizeof speed, " %.3gx", item.speed);
         line += speed;
     }
-    if (m_itemLeft >= 0)
-        line += " item " + clockText(std::llround(m_itemLeft)) + " left";
+    if (item.itemLeft >= 0)
+        line += " item " + clockText(std::llround(item.itemLeft)) + " left";
     if (m_runLeft >= 0)
         line += ", run " + clockText(m_runLeft) + " left";
+    if (m_running.size() > 1)
+        line += " (+" + std::to_string(m_running.size() - 1) + " running)";
     std::printf("\r\033[K%s", line.c_str());
     std::fflush(stdout);
     m_statusShown = true;

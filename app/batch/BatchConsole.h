@@ -10,8 +10,8 @@ struct ItemProgress;
 struct RunSummary;
 
 // What calvera-batch shows while it converts. On a terminal, one live line
-// for the running item (index, name, a bar, speed, the time left for the
-// item and the run), redrawn in place; on anything else, plain lines. After
+// for the first running item (index, name, a bar, speed, the time left for
+// the item and the run, and how many others run with it), redrawn in place; on anything else, plain lines. After
 // every item its outcome line, with the reason and the log of a failure
 // under it; at the end a summary. In JSON mode standard output carries one
 // JSON object per line and nothing else.
@@ -34,17 +34,19 @@ private:
     void clearStatus();
     void json(const std::string& object);
 
+    struct Running {
+        std::string source;
+        double fraction = -1;
+        double position = 0;
+        double speed = 0;
+        double itemLeft = -1;
+    };
+
     const int m_itemCount;
     const Mode m_mode;
-    int m_index = 0;
-    int m_finished = 0;
+    std::map<int, Running> m_running; // by index
     std::int64_t m_elapsed = 0;
     std::int64_t m_runLeft = -1;
-    double m_fraction = -1;
-    double m_position = 0;
-    double m_speed = 0;
-    double m_itemLeft = -1;
-    std::string m_source;
     bool m_statusShown = false;
     // When each item last had a progress event, to send at most one a second.
     std::map<int, std::chrono::steady_clock::time_point> m_lastProgress;

@@ -7,6 +7,7 @@
 #include "ErrorReport.h"
 #include "JobListModel.h"
 #include "ProgramDir.h"
+#include "RunJournal.h"
 #include "StopSignals.h"
 #include "command.h"
 #include "commandManager.h"
@@ -15,11 +16,13 @@
 #include "treeManager.h"
 
 #include <QCoreApplication>
+#include <QThread>
 
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <unordered_set>
 #include <unistd.h>
 
 namespace {
@@ -119,6 +122,7 @@ int main(int argc, char* argv[])
     TCommand driver(model, *catalogue);
     if (!options.ffmpeg.empty())
         driver.FfmpegPath = options.ffmpeg;
+    driver.Jobs = options.jobs > 0 ? options.jobs : QThread::idealThreadCount();
 
     int status = kAllConverted;
     if (!options.saveList.empty()) {
@@ -130,7 +134,7 @@ int main(int argc, char* argv[])
         }
     }
     if (options.dryRun) {
-        for (int row = 0; row < model.count(); ++row) {
+        for (int row = options.shard; row < model.count(); row += options.shards) {
             const JobListModel::Node& node = *model.nodeAt(row);
             if (catalogue->isValidIndex(node.Item.FormatIndex)) {
                 std::printf("%s\n", driver.commandLineFor(node).c_str());
@@ -148,6 +152,38 @@ int main(int argc, char* argv[])
         return kAllConverted;
     }
 
+    // What this run converts: its shard of the queue, less what the journal
+    // says is done (or, retrying, only what it says did not convert).
+    std::unique_ptr<RunJournal> journal;
+    if (!options.journal.empty()) {
+        try {
+            journal = std::make_unique<RunJournal>(options.journal);
+        } catch (const std::exception& e) {
+            fail(e.what());
+            return kBadUsage;
+        }
+        if (journal->damagedLines() > 0)
+            fail("the journal \"" + options.journal + "\" has " + std::to_string(journal->damagedLines())
+                + " damaged line(s); they were passed over");
+        // An item recorded as converted has its file on the disk first.
+        driver.Durable = true;
+    }
+    const auto keyOf = [&model](const JobListModel::Node& node) {
+        return RunJournal::Key {model.indexOf(&node), node.Item.FormatIndex, node.Item.FileName.toStdString(),
+            node.Item.Path.toStdString()};
+    };
+    std::unordered_set<const JobListModel::Node*> wanted;
+    for (int row = options.shard; row < model.count(); row += options.shards) {
+        const JobListModel::Node* node = model.nodeAt(row);
+        if (journal) {
+            const std::optional<RunJournal::Outcome> last = journal->lastOutcome(keyOf(*node));
+            const bool converted = last == RunJournal::Outcome::converted;
+            if (options.retryFailed ? (!last || converted) : converted)
+                continue;
+        }
+        wanted.insert(node);
+    }
+
     const BatchConsole::Mode mode = options.jsonProgress ? BatchConsole::Mode::json
         : ::isatty(STDOUT_FILENO) == 1                   ? BatchConsole::Mode::terminal
                                                          : BatchConsole::Mode::plain;
@@ -163,6 +199,18 @@ int main(int argc, char* argv[])
     QObject::connect(&driver, &TCommand::itemFinished, [&](JobListModel::Node* node, const ItemOutcome& outcome) {
         anyFailed = anyFailed || !outcome.converted;
         console.itemFinished(model.indexOf(node), outcome);
+        if (!journal || !node)
+            return;
+        try {
+            journal->record(keyOf(*node),
+                outcome.converted     ? RunJournal::Outcome::converted
+                    : outcome.stopped ? RunJournal::Outcome::stopped
+                                      : RunJournal::Outcome::failed,
+                outcome.output);
+        } catch (const std::exception& e) {
+            console.error(e.what());
+            anyFailed = true;
+        }
     });
     driver.OnTick = [&](QTimer*) { console.tick(driver.Elapsed(), driver.runSecondsLeft()); };
     QObject::connect(&driver, &TCommand::runFinished, [] { QCoreApplication::exit(); });
@@ -174,7 +222,14 @@ int main(int argc, char* argv[])
         }
     });
 
-    driver.Start();
+    if (wanted.empty()) {
+        console.error(journal ? "nothing to convert: the journal records no item of this run as still to do"
+                              : "nothing to convert in this shard");
+        console.finish(driver.lastRun());
+        setErrorReporter(nullptr);
+        return kAllConverted;
+    }
+    driver.Start([&wanted](const JobListModel::Node& node) { return wanted.contains(&node); });
     QCoreApplication::exec();
     console.finish(driver.lastRun());
     setErrorReporter(nullptr);

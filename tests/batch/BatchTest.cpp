@@ -9,6 +9,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <set>
 #include <sstream>
 
@@ -91,6 +92,11 @@ TEST_F(BatchTest, ExitStatusTellsFailureFromBadUsage)
         {{"-f", "99", dir.file("clip.avi")}, "format index 99 is not in the catalogue"},
         {{"-f", "x1", dir.file("clip.avi")}, "format index 'x1' is not a number"},
         {{"--bogus"}, "unknown option --bogus"},
+        {{"-j", "two", "-f", kMp3, dir.file("clip.avi")}, "-j needs a whole number, not 'two'"},
+        {{"--shard", "3/3", "-f", kMp3, dir.file("clip.avi")}, "K must be below N"},
+        {{"--shard", "1", "-f", kMp3, dir.file("clip.avi")}, "--shard needs K/N"},
+        {{"--shard", "0/0", "-f", kMp3, dir.file("clip.avi")}, "--shard needs a number of at least 1"},
+        {{"--retry-failed", "-f", kMp3, dir.file("clip.avi")}, "--retry-failed needs --journal FILE"},
         {{dir.file("none.qfl")}, dir.file("none.qfl") + ": No such file or directory"},
     };
     for (const auto& [arguments, message] : usage) {
@@ -383,6 +389,150 @@ TEST_F(BatchTest, FormatsSayWhereEachEntryComesFromAndWhyItCannotBeMade)
             "shipped"}));
     EXPECT_EQ(rows[1].at(4), "unavailable: the installed ffmpeg has no encoder \"libx265\"");
     EXPECT_EQ(rows[16], (std::vector<std::string> {"16", "Phone", "mp4", "-c:v libx264", "user"}));
+}
+
+// Runs of calvera-batch over a queue of named clips with a stand-in ffmpeg
+// that writes the input's name into the output.
+class QueueTest : public BatchTest {
+protected:
+    // Shell lines run before the output is written, with $source set.
+    void standIn(const std::string& before)
+    {
+        writeScript(dir.file("ffmpeg"), standInArguments() + before + "\necho \"$source\" > \"$output\"");
+    }
+    std::vector<std::string> run(const std::vector<std::string>& options, const std::vector<std::string>& names)
+    {
+        std::vector<std::string> arguments
+            = {CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg", dir.file("ffmpeg")};
+        arguments.insert(arguments.end(), options.begin(), options.end());
+        arguments.insert(arguments.end(), {"-f", kMp3, "-o", dir.file("out")});
+        for (const std::string& name : names) {
+            arguments.push_back(dir.file(name + ".avi"));
+            if (!fs::exists(arguments.back()))
+                writeFileBytes(arguments.back(), name);
+        }
+        return arguments;
+    }
+    // The files in the output folder, hidden ones left out.
+    std::set<std::string> outputs() const
+    {
+        std::set<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dir.file("out"))) {
+            const std::string name = entry.path().filename().string();
+            if (name.front() != '.')
+                names.insert(name);
+        }
+        return names;
+    }
+    QueueTest() { fs::create_directory(dir.file("out")); }
+};
+
+TEST_F(QueueTest, TwoAtOnceEachItemEndsWhenItEndsAndTheJsonNamesIt)
+{
+    // "slow" can only end once "last" has started, which needs the lane "quick" frees.
+    standIn("case \"$source\" in\n"
+            "  *slow*) while [ ! -e \""
+        + dir.file("leave")
+        + "\" ]; do sleep 0.02; done;;\n"
+          "  *last*) : > \""
+        + dir.file("leave") + "\";;\nesac");
+    RunningProgram program(run({"-j", "2", "--progress=json"}, {"slow", "quick", "last"}));
+    ASSERT_EQ(program.finish(), 0) << program.errors();
+    std::vector<std::pair<std::string, int>> events;
+    std::istringstream lines(program.output());
+    for (std::string line; std::getline(lines, line);) {
+        const QJsonObject event = QJsonDocument::fromJson(QByteArray::fromStdString(line)).object();
+        if (event["event"] == "start" || event["event"] == "end")
+            events.emplace_back(event["event"].toString().toStdString(), event["item"].toInt());
+    }
+    const auto at = [&](const std::string& kind, int item) {
+        return std::find(events.begin(), events.end(), std::make_pair(kind, item)) - events.begin();
+    };
+    ASSERT_EQ(events.size(), 6u) << program.output();
+    EXPECT_LT(at("start", 1), at("end", 0)) << "two ran at once";
+    EXPECT_LT(at("end", 1), at("start", 2)) << "the third waited for a free lane";
+    EXPECT_LT(at("end", 1), at("end", 0)) << "ends are told as they come";
+    EXPECT_EQ(outputs(), (std::set<std::string> {"last.mp3", "quick.mp3", "slow.mp3"}));
+}
+
+TEST_F(QueueTest, AJournalSurvivesKill9AndTheNextRunConvertsOnlyWhatIsLeft)
+{
+    // "slow" hangs until the flag "fast" exists.
+    standIn("case \"$source\" in *slow*) [ -e \"" + dir.file("fast") + "\" ] || { echo $$ > \"" + dir.file("pid")
+        + "\"; exec sleep 60; };; esac");
+    const std::vector<std::string> names = {"a", "b", "slow", "d"};
+    const std::string journal = dir.file("run.journal");
+    {
+        RunningProgram killed(run({"--journal", journal}, names));
+        ASSERT_TRUE(waitFor([&] { return fs::exists(dir.file("pid")); }));
+        killed.sendSignal(SIGKILL);
+        EXPECT_EQ(killed.finish(), 128 + SIGKILL);
+    }
+    EXPECT_EQ(outputs(), (std::set<std::string> {"a.mp3", "b.mp3"}));
+
+    writeFileBytes(dir.file("fast"), "");
+    RunningProgram resumed(run({"--journal", journal}, names));
+    ASSERT_EQ(resumed.finish(), 0) << resumed.errors();
+    EXPECT_EQ(
+        donePaths(resumed.output()), (std::vector<std::string> {dir.file("out/slow.mp3"), dir.file("out/d.mp3")}));
+    EXPECT_EQ(outputs(), (std::set<std::string> {"a.mp3", "b.mp3", "slow.mp3", "d.mp3"})) << "no _2 copies";
+    EXPECT_EQ(resumed.errors(), "");
+
+    RunningProgram nothingLeft(run({"--journal", journal}, names));
+    EXPECT_EQ(nothingLeft.finish(), 0);
+    EXPECT_NE(nothingLeft.errors().find("nothing to convert"), std::string::npos);
+    EXPECT_EQ(outputs().size(), 4u);
+    const std::string lines = readFileBytes(journal);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), '\n'), 4) << lines;
+}
+
+TEST_F(QueueTest, RetryingConvertsOnlyWhatFailedOrWasStopped)
+{
+    standIn("case \"$source\" in *bad*) [ -e \"" + dir.file("mended") + "\" ] || exit 1;; esac");
+    const std::vector<std::string> names = {"good", "bad", "fine"};
+    const std::string journal = dir.file("run.journal");
+    RunningProgram first(run({"--journal", journal, "-j", "2"}, names));
+    EXPECT_EQ(first.finish(), 1);
+    EXPECT_EQ(outputs(), (std::set<std::string> {"good.mp3", "fine.mp3"}));
+
+    writeFileBytes(dir.file("mended"), "");
+    RunningProgram retry(run({"--journal", journal, "--retry-failed"}, names));
+    ASSERT_EQ(retry.finish(), 0) << retry.errors();
+    EXPECT_EQ(donePaths(retry.output()), std::vector<std::string> {dir.file("out/bad.mp3")});
+    RunningProgram again(run({"--journal", journal, "--retry-failed"}, names));
+    EXPECT_EQ(again.finish(), 0);
+    EXPECT_TRUE(donePaths(again.output()).empty());
+    EXPECT_EQ(outputs(), (std::set<std::string> {"good.mp3", "bad.mp3", "fine.mp3"}));
+}
+
+TEST_F(QueueTest, ShardsRunningAtOnceConvertEveryItemExactlyOnce)
+{
+    standIn("");
+    std::vector<std::string> names;
+    for (int i = 0; i < 7; ++i)
+        names.push_back("clip" + std::to_string(i));
+    RunningProgram dryRun(run({"-n", "--shard", "1/3"}, names));
+    ASSERT_EQ(dryRun.finish(), 0);
+    EXPECT_EQ(std::count(dryRun.output().begin(), dryRun.output().end(), '\n'), 2);
+    EXPECT_NE(dryRun.output().find("clip1.avi"), std::string::npos);
+    EXPECT_NE(dryRun.output().find("clip4.avi"), std::string::npos);
+
+    std::vector<std::unique_ptr<RunningProgram>> shards;
+    for (int k = 0; k < 3; ++k)
+        shards.push_back(std::make_unique<RunningProgram>(run({"--shard", std::to_string(k) + "/3"}, names)));
+    std::vector<std::string> done;
+    for (const auto& shard : shards) {
+        ASSERT_EQ(shard->finish(), 0) << shard->errors();
+        const std::vector<std::string> paths = donePaths(shard->output());
+        done.insert(done.end(), paths.begin(), paths.end());
+    }
+    EXPECT_EQ(done.size(), 7u);
+    std::set<std::string> expected;
+    for (const std::string& name : names) {
+        expected.insert(name + ".mp3");
+        EXPECT_EQ(readFileBytes(dir.file("out/" + name + ".mp3")), dir.file(name + ".avi\n"));
+    }
+    EXPECT_EQ(outputs(), expected);
 }
 
 TEST(Programs, AnswerVersionAndHelpWithoutDoingAnything)

@@ -1,12 +1,16 @@
 #include "FfmpegAbilities.h"
 
 #include "DosCommand.h"
+#include "ProgramDir.h"
 
 #include <QStandardPaths>
 
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <poll.h>
@@ -14,6 +18,7 @@
 #include <sstream>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <thread>
 #include <unistd.h>
 
 extern char** environ;
@@ -98,6 +103,72 @@ bool namesEncoder(const std::string& option)
         || option == "-vcodec" || option == "-acodec" || option == "-scodec";
 }
 
+// What an ffmpeg was last found to have, kept between runs: ffmpeg takes a
+// quarter of a second to start twice, a run of short clips feels it.
+struct Stamp {
+    long seconds = 0;
+    long nanoseconds = 0;
+    long long size = 0;
+    bool operator==(const Stamp&) const = default;
+};
+
+std::string cacheFile(const std::string& program)
+{
+    const std::string folder = userFolder("XDG_CACHE_HOME", ".cache");
+    if (folder.empty())
+        return {};
+    char name[40];
+    std::snprintf(name, sizeof name, "ffmpeg-%016zx", std::hash<std::string> {}(program));
+    return folder + name;
+}
+
+std::string stampLine(const std::string& program, const Stamp& stamp)
+{
+    return program + '\t' + std::to_string(stamp.seconds) + '\t' + std::to_string(stamp.nanoseconds) + '\t'
+        + std::to_string(stamp.size);
+}
+
+std::shared_ptr<FfmpegAbilities> readCache(const std::string& program, const Stamp& stamp)
+{
+    std::ifstream in(cacheFile(program));
+    std::string line;
+    if (!in || !std::getline(in, line) || line != stampLine(program, stamp))
+        return nullptr;
+    auto abilities = std::make_shared<FfmpegAbilities>();
+    while (std::getline(in, line)) {
+        if (line.starts_with("E "))
+            abilities->encoders.insert(line.substr(2));
+        else if (line.starts_with("M "))
+            abilities->muxers.insert(line.substr(2));
+    }
+    if (abilities->encoders.empty() || abilities->muxers.empty())
+        return nullptr;
+    return abilities;
+}
+
+// Written whole under another name and renamed, so a reader never sees half.
+void writeCache(const std::string& program, const Stamp& stamp, const FfmpegAbilities& abilities)
+{
+    const std::string file = cacheFile(program);
+    if (file.empty())
+        return;
+    std::error_code ec;
+    std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
+    const std::string partial = file + ".part" + std::to_string(::getpid());
+    {
+        std::ofstream out(partial, std::ios::trunc);
+        out << stampLine(program, stamp) << '\n';
+        for (const std::string& encoder : abilities.encoders)
+            out << "E " << encoder << '\n';
+        for (const std::string& muxer : abilities.muxers)
+            out << "M " << muxer << '\n';
+        if (!out.flush())
+            ec = std::make_error_code(std::errc::io_error);
+    }
+    if (ec || ::rename(partial.c_str(), file.c_str()) != 0)
+        ::unlink(partial.c_str());
+}
+
 } // namespace
 
 std::set<std::string> FfmpegAbilities::parseList(const std::string& answer)
@@ -146,18 +217,28 @@ std::shared_ptr<const FfmpegAbilities> FfmpegAbilities::of(const std::string& ff
     if (found.isEmpty() || ::stat(found.toLocal8Bit().constData(), &status) != 0)
         return std::make_shared<const FfmpegAbilities>();
     const std::string program = found.toStdString();
-    const std::pair<long, long> stamp(status.st_mtim.tv_sec, status.st_mtim.tv_nsec);
+    const Stamp stamp {status.st_mtim.tv_sec, status.st_mtim.tv_nsec, static_cast<long long>(status.st_size)};
 
     static std::mutex guard;
-    static std::map<std::string, std::pair<std::pair<long, long>, std::shared_ptr<const FfmpegAbilities>>> known;
+    static std::map<std::string, std::pair<Stamp, std::shared_ptr<const FfmpegAbilities>>> known;
     const std::lock_guard<std::mutex> lock(guard);
     auto& [knownStamp, abilities] = known[program];
-    if (!abilities || knownStamp != stamp) {
-        auto asked = std::make_shared<FfmpegAbilities>();
+    if (abilities && knownStamp == stamp)
+        return abilities;
+    std::shared_ptr<FfmpegAbilities> asked = readCache(program, stamp);
+    if (!asked) {
+        // Both questions at once: each costs an ffmpeg start.
+        asked = std::make_shared<FfmpegAbilities>();
+        std::string muxers;
+        std::thread askMuxers([&] { muxers = answerOf(program, "-muxers"); });
         asked->encoders = parseList(answerOf(program, "-encoders"));
-        asked->muxers = parseList(answerOf(program, "-muxers"));
-        knownStamp = stamp;
-        abilities = std::move(asked);
+        askMuxers.join();
+        asked->muxers = parseList(muxers);
+        // Only a whole answer is kept for later runs; a silent ffmpeg is asked again next time.
+        if (!asked->encoders.empty() && !asked->muxers.empty())
+            writeCache(program, stamp, *asked);
     }
+    knownStamp = stamp;
+    abilities = std::move(asked);
     return abilities;
 }

@@ -20,7 +20,8 @@ struct FfmpegAbilities {
     static std::set<std::string> parseList(const std::string& answer);
 
     // Asks the ffmpeg at ffmpegPath (a path, or a name looked up on PATH) once
-    // per path and modification time, waiting at most a moment for each answer;
-    // thread-safe.
+    // per path, modification time and size, waiting at most a moment for each
+    // answer; whole answers are kept for later runs in
+    // $XDG_CACHE_HOME/calvera/. Thread-safe.
     static std::shared_ptr<const FfmpegAbilities> of(const std::string& ffmpegPath);
 };

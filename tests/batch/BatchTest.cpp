@@ -363,10 +363,13 @@ TEST_F(BatchTest, JsonProgressIsOneEventALineInOrder)
 
 TEST_F(BatchTest, FormatsSayWhereEachEntryComesFromAndWhyItCannotBeMade)
 {
-    // An ffmpeg without libx265, and a user's catalogue with one entry.
+    // An ffmpeg without libx265 that counts how often it is asked, and a user's catalogue with one entry.
     writeScript(dir.file("ffmpeg"),
-        "case \"$2\" in -encoders) printf ' ------\\n V....D libx264 x\\n A....D aac x\\n A....D libmp3lame x\\n';; "
-        "esac\n");
+        "echo \"$2\" >> \"" + dir.file("asked")
+            + "\"\n"
+              "case \"$2\" in -encoders) printf ' ------\\n V....D libx264 x\\n A....D aac x\\n A....D libmp3lame "
+              "x\\n';;\n"
+              "  -muxers) printf ' --\\n  E mp4 x\\n  E mp3 x\\n';; esac\n");
     fs::create_directories(dir.file("config/calvera"));
     writeFileBytes(dir.file("config/calvera/command"),
         "<commands><command><format>Phone</format><params>-c:v libx264</params><ext>mp4</ext></command></commands>");
@@ -389,6 +392,21 @@ TEST_F(BatchTest, FormatsSayWhereEachEntryComesFromAndWhyItCannotBeMade)
             "shipped"}));
     EXPECT_EQ(rows[1].at(4), "unavailable: the installed ffmpeg has no encoder \"libx265\"");
     EXPECT_EQ(rows[16], (std::vector<std::string> {"16", "Phone", "mp4", "-c:v libx264", "user"}));
+
+    // The next run takes the lists from the cache; another ffmpeg under the same name is asked again.
+    const auto asked = [&] {
+        const std::string text = readFileBytes(dir.file("asked"));
+        return std::count(text.begin(), text.end(), '\n');
+    };
+    EXPECT_EQ(asked(), 2);
+    RunningProgram again({CALVERA_BATCH, "--ffmpeg", dir.file("ffmpeg"), "--formats"});
+    ASSERT_EQ(again.finish(), 0);
+    EXPECT_EQ(again.output(), program.output().substr(0, program.output().rfind("16\t")));
+    EXPECT_EQ(asked(), 2);
+    std::ofstream(dir.file("ffmpeg"), std::ios::app) << "# another build\n";
+    RunningProgram changed({CALVERA_BATCH, "--ffmpeg", dir.file("ffmpeg"), "--formats"});
+    ASSERT_EQ(changed.finish(), 0);
+    EXPECT_EQ(asked(), 4);
 }
 
 // Runs of calvera-batch over a queue of named clips with a stand-in ffmpeg

@@ -67,4 +67,5 @@ FileSizeLimit::~FileSizeLimit()
 TemporaryStateHome::TemporaryStateHome()
 {
     ::setenv("XDG_STATE_HOME", m_folder.path().c_str(), 1);
+    ::setenv("XDG_CACHE_HOME", m_folder.path().c_str(), 1);
 }

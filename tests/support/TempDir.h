@@ -36,8 +36,9 @@ private:
     void (*m_savedHandler)(int);
 };
 
-// Points $XDG_STATE_HOME at a fresh folder while it lives, so that the logs
-// a test's conversions keep (its child programs' too) never reach the user's.
+// Points $XDG_STATE_HOME and $XDG_CACHE_HOME at a fresh folder while it lives,
+// so that the logs a test's conversions keep and the ffmpeg lists Calvera
+// caches (its child programs' too) never reach the user's.
 class TemporaryStateHome final {
 public:
     TemporaryStateHome();

@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 # WERROR=ON (CI sets it) makes every warning an error.
 WERROR ?= OFF
 
-.PHONY: all bootstrap build run test test-sanitize test-tsan fuzz-smoke bench format-check clean
+.PHONY: all bootstrap build run test test-slurm test-sanitize test-tsan fuzz-smoke bench format-check clean
 
 all: build
 
@@ -22,6 +22,10 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# Converts a list on a real one-node Slurm cluster (root: installs and starts it).
+test-slurm: build
+	scripts/test-slurm.sh $(BUILD)
 
 # The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: bootstrap

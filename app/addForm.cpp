@@ -2,7 +2,6 @@
 
 #include "FlatEditUnit.h"
 #include "MyListBox.h"
-#include "ProgramDir.h"
 
 #include <QPlainTextEdit>
 
@@ -11,16 +10,11 @@ namespace {
 // The information box's lines: count, format, save to, and two hints.
 constexpr int kLineCount = 5;
 
-// What an empty folder means, with the folder it means on this machine.
-QString globalPathText()
-{
-    return "use global path (" + QString::fromStdString(defaultOutputFolder()) + ")";
-}
-
 } // namespace
 
-TaddDlg::TaddDlg(const std::vector<std::string>& formats, QWidget* parent)
+TaddDlg::TaddDlg(const std::vector<std::string>& formats, const QString& globalFolder, QWidget* parent)
     : TFileDialog("Add Files", formats, parent)
+    , m_globalFolder(globalFolder)
 {
     setObjectName("addDlg");
     connect(ComboBox1, &QComboBox::currentIndexChanged, this,
@@ -36,6 +30,12 @@ void TaddDlg::Fill(const QStringList& files)
     Memo1->appendPlainText("save to: " + globalPathText());
     Memo1->appendPlainText("Ready to go...click OK");
     Memo1->appendPlainText("Cancel the operation...click Cancel");
+}
+
+QString TaddDlg::globalPathText() const
+{
+    // What an empty folder means, with the folder it means on this machine.
+    return "use global path (" + m_globalFolder + ")";
 }
 
 void TaddDlg::setLine(int index, const QString& text)

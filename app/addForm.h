@@ -8,7 +8,8 @@ class TaddDlg final : public TFileDialog {
     Q_OBJECT
 
 public:
-    explicit TaddDlg(const std::vector<std::string>& formats, QWidget* parent = nullptr);
+    // globalFolder: the folder items without a save path of their own go to.
+    TaddDlg(const std::vector<std::string>& formats, const QString& globalFolder, QWidget* parent = nullptr);
 
     // Lists the files and writes the five information lines.
     void Fill(const QStringList& files);
@@ -17,4 +18,7 @@ public:
 private:
     void setLine(int index, const QString& text);
     void showSaveTo();
+    QString globalPathText() const;
+
+    QString m_globalFolder;
 };

@@ -6,6 +6,7 @@
 #include "MyButtonEx.h"
 #include "LinePanelUnit.h"
 #include "JobListView.h"
+#include "OptionsPage.h"
 #include "FormsSupport.h"
 #include "FSProgressBar.h"
 #include "uihook.h"
@@ -153,7 +154,6 @@ TmainDlg::TmainDlg()
     LinePanel1->SetColor(16767935);
     LinePanel1->SetLineColor(14922381);
     btnOption = tabButton(LinePanel1, "btnOption", 73);
-    btnOption->hide();
     btnList = tabButton(LinePanel1, "btnList", 8);
     Shape1 = new QWidget(LinePanel1);
     Shape1->setObjectName("Shape1");
@@ -166,7 +166,6 @@ TmainDlg::TmainDlg()
         LinePanel1, "lbList", "List", QRect(8, 21, 66, 16), formFont(11, true), kCaptionColor, Qt::AlignHCenter);
     lbOption = label(
         LinePanel1, "lbOption", "Option", QRect(73, 21, 66, 16), formFont(11, true), kCaptionColor, Qt::AlignHCenter);
-    lbOption->hide();
     lbCount = label(LinePanel1, "lbCount", "0 files finished 0 of 0", QRect(576, 8, 244, 18), formFont(12),
         kCaptionColor, Qt::AlignRight);
 
@@ -177,6 +176,8 @@ TmainDlg::TmainDlg()
     LinePanel2->setObjectName("LinePanel2");
     LinePanel2->setGeometry(0, 40, 828, 249);
     LinePanel2->SetColor(15657705);
+    OptionsPage1 = new OptionsPage(LinePanel2);
+    OptionsPage1->setGeometry(0, 0, 828, 249);
     LinePanel2->hide();
 
     listImage = new TPngImageList(this);
@@ -216,6 +217,9 @@ TmainDlg::TmainDlg()
     N2 = PopupMenu1->addSeparator();
     pmiShowLog = entry("Show &log", "pmiShowLog", "ffmpeg's words on the last conversion");
     pmiOpenFolder = entry("&Open output folder", "pmiOpenFolder", "where the converted file is");
+    N3 = PopupMenu1->addSeparator();
+    pmiConvertRest = entry("Convert the &rest", "pmiConvertRest", "convert the items not converted yet");
+    pmiRemoveFinished = entry("Remove co&nverted items", "pmiRemoveFinished", "take the converted items off the list");
 
     // Labels over the buttons must not hide the buttons' pictures.
     for (QLabel* caption : {lbAdd, lbConvert, lbStop, lbSupport})

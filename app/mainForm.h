@@ -5,6 +5,7 @@
 #include <memory>
 
 class JobListView;
+class OptionsPage;
 class QAction;
 class QLabel;
 class QMenu;
@@ -51,6 +52,7 @@ public:
     QLabel* lbCount;
     JobListView* VirtualStringTree1;
     TLinePanel* LinePanel2;
+    OptionsPage* OptionsPage1;
     TPngImageList* listImage;
     TMyFlatHint* MyFlatHint1;
     QMenu* PopupMenu1;
@@ -61,6 +63,9 @@ public:
     QAction* N2;
     QAction* pmiShowLog;
     QAction* pmiOpenFolder;
+    QAction* N3;
+    QAction* pmiConvertRest;
+    QAction* pmiRemoveFinished;
 
     TUIHook* controller() const { return m_hook.get(); }
 

@@ -15,6 +15,7 @@
 #include "LabelLinks.h"
 #include "MessageQueue.h"
 #include "MyListBox.h"
+#include "OptionsPage.h"
 #include "ProgramDir.h"
 #include "SystemDialogs.h"
 #include "addForm.h"
@@ -217,6 +218,8 @@ void TUIHook::HookControls(TmainDlg& window)
     bindEntry(window.pmiProperties, &TUIHook::pmiPropertiesClick);
     bindEntry(window.pmiShowLog, &TUIHook::pmiShowLogClick);
     bindEntry(window.pmiOpenFolder, &TUIHook::pmiOpenFolderClick);
+    bindEntry(window.pmiConvertRest, &TUIHook::pmiConvertRestClick);
+    bindEntry(window.pmiRemoveFinished, &TUIHook::pmiRemoveFinishedClick);
     // The entries for an item act on the row the user pointed at, so without one they are off.
     QObject::connect(window.PopupMenu1, &QMenu::aboutToShow, window.PopupMenu1, [this, &window] {
         const JobListView& view = *window.VirtualStringTree1;
@@ -225,6 +228,12 @@ void TUIHook::HookControls(TmainDlg& window)
         window.pmiProperties->setEnabled(node != nullptr);
         window.pmiShowLog->setEnabled(node && !node->Log.isEmpty() && QFileInfo::exists(node->Log));
         window.pmiOpenFolder->setEnabled(node && node->State == kStateDone && !node->Output.isEmpty());
+        bool anyConverted = false;
+        bool anyLeft = false;
+        for (int row = 0; row < m_jobs->count(); ++row)
+            (m_jobs->nodeAt(row)->State == kStateDone ? anyConverted : anyLeft) = true;
+        window.pmiConvertRest->setEnabled(anyLeft);
+        window.pmiRemoveFinished->setEnabled(anyConverted);
     });
 
     // The job list and its view.
@@ -251,6 +260,15 @@ void TUIHook::HookControls(TmainDlg& window)
 
     // List files.
     m_saveManager = std::make_unique<TSaveManager>(*m_jobs);
+
+    // The Option page: what it shows is what the driver uses, from the start.
+    OptionsPage& options = *window.OptionsPage1;
+    options.setSettings(Settings::load());
+    applySettings(options.settings());
+    QObject::connect(&options, &OptionsPage::changed, &options, guarded([this](const Settings& settings) {
+        settings.save();
+        applySettings(settings);
+    }));
 
     bindKeys(window);
 }
@@ -318,6 +336,19 @@ void TUIHook::showRunning(bool running)
     setToolEnabled(*m_window->btnAdd, *m_window->lbAdd, !running);
     setToolEnabled(*m_window->btnConvert, *m_window->lbConvert, !running);
     setToolEnabled(*m_window->btnStop, *m_window->lbStop, running);
+    // A run keeps the settings it started with.
+    m_window->OptionsPage1->setEnabled(!running);
+}
+
+void TUIHook::applySettings(const Settings& settings)
+{
+    m_command->Jobs = settings.jobs;
+    m_command->GlobalPath = settings.outputFolder.toStdString();
+}
+
+QString TUIHook::outputFolderShown() const
+{
+    return QString::fromStdString(m_command->GlobalPath.empty() ? defaultOutputFolder() : m_command->GlobalPath);
 }
 
 void TUIHook::ShowFileCount(int finished)
@@ -352,7 +383,7 @@ void TUIHook::openFiles(const QStringList& paths)
 void TUIHook::addFiles(const QStringList& files)
 {
     if (!files.isEmpty()) {
-        TaddDlg dialog(formatChoices(), m_window);
+        TaddDlg dialog(formatChoices(), outputFolderShown(), m_window);
         dialog.Fill(files);
         dialog.exec();
         if (dialog.OK()) {
@@ -369,10 +400,38 @@ void TUIHook::btnConvertClick(QObject*)
 {
     if (m_jobs->count() == 0)
         return;
+    startRun({});
+}
+
+void TUIHook::startRun(const TCommand::Selection& wanted)
+{
     SetRunningState();
     m_window->ProgressBar1->SetPosition(0);
     m_sleepInhibitor->hold("Converting videos");
-    m_command->Start();
+    m_command->Start(wanted);
+    // A selection of nothing starts nothing.
+    if (m_command->Idle())
+        CommandFinished(nullptr, true);
+}
+
+void TUIHook::pmiConvertRestClick(QObject*)
+{
+    if (idle())
+        startRun([](const JobListModel::Node& node) { return node.State != kStateDone; });
+}
+
+void TUIHook::pmiRemoveFinishedClick(QObject*)
+{
+    if (!idle())
+        return;
+    std::vector<JobListModel::Node*> converted;
+    for (int row = 0; row < m_jobs->count(); ++row) {
+        if (m_jobs->nodeAt(row)->State == kStateDone)
+            converted.push_back(m_jobs->nodeAt(row));
+    }
+    for (JobListModel::Node* node : converted)
+        m_jobs->remove(node);
+    ShowFileCount(0);
 }
 
 void TUIHook::btnStopClick(QObject*)

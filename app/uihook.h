@@ -1,5 +1,8 @@
 #pragma once
 
+#include "Settings.h"
+#include "command.h"
+
 #include <QString>
 
 #include <cstdint>
@@ -72,6 +75,10 @@ public:
     void pmiPropertiesClick(QObject* Sender);
     void pmiShowLogClick(QObject* Sender);
     void pmiOpenFolderClick(QObject* Sender);
+    // Converts the items that are not converted yet; Convert converts them all.
+    void pmiConvertRestClick(QObject* Sender);
+    // Takes the converted items off the list.
+    void pmiRemoveFinishedClick(QObject* Sender);
 
     void CommandProgress(TDosCommand* Sender, std::int32_t Percent);
     void CommandFinished(TDosCommand* Sender, bool Stopped);
@@ -92,6 +99,11 @@ public:
 private:
     bool idle() const;
     void showRunning(bool running);
+    void startRun(const TCommand::Selection& wanted);
+    // The Option page's choices, for the driver.
+    void applySettings(const Settings& settings);
+    // The real folder where items without their own go.
+    QString outputFolderShown() const;
     // The keyboard shortcuts, the focus order, drops on the list and the accessible names.
     void bindKeys(TmainDlg& window);
     // The node the popup menu's item entries act on: the focused row's.

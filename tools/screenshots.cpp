@@ -10,6 +10,7 @@
 #include "MyButtonEx.h"
 #include "MyFlatHintUnit.h"
 #include "PngImageList.h"
+#include "ProgramDir.h"
 #include "imagebutton.h"
 #include "JobListModel.h"
 #include "SplashForm.h"
@@ -81,6 +82,11 @@ int main(int argc, char* argv[])
     window.VirtualStringTree1->setFocus();
     QApplication::processEvents();
     window.grab().save(saved("focus-list.png"));
+    // The Option page, then back to the list.
+    window.controller()->btnOptionClick(window.btnOption);
+    QApplication::processEvents();
+    window.grab().save(saved("option-page.png"));
+    window.controller()->btnListClick(window.btnList);
 
     // The popup menu as the job list offers it.
     QMenu* menu = window.VirtualStringTree1->menuAt(QPoint(20, 10));
@@ -105,7 +111,7 @@ int main(int argc, char* argv[])
     }
 
     // The Add Files dialog for three files.
-    TaddDlg add(window.controller()->catalogue().Formats(), &window);
+    TaddDlg add(window.controller()->catalogue().Formats(), QString::fromStdString(defaultOutputFolder()), &window);
     add.Fill({"/home/me/Videos/holiday 1.avi", "/home/me/Videos/garden 3.avi", "/home/me/Videos/concert 4.avi"});
     add.show();
     QApplication::processEvents();

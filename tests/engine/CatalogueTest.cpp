@@ -142,9 +142,10 @@ TEST(Catalogue, TheUsersOwnEntriesFollowTheShippedOnes)
     EXPECT_EQ(catalogue.GetInputParams(16), "-ss 5");
     EXPECT_EQ(TCommandManager(CALVERA_CATALOGUE, dir.file("none")).Formats().size(), 16u) << "no user file, no entries";
 
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.path().string()));
     EXPECT_EQ(TCommandManager::userCataloguePath(), dir.file("calvera/command"));
-    qunsetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
 } // namespace
@@ -159,6 +160,7 @@ TEST(ProgramFolder, WithoutItsOwnFfmpegAndConvertFolderAnInstalledCalveraUsesPat
 
     TempDir home;
     const QByteArray savedHome = qgetenv("HOME");
+    const QByteArray savedConfig = qgetenv("XDG_CONFIG_HOME");
     qputenv("HOME", QByteArray::fromStdString(home.path().string()));
     qunsetenv("XDG_CONFIG_HOME");
     EXPECT_EQ(defaultOutputFolder(), home.file("Videos/Calvera/"));
@@ -166,6 +168,7 @@ TEST(ProgramFolder, WithoutItsOwnFfmpegAndConvertFolderAnInstalledCalveraUsesPat
     EXPECT_EQ(defaultOutputFolder(true), home.file("Videos/Calvera/"));
     EXPECT_TRUE(std::filesystem::is_directory(home.file("Videos/Calvera")));
     qputenv("HOME", savedHome);
+    qputenv("XDG_CONFIG_HOME", savedConfig);
 }
 
 } // namespace

@@ -26,17 +26,18 @@
 namespace {
 
 const std::vector<std::string> kFormats = {"MP4 video", "WebM video", "MP3 audio"};
+const QString kGlobalFolder = "/home/someone/Videos/Calvera/";
 
 TEST(AddDialog, ListsTheFilesAndSumsUp)
 {
-    TaddDlg dialog(kFormats);
+    TaddDlg dialog(kFormats, kGlobalFolder);
     EXPECT_EQ(dialog.size(), QSize(442, 547));
     EXPECT_EQ(dialog.windowTitle(), "Add Files");
     EXPECT_EQ(dialog.formatIndex(), 0) << "the first format is selected";
     dialog.Fill({"/v/a.avi", "/v/b.mpg", "/v/c.mov"});
     EXPECT_EQ(dialog.MyListBox1->count(), 3);
-    // The empty folder's meaning, with the real folder: convert/ next to the program here.
-    const QString saveTo = "save to: use global path (" + QString::fromStdString(programDirectory()) + "convert/)";
+    // The empty folder's meaning, with the real folder.
+    const QString saveTo = "save to: use global path (/home/someone/Videos/Calvera/)";
     EXPECT_EQ(dialog.informationLines(),
         (QStringList {"file count: 3", "format: MP4 video", saveTo, "Ready to go...click OK",
             "Cancel the operation...click Cancel"}));
@@ -50,7 +51,7 @@ TEST(AddDialog, DirectoryChooserAndItsCancel)
 {
     TempDir dir;
     FakeDialogs dialogs;
-    TaddDlg dialog(kFormats);
+    TaddDlg dialog(kFormats, kGlobalFolder);
     dialog.Fill({"/v/a.avi"});
     dialogs.folderAnswers = {dir.path().string().c_str(), "/", "", "/no/such/folder"};
 
@@ -70,26 +71,26 @@ TEST(AddDialog, DirectoryChooserAndItsCancel)
 TEST(AddDialog, OnlyOkSetsTheFlag)
 {
     {
-        TaddDlg dialog(kFormats);
+        TaddDlg dialog(kFormats, kGlobalFolder);
         dialog.Fill({"/v/a.avi"});
         QTimer::singleShot(0, &dialog, [&] { QTest::keyClick(&dialog, Qt::Key_Escape); });
         dialog.exec();
         EXPECT_FALSE(dialog.OK()) << "Esc";
     }
     {
-        TaddDlg dialog(kFormats);
+        TaddDlg dialog(kFormats, kGlobalFolder);
         QTimer::singleShot(0, &dialog, [&] { QTest::mouseClick(dialog.btnCancel, Qt::LeftButton, {}, {60, 20}); });
         dialog.exec();
         EXPECT_FALSE(dialog.OK()) << "Cancel";
     }
     {
-        TaddDlg dialog(kFormats);
+        TaddDlg dialog(kFormats, kGlobalFolder);
         QTimer::singleShot(0, &dialog, [&] { dialog.close(); });
         dialog.exec();
         EXPECT_FALSE(dialog.OK()) << "close box";
     }
     {
-        TaddDlg dialog({});
+        TaddDlg dialog({}, kGlobalFolder);
         EXPECT_EQ(dialog.formatIndex(), -1) << "an empty catalogue offers no format";
         dialog.Fill({"/v/a.avi"});
         EXPECT_EQ(dialog.informationLines()[1], "format: ");
@@ -105,7 +106,7 @@ TEST(AddDialog, OnlyOkSetsTheFlag)
 
 TEST(AddDialog, TheInformationBoxHandsTheFocusToOk)
 {
-    TaddDlg dialog(kFormats);
+    TaddDlg dialog(kFormats, kGlobalFolder);
     dialog.show();
     dialog.activateWindow();
     ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));

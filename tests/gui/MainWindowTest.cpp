@@ -154,8 +154,9 @@ TEST_F(MainWindowTest, FixedSizeTitleAndInitialState)
     EXPECT_EQ(window.listImage->Count(), 4);
     EXPECT_EQ(window.listImage->item(2)->Name, "PngImage3");
     EXPECT_EQ(window.controller()->menuDraw().AttachedMenu(), window.PopupMenu1);
-    // The specified four entries first, then the log and the output folder.
-    ASSERT_EQ(window.PopupMenu1->actions().size(), 7);
+    // The specified four entries first, then the log and the output folder, then the partial runs.
+    ASSERT_EQ(window.PopupMenu1->actions().size(), 10);
+    EXPECT_EQ(window.PopupMenu1->actions().at(8), window.pmiConvertRest);
     EXPECT_EQ(window.PopupMenu1->actions().at(3), window.pmiProperties);
     EXPECT_TRUE(window.N2->isSeparator());
     EXPECT_EQ(window.pmiClear->statusTip(), "clear all items");
@@ -163,9 +164,9 @@ TEST_F(MainWindowTest, FixedSizeTitleAndInitialState)
 
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
-    EXPECT_FALSE(window.btnOption->isVisible());
-    EXPECT_FALSE(window.lbOption->isVisible());
-    EXPECT_FALSE(window.LinePanel2->isVisible()) << "the empty Option page is never shown";
+    EXPECT_TRUE(window.btnOption->isVisible());
+    EXPECT_TRUE(window.lbOption->isVisible());
+    EXPECT_FALSE(window.LinePanel2->isVisible()) << "the list shows first";
     EXPECT_TRUE(view.isVisible());
 }
 

@@ -13,6 +13,8 @@
 #include "GuiTestSupport.h"
 #include "JobListModel.h"
 #include "MyButtonEx.h"
+#include "OptionsPage.h"
+#include "Settings.h"
 #include "PngSpeedButton.h"
 #include "ProgramDir.h"
 #include "Startup.h"
@@ -115,6 +117,16 @@ protected:
         EXPECT_EQ(window->lbStop->palette().color(QPalette::WindowText), toQColor(kDisabledCaptionColor));
     }
     bool ffmpegRuns() const { return !childProcesses("ffmpeg").empty(); }
+    // Chooses how many conversions run at once on the Option page, with the keyboard.
+    void chooseSimultaneous(int jobs)
+    {
+        click(window->btnOption);
+        TMyFlatComboBox& combo = *window->OptionsPage1->cbJobs;
+        combo.setFocus();
+        while (combo.currentIndex() + 1 < jobs)
+            QTest::keyClick(&combo, Qt::Key_Down);
+        click(window->btnList);
+    }
     // The hint the pointer gets over a row's file name.
     QString hintOf(int row) const
     {
@@ -127,6 +139,8 @@ protected:
     const std::string out = dir.prefix() + "out/";
     FakeDialogs dialogs;
     MessageBoxAnswerer boxes;
+    // Each window starts from the default settings, whatever an earlier test chose.
+    const bool defaults = (Settings().save(), true);
     std::unique_ptr<TmainDlg> window = std::make_unique<TmainDlg>();
     QStringList counts;
     std::vector<int> bars;
@@ -302,6 +316,133 @@ TEST_F(RunTest, ClosingOrDestroyingTheWindowEndsFfmpeg)
     EXPECT_FALSE(fs::exists(out + "long.webm")) << "no partial output is left";
     processPendingEvents(); // the runner waited for its reader
     EXPECT_TRUE(boxes.seen.empty());
+}
+
+TEST_F(RunTest, TwoAtOnceCountTheBarAndTheEndingRight)
+{
+    if (Settings::maxJobs() < 2)
+        GTEST_SKIP() << "one core here: the Option page offers one conversion at a time only";
+    chooseSimultaneous(2);
+    EXPECT_EQ(driver().Jobs, 2);
+    EXPECT_EQ(Settings::load().jobs, 2) << "kept for the next start";
+    addThroughTheWindow({clip("a.avi"), clip("b.avi"), clip("c.avi")}, kMp4);
+    int mostConverting = 0;
+    QObject::connect(&driver(), &TCommand::itemStarted,
+        [&] { mostConverting = std::max(mostConverting, static_cast<int>(driver().runningNodes().size())); });
+    click(window->btnConvert);
+    EXPECT_FALSE(window->OptionsPage1->isEnabled()) << "a run keeps the settings it started with";
+    ASSERT_TRUE(runEnds(1));
+    EXPECT_EQ(mostConverting, 2);
+    EXPECT_EQ(
+        counts, (QStringList {"3 files, finished 1 of 3", "3 files, finished 2 of 3", "3 files, finished 3 of 3"}));
+    EXPECT_EQ(bars, (std::vector<int> {33, 66, 100}));
+    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
+    EXPECT_EQ(boxes.seen.at(0).text, "Congratulations, works done!");
+    for (const char* name : {"a.mp4", "b.mp4", "c.mp4"})
+        EXPECT_EQ(probe(out + name), kMp4Probe) << name;
+    EXPECT_TRUE(window->OptionsPage1->isEnabled());
+    expectIdleLook();
+}
+
+TEST_F(RunTest, StopAndCloseEndBothRunningConversions)
+{
+    if (Settings::maxJobs() < 2)
+        GTEST_SKIP() << "one core here: the Option page offers one conversion at a time only";
+    chooseSimultaneous(2);
+    addThroughTheWindow({clip("long.avi"), clip("long.avi"), clip("a.avi")}, kWebm);
+    click(window->btnConvert);
+    ASSERT_TRUE(waitFor([&] { return childProcesses("ffmpeg").size() == 2; }));
+    EXPECT_EQ(states(), (std::vector<int> {kStateConverting, kStateConverting, kStateQueued}));
+    click(window->btnStop);
+    ASSERT_TRUE(runEnds());
+    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed, kStateQueued}));
+    EXPECT_EQ(window->lbCount->text(), "3 files, finished 2 of 3");
+    EXPECT_EQ(window->ProgressBar1->Position(), 66);
+    EXPECT_TRUE(boxes.seen.empty()) << "no message after a stop";
+    EXPECT_FALSE(ffmpegRuns());
+    EXPECT_TRUE(temporariesIn(out).empty()) << "what they wrote is gone";
+    EXPECT_FALSE(fs::exists(out + "long.webm"));
+
+    // Closed while two convert: both ffmpegs go at once.
+    click(window->btnConvert);
+    ASSERT_TRUE(waitFor([&] { return childProcesses("ffmpeg").size() == 2; }));
+    window->close();
+    EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 3000)) << "closing ends every ffmpeg at once";
+    ASSERT_TRUE(runEnds(0, 5000));
+    EXPECT_TRUE(temporariesIn(out).empty());
+    EXPECT_TRUE(boxes.seen.empty());
+}
+
+TEST_F(RunTest, TheOptionPagesFolderIsWhereItemsWithoutTheirOwnGo)
+{
+    OptionsPage& page = *window->OptionsPage1;
+    click(window->btnOption);
+    EXPECT_TRUE(page.isVisible());
+    EXPECT_FALSE(window->VirtualStringTree1->isVisible());
+    EXPECT_EQ(page.etFolder->text().toStdString(), defaultOutputFolder()) << "the real folder, not a word for it";
+    EXPECT_FALSE(page.btnDefaultFolder->isEnabled());
+
+    const std::string chosen = dir.prefix() + "chosen/";
+    fs::create_directory(chosen);
+    dialogs.folderAnswers.push_back(QString::fromStdString(chosen));
+    click(page.btFolder);
+    EXPECT_EQ(page.etFolder->text().toStdString(), chosen);
+    EXPECT_EQ(driver().GlobalPath, chosen);
+    EXPECT_EQ(Settings::load().outputFolder.toStdString(), chosen);
+    EXPECT_TRUE(page.btnDefaultFolder->isEnabled());
+    click(window->btnList);
+
+    // Added without a folder of their own, the files go to the chosen folder, as the dialog says.
+    dialogs.openAnswers.push_back({clip("a.avi")});
+    QString saveTo;
+    whenModalShows<TaddDlg>([&](TaddDlg& dialog) {
+        saveTo = dialog.informationLines().value(2);
+        dialog.ComboBox1->setCurrentIndex(kAvi);
+        click(dialog.btnOk);
+    });
+    click(window->btnAdd);
+    EXPECT_EQ(saveTo.toStdString(), "save to: use global path (" + chosen + ")");
+    click(window->btnConvert);
+    ASSERT_TRUE(runEnds(1));
+    EXPECT_EQ(probe(chosen + "a.avi"), "avi:mpeg4,mp3");
+
+    // A window opened later has the same folder; Default goes back to Calvera's own.
+    window = std::make_unique<TmainDlg>();
+    EXPECT_EQ(window->OptionsPage1->etFolder->text().toStdString(), chosen);
+    EXPECT_EQ(driver().GlobalPath, chosen);
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    click(window->btnOption);
+    click(window->OptionsPage1->btnDefaultFolder);
+    EXPECT_EQ(window->OptionsPage1->etFolder->text().toStdString(), defaultOutputFolder());
+    EXPECT_EQ(driver().GlobalPath, "");
+    EXPECT_TRUE(Settings::load().outputFolder.isEmpty());
+}
+
+TEST_F(RunTest, ThePopupConvertsTheRestAndTakesConvertedItemsOff)
+{
+    addThroughTheWindow({clip("a.avi"), clip("b.avi")}, kAvi);
+    appendJob(jobs(), QString::fromStdString(dir.file("missing.avi")), kAvi, QString::fromStdString(out));
+    click(window->btnConvert);
+    ASSERT_TRUE(runEnds(1));
+    ASSERT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateFailed}));
+
+    emit window->PopupMenu1->aboutToShow();
+    EXPECT_TRUE(window->pmiConvertRest->isEnabled());
+    EXPECT_TRUE(window->pmiRemoveFinished->isEnabled());
+    outputs.clear();
+    window->pmiConvertRest->trigger();
+    ASSERT_TRUE(runEnds(2));
+    EXPECT_EQ(outputs, std::vector<std::string> {out + "missing.avi"}) << "only the item not converted ran";
+    EXPECT_FALSE(fs::exists(out + "a_2.avi"));
+    EXPECT_EQ(window->ProgressBar1->Position(), 100);
+
+    window->pmiRemoveFinished->trigger();
+    ASSERT_EQ(jobs().count(), 1);
+    EXPECT_EQ(jobs().nodeAt(0)->Item.FileName.toStdString(), dir.file("missing.avi"));
+    EXPECT_EQ(window->lbCount->text(), "1 files, finished 0 of 1");
+    emit window->PopupMenu1->aboutToShow();
+    EXPECT_FALSE(window->pmiRemoveFinished->isEnabled()) << "nothing converted is left";
 }
 
 TEST_F(RunTest, MissingFfmpegFailsEveryItemAndStillEnds)

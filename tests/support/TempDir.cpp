@@ -68,4 +68,5 @@ TemporaryStateHome::TemporaryStateHome()
 {
     ::setenv("XDG_STATE_HOME", m_folder.path().c_str(), 1);
     ::setenv("XDG_CACHE_HOME", m_folder.path().c_str(), 1);
+    ::setenv("XDG_CONFIG_HOME", m_folder.path().c_str(), 1);
 }

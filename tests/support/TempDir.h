@@ -36,9 +36,10 @@ private:
     void (*m_savedHandler)(int);
 };
 
-// Points $XDG_STATE_HOME and $XDG_CACHE_HOME at a fresh folder while it lives,
-// so that the logs a test's conversions keep and the ffmpeg lists Calvera
-// caches (its child programs' too) never reach the user's.
+// Points $XDG_STATE_HOME, $XDG_CACHE_HOME and $XDG_CONFIG_HOME at a fresh
+// folder while it lives, so that the logs a test's conversions keep, the
+// ffmpeg lists Calvera caches and its settings (its child programs' too) are
+// never the user's.
 class TemporaryStateHome final {
 public:
     TemporaryStateHome();

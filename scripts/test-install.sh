@@ -15,6 +15,7 @@ cmake --install "$build" --prefix "$prefix" >/dev/null
 fail() { echo "FAIL: $*" >&2; exit 1; }
 [ -L "$prefix/bin/calvera" ] && [ -L "$prefix/bin/calvera-batch" ] || fail "no links on bin/"
 [ -f "$prefix/lib/calvera/command" ] || fail "no catalogue next to the installed programs"
+[ -x "$prefix/share/doc/calvera/examples/calvera-array.sbatch" ] || fail "no Slurm job-array example"
 [ ! -e "$prefix/lib/calvera/bin/ffmpeg" ] || fail "an installed folder carries no ffmpeg of its own"
 version=$("$prefix/bin/calvera-batch" --version)
 [ "$version" = "calvera-batch $(sed -n 's/^project(Calvera VERSION \([0-9.]*\).*/\1/p' "$source/CMakeLists.txt")" ] \

@@ -59,12 +59,13 @@ int main(int argc, char* argv[])
         item.FormatIndex = i % 3;
         item.Path = i % 2 ? QString("/home/me/Converted/") : QString();
         JobListModel::Node* node = jobs.append(item);
-        node->State = i < 4 ? (i + 2) % 4 : kStateQueued;
+        // With five items or more, two convert at once.
+        node->State = i < 4 ? (i + 2) % 4 : (i == 4 ? kStateConverting : kStateQueued);
         if (node->State == kStateConverting) {
             node->Item.Busy = true;
             node->Item.ActivityPos = 30;
             // ffmpeg has said how far it is: the row shows a filling bar.
-            node->Progress = {600, 252, 2.4, 0.42, 145};
+            node->Progress = i < 4 ? ItemProgress {600, 252, 2.4, 0.42, 145} : ItemProgress {300, 45, 1.9, 0.15, 134};
         }
     }
     window.lbCount->setText(QString("%1 files, finished %2 of %1").arg(items).arg(std::min(items, 2)));

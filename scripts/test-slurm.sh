@@ -15,7 +15,9 @@ if [ "$(id -u)" -ne 0 ]; then
     exit 0
 fi
 if ! command -v slurmctld >/dev/null || ! command -v munged >/dev/null; then
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends slurm-wlm munge >/dev/null
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update -qq
+    apt-get install -y -qq --no-install-recommends slurm-wlm munge >/dev/null
 fi
 
 work=$(mktemp -d /tmp/calvera-slurm.XXXXXX)
@@ -54,7 +56,7 @@ host=$(hostname -s)
 mkdir -p "$work/state" "$work/spool"
 cat > "$work/slurm.conf" <<CONF
 ClusterName=calvera-test
-SlurmctldHost=$host
+SlurmctldHost=$host(127.0.0.1)
 SlurmUser=root
 SlurmdUser=root
 SlurmctldPort=16817
@@ -77,7 +79,7 @@ SelectType=select/cons_tres
 SelectTypeParameters=CR_CPU
 MpiDefault=none
 ReturnToService=2
-NodeName=$host CPUs=$(nproc) State=UNKNOWN
+NodeName=$host NodeAddr=127.0.0.1 CPUs=$(nproc) State=UNKNOWN
 PartitionName=calvera Nodes=ALL Default=YES MaxTime=INFINITE State=UP
 CONF
 export SLURM_CONF="$work/slurm.conf"

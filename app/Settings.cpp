@@ -14,7 +14,7 @@ constexpr const char* kOutputFolder = "conversion/outputFolder";
 
 QSettings store()
 {
-    return QSettings(QSettings::IniFormat, QSettings::UserScope, "calvera", "calvera");
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "calvera", "calvera");
 }
 
 } // namespace

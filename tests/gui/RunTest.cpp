@@ -325,6 +325,9 @@ TEST_F(RunTest, TwoAtOnceCountTheBarAndTheEndingRight)
     chooseSimultaneous(2);
     EXPECT_EQ(driver().Jobs, 2);
     EXPECT_EQ(Settings::load().jobs, 2) << "kept for the next start";
+    const std::string saved
+        = readFileBytes(qEnvironmentVariable("XDG_CONFIG_HOME").toStdString() + "/calvera/calvera.conf");
+    EXPECT_NE(saved.find("simultaneous=2"), std::string::npos) << saved;
     addThroughTheWindow({clip("a.avi"), clip("b.avi"), clip("c.avi")}, kMp4);
     int mostConverting = 0;
     QObject::connect(&driver(), &TCommand::itemStarted,

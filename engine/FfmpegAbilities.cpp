@@ -90,10 +90,21 @@ std::string answerOf(const std::string& program, const char* question)
             break;
     }
     ::close(pipeEnds[0]);
-    if (!whole)
-        ::kill(-pid, SIGKILL);
+    // A program that closed its output need not have ended: it gets the rest of the time.
     int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+    for (;;) {
+        const pid_t ended = ::waitpid(pid, &status, WNOHANG);
+        if (ended == pid)
+            break;
+        if (ended < 0 && errno != EINTR)
+            return {};
+        if (!whole || std::chrono::steady_clock::now() >= deadline) {
+            ::kill(-pid, SIGKILL);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+            return {};
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
     return whole && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? answer : std::string();
 }
 

@@ -109,6 +109,23 @@ void writeWhole(int fd, const std::string& bytes, const std::string& path)
     }
 }
 
+std::string readAll(int fd, const std::string& path)
+{
+    std::string text;
+    char buffer[65536];
+    for (off_t at = 0;;) {
+        const ssize_t got = ::pread(fd, buffer, sizeof buffer, at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw std::runtime_error("cannot read the journal \"" + path + "\": " + std::strerror(errno));
+        if (got == 0)
+            return text;
+        text.append(buffer, static_cast<std::size_t>(got));
+        at += got;
+    }
+}
+
 // Holds the journal's lock, so that runs sharing a journal by mistake still write whole lines.
 class Locked {
 public:
@@ -133,38 +150,27 @@ RunJournal::RunJournal(const std::string& path)
     m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
     if (m_fd < 0)
         throw std::runtime_error("cannot open the journal \"" + path + "\": " + std::strerror(errno));
-    struct stat status { };
-    if (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode)) {
-        ::close(m_fd);
-        throw std::runtime_error("the journal \"" + path + "\" is not a regular file");
-    }
-    const Locked lock(m_fd);
-    std::string text;
-    char buffer[65536];
-    for (off_t at = 0;;) {
-        const ssize_t got = ::pread(m_fd, buffer, sizeof buffer, at);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0) {
-            ::close(m_fd);
-            throw std::runtime_error("cannot read the journal \"" + path + "\": " + std::strerror(errno));
+    try {
+        struct stat status { };
+        if (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode))
+            throw std::runtime_error("the journal \"" + path + "\" is not a regular file");
+        const Locked lock(m_fd);
+        const std::string text = readAll(m_fd, path);
+        std::size_t from = 0;
+        for (std::size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
+            if (const auto read = parseLine(text.substr(from, end - from + 1)))
+                m_last[identity(read->first)] = read->second;
+            else
+                ++m_damaged;
         }
-        if (got == 0)
-            break;
-        text.append(buffer, static_cast<std::size_t>(got));
-        at += got;
-    }
-    std::size_t from = 0;
-    for (std::size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
-        if (const auto read = parseLine(text.substr(from, end - from + 1)))
-            m_last[identity(read->first)] = read->second;
-        else
+        // A last line cut short: it is passed over, and the next line starts on a line of its own.
+        if (from < text.size()) {
             ++m_damaged;
-    }
-    // A last line cut short: it is passed over, and the next line starts on a line of its own.
-    if (from < text.size()) {
-        ++m_damaged;
-        writeWhole(m_fd, "\n", path);
+            writeWhole(m_fd, "\n", path);
+        }
+    } catch (...) {
+        ::close(m_fd);
+        throw;
     }
 }
 

@@ -116,6 +116,7 @@ TEST(FfmpegAbilities, AProgramThatDoesNotAnswerInTimeOrAtAllRulesNothingOut)
     TempDir dir;
     writeScript(dir.file("silent"), "echo $$ > \"" + dir.file("pid") + "\"\nexec sleep 60\n");
     writeScript(dir.file("chatty"), "echo 'ffmpeg version 9.9'; echo ' ------'; exit 1\n");
+    writeScript(dir.file("lingering"), "echo ' ------'; echo ' V..... libx264 x'; exec >&- 2>&-; exec sleep 60\n");
     const auto silent = FfmpegAbilities::of(dir.file("silent"));
     EXPECT_TRUE(silent->encoders.empty());
     EXPECT_TRUE(silent->muxers.empty());
@@ -124,6 +125,7 @@ TEST(FfmpegAbilities, AProgramThatDoesNotAnswerInTimeOrAtAllRulesNothingOut)
     ASSERT_TRUE(pidFile >> pid);
     EXPECT_NE(::kill(static_cast<pid_t>(pid), 0), 0) << "the program that did not answer is ended";
     EXPECT_TRUE(FfmpegAbilities::of(dir.file("chatty"))->encoders.empty()) << "a failing answer is no answer";
+    EXPECT_TRUE(FfmpegAbilities::of(dir.file("lingering"))->encoders.empty()) << "nor is one that never ends";
     EXPECT_TRUE(FfmpegAbilities::of(dir.file("missing"))->encoders.empty());
     EXPECT_TRUE(FfmpegAbilities::of("no-such-program-on-path")->encoders.empty());
 }

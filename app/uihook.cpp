@@ -544,7 +544,11 @@ void TUIHook::pmiPropertiesClick(QObject*)
 
 void TUIHook::CommandProgress(TDosCommand*, std::int32_t Percent)
 {
-    m_window->ProgressBar1->SetPosition(Percent);
+    // At least the finished items' share; with several at once the running
+    // ones may have taken the bar further already, and it never goes back.
+    TFSProgressBar& bar = *m_window->ProgressBar1;
+    if (Percent > bar.Position())
+        bar.SetPosition(Percent);
     ShowFileCount(m_command->FinishedCount());
 }
 

@@ -338,7 +338,11 @@ TEST_F(RunTest, TwoAtOnceCountTheBarAndTheEndingRight)
     EXPECT_EQ(mostConverting, 2);
     EXPECT_EQ(
         counts, (QStringList {"3 files, finished 1 of 3", "3 files, finished 2 of 3", "3 files, finished 3 of 3"}));
-    EXPECT_EQ(bars, (std::vector<int> {33, 66, 100}));
+    // At least the finished share at each end, never back: the other item may have taken it further.
+    ASSERT_EQ(bars.size(), 3u);
+    EXPECT_GE(bars[0], 33);
+    EXPECT_GE(bars[1], std::max(bars[0], 66));
+    EXPECT_EQ(bars[2], 100);
     EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
     EXPECT_EQ(boxes.seen.at(0).text, "Congratulations, works done!");
     for (const char* name : {"a.mp4", "b.mp4", "c.mp4"})

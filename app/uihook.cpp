@@ -16,6 +16,7 @@
 #include "MessageQueue.h"
 #include "MyListBox.h"
 #include "OptionsPage.h"
+#include "Settings.h"
 #include "ProgramDir.h"
 #include "SystemDialogs.h"
 #include "addForm.h"
@@ -403,7 +404,7 @@ void TUIHook::btnConvertClick(QObject*)
     startRun({});
 }
 
-void TUIHook::startRun(const TCommand::Selection& wanted)
+void TUIHook::startRun(const std::function<bool(const TItemNodeData&)>& wanted)
 {
     SetRunningState();
     m_window->ProgressBar1->SetPosition(0);

@@ -1,13 +1,11 @@
 #pragma once
 
-#include "Settings.h"
-#include "command.h"
-
 #include <QString>
 
 #include <cstdint>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +15,7 @@ class MessageQueue;
 class QObject;
 class QTimer;
 class SleepInhibitor;
+struct Settings;
 struct RunSummary;
 struct TItemNodeData;
 class TCommand;
@@ -99,7 +98,8 @@ public:
 private:
     bool idle() const;
     void showRunning(bool running);
-    void startRun(const TCommand::Selection& wanted);
+    // Starts a run over the items wanted selects, or all of them without it.
+    void startRun(const std::function<bool(const TItemNodeData&)>& wanted);
     // The Option page's choices, for the driver.
     void applySettings(const Settings& settings);
     // The real folder where items without their own go.

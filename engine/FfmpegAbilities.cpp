@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <ctime>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -29,6 +30,7 @@ namespace {
 // that does not answer in this time is taken as one that cannot tell.
 constexpr auto kAnswerTime = std::chrono::seconds(2);
 constexpr std::size_t kMaxAnswer = 4 << 20;
+constexpr std::time_t kCacheSeconds = 24 * 60 * 60;
 
 // The program's standard output for these arguments, or empty when it could
 // not be started or did not end in time. It runs in "/" with no input, so a
@@ -141,7 +143,13 @@ std::string stampLine(const std::string& program, const Stamp& stamp)
 
 std::shared_ptr<FfmpegAbilities> readCache(const std::string& program, const Stamp& stamp)
 {
-    std::ifstream in(cacheFile(program));
+    // ffmpeg's libraries can change under an unchanged program (another
+    // libavcodec build): what was found is believed for a day at most.
+    const std::string file = cacheFile(program);
+    struct stat cached { };
+    if (file.empty() || ::stat(file.c_str(), &cached) != 0 || std::time(nullptr) - cached.st_mtime > kCacheSeconds)
+        return nullptr;
+    std::ifstream in(file);
     std::string line;
     if (!in || !std::getline(in, line) || line != stampLine(program, stamp))
         return nullptr;

@@ -21,7 +21,7 @@ struct FfmpegAbilities {
 
     // Asks the ffmpeg at ffmpegPath (a path, or a name looked up on PATH) once
     // per path, modification time and size, waiting at most a moment for each
-    // answer; whole answers are kept for later runs in
+    // answer; whole answers are kept for later runs, for a day, in
     // $XDG_CACHE_HOME/calvera/. Thread-safe.
     static std::shared_ptr<const FfmpegAbilities> of(const std::string& ffmpegPath);
 };

@@ -407,6 +407,13 @@ TEST_F(BatchTest, FormatsSayWhereEachEntryComesFromAndWhyItCannotBeMade)
     RunningProgram changed({CALVERA_BATCH, "--ffmpeg", dir.file("ffmpeg"), "--formats"});
     ASSERT_EQ(changed.finish(), 0);
     EXPECT_EQ(asked(), 4);
+
+    // A day later the same ffmpeg is asked again: its libraries may have changed under it.
+    for (const auto& entry : fs::directory_iterator(qEnvironmentVariable("XDG_CACHE_HOME").toStdString() + "/calvera"))
+        fs::last_write_time(entry.path(), fs::last_write_time(entry.path()) - std::chrono::hours(25));
+    RunningProgram dayLater({CALVERA_BATCH, "--ffmpeg", dir.file("ffmpeg"), "--formats"});
+    ASSERT_EQ(dayLater.finish(), 0);
+    EXPECT_EQ(asked(), 6);
 }
 
 // Runs of calvera-batch over a queue of named clips with a stand-in ffmpeg

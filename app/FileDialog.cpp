@@ -16,8 +16,6 @@
 
 namespace {
 
-constexpr TColor kListText = 7960979;
-
 TLinePanel* framePanel(QWidget* parent, TColor color, const QRect& geometry)
 {
     auto* panel = new TLinePanel(parent);
@@ -37,10 +35,7 @@ TFileDialog::TFileDialog(const QString& caption, const std::vector<std::string>&
 {
     setWindowTitle(caption);
     setFixedSize(442, 547);
-    QPalette background = palette();
-    background.setColor(QPalette::Window, toQColor(13739137));
-    setPalette(background);
-    setAutoFillBackground(true);
+    fillBackground(*this, kFormBackground);
     setFont(formFont(12));
 
     LinePanel2 = framePanel(this, clBlack, QRect(9, 304, 425, 177));
@@ -68,7 +63,7 @@ TFileDialog::TFileDialog(const QString& caption, const std::vector<std::string>&
     MyListBox1->SetImageList(PngImageList1);
     MyListBox1->SetImageIndex(0);
     MyListBox1->setFont(formFont(16));
-    setTextColor(*MyListBox1, kListText);
+    setTextColor(*MyListBox1, kFieldTextColor);
 
     btnOk = makeFormsButton(this, "&OK", QRect(312, 496, 121, 41));
     btnCancel = makeFormsButton(this, "&Cancel", QRect(184, 496, 121, 41));
@@ -78,21 +73,8 @@ TFileDialog::TFileDialog(const QString& caption, const std::vector<std::string>&
     };
     btnCancel->OnClick = [this](TMyButtonEx*) { reject(); };
 
-    etDirectory = new TMyFlatEdit(this);
-    etDirectory->setGeometry(8, 224, 393, 28);
-    etDirectory->setReadOnly(true);
-    etDirectory->SetColorBorder(clWhite);
-    etDirectory->SetColorFlat(clWhite);
-    etDirectory->setFont(formFont(16));
-    setTextColor(*etDirectory, kListText);
-    etDirectory->resize(393, 28);
-
-    ComboBox1 = new TMyFlatComboBox(this);
-    ComboBox1->setGeometry(9, 152, 425, 30);
-    ComboBox1->SetColorArrowBackground(clBtnFace);
-    ComboBox1->SetColorBorder(clWhite);
-    ComboBox1->setFont(formFont(16));
-    setTextColor(*ComboBox1, kListText);
+    etDirectory = makeFolderField(this, QRect(8, 224, 393, 28));
+    ComboBox1 = makeFormsComboBox(this, QRect(9, 152, 425, 30));
     for (const std::string& format : formats)
         ComboBox1->addItem(QString::fromStdString(format));
     ComboBox1->setCurrentIndex(formats.empty() ? -1 : 0);

@@ -1,5 +1,6 @@
 #include "FormsSupport.h"
 
+#include "FlatEditUnit.h"
 #include "MyButtonEx.h"
 
 #include <QApplication>
@@ -27,6 +28,37 @@ TMyButtonEx* makeFormsButton(QWidget* parent, const QString& caption, const QRec
     setTextColor(*button, kCaptionColor);
     button->SetCaption(caption);
     return button;
+}
+
+TMyFlatEdit* makeFolderField(QWidget* parent, const QRect& geometry)
+{
+    auto* field = new TMyFlatEdit(parent);
+    field->setGeometry(geometry);
+    field->setReadOnly(true);
+    field->SetColorBorder(clWhite);
+    field->SetColorFlat(clWhite);
+    field->setFont(formFont(16));
+    setTextColor(*field, kFieldTextColor);
+    return field;
+}
+
+TMyFlatComboBox* makeFormsComboBox(QWidget* parent, const QRect& geometry)
+{
+    auto* combo = new TMyFlatComboBox(parent);
+    combo->setGeometry(geometry);
+    combo->SetColorArrowBackground(clBtnFace);
+    combo->SetColorBorder(clWhite);
+    combo->setFont(formFont(16));
+    setTextColor(*combo, kFieldTextColor);
+    return combo;
+}
+
+void fillBackground(QWidget& widget, TColor color)
+{
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::Window, toQColor(color));
+    widget.setPalette(palette);
+    widget.setAutoFillBackground(true);
 }
 
 void setTextColor(QWidget& widget, TColor color)

@@ -11,8 +11,6 @@
 
 namespace {
 
-constexpr TColor kFieldText = 7960979;
-
 QLabel* caption(QWidget* parent, const QString& text, int top, int size = 16)
 {
     auto* label = new QLabel(text, parent);
@@ -31,13 +29,8 @@ OptionsPage::OptionsPage(QWidget* parent)
     setObjectName("OptionsPage");
 
     QLabel* jobsCaption = caption(this, "Simultaneous conversions", 22);
-    cbJobs = new TMyFlatComboBox(this);
+    cbJobs = makeFormsComboBox(this, QRect(24, 48, 120, 30));
     cbJobs->setObjectName("cbJobs");
-    cbJobs->setGeometry(24, 48, 120, 30);
-    cbJobs->SetColorArrowBackground(clBtnFace);
-    cbJobs->SetColorBorder(clWhite);
-    cbJobs->setFont(formFont(16));
-    setTextColor(*cbJobs, kFieldText);
     for (int jobs = 1; jobs <= Settings::maxJobs(); ++jobs)
         cbJobs->addItem(QString::number(jobs));
     cbJobs->setAccessibleName(jobsCaption->text());
@@ -48,14 +41,8 @@ OptionsPage::OptionsPage(QWidget* parent)
         ->move(156, 56);
 
     QLabel* folderCaption = caption(this, "Default output folder", 102);
-    etFolder = new TMyFlatEdit(this);
+    etFolder = makeFolderField(this, QRect(24, 128, 744, 28));
     etFolder->setObjectName("etFolder");
-    etFolder->setGeometry(24, 128, 744, 28);
-    etFolder->setReadOnly(true);
-    etFolder->SetColorBorder(clWhite);
-    etFolder->SetColorFlat(clWhite);
-    etFolder->setFont(formFont(16));
-    setTextColor(*etFolder, kFieldText);
     etFolder->setAccessibleName(folderCaption->text());
     btFolder = new TPngSpeedButton(this);
     btFolder->setObjectName("btFolder");

@@ -86,10 +86,7 @@ TmainDlg::TmainDlg()
 {
     setObjectName("mainDlg");
     setFixedSize(861, 529);
-    QPalette background = palette();
-    background.setColor(QPalette::Window, toQColor(13739137));
-    setPalette(background);
-    setAutoFillBackground(true);
+    fillBackground(*this, kFormBackground);
     setFont(formFont(12));
 
     Image1 = new QLabel(this);
@@ -158,10 +155,7 @@ TmainDlg::TmainDlg()
     Shape1 = new QWidget(LinePanel1);
     Shape1->setObjectName("Shape1");
     Shape1->setGeometry(0, 39, 828, 1);
-    QPalette line = Shape1->palette();
-    line.setColor(QPalette::Window, toQColor(14922381));
-    Shape1->setPalette(line);
-    Shape1->setAutoFillBackground(true);
+    fillBackground(*Shape1, 14922381);
     lbList = label(
         LinePanel1, "lbList", "List", QRect(8, 21, 66, 16), formFont(11, true), kCaptionColor, Qt::AlignHCenter);
     lbOption = label(

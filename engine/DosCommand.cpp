@@ -2,8 +2,6 @@
 
 #include "ErrorReport.h"
 
-#include <QSocketNotifier>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -24,6 +22,11 @@
 extern char** environ;
 
 namespace {
+
+// A line longer than this is cut there: what follows up to its end is
+// dropped, so a child that never ends its line costs time and memory in
+// proportion to what it wrote, not to the square of it.
+constexpr std::size_t kMaxLineBytes = 64 * 1024;
 
 void closeFd(int& fd)
 {
@@ -216,6 +219,13 @@ public:
         }
     }
     bool terminateRequested() const { return m_terminate; }
+    // Signals the child's process group while the child is not reaped, so
+    // that its group id cannot belong to another process by then.
+    bool signalGroup(int signal)
+    {
+        const std::lock_guard lock(m_childMutex);
+        return !m_reaped && m_pid > 0 && ::kill(-m_pid, signal) == 0;
+    }
     // From now on nothing is delivered to the owner.
     void ownerGone() { m_ownerGone = true; }
     // True while a hand-over of this reader runs on the main thread.
@@ -269,6 +279,8 @@ private:
     TProcessTimer* const m_timer;
 
     int m_stopFd;
+    std::mutex m_childMutex; // guards the child's reaping against signalGroup
+    bool m_reaped = false;
     pid_t m_pid = -1;
     int m_outputFd = -1;
     std::string m_startError;
@@ -285,6 +297,7 @@ private:
     bool m_inDelivery = false; // main thread only
     bool m_handlerFailed = false; // main thread only
     std::string m_carried;
+    bool m_lineCut = false; // the carried line reached kMaxLineBytes; the rest of it is dropped
     bool m_previousEndedWithCR = false;
     std::vector<Piece> m_pieces;
 };
@@ -421,12 +434,17 @@ void TDosThread::cutLines(const char* data, std::size_t n)
             }
             m_pieces.push_back({line, otEntireLine, returnCode});
             line.clear();
+            m_lineCut = false;
             continue;
         }
-        line.push_back(c);
+        if (line.size() < kMaxLineBytes)
+            line.push_back(c);
+        else
+            m_lineCut = true;
     }
     m_previousEndedWithCR = last == '\r';
-    if (!line.empty())
+    // A line cut short was told at its limit already.
+    if (!line.empty() && !m_lineCut)
         m_pieces.push_back({line, otBeginningOfLine, rcCRLF});
 }
 
@@ -548,7 +566,11 @@ void TDosThread::run()
         // Whatever is left of the child's process group goes with it.
         ::kill(-pid, SIGKILL);
         int status = 0;
-        while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+        {
+            const std::lock_guard lock(m_childMutex);
+            while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
+            m_reaped = true;
+        }
         if (ended) {
             if (WIFEXITED(status))
                 exitCode = static_cast<std::uint32_t>(WEXITSTATUS(status));
@@ -565,12 +587,8 @@ void TDosThread::run()
 
 TDosCommand::TDosCommand(QObject* owner)
     : QObject(owner)
-    , m_wakeFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
     , m_alive(std::make_shared<bool>(true))
-{
-    m_wakeNotifier = std::make_unique<QSocketNotifier>(m_wakeFd, QSocketNotifier::Read);
-    connect(m_wakeNotifier.get(), &QSocketNotifier::activated, this, &TDosCommand::runHandOvers);
-}
+{ }
 
 TDosCommand::~TDosCommand()
 {
@@ -591,24 +609,23 @@ TDosCommand::~TDosCommand()
     }
     m_readers.clear();
     *m_alive = false;
-    m_wakeNotifier.reset();
-    ::close(m_wakeFd);
 }
 
 void TDosCommand::enqueueHandOver(HandOver* request)
 {
+    bool wake = false;
     {
         const std::lock_guard lock(m_handOverMutex);
+        wake = m_handOvers.empty();
         m_handOvers.push_back(request);
     }
-    const std::uint64_t one = 1;
-    [[maybe_unused]] const ssize_t n = ::write(m_wakeFd, &one, sizeof one);
+    // One wake-up serves every request queued before it runs.
+    if (wake)
+        QMetaObject::invokeMethod(this, &TDosCommand::runHandOvers, Qt::QueuedConnection);
 }
 
 void TDosCommand::runHandOvers()
 {
-    std::uint64_t count = 0;
-    [[maybe_unused]] const ssize_t n = ::read(m_wakeFd, &count, sizeof count);
     const std::shared_ptr<bool> alive = m_alive;
     for (;;) {
         HandOver* request = nullptr;
@@ -649,6 +666,11 @@ void TDosCommand::Execute()
     m_timer->StartCounting();
     started->startChild();
     started->start();
+}
+
+bool TDosCommand::signalChild(int signal)
+{
+    return m_reader && m_reader->signalGroup(signal);
 }
 
 void TDosCommand::Stop()

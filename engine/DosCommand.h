@@ -3,8 +3,6 @@
 #include <QObject>
 #include <QTimer>
 
-class QSocketNotifier;
-
 #include <atomic>
 #include <condition_variable>
 #include <deque>
@@ -108,6 +106,10 @@ public:
     void Stop();
 
     bool isRunning() const { return m_reader != nullptr; }
+    // Sends signal to the attached run's child and everything in its process
+    // group (SIGSTOP and SIGCONT pause and resume it); false when there is no
+    // child to signal.
+    bool signalChild(int signal);
     TReturnCode OutputReturnCode() const { return m_outputReturnCode; }
     TProcessTimer* timer() const { return m_timer.get(); }
 
@@ -139,8 +141,9 @@ private:
     };
     // Frees the readers whose runs are over.
     void releaseEndedReaders();
-    // Readers hand their events to the main thread through this queue; an
-    // eventfd wakes the main thread's event loop.
+    // Readers hand their events to the main thread through this queue; a
+    // queued call wakes the main thread's event loop, so a runner holds no
+    // descriptor of its own.
     void enqueueHandOver(HandOver* request);
     void runHandOvers();
 
@@ -151,7 +154,5 @@ private:
     TReturnCode m_outputReturnCode = rcCRLF;
     std::mutex m_handOverMutex;
     std::deque<HandOver*> m_handOvers;
-    int m_wakeFd = -1;
-    std::unique_ptr<QSocketNotifier> m_wakeNotifier;
     std::shared_ptr<bool> m_alive; // false once destroyed, for work that destroys it
 };

@@ -83,6 +83,55 @@ TEST(Runner, CutsLinesAtEveryLineEndAcrossReads)
         EXPECT_EQ(run(arguments), expected) << arguments[1];
 }
 
+TEST(Runner, ALineWithoutEndIsCutAtItsLimitAndTheNextLineIsWhole)
+{
+    const std::vector<Line> lines = run({"long-line", "20"});
+    ASSERT_GE(lines.size(), 2u);
+    const auto entire
+        = std::find_if(lines.begin(), lines.end(), [](const Line& line) { return line.type == otEntireLine; });
+    ASSERT_NE(entire, lines.end());
+    EXPECT_EQ(entire->text, std::string(64 * 1024, 'x')) << "cut at 64 KiB";
+    for (auto piece = lines.begin(); piece != entire; ++piece)
+        EXPECT_LE(piece->text.size(), 64u * 1024) << "its beginnings are cut there too";
+    EXPECT_EQ(lines.back(), (Line {"end", otEntireLine, rcLF}));
+}
+
+// The one-letter state /proc gives a process: R, S, T (stopped), Z.
+char processState(long pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
+}
+
+TEST(Runner, SignalsReachTheWholeProcessGroupWhileTheChildLives)
+{
+    TempDir dir;
+    const std::string pidFile = dir.file("grandchild.pid");
+    TDosCommand runner;
+    Recorder recorder;
+    recorder.attach(runner);
+    EXPECT_FALSE(runner.signalChild(SIGSTOP)) << "nothing runs";
+    runner.Arguments = {fakeChild(), "grandchild", pidFile};
+    runner.CommandLine = "fake child";
+    runner.Execute();
+    long grandchild = 0;
+    ASSERT_TRUE(waitFor([&] { return (std::ifstream(pidFile) >> grandchild) && grandchild > 0; }));
+    ASSERT_TRUE(runner.signalChild(SIGSTOP));
+    EXPECT_TRUE(waitFor([&] { return processState(grandchild) == 'T'; }, 2000)) << "held with its parent";
+    ASSERT_TRUE(runner.signalChild(SIGCONT));
+    EXPECT_TRUE(waitFor([&] { return processState(grandchild) != 'T'; }, 2000));
+    // A held child still ends at Stop.
+    runner.signalChild(SIGSTOP);
+    runner.Stop();
+    ASSERT_TRUE(waitFor([&] { return !recorder.ends.empty(); }));
+    EXPECT_EQ(recorder.ends.front(), kStillActive);
+    EXPECT_TRUE(waitFor([&] { return !processRuns(grandchild); }, 2000));
+    EXPECT_FALSE(runner.signalChild(SIGCONT)) << "nothing left to signal";
+}
+
 TEST(Runner, ReportsTheChildsExitCode)
 {
     std::uint32_t code = 0;

@@ -2,6 +2,7 @@
 //   bytes TEXT CODE        write TEXT (with \r \n \0 \xNN escapes), exit with CODE
 //   chunks MS TEXT...      write each TEXT, pausing MS milliseconds between them
 //   flood MEGABYTES        write numbered short lines until that much is written
+//   long-line MEGABYTES    write one line of that many "x" in 64 KiB pieces, then "end" on a line
 //   args ARG...            write each argument on a line of its own
 //   sleep SECONDS          write nothing, then exit 0
 //   ignore-term SECONDS    ignore SIGTERM, say "ignoring", then sleep
@@ -82,6 +83,13 @@ int main(int argc, char* argv[])
                 block.clear();
             }
         }
+        return 0;
+    }
+    if (mode == "long-line" && argc == 3) {
+        const std::string piece(65536, 'x');
+        for (long long left = std::atoll(argv[2]) * 1000 * 1000; left > 0; left -= 65536)
+            writeAll(left >= 65536 ? piece : piece.substr(0, static_cast<std::size_t>(left)));
+        writeAll("\nend\n");
         return 0;
     }
     if (mode == "args") {

@@ -1,5 +1,7 @@
 #include "ErrorReport.h"
 
+#include <QCoreApplication>
+
 #include <cstdio>
 
 namespace {
@@ -23,4 +25,11 @@ void reportError(const std::string& message)
         reporter()(message);
     else
         std::fprintf(stderr, "%s\n", message.c_str());
+}
+
+void reportWarning(const std::string& message)
+{
+    const std::string program
+        = QCoreApplication::instance() ? QCoreApplication::applicationName().toStdString() : std::string("calvera");
+    std::fprintf(stderr, "%s: warning: %s\n", program.c_str(), message.c_str());
 }

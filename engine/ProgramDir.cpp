@@ -1,10 +1,16 @@
 #include "ProgramDir.h"
 
+#include "ErrorReport.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
 
+#include <cerrno>
 #include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 std::string programDirectory()
@@ -42,4 +48,41 @@ std::string defaultOutputFolder(bool create)
     if (create)
         QDir().mkpath(folder);
     return folder.toStdString();
+}
+
+std::optional<std::string> readUserFile(const std::string& path, std::size_t maxBytes)
+{
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) {
+        if (errno != ENOENT)
+            reportWarning("\"" + path + "\" was passed over: " + std::strerror(errno));
+        return std::nullopt;
+    }
+    struct stat info { };
+    std::string bytes;
+    const char* problem = nullptr;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
+        problem = "it is not a regular file";
+    else if (static_cast<std::size_t>(info.st_size) > maxBytes)
+        problem = "it is larger than Calvera ever writes it";
+    while (!problem) {
+        char buffer[65536];
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            problem = std::strerror(errno);
+        else if (got == 0)
+            break;
+        else if (bytes.size() + static_cast<std::size_t>(got) > maxBytes)
+            problem = "it is larger than Calvera ever writes it";
+        else
+            bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    ::close(fd);
+    if (problem) {
+        reportWarning("\"" + path + "\" was passed over: " + problem);
+        return std::nullopt;
+    }
+    return bytes;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <optional>
 #include <string>
 
 // The directory of the running executable with a trailing "/".
@@ -20,3 +22,9 @@ std::string userFolder(const char* variable, const char* fallback);
 // when create is set. The Videos folder and its Calvera/ are the only folders
 // Calvera creates.
 std::string defaultOutputFolder(bool create = false);
+
+// The bytes of a file that Calvera keeps in the user's folders, read without
+// ever waiting (a FIFO there would hold the program): nothing when it is
+// missing, and nothing with a warning when it is not a regular file of at
+// most maxBytes or cannot be read.
+std::optional<std::string> readUserFile(const std::string& path, std::size_t maxBytes);

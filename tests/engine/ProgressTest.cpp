@@ -1,5 +1,6 @@
 #include "EngineTestSupport.h"
 #include "ItemLog.h"
+#include "saveManager.h"
 #include "ProgressReader.h"
 #include "TempDir.h"
 #include "command.h"
@@ -77,6 +78,54 @@ TEST(ItemLog, KeepsEveryLineAndIsPrunedOldestFirst)
 
     const ItemLog none("", "/v/clip.avi", "x");
     EXPECT_TRUE(none.path().empty());
+}
+
+TEST(ItemLog, PruningTakesOnlyCalverasOwnLogsNeverALink)
+{
+    TempDir dir;
+    TempDir elsewhere;
+    const std::string notes = dir.file("my-notes.log");
+    writeFileBytes(notes, std::string(4096, 'n'));
+    const std::string target = elsewhere.file("2020-01-01_00-00-00_target.log");
+    writeFileBytes(target, std::string(4096, 't'));
+    fs::create_symlink(target, dir.file("2020-01-01_00-00-00_link.log"));
+    const std::string old = dir.file("2020-01-01_00-00-00_old clip.avi.log");
+    writeFileBytes(old, std::string(4096, 'o'));
+    fs::last_write_time(old, fs::file_time_type::clock::now() - std::chrono::hours(24));
+    std::string kept;
+    {
+        ItemLog log(dir.prefix(), "/v/new.avi", "x");
+        kept = log.path();
+    }
+    EXPECT_TRUE(ItemLog::isLogName(extractFileName(kept)));
+    ItemLog::prune(dir.prefix(), 0);
+    EXPECT_FALSE(fs::exists(old));
+    EXPECT_FALSE(fs::exists(kept));
+    EXPECT_TRUE(fs::exists(notes)) << "the user's own file";
+    EXPECT_TRUE(fs::exists(target)) << "what a link leads to";
+    EXPECT_TRUE(fs::is_symlink(dir.file("2020-01-01_00-00-00_link.log")));
+    for (const char* name :
+        {"my-notes.log", "2020-01-01_00-00-00.log", "2020-01-01_00-00-00_x.txt", "20x0-01-01_00-00-00_x.log"})
+        EXPECT_FALSE(ItemLog::isLogName(name)) << name;
+}
+
+TEST(ItemLog, ALongInputNameIsShortenedToFitKeepingItsStartAndEnd)
+{
+    TempDir dir;
+    // 255 bytes, the most a name may have here; with two-byte letters in the middle.
+    std::string name = "start-";
+    while (name.size() < 251 - 8)
+        name += "\xC3\xA9";
+    name += "-end.avi";
+    ASSERT_LE(name.size(), 255u);
+    const ItemLog log(dir.prefix(), "/v/" + name, "x");
+    ASSERT_FALSE(log.path().empty()) << log.error();
+    const std::string kept = extractFileName(log.path());
+    EXPECT_LE(kept.size(), 255u);
+    EXPECT_TRUE(kept.find("_start-") != std::string::npos) << kept;
+    EXPECT_TRUE(kept.ends_with("-end.avi.log")) << kept;
+    EXPECT_TRUE(isUtf8(kept)) << "no character is cut in half";
+    EXPECT_TRUE(ItemLog::isLogName(kept));
 }
 
 // A real conversion of a clip of known length, slow enough to be watched.

@@ -9,6 +9,7 @@
 #include "ClockText.h"
 #include "DesktopSession.h"
 #include "ErrorReport.h"
+#include "FfmpegAbilities.h"
 #include "FlatEditUnit.h"
 #include "JobListModel.h"
 #include "JobListView.h"
@@ -509,8 +510,9 @@ std::vector<std::string> TUIHook::formatChoices() const
 {
     // A format this machine cannot make stays in its place, so indexes keep, and says why.
     std::vector<std::string> choices = m_commandManager->Formats();
+    const FfmpegProbe::Answer abilities = FfmpegProbe::of(m_command->FfmpegPath)->answer();
     for (int i = 0; i < static_cast<int>(choices.size()); ++i) {
-        if (const std::string why = m_commandManager->whyUnavailable(i, m_command->FfmpegPath); !why.empty())
+        if (const std::string why = m_commandManager->whyUnavailable(i, abilities.get()); !why.empty())
             choices[static_cast<std::size_t>(i)] += " (unavailable: " + why + ")";
     }
     return choices;

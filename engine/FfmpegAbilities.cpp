@@ -3,18 +3,22 @@
 #include "DosCommand.h"
 #include "ProgramDir.h"
 
+#include <QCoreApplication>
 #include <QStandardPaths>
+
+#include <atomic>
 
 #include <chrono>
 #include <csignal>
 #include <ctime>
 #include <fcntl.h>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <poll.h>
+#include <optional>
+#include <sys/eventfd.h>
 #include <spawn.h>
 #include <sstream>
 #include <sys/stat.h>
@@ -28,14 +32,16 @@ namespace {
 
 // A real ffmpeg lists its encoders in a few tens of milliseconds; a program
 // that does not answer in this time is taken as one that cannot tell.
-constexpr auto kAnswerTime = std::chrono::seconds(2);
+std::atomic<long long> deadlineMs {2000};
 constexpr std::size_t kMaxAnswer = 4 << 20;
-constexpr std::time_t kCacheSeconds = 24 * 60 * 60;
+constexpr std::time_t kWholeAnswerSeconds = 24 * 60 * 60;
+constexpr std::time_t kFailedAnswerSeconds = 60 * 60;
 
 // The program's standard output for these arguments, or empty when it could
-// not be started or did not end in time. It runs in "/" with no input, so a
-// program that is not ffmpeg cannot take the arguments for file names here.
-std::string answerOf(const std::string& program, const char* question)
+// not be started, did not end in time or was cancelled. It runs in "/" with
+// no input, so a program that is not ffmpeg cannot take the arguments for
+// file names here.
+std::string answerOf(const std::string& program, const char* question, int cancelFd)
 {
     int pipeEnds[2];
     if (::pipe2(pipeEnds, O_CLOEXEC) != 0)
@@ -67,18 +73,24 @@ std::string answerOf(const std::string& program, const char* question)
 
     std::string answer;
     bool whole = false;
-    const auto deadline = std::chrono::steady_clock::now() + kAnswerTime;
+    bool cancelled = false;
+    const auto deadline = std::chrono::steady_clock::now() + FfmpegProbe::deadline();
+    const auto timeLeft = [&deadline] {
+        return std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now())
+            .count();
+    };
     for (;;) {
-        const auto left
-            = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
+        const long long left = timeLeft();
+        if (left <= 0)
             break;
-        pollfd readable {pipeEnds[0], POLLIN, 0};
-        const int ready = ::poll(&readable, 1, static_cast<int>(left.count()));
-        if (ready < 0 && errno == EINTR)
+        pollfd ready[2] = {{pipeEnds[0], POLLIN, 0}, {cancelFd, POLLIN, 0}};
+        const int count = ::poll(ready, 2, static_cast<int>(left));
+        if (count < 0 && errno == EINTR)
             continue;
-        if (ready <= 0)
+        if (count <= 0 || (ready[1].revents & POLLIN)) {
+            cancelled = count > 0;
             break;
+        }
         char buffer[65536];
         const ssize_t got = ::read(pipeEnds[0], buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
@@ -100,12 +112,14 @@ std::string answerOf(const std::string& program, const char* question)
             break;
         if (ended < 0 && errno != EINTR)
             return {};
-        if (!whole || std::chrono::steady_clock::now() >= deadline) {
+        if (!whole || cancelled || timeLeft() <= 0) {
             ::kill(-pid, SIGKILL);
             while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) { }
             return {};
         }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        pollfd cancel {cancelFd, POLLIN, 0};
+        if (::poll(&cancel, 1, 2) > 0)
+            cancelled = true;
     }
     return whole && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? answer : std::string();
 }
@@ -115,15 +129,6 @@ bool namesEncoder(const std::string& option)
     return option == "-c" || option.starts_with("-c:") || option == "-codec" || option.starts_with("-codec:")
         || option == "-vcodec" || option == "-acodec" || option == "-scodec";
 }
-
-// What an ffmpeg was last found to have, kept between runs: ffmpeg takes a
-// quarter of a second to start twice, a run of short clips feels it.
-struct Stamp {
-    long seconds = 0;
-    long nanoseconds = 0;
-    long long size = 0;
-    bool operator==(const Stamp&) const = default;
-};
 
 std::string cacheFile(const std::string& program)
 {
@@ -135,23 +140,34 @@ std::string cacheFile(const std::string& program)
     return folder + name;
 }
 
-std::string stampLine(const std::string& program, const Stamp& stamp)
+// What an answer is kept with: the program as it was when asked.
+std::string stampOf(const std::string& program, const struct stat& status)
 {
-    return program + '\t' + std::to_string(stamp.seconds) + '\t' + std::to_string(stamp.nanoseconds) + '\t'
-        + std::to_string(stamp.size);
+    return program + '\t' + std::to_string(status.st_mtim.tv_sec) + '\t' + std::to_string(status.st_mtim.tv_nsec) + '\t'
+        + std::to_string(status.st_size);
 }
 
-std::shared_ptr<FfmpegAbilities> readCache(const std::string& program, const Stamp& stamp)
+bool isWhole(const FfmpegAbilities& abilities)
 {
-    // ffmpeg's libraries can change under an unchanged program (another
-    // libavcodec build): what was found is believed for a day at most.
+    return !abilities.encoders.empty() && !abilities.muxers.empty();
+}
+
+std::shared_ptr<FfmpegAbilities> readCache(const std::string& program, const std::string& stamp)
+{
     const std::string file = cacheFile(program);
     struct stat cached { };
-    if (file.empty() || ::stat(file.c_str(), &cached) != 0 || std::time(nullptr) - cached.st_mtime > kCacheSeconds)
+    if (file.empty() || ::stat(file.c_str(), &cached) != 0)
         return nullptr;
-    std::ifstream in(file);
+    const std::optional<std::string> text = readUserFile(file, kMaxAnswer);
+    if (!text)
+        return nullptr;
+    std::istringstream in(*text);
     std::string line;
-    if (!in || !std::getline(in, line) || line != stampLine(program, stamp))
+    std::string kind;
+    if (!std::getline(in, line) || line != stamp || !std::getline(in, kind) || (kind != "whole" && kind != "partial"))
+        return nullptr;
+    const std::time_t age = std::time(nullptr) - cached.st_mtime;
+    if (age > (kind == "whole" ? kWholeAnswerSeconds : kFailedAnswerSeconds))
         return nullptr;
     auto abilities = std::make_shared<FfmpegAbilities>();
     while (std::getline(in, line)) {
@@ -160,31 +176,35 @@ std::shared_ptr<FfmpegAbilities> readCache(const std::string& program, const Sta
         else if (line.starts_with("M "))
             abilities->muxers.insert(line.substr(2));
     }
-    if (abilities->encoders.empty() || abilities->muxers.empty())
+    if ((kind == "whole") != isWhole(*abilities))
         return nullptr;
     return abilities;
 }
 
-// Written whole under another name and renamed, so a reader never sees half.
-void writeCache(const std::string& program, const Stamp& stamp, const FfmpegAbilities& abilities)
+// Written whole under another name and renamed, so a reader never sees half;
+// never over anything but a cache file.
+void writeCache(const std::string& program, const std::string& stamp, const FfmpegAbilities& abilities)
 {
     const std::string file = cacheFile(program);
     if (file.empty())
         return;
     std::error_code ec;
     std::filesystem::create_directories(std::filesystem::path(file).parent_path(), ec);
+    struct stat existing { };
+    if (::lstat(file.c_str(), &existing) == 0 && !S_ISREG(existing.st_mode))
+        return;
+    std::string text = stamp + '\n' + (isWhole(abilities) ? "whole" : "partial") + '\n';
+    for (const std::string& encoder : abilities.encoders)
+        text += "E " + encoder + '\n';
+    for (const std::string& muxer : abilities.muxers)
+        text += "M " + muxer + '\n';
     const std::string partial = file + ".part" + std::to_string(::getpid());
-    {
-        std::ofstream out(partial, std::ios::trunc);
-        out << stampLine(program, stamp) << '\n';
-        for (const std::string& encoder : abilities.encoders)
-            out << "E " << encoder << '\n';
-        for (const std::string& muxer : abilities.muxers)
-            out << "M " << muxer << '\n';
-        if (!out.flush())
-            ec = std::make_error_code(std::errc::io_error);
-    }
-    if (ec || ::rename(partial.c_str(), file.c_str()) != 0)
+    const int fd = ::open(partial.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return;
+    const bool written = ::write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
+    ::close(fd);
+    if (!written || ::rename(partial.c_str(), file.c_str()) != 0)
         ::unlink(partial.c_str());
 }
 
@@ -227,37 +247,111 @@ std::string FfmpegAbilities::whyCannotWrite(const std::string& params) const
     return {};
 }
 
-std::shared_ptr<const FfmpegAbilities> FfmpegAbilities::of(const std::string& ffmpegPath)
+void FfmpegProbe::setDeadline(std::chrono::milliseconds deadline)
+{
+    deadlineMs = deadline.count();
+}
+
+std::chrono::milliseconds FfmpegProbe::deadline()
+{
+    return std::chrono::milliseconds(deadlineMs.load());
+}
+
+std::shared_ptr<FfmpegProbe> FfmpegProbe::of(const std::string& ffmpegPath)
 {
     const QString found = ffmpegPath.find('/') == std::string::npos
         ? QStandardPaths::findExecutable(QString::fromStdString(ffmpegPath))
         : QString::fromStdString(ffmpegPath);
-    struct stat status { };
-    if (found.isEmpty() || ::stat(found.toLocal8Bit().constData(), &status) != 0)
-        return std::make_shared<const FfmpegAbilities>();
     const std::string program = found.toStdString();
-    const Stamp stamp {status.st_mtim.tv_sec, status.st_mtim.tv_nsec, static_cast<long long>(status.st_size)};
+    struct stat status { };
+    const bool exists = !program.empty() && ::stat(program.c_str(), &status) == 0;
+    const std::string stamp = exists ? stampOf(program, status) : "missing\t" + ffmpegPath;
 
     static std::mutex guard;
-    static std::map<std::string, std::pair<Stamp, std::shared_ptr<const FfmpegAbilities>>> known;
-    const std::lock_guard<std::mutex> lock(guard);
-    auto& [knownStamp, abilities] = known[program];
-    if (abilities && knownStamp == stamp)
-        return abilities;
-    std::shared_ptr<FfmpegAbilities> asked = readCache(program, stamp);
+    static std::map<std::string, std::shared_ptr<FfmpegProbe>> probes; // by stamp
+    const std::lock_guard lock(guard);
+    std::shared_ptr<FfmpegProbe>& probe = probes[stamp];
+    if (!probe) {
+        probe.reset(new FfmpegProbe(program));
+        if (exists) {
+            FfmpegProbe* const asking = probe.get();
+            probe->m_thread = std::thread([asking, stamp] { asking->ask(stamp); });
+        } else {
+            // Nothing to ask: a missing ffmpeg fails every item on its own.
+            probe->m_answer = std::make_shared<const FfmpegAbilities>();
+        }
+    }
+    return probe;
+}
+
+FfmpegProbe::FfmpegProbe(std::string program)
+    : m_program(std::move(program))
+    , m_cancelFd(::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK))
+{ }
+
+FfmpegProbe::~FfmpegProbe()
+{
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const ssize_t n = ::write(m_cancelFd, &one, sizeof one);
+    if (m_thread.joinable())
+        m_thread.join();
+    ::close(m_cancelFd);
+}
+
+void FfmpegProbe::ask(const std::string& stamp)
+{
+    std::shared_ptr<FfmpegAbilities> asked = readCache(m_program, stamp);
     if (!asked) {
         // Both questions at once: each costs an ffmpeg start.
         asked = std::make_shared<FfmpegAbilities>();
         std::string muxers;
-        std::thread askMuxers([&] { muxers = answerOf(program, "-muxers"); });
-        asked->encoders = parseList(answerOf(program, "-encoders"));
+        std::thread askMuxers([&] { muxers = answerOf(m_program, "-muxers", m_cancelFd); });
+        asked->encoders = FfmpegAbilities::parseList(answerOf(m_program, "-encoders", m_cancelFd));
         askMuxers.join();
-        asked->muxers = parseList(muxers);
-        // Only a whole answer is kept for later runs; a silent ffmpeg is asked again next time.
-        if (!asked->encoders.empty() && !asked->muxers.empty())
-            writeCache(program, stamp, *asked);
+        asked->muxers = FfmpegAbilities::parseList(muxers);
+        writeCache(m_program, stamp, *asked);
     }
-    knownStamp = stamp;
-    abilities = std::move(asked);
-    return abilities;
+    std::vector<std::function<void(const Answer&)>> waiting;
+    {
+        const std::lock_guard lock(m_mutex);
+        m_answer = std::move(asked);
+        waiting.swap(m_waiting);
+    }
+    m_answered.notify_all();
+    for (const auto& done : waiting)
+        deliver(done);
+}
+
+FfmpegProbe::Answer FfmpegProbe::answer() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_answer;
+}
+
+FfmpegProbe::Answer FfmpegProbe::wait() const
+{
+    std::unique_lock lock(m_mutex);
+    m_answered.wait(lock, [this] { return m_answer != nullptr; });
+    return m_answer;
+}
+
+void FfmpegProbe::whenAnswered(std::function<void(const Answer&)> done)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        if (!m_answer) {
+            m_waiting.push_back(std::move(done));
+            return;
+        }
+    }
+    deliver(done);
+}
+
+void FfmpegProbe::deliver(const std::function<void(const Answer&)>& done) const
+{
+    QCoreApplication* const application = QCoreApplication::instance();
+    if (!application)
+        return;
+    QMetaObject::invokeMethod(
+        application, [done, answer = this->answer()] { done(answer); }, Qt::QueuedConnection);
 }

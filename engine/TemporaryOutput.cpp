@@ -17,62 +17,160 @@ namespace {
 
 // A temporary untouched for this long, and unlocked, belongs to no live run.
 constexpr std::time_t kStaleAfterSeconds = 60;
+// mkdtemp's and mkstemp's six characters.
+constexpr std::size_t kRandomPart = 6;
 
-// The permissions ffmpeg would have given a file it created itself.
-mode_t publishedMode()
+// Closes a descriptor when it goes out of scope.
+class Descriptor final {
+public:
+    explicit Descriptor(int fd = -1)
+        : m_fd(fd)
+    { }
+    ~Descriptor()
+    {
+        if (m_fd >= 0)
+            ::close(m_fd);
+    }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+
+private:
+    int m_fd;
+};
+
+std::string folderOf(const std::string& path)
 {
-    static const mode_t mask = [] {
-        const mode_t current = ::umask(022);
-        ::umask(current);
-        return current;
-    }();
-    return 0666 & ~mask;
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
 // Makes a new name in the file's folder last through a power cut.
 void syncFolderOf(const std::string& file)
 {
-    const std::size_t slash = file.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : file.substr(0, slash);
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd >= 0) {
-        ::fsync(fd);
-        ::close(fd);
-    }
+    const Descriptor folder(::open(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder)
+        ::fsync(folder.get());
 }
 
-bool sameFile(const struct stat& a, dev_t device, ino_t inode)
+bool isRandomPart(const char* text, std::size_t length)
 {
-    return a.st_dev == device && a.st_ino == inode;
+    if (length != kRandomPart)
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        const char c = text[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')))
+            return false;
+    }
+    return true;
 }
 
-bool looksLikeTemporary(const char* name)
+// ".calvera-" and exactly six mkdtemp characters.
+bool isPrivateFolderName(const char* name)
 {
     const std::size_t prefix = std::strlen(TemporaryOutput::kPrefix);
-    return std::strncmp(name, TemporaryOutput::kPrefix, prefix) == 0 && std::strlen(name) >= prefix + 6;
+    return std::strncmp(name, TemporaryOutput::kPrefix, prefix) == 0
+        && isRandomPart(name + prefix, std::strlen(name) - prefix);
+}
+
+// ".calvera-", six mkstemp characters, "." and one of extensions: what
+// earlier versions wrote in place of a private folder.
+bool isOldTemporaryName(const char* name, const std::set<std::string>& extensions)
+{
+    const std::size_t prefix = std::strlen(TemporaryOutput::kPrefix);
+    const std::size_t length = std::strlen(name);
+    return length > prefix + kRandomPart + 1 && std::strncmp(name, TemporaryOutput::kPrefix, prefix) == 0
+        && isRandomPart(name + prefix, kRandomPart) && name[prefix + kRandomPart] == '.'
+        && extensions.contains(name + prefix + kRandomPart + 1);
+}
+
+// Removes every entry of an opened folder but its subfolders and the marker.
+void removeContents(int folderFd)
+{
+    const int listFd = ::dup(folderFd);
+    DIR* listing = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
+    if (!listing) {
+        if (listFd >= 0)
+            ::close(listFd);
+        return;
+    }
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string name = entry->d_name;
+        if (name == "." || name == ".." || name == TemporaryOutput::kMarker)
+            continue;
+        struct stat info { };
+        if (::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(info.st_mode))
+            ::unlinkat(folderFd, name.c_str(), 0);
+    }
+    ::closedir(listing);
+}
+
+bool isStale(const struct stat& info, std::time_t now)
+{
+    return info.st_uid == ::geteuid() && now - info.st_mtime >= kStaleAfterSeconds;
+}
+
+// A private folder that a run which ended left: its marker unlocked, theirs and old.
+bool removeStaleFolder(int directoryFd, const char* name, std::time_t now)
+{
+    struct stat info { };
+    if (::fstatat(directoryFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(info.st_mode)
+        || info.st_uid != ::geteuid())
+        return false;
+    const Descriptor folder(::openat(directoryFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+    if (!folder)
+        return false;
+    const Descriptor marker(
+        ::openat(folder.get(), TemporaryOutput::kMarker, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat markerInfo { };
+    if (!marker || ::fstat(marker.get(), &markerInfo) != 0 || !S_ISREG(markerInfo.st_mode) || !isStale(markerInfo, now)
+        || ::flock(marker.get(), LOCK_EX | LOCK_NB) != 0)
+        return false;
+    removeContents(folder.get());
+    ::unlinkat(folder.get(), TemporaryOutput::kMarker, 0);
+    return ::unlinkat(directoryFd, name, AT_REMOVEDIR) == 0;
+}
+
+bool removeOldTemporary(int directoryFd, const char* name, std::time_t now)
+{
+    const Descriptor file(::openat(directoryFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat info { };
+    struct stat named { };
+    const bool stale = file && ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) && isStale(info, now)
+        && ::flock(file.get(), LOCK_EX | LOCK_NB) == 0 && ::fstatat(directoryFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0
+        && named.st_dev == info.st_dev && named.st_ino == info.st_ino;
+    return stale && ::unlinkat(directoryFd, name, 0) == 0;
 }
 
 } // namespace
 
 TemporaryOutput::TemporaryOutput(const std::string& wanted)
 {
-    const std::string extension = extractFileExt(wanted);
-    std::string name
-        = wanted.substr(0, wanted.size() - extractFileName(wanted).size()) + kPrefix + "XXXXXX" + extension;
-    const int fd = ::mkostemps(name.data(), static_cast<int>(extension.size()), O_CLOEXEC);
-    if (fd < 0)
-        throw TOutputFileError("Cannot create file \"" + wanted + "\". " + std::strerror(errno));
+    const std::string directory = wanted.substr(0, wanted.size() - extractFileName(wanted).size());
+    std::string folder = directory + kPrefix + "XXXXXX";
+    const auto refuse = [&wanted](int error) {
+        return TOutputFileError("Cannot create file \"" + wanted + "\". " + std::strerror(error));
+    };
+    if (!::mkdtemp(folder.data()))
+        throw refuse(errno);
+    const Descriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     struct stat info { };
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0 || ::fstat(fd, &info) != 0) {
+    const int marker
+        = folderFd ? ::openat(folderFd.get(), kMarker, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
+    if (marker < 0 || ::flock(marker, LOCK_EX | LOCK_NB) != 0 || ::fstat(folderFd.get(), &info) != 0) {
         const int error = errno;
-        ::unlink(name.c_str());
-        ::close(fd);
-        throw TOutputFileError("Cannot create file \"" + wanted + "\". " + std::strerror(error));
+        if (marker >= 0) {
+            ::unlinkat(folderFd.get(), kMarker, 0);
+            ::close(marker);
+        }
+        ::rmdir(folder.c_str());
+        throw refuse(error);
     }
-    m_path = std::move(name);
-    m_fd = fd;
-    m_device = info.st_dev;
-    m_inode = info.st_ino;
+    m_folder = folder + "/";
+    m_path = m_folder + "output" + extractFileExt(wanted);
+    m_markerFd = marker;
+    m_folderIdentity = {info.st_dev, info.st_ino};
 }
 
 TemporaryOutput::~TemporaryOutput()
@@ -80,61 +178,101 @@ TemporaryOutput::~TemporaryOutput()
     discard();
 }
 
+namespace {
+
+// The private folder, opened, while its name still leads to it.
+int openFolder(const std::string& folder, const FileIdentity& identity)
+{
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    struct stat info { };
+    if (fd >= 0 && (::fstat(fd, &info) != 0 || FileIdentity {info.st_dev, info.st_ino} != identity)) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+} // namespace
+
+std::optional<FileIdentity> TemporaryOutput::identity() const
+{
+    if (m_markerFd < 0)
+        return std::nullopt;
+    const Descriptor folder(openFolder(m_folder, m_folderIdentity));
+    struct stat info { };
+    if (!folder || ::fstatat(folder.get(), extractFileName(m_path).c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0
+        || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    return FileIdentity {info.st_dev, info.st_ino};
+}
+
 off_t TemporaryOutput::size() const
 {
     struct stat info { };
-    return m_fd >= 0 && ::fstat(m_fd, &info) == 0 ? info.st_size : 0;
+    return identity() && ::lstat(m_path.c_str(), &info) == 0 ? info.st_size : 0;
 }
 
-bool TemporaryOutput::intact() const
+void TemporaryOutput::sync(const std::string& wanted) const
 {
-    struct stat info { };
-    return m_fd >= 0 && ::lstat(m_path.c_str(), &info) == 0 && sameFile(info, m_device, m_inode);
+    const Descriptor folder(openFolder(m_folder, m_folderIdentity));
+    const Descriptor file(
+        folder ? ::openat(folder.get(), extractFileName(m_path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1);
+    if (!file || ::fsync(file.get()) != 0)
+        throw TOutputFileError("Cannot write file \"" + wanted + "\" to the disk. " + std::strerror(errno));
 }
 
 std::string TemporaryOutput::publish(const std::string& wanted, bool durable)
 {
-    if (!intact())
+    const Descriptor folder(m_markerFd >= 0 ? openFolder(m_folder, m_folderIdentity) : -1);
+    const std::string name = extractFileName(m_path);
+    struct stat info { };
+    if (!folder || ::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
         throw TOutputFileError("The output was removed while ffmpeg wrote it (\"" + m_path + "\").");
-    ::fchmod(m_fd, publishedMode());
-    if (durable && ::fsync(m_fd) != 0)
-        throw TOutputFileError("Cannot write file \"" + wanted + "\" to the disk. " + std::strerror(errno));
     const std::string extension = extractFileExt(wanted);
-    std::string name = wanted;
+    std::string candidate = wanted;
     for (int tries = 0; tries < TOverwriteManager::kMaxNames; ++tries) {
-        int result = ::renameat2(AT_FDCWD, m_path.c_str(), AT_FDCWD, name.c_str(), RENAME_NOREPLACE);
+        int result = ::renameat2(folder.get(), name.c_str(), AT_FDCWD, candidate.c_str(), RENAME_NOREPLACE);
         if (result != 0 && (errno == EINVAL || errno == ENOSYS)) {
             // A file system without an exclusive rename: a hard link is exclusive too.
-            result = ::link(m_path.c_str(), name.c_str());
+            result = ::linkat(folder.get(), name.c_str(), AT_FDCWD, candidate.c_str(), 0);
             if (result == 0)
-                ::unlink(m_path.c_str());
+                ::unlinkat(folder.get(), name.c_str(), 0);
         }
         if (result == 0) {
             m_published = true;
             discard();
             if (durable)
-                syncFolderOf(name);
-            return name;
+                syncFolderOf(candidate);
+            return candidate;
         }
         if (errno != EEXIST)
-            throw TOutputFileError("Cannot create file \"" + name + "\". " + std::strerror(errno));
-        name = TOverwriteManager::nextName(name, extension);
+            throw TOutputFileError("Cannot create file \"" + candidate + "\". " + std::strerror(errno));
+        candidate = TOverwriteManager::nextName(candidate, extension);
     }
     throw TOverwriteManager::noFreeName(wanted);
 }
 
 void TemporaryOutput::discard()
 {
-    if (m_fd < 0)
+    if (m_markerFd < 0)
         return;
-    // Removed while still locked, so no sweeper of another run can mistake it for stale.
-    if (!m_published && intact())
-        ::unlink(m_path.c_str());
-    ::close(m_fd);
-    m_fd = -1;
+    if (const Descriptor folder(openFolder(m_folder, m_folderIdentity)); folder) {
+        removeContents(folder.get());
+        // Removed while still locked, so no sweeper of another run can take the folder for stale.
+        ::unlinkat(folder.get(), kMarker, 0);
+        ::close(m_markerFd);
+        m_markerFd = -1;
+        // Only an empty folder goes, and only while the name still leads to ours.
+        struct stat info { };
+        if (::lstat(m_folder.c_str(), &info) == 0 && FileIdentity {info.st_dev, info.st_ino} == m_folderIdentity)
+            ::rmdir(m_folder.c_str());
+    }
+    if (m_markerFd >= 0)
+        ::close(m_markerFd);
+    m_markerFd = -1;
 }
 
-int TemporaryOutput::removeStale(const std::string& directory)
+int TemporaryOutput::removeStale(const std::string& directory, const std::set<std::string>& extensions)
 {
     DIR* folder = ::opendir(directory.c_str());
     if (!folder)
@@ -143,20 +281,10 @@ int TemporaryOutput::removeStale(const std::string& directory)
     const std::time_t now = std::time(nullptr);
     int removed = 0;
     while (const dirent* entry = ::readdir(folder)) {
-        if (!looksLikeTemporary(entry->d_name))
-            continue;
-        const int fd = ::openat(folderFd, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-        if (fd < 0)
-            continue;
-        struct stat info { };
-        struct stat named { };
-        const bool stale = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_uid == ::geteuid()
-            && now - info.st_mtime >= kStaleAfterSeconds && ::flock(fd, LOCK_EX | LOCK_NB) == 0
-            && ::fstatat(folderFd, entry->d_name, &named, AT_SYMLINK_NOFOLLOW) == 0
-            && sameFile(named, info.st_dev, info.st_ino);
-        if (stale && ::unlinkat(folderFd, entry->d_name, 0) == 0)
-            ++removed;
-        ::close(fd);
+        if (isPrivateFolderName(entry->d_name))
+            removed += removeStaleFolder(folderFd, entry->d_name, now) ? 1 : 0;
+        else if (isOldTemporaryName(entry->d_name, extensions))
+            removed += removeOldTemporary(folderFd, entry->d_name, now) ? 1 : 0;
     }
     ::closedir(folder);
     return removed;

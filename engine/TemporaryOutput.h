@@ -2,6 +2,8 @@
 
 #include <sys/types.h>
 
+#include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 
@@ -10,48 +12,66 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// The private file that ffmpeg writes one item's output into: hidden, in the
-// output directory, created exclusively and locked for as long as this object
-// lives. Only an item that succeeded publishes it, under the first name that is
-// free at that moment; anything else removes it. Nothing here ever removes or
-// replaces a file by its name alone: a file is removed only while the name
-// still leads to the very file this object created.
+// Which file a name led to at one moment.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+// The private place where ffmpeg writes one item's output: a hidden folder
+// made with mkdtemp in the output directory, marked as Calvera's by a lock
+// file inside it that is held open and locked for as long as this object
+// lives (NFS cannot lock a folder). ffmpeg creates the file in there itself,
+// so it is never told to overwrite anything. Only an item that succeeded
+// publishes the file, under the first name that is free at that moment;
+// anything else removes the folder with what ffmpeg wrote into it. Nothing
+// here ever removes a file by a name alone: only what is inside the folder
+// this object made, while the folder's name still leads to it.
 class TemporaryOutput final {
 public:
-    // Creates ".calvera-XXXXXX" with the extension of wanted in wanted's
-    // directory. Raises TOutputFileError, naming wanted, when the directory
-    // cannot take it.
+    // Makes ".calvera-XXXXXX/" in wanted's directory. Raises
+    // TOutputFileError, naming wanted, when the directory cannot take it.
     explicit TemporaryOutput(const std::string& wanted);
-    // Removes the temporary unless it was published.
+    // Removes the folder and what it holds unless the file was published.
     ~TemporaryOutput();
     TemporaryOutput(const TemporaryOutput&) = delete;
     TemporaryOutput& operator=(const TemporaryOutput&) = delete;
 
+    // The file ffmpeg is to create: "output" with wanted's extension, in the folder.
     const std::string& path() const { return m_path; }
-    // Bytes written into the temporary so far.
+    const std::string& folder() const { return m_folder; }
+    // Bytes ffmpeg has written so far; 0 before it made the file.
     off_t size() const;
-    // True while the temporary's name still leads to this object's file.
-    bool intact() const;
+    // The file ffmpeg made, when it is a regular file in the folder.
+    std::optional<FileIdentity> identity() const;
 
-    // Gives the temporary the name wanted, or when that is taken the next name
-    // by the never-overwrite rule, and returns the name it got. Raises
-    // TOutputFileError when no name could be taken.
-    // When durable, the file's data and its new name are on the disk before this returns.
+    // Puts the file on the disk (its data and, once published, its name).
+    // Raises TOutputFileError when the disk refuses.
+    void sync(const std::string& wanted) const;
+    // Gives the file the name wanted, or when that is taken the next name by
+    // the never-overwrite rule, and returns the name it got. Raises
+    // TOutputFileError when no name could be taken. When durable, the new
+    // name is on the disk before this returns.
     std::string publish(const std::string& wanted, bool durable = false);
-    // Removes the temporary now, if it is still this object's file.
+    // Removes the folder with what it holds now, if it is still this object's.
     void discard();
 
-    // Removes the temporaries that an ended Calvera left in directory: files
-    // named like ours, not locked by a live one and untouched for a while.
-    // Returns how many went.
-    static int removeStale(const std::string& directory);
+    // Removes what an ended Calvera left in directory: its private folders
+    // (".calvera-" and six characters, holding an unlocked lock file) and
+    // the single-file temporaries of earlier versions (".calvera-", six
+    // characters and one of extensions, unlocked), when they belong to this
+    // user and were untouched for a minute. Returns how many went.
+    static int removeStale(const std::string& directory, const std::set<std::string>& extensions);
 
     static constexpr const char* kPrefix = ".calvera-";
+    // The lock file that marks a private folder as Calvera's.
+    static constexpr const char* kMarker = ".lock";
 
 private:
+    std::string m_folder; // with a trailing "/"
     std::string m_path;
-    int m_fd = -1; // holds the lock
-    dev_t m_device = 0;
-    ino_t m_inode = 0;
+    int m_markerFd = -1; // holds the lock
+    FileIdentity m_folderIdentity;
     bool m_published = false;
 };

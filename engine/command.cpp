@@ -10,46 +10,13 @@
 #include <cmath>
 #include <filesystem>
 
-namespace {
-
-// What ffmpeg prints when the output could not be written whole; some of its
-// versions still end with 0 after them ("Error writing trailer").
-constexpr const char* kWriteErrors[] = {
-    "Error writing trailer", "Error closing file", "No space left on device", "Disk quota exceeded", "File too large"};
-
-bool isWriteError(const std::string& line)
-{
-    for (const char* marker : kWriteErrors) {
-        if (line.find(marker) != std::string::npos)
-            return true;
-    }
-    return false;
-}
-
-std::string absolutePath(const std::string& path)
-{
-    if (path.empty() || path.front() == '/')
-        return path;
-    std::error_code ec;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
-    return ec ? path : absolute.string();
-}
-
-// ffmpeg takes a name as a URL or, with a leading "-", as an option; with the
-// file protocol it is always the local file of that name.
-std::string localFile(const std::string& path)
-{
-    return "file:" + absolutePath(path);
-}
-
-} // namespace
-
 TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObject* parent)
     : QObject(parent)
     , FfmpegPath(defaultFfmpegPath())
     , LogFolder(ItemLog::defaultFolder())
     , m_model(model)
     , m_catalogue(catalogue)
+    , m_worker(this)
 {
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &TCommand::tickStep);
@@ -57,9 +24,9 @@ TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObjec
         if (node == m_nextNode)
             m_nextNode = nextWanted(node);
         // A node removed under a running item would leave the driver holding a dead record.
-        for (const std::unique_ptr<Lane>& lane : m_lanes) {
-            if (lane->node == node) {
-                lane->node = nullptr;
+        for (const std::unique_ptr<Slot>& slot : m_slots) {
+            if (slot->node == node) {
+                slot->node = nullptr;
                 Stop();
             }
         }
@@ -68,11 +35,10 @@ TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObjec
 
 TCommand::~TCommand()
 {
-    // The runners go first, with their children; nothing they still have reaches this driver.
-    for (const std::unique_ptr<Lane>& lane : m_lanes) {
-        lane->runner.OnNewLine = nullptr;
-        lane->runner.OnTerminated = nullptr;
-    }
+    // The lanes go first, with their ffmpegs; nothing of them reaches this driver.
+    for (const std::unique_ptr<Slot>& slot : m_slots)
+        slot->lane->disconnect(this);
+    m_slots.clear();
 }
 
 TCommand::Plan TCommand::planFor(const JobListModel::Node& node) const
@@ -117,18 +83,6 @@ JobListModel::Node* TCommand::nextWanted(JobListModel::Node* after) const
     return node;
 }
 
-std::vector<JobListModel::Node*> TCommand::runningNodes() const
-{
-    std::vector<JobListModel::Node*> nodes;
-    for (const std::unique_ptr<Lane>& lane : m_lanes) {
-        if (lane->busy && lane->node)
-            nodes.push_back(lane->node);
-    }
-    std::sort(nodes.begin(), nodes.end(),
-        [this](JobListModel::Node* a, JobListModel::Node* b) { return m_model.indexOf(a) < m_model.indexOf(b); });
-    return nodes;
-}
-
 void TCommand::Start(const Selection& wanted)
 {
     if (!m_idle)
@@ -140,33 +94,38 @@ void TCommand::Start(const Selection& wanted)
     m_runItems = 0;
     for (JobListModel::Node* node = m_nextNode; node; node = nextWanted(node))
         ++m_runItems;
-    // The lanes of the last run are idle; their runners are reused, so each
-    // keeps one reader thread at most.
+    // The lanes of the last run are idle; they are used again, so each keeps one reader thread at most.
     const std::size_t lanes = static_cast<std::size_t>(std::clamp(Jobs, 1, std::max(1, m_runItems)));
-    while (m_lanes.size() > lanes)
-        m_lanes.pop_back();
-    while (m_lanes.size() < lanes) {
-        auto lane = std::make_unique<Lane>();
-        Lane* const at = lane.get();
-        lane->runner.OnNewLine
-            = [this, at](TDosCommand*, const std::string& line, TOutputType type) { lineHandler(*at, line, type); };
-        lane->runner.OnTerminated = [this, at](TDosCommand*, std::uint32_t exitCode) { endHandler(*at, exitCode); };
-        m_lanes.push_back(std::move(lane));
+    while (m_slots.size() > lanes)
+        m_slots.pop_back();
+    while (m_slots.size() < lanes) {
+        auto slot = std::make_unique<Slot>();
+        slot->lane = std::make_unique<ItemLane>(m_worker);
+        Slot* const at = slot.get();
+        connect(slot->lane.get(), &ItemLane::progressed, this, [this, at](const ItemProgress& progress) {
+            if (!at->node)
+                return;
+            at->node->Progress = progress;
+            m_model.nodeChanged(at->node);
+            emit itemProgress(at->node, progress);
+        });
+        connect(slot->lane.get(), &ItemLane::ended, this,
+            [this, at](const ItemOutcome& outcome) { itemEnded(*at, outcome); });
+        m_slots.push_back(std::move(slot));
     }
     m_currentIndex = 0;
     m_sweptDirs.clear();
     m_summary = RunSummary();
     m_finishedItems = 0;
+    m_lastEnded = nullptr;
     if (!LogFolder.empty())
-        ItemLog::prune(LogFolder, ItemLog::kMaxTotalBytes);
+        m_worker.post([folder = LogFolder] { ItemLog::prune(folder, ItemLog::kMaxTotalBytes); }, nullptr);
     m_timer.start();
     m_idle = false;
     m_stopRequested = false;
-    for (const std::unique_ptr<Lane>& lane : m_lanes) {
-        if (!m_nextNode)
-            break;
-        startItem(*lane, m_nextNode);
-    }
+    m_paused = false;
+    for (const std::unique_ptr<Slot>& slot : m_slots)
+        startNext(*slot);
 }
 
 void TCommand::Stop()
@@ -175,111 +134,107 @@ void TCommand::Stop()
         return;
     m_stopRequested = true;
     m_nextNode = nullptr;
-    for (const std::unique_ptr<Lane>& lane : m_lanes)
-        lane->runner.Stop();
+    for (const std::unique_ptr<Slot>& slot : m_slots) {
+        if (slot->busy)
+            slot->lane->stop();
+    }
 }
 
-void TCommand::startItem(Lane& lane, JobListModel::Node* node)
+void TCommand::Pause()
 {
+    if (m_idle || m_paused)
+        return;
+    m_paused = true;
+    m_timer.stop();
+    for (const std::unique_ptr<Slot>& slot : m_slots) {
+        if (slot->busy)
+            slot->lane->pause();
+    }
+    emit pausedChanged(true);
+}
+
+void TCommand::Resume()
+{
+    if (m_idle || !m_paused)
+        return;
+    m_paused = false;
+    m_timer.start();
+    for (const std::unique_ptr<Slot>& slot : m_slots) {
+        if (slot->busy)
+            slot->lane->resume();
+        else
+            startNext(*slot);
+    }
+    emit pausedChanged(false);
+}
+
+ItemJob TCommand::jobFor(JobListModel::Node& node)
+{
+    ItemJob job;
+    job.item = &node;
+    job.catalogue = &m_catalogue;
+    job.formatIndex = node.Item.FormatIndex;
+    job.probe = FfmpegProbe::of(FfmpegPath);
+    job.ffmpeg = FfmpegPath;
+    job.source = node.Item.FileName.toStdString();
+    job.logFolder = LogFolder;
+    job.durable = Durable;
+    job.recorder = Recorder;
+    if (!m_catalogue.isValidIndex(node.Item.FormatIndex)) {
+        // Never run ffmpeg with values from outside the catalogue.
+        reportError("The format of \"" + job.source + "\" (number " + std::to_string(node.Item.FormatIndex)
+            + ") is not in the format catalogue.");
+        job.failure = "format number " + std::to_string(node.Item.FormatIndex) + " is not in the format catalogue";
+        return job;
+    }
+    try {
+        const Plan plan = planFor(node);
+        job.outputPath = plan.outputPath;
+        job.commandLine = plan.commandLine;
+        job.inputParams = plan.inputParams;
+        job.params = plan.params;
+        if (node.Item.Path.isEmpty() && GlobalPath.empty())
+            defaultOutputFolder(true);
+        if (m_sweptDirs.insert(plan.outputDir).second)
+            m_worker.post(
+                [folder = plan.outputDir, extensions = m_catalogue.extensions()] {
+                    TemporaryOutput::removeStale(folder, extensions);
+                },
+                nullptr);
+    } catch (const std::exception& error) {
+        job.failure = error.what();
+    }
+    return job;
+}
+
+void TCommand::startNext(Slot& slot)
+{
+    if (m_stopRequested || m_paused || !m_nextNode)
+        return;
+    JobListModel::Node* const node = m_nextNode;
     m_nextNode = nextWanted(node);
     m_currentIndex = static_cast<std::uint32_t>(m_model.indexOf(node));
-    lane.busy = true;
-    lane.node = node;
+    slot.busy = true;
+    slot.node = node;
     node->State = kStateConverting;
     node->Failure.clear();
     node->Progress = ItemProgress();
     node->Output.clear();
     node->Log.clear();
-    lane.progress.reset();
-    lane.lastLine.clear();
-    lane.writeError.clear();
-    lane.reason.clear();
-    lane.shownNames.clear();
-    lane.outputPath.clear();
     node->Item.Busy = true;
     m_model.nodeChanged(node);
     emit itemStarted(node);
-
-    if (!m_catalogue.isValidIndex(node->Item.FormatIndex)) {
-        // Never run ffmpeg with values from outside the catalogue.
-        reportError("The format of \"" + node->Item.FileName.toStdString() + "\" (number "
-            + std::to_string(node->Item.FormatIndex) + ") is not in the format catalogue.");
-        failAtOnce(lane, "format number " + std::to_string(node->Item.FormatIndex) + " is not in the format catalogue");
-        return;
-    }
-    if (const std::string why = m_catalogue.whyUnavailable(node->Item.FormatIndex, FfmpegPath); !why.empty()) {
-        failAtOnce(
-            lane, "the format \"" + m_catalogue.formatName(node->Item.FormatIndex) + "\" is unavailable: " + why);
-        return;
-    }
-    Plan plan;
-    try {
-        plan = planFor(*node);
-        lane.outputPath = plan.outputPath;
-        if (node->Item.Path.isEmpty() && GlobalPath.empty())
-            defaultOutputFolder(true);
-        if (m_sweptDirs.insert(plan.outputDir).second)
-            TemporaryOutput::removeStale(plan.outputDir);
-        lane.temporary = std::make_unique<TemporaryOutput>(plan.outputPath);
-    } catch (const std::exception& error) {
-        failAtOnce(lane, error.what());
-        return;
-    }
-
-    lane.log = std::make_unique<ItemLog>(LogFolder, plan.source, plan.commandLine);
-    // ffmpeg writes into the temporary, which is this run's own: -y lets it.
-    TDosCommand& runner = lane.runner;
-    runner.CommandLine = plan.commandLine;
-    runner.Arguments = {FfmpegPath, "-y"};
-    runner.Arguments.insert(runner.Arguments.end(), plan.inputParams.begin(), plan.inputParams.end());
-    runner.Arguments.push_back("-i");
-    runner.Arguments.push_back(localFile(plan.source));
-    runner.Arguments.insert(runner.Arguments.end(), plan.params.begin(), plan.params.end());
-    runner.Arguments.push_back(localFile(lane.temporary->path()));
-    // ffmpeg's words name the files as it got them; the user knows them by their own names.
-    lane.shownNames = {{localFile(plan.source), plan.source}, {runner.Arguments.back(), plan.outputPath}};
-    runner.Execute();
+    slot.lane->assign(jobFor(*node));
+    slot.lane->start();
 }
 
-void TCommand::failAtOnce(Lane& lane, const std::string& reason)
+void TCommand::itemEnded(Slot& slot, const ItemOutcome& outcome)
 {
-    lane.reason = reason;
-    QMetaObject::invokeMethod(
-        this, [this, &lane] { endHandler(lane, kCannotStart); }, Qt::QueuedConnection);
-}
-
-void TCommand::lineHandler(Lane& lane, const std::string& line, TOutputType type)
-{
-    if (type == otEntireLine && lane.log)
-        lane.log->write(line);
-    if (type == otEntireLine && lane.progress.read(line) && lane.node) {
-        lane.node->Progress = lane.progress.progress();
-        m_model.nodeChanged(lane.node);
-        emit itemProgress(lane.node, lane.node->Progress);
-    }
-    // Status lines say how far ffmpeg is, and its closing words that it failed: neither says why.
-    if (type == otEntireLine && !line.empty() && !line.starts_with("frame=") && !line.starts_with("size=")
-        && line != "Conversion failed!") {
-        lane.lastLine = line;
-        for (const auto& [given, shown] : lane.shownNames) {
-            for (std::size_t at = lane.lastLine.find(given); at != std::string::npos;
-                 at = lane.lastLine.find(given, at + shown.size()))
-                lane.lastLine.replace(at, given.size(), shown);
-        }
-        if (lane.writeError.empty() && isWriteError(lane.lastLine))
-            lane.writeError = lane.lastLine;
-    }
-    if (OnOutput)
-        OnOutput(&lane.runner, 0);
-}
-
-void TCommand::endHandler(Lane& lane, std::uint32_t exitCode)
-{
-    JobListModel::Node* const node = lane.node;
-    const ItemOutcome outcome = finishItem(lane, exitCode);
+    JobListModel::Node* const node = slot.node;
+    m_lastEnded = slot.lane.get();
     countOutcome(outcome);
     if (OnProgress && m_runItems > 0)
-        OnProgress(&lane.runner, static_cast<std::int32_t>(m_finishedItems * 100 / m_runItems));
+        OnProgress(&slot.lane->runner(), static_cast<std::int32_t>(m_finishedItems * 100 / m_runItems));
     emit itemFinished(node, outcome);
 
     if (node) {
@@ -292,51 +247,13 @@ void TCommand::endHandler(Lane& lane, std::uint32_t exitCode)
         node->Progress = ItemProgress();
         m_model.nodeChanged(node);
     }
-    lane.runner.Stop();
-    lane.busy = false;
-    lane.node = nullptr;
+    slot.busy = false;
+    slot.node = nullptr;
     setNodeIdle(node);
 
-    if (!m_stopRequested && m_nextNode) {
-        startItem(lane, m_nextNode);
-        return;
-    }
-    if (!anyBusy())
+    startNext(slot);
+    if (!anyBusy() && (m_stopRequested || !m_nextNode))
         endRun(m_stopRequested);
-}
-
-// Publishes the output of an item that succeeded; anything else loses its
-// temporary. ffmpeg's exit code alone does not prove success: a full disk can
-// end it with 0 and a cut file.
-ItemOutcome TCommand::finishItem(Lane& lane, std::uint32_t exitCode)
-{
-    ItemOutcome outcome;
-    outcome.exitCode = exitCode;
-    outcome.output = lane.outputPath;
-    outcome.source = lane.node ? lane.node->Item.FileName.toStdString() : std::string();
-    outcome.stopped = exitCode == kStillActive && m_stopRequested;
-    const std::unique_ptr<TemporaryOutput> temporary = std::move(lane.temporary);
-    if (const std::unique_ptr<ItemLog> log = std::move(lane.log))
-        outcome.log = log->path();
-    if (!lane.reason.empty()) {
-        outcome.reason = lane.reason;
-    } else if (exitCode != 0) {
-        outcome.reason = failureText(lane, exitCode);
-    } else if (!lane.writeError.empty()) {
-        outcome.reason = lane.writeError;
-    } else if (!temporary || !temporary->intact()) {
-        outcome.reason = "the output was removed while ffmpeg wrote it";
-    } else if (temporary->size() == 0) {
-        outcome.reason = "ffmpeg wrote no output";
-    } else {
-        try {
-            outcome.output = temporary->publish(lane.outputPath, Durable);
-            outcome.converted = true;
-        } catch (const std::exception& error) {
-            outcome.reason = error.what();
-        }
-    }
-    return outcome;
 }
 
 void TCommand::countOutcome(const ItemOutcome& outcome)
@@ -362,9 +279,9 @@ double TCommand::runFraction() const
     if (m_idle || m_runItems <= 0)
         return 0;
     double running = 0;
-    for (const std::unique_ptr<Lane>& lane : m_lanes) {
-        if (lane->busy && lane->node)
-            running += std::max(0.0, lane->node->Progress.fraction);
+    for (const std::unique_ptr<Slot>& slot : m_slots) {
+        if (slot->busy && slot->node)
+            running += std::max(0.0, slot->node->Progress.fraction);
     }
     return std::clamp((m_finishedItems + running) / m_runItems, 0.0, 1.0);
 }
@@ -378,25 +295,14 @@ std::int64_t TCommand::runSecondsLeft() const
     return static_cast<std::int64_t>(std::llround(static_cast<double>(m_elapsed) * (1 - done) / done));
 }
 
-std::string TCommand::failureText(const Lane& lane, std::uint32_t exitCode) const
-{
-    if (exitCode == kStillActive)
-        return "stopped";
-    if (!lane.lastLine.empty())
-        return lane.lastLine;
-    if (exitCode == kCannotStart)
-        return "ffmpeg could not be started";
-    return "ffmpeg ended with code " + std::to_string(exitCode);
-}
-
 void TCommand::tickStep()
 {
-    for (const std::unique_ptr<Lane>& lane : m_lanes) {
-        if (!lane->busy || !lane->node)
+    for (const std::unique_ptr<Slot>& slot : m_slots) {
+        if (!slot->busy || !slot->node)
             continue;
-        std::uint32_t& position = lane->node->Item.ActivityPos;
+        std::uint32_t& position = slot->node->Item.ActivityPos;
         position = position >= kLastActivityPos ? 0 : position + 1;
-        m_model.nodeChanged(lane->node);
+        m_model.nodeChanged(slot->node);
     }
     ++m_elapsed;
     if (OnTick)
@@ -405,7 +311,7 @@ void TCommand::tickStep()
 
 bool TCommand::anyBusy() const
 {
-    return std::any_of(m_lanes.begin(), m_lanes.end(), [](const std::unique_ptr<Lane>& lane) { return lane->busy; });
+    return std::any_of(m_slots.begin(), m_slots.end(), [](const std::unique_ptr<Slot>& slot) { return slot->busy; });
 }
 
 void TCommand::setNodeIdle(JobListModel::Node* node)
@@ -425,10 +331,11 @@ void TCommand::endRun(bool stopped)
     m_timer.stop();
     m_idle = true;
     m_stopRequested = false;
+    m_paused = false;
     m_elapsed = 0;
     const QPointer<TCommand> alive(this);
     if (OnFinished)
-        OnFinished(m_lanes.empty() ? nullptr : &m_lanes.front()->runner, stopped);
+        OnFinished(m_lastEnded ? &m_lastEnded->runner() : nullptr, stopped);
     if (alive)
         emit runFinished(stopped);
 }

@@ -1,10 +1,8 @@
 #pragma once
 
-#include "DosCommand.h"
-#include "ItemLog.h"
+#include "DiskWorker.h"
+#include "ItemLane.h"
 #include "JobListModel.h"
-#include "ProgressReader.h"
-#include "TemporaryOutput.h"
 #include "overwriteManager.h"
 
 #include <QObject>
@@ -19,18 +17,6 @@
 
 class TCommandManager;
 
-// How one item ended.
-struct ItemOutcome {
-    bool converted = false;
-    bool stopped = false; // ended by Stop, not by a failure of its own
-    std::uint32_t exitCode = 0; // ffmpeg's, 259 when stopped
-    std::string source;
-    // The published file when converted, else the name it would have had.
-    std::string output;
-    std::string reason; // why it was not converted
-    std::string log; // ffmpeg's whole output, where it was kept; empty when it was not
-};
-
 // What a run came to: counted as its items end, kept until the next Start.
 struct RunSummary {
     int converted = 0;
@@ -41,10 +27,14 @@ struct RunSummary {
 };
 
 // The conversion driver: walks the job list from its first node to its last,
-// runs ffmpeg once per item through the process runner, up to Jobs items at
-// once (each in a lane of its own: runner, output, log, progress), starting
-// them in list order; marks each node as it starts and ends, and reports
-// progress, a tick per second and the end of the run.
+// runs ffmpeg once per item, up to Jobs items at once, each in a lane of its
+// own (ItemLane: runner, output, log, progress), starting them in list
+// order; marks each node as it starts and ends, and reports progress, a
+// tick per second and the end of the run.
+//
+// Its events keep the form of one item at a time; with several lanes, the
+// runner they name is that of the lane whose item ended last, OnOutput's
+// value is always 0, and CurrentIndex is the item started last.
 class TCommand final : public QObject {
     Q_OBJECT
 
@@ -64,6 +54,11 @@ public:
     void Start(const Selection& wanted = {});
     // Ends every running item's ffmpeg; the run then ends as stopped.
     void Stop();
+    // Holds every running ffmpeg and starts no item until Resume; the clock
+    // and the time left stand still meanwhile.
+    void Pause();
+    void Resume();
+    bool Paused() const { return m_paused; }
 
     bool Idle() const { return m_idle; }
     bool StopRequested() const { return m_stopRequested; }
@@ -73,9 +68,6 @@ public:
     // Items of this run that have ended, and all it converts.
     int FinishedCount() const { return m_finishedItems; }
     int RunItemCount() const { return m_runItems; }
-    // The nodes being converted now, in the order they started.
-    std::vector<JobListModel::Node*> runningNodes() const;
-
     // The ffmpeg command line, as text, for the item's node as it would run now.
     std::string commandLineFor(const JobListModel::Node& node) const;
 
@@ -90,6 +82,8 @@ public:
     // Outputs are on disk before they are published, so that whoever records
     // an item as converted (a journal) never outlives its file in a power cut.
     bool Durable = false;
+    // Told, on the disk worker, what becomes of each item (by its node); none by default.
+    ItemRecorder* Recorder = nullptr;
 
     const RunSummary& lastRun() const { return m_summary; }
     // How much of the run is done: finished items plus the running items'
@@ -114,6 +108,8 @@ signals:
     void itemFinished(JobListModel::Node* node, const ItemOutcome& outcome);
     // After OnFinished, once the driver is idle again.
     void runFinished(bool stopped);
+    // Pause and Resume.
+    void pausedChanged(bool paused);
 
 private:
     struct Plan {
@@ -121,41 +117,25 @@ private:
         std::string outputDir; // ends with "/"
         std::string outputName;
         std::string outputPath; // unique when planned
-        std::string commandLine; // as shown: ffmpeg itself gets the temporary output
+        std::string commandLine; // as shown: ffmpeg itself writes into a private folder
         std::vector<std::string> params;
         std::vector<std::string> inputParams; // before -i
     };
-    // One item being converted, and what it converts with. A lane takes the
-    // next item when its item ends, so a run has at most Jobs lanes.
-    struct Lane {
-        // What ffmpeg writes into. Declared before the runner, so an item cut
-        // short by the driver's destruction loses its temporary only once the
-        // runner has ended ffmpeg.
-        std::unique_ptr<TemporaryOutput> temporary;
-        TDosCommand runner;
+    // A lane and the node whose item it converts; null once the node is
+    // removed from the list.
+    struct Slot {
+        std::unique_ptr<ItemLane> lane;
+        JobListModel::Node* node = nullptr;
         bool busy = false;
-        JobListModel::Node* node = nullptr; // null once removed from the list
-        std::string outputPath;
-        std::string lastLine; // ffmpeg's last non-empty line
-        std::string writeError; // a line where ffmpeg says it could not write, which it may still end with 0
-        std::string reason; // why the item failed before ffmpeg ran
-        std::vector<std::pair<std::string, std::string>> shownNames; // ffmpeg's file arguments, and the user's names
-        ProgressReader progress;
-        std::unique_ptr<ItemLog> log;
     };
     Plan planFor(const JobListModel::Node& node) const;
+    ItemJob jobFor(JobListModel::Node& node);
     JobListModel::Node* nextWanted(JobListModel::Node* after) const;
-    void startItem(Lane& lane, JobListModel::Node* node);
-    // Ends the lane's item as failed from the event loop, as ffmpeg's end
-    // would come, so a long list of such items cannot nest calls.
-    void failAtOnce(Lane& lane, const std::string& reason);
-    void lineHandler(Lane& lane, const std::string& line, TOutputType type);
-    void endHandler(Lane& lane, std::uint32_t exitCode);
-    ItemOutcome finishItem(Lane& lane, std::uint32_t exitCode);
+    // Gives the slot's lane the next item, unless the run is stopping, paused or through.
+    void startNext(Slot& slot);
+    void itemEnded(Slot& slot, const ItemOutcome& outcome);
     void countOutcome(const ItemOutcome& outcome);
     void tickStep();
-    // Why the lane's item failed, for its node: stopped, or ffmpeg's last line.
-    std::string failureText(const Lane& lane, std::uint32_t exitCode) const;
     bool anyBusy() const;
     void endRun(bool stopped);
     void setNodeIdle(JobListModel::Node* node);
@@ -164,12 +144,16 @@ private:
     const TCommandManager& m_catalogue;
     TOverwriteManager m_overwriteManager;
     QTimer m_timer;
-    std::vector<std::unique_ptr<Lane>> m_lanes;
+    // Declared before the lanes, so that it outlives them: what they hand it is finished first.
+    DiskWorker m_worker;
+    std::vector<std::unique_ptr<Slot>> m_slots;
+    ItemLane* m_lastEnded = nullptr; // the lane whose item ended last, for the events
     Selection m_wanted;
     JobListModel::Node* m_nextNode = nullptr; // the next item to start
     std::int64_t m_elapsed = 0;
     bool m_idle = true;
     bool m_stopRequested = false;
+    bool m_paused = false;
     std::uint32_t m_currentIndex = 0;
     std::set<std::string> m_sweptDirs; // output folders cleared of stale temporaries in this run
     RunSummary m_summary;

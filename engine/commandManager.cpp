@@ -2,12 +2,34 @@
 
 #include "FfmpegAbilities.h"
 #include "ProgramDir.h"
+#include "DosCommand.h"
 #include "SimpleXML.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <sys/stat.h>
 #include <glob.h>
 
 namespace {
+
+// Muxers that write a playlist with pieces beside it, or a folder of files.
+const std::set<std::string> kSeveralFileMuxers
+    = {"hls", "dash", "segment", "ssegment", "stream_segment", "webm_chunk", "hds", "smoothstreaming"};
+
+// Why these parameters would make ffmpeg do more than convert one input into one file.
+std::string whyNotOneToOne(const std::string& inputParams, const std::string& params)
+{
+    for (const std::string& word : splitCommandLine(inputParams + " " + params)) {
+        if (word == "-i")
+            return "its parameters hold -i, which would make ffmpeg read another input";
+    }
+    const std::vector<std::string> words = splitCommandLine(params);
+    for (std::size_t i = 0; i + 1 < words.size(); ++i) {
+        if (words[i] == "-f" && kSeveralFileMuxers.contains(words[i + 1]))
+            return "it writes several files (the \"" + words[i + 1] + "\" muxer)";
+    }
+    return {};
+}
 
 bool hasRenderDevice()
 {
@@ -42,9 +64,17 @@ void TCommandManager::Load(const std::string& fileName)
 
 void TCommandManager::LoadUserEntries(const std::string& fileName)
 {
-    std::error_code ec;
-    if (std::filesystem::exists(fileName, ec))
+    m_userCatalogueError.clear();
+    struct stat status { };
+    if (::lstat(fileName.c_str(), &status) != 0 && errno == ENOENT)
+        return;
+    // Your own entries are an addition: a file that cannot be read costs
+    // them, never the shipped formats.
+    try {
         read(fileName, true);
+    } catch (const std::exception& error) {
+        m_userCatalogueError = "Your own formats in \"" + fileName + "\" were left out: " + error.what();
+    }
 }
 
 void TCommandManager::read(const std::string& fileName, bool user)
@@ -84,16 +114,30 @@ bool TCommandManager::isUserEntry(int index) const
     return isValidIndex(index) && m_entries[static_cast<std::size_t>(index)].user;
 }
 
-std::string TCommandManager::whyUnavailable(int index, const std::string& ffmpegPath) const
+std::string TCommandManager::whyUnavailable(int index, const FfmpegAbilities* abilities) const
 {
     if (!isValidIndex(index))
         return {};
     const Entry& entry = m_entries[static_cast<std::size_t>(index)];
+    if (const std::string why = whyNotOneToOne(entry.inputParams, entry.params); !why.empty())
+        return why;
+    if (entry.ext.find('/') != std::string::npos)
+        return "its extension \"" + entry.ext + "\" is no file name extension";
     const bool vaapi
         = entry.params.find("vaapi") != std::string::npos || entry.inputParams.find("vaapi") != std::string::npos;
     if (vaapi && !hasRenderDevice())
         return "it needs a VAAPI render device, and /dev/dri has none";
-    return ffmpegPath.empty() ? std::string() : FfmpegAbilities::of(ffmpegPath)->whyCannotWrite(entry.params);
+    return abilities ? abilities->whyCannotWrite(entry.params) : std::string();
+}
+
+std::set<std::string> TCommandManager::extensions() const
+{
+    std::set<std::string> found;
+    for (const Entry& entry : m_entries) {
+        if (!entry.ext.empty())
+            found.insert(entry.ext.front() == '.' ? entry.ext.substr(1) : entry.ext);
+    }
+    return found;
 }
 
 std::string TCommandManager::userCataloguePath()

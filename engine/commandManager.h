@@ -1,7 +1,10 @@
 #pragma once
 
+#include <set>
 #include <string>
 #include <vector>
+
+struct FfmpegAbilities;
 
 // The format catalogue: output formats with the ffmpeg parameters that make
 // them and the extension of the result, read once from the file `command`
@@ -18,8 +21,11 @@ public:
     // Reads a catalogue in place of the entries there are. A missing file
     // leaves the catalogue empty; a malformed one raises the reader's error.
     void Load(const std::string& fileName);
-    // Appends the entries of a user's catalogue; a missing file adds nothing.
+    // Appends the entries of a user's catalogue; a missing file adds nothing,
+    // and one that cannot be read is left out, with userCatalogueError() saying why.
     void LoadUserEntries(const std::string& fileName);
+    // Why the user's catalogue was left out; empty when it was read or there is none.
+    const std::string& userCatalogueError() const { return m_userCatalogueError; }
 
     const std::vector<std::string>& Formats() const { return m_formats; }
     bool isValidIndex(int index) const { return index >= 0 && index < static_cast<int>(m_formats.size()); }
@@ -32,9 +38,14 @@ public:
     std::string formatName(int index) const;
     bool isUserEntry(int index) const;
     // Empty when this machine can make the format, else why not: parameters
-    // that need a VAAPI render device where /dev/dri/renderD* has none, or an
-    // encoder or muxer that the ffmpeg at ffmpegPath lacks (not asked when empty).
-    std::string whyUnavailable(int index, const std::string& ffmpegPath = {}) const;
+    // that would make ffmpeg read another input (-i) or write several files
+    // (segment and playlist muxers), an extension that is no file name
+    // extension, parameters that need a VAAPI render device where
+    // /dev/dri/renderD* has none, or an encoder or muxer that abilities (an
+    // ffmpeg's answer; none: not known yet) lack.
+    std::string whyUnavailable(int index, const FfmpegAbilities* abilities = nullptr) const;
+    // The extensions of the catalogue's entries, without their dot.
+    std::set<std::string> extensions() const;
 
     // $XDG_CONFIG_HOME/calvera/command, by default ~/.config/calvera/command.
     static std::string userCataloguePath();
@@ -50,4 +61,5 @@ private:
 
     std::vector<std::string> m_formats;
     std::vector<Entry> m_entries;
+    std::string m_userCatalogueError;
 };

@@ -5,6 +5,7 @@
 #include "BatchCommandLine.h"
 #include "BatchConsole.h"
 #include "ErrorReport.h"
+#include "FfmpegAbilities.h"
 #include "JobListModel.h"
 #include "ProgramDir.h"
 #include "RunJournal.h"
@@ -77,9 +78,10 @@ int main(int argc, char* argv[])
         return kBadUsage;
     }
     if (options.listFormats) {
+        const FfmpegProbe::Answer abilities
+            = FfmpegProbe::of(options.ffmpeg.empty() ? defaultFfmpegPath() : options.ffmpeg)->wait();
         for (int i = 0; i < static_cast<int>(catalogue->Formats().size()); ++i) {
-            const std::string why
-                = catalogue->whyUnavailable(i, options.ffmpeg.empty() ? defaultFfmpegPath() : options.ffmpeg);
+            const std::string why = catalogue->whyUnavailable(i, abilities.get());
             const std::string origin
                 = !why.empty() ? "unavailable: " + why : (catalogue->isUserEntry(i) ? "user" : "shipped");
             std::printf("%d\t%s\t%s\t%s\t%s\n", i, catalogue->formatName(i).c_str(), catalogue->GetExt(i).c_str(),

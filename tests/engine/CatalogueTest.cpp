@@ -6,6 +6,7 @@
 #include "commandManager.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QStandardPaths>
 #include <QtGlobal>
 
@@ -76,16 +77,16 @@ TEST(FfmpegAbilities, TheInstalledFfmpegCanWriteEveryShippedSoftwareFormat)
     const std::string ffmpeg = QStandardPaths::findExecutable("ffmpeg").toStdString();
     if (ffmpeg.empty())
         GTEST_SKIP() << "no ffmpeg on PATH";
-    const auto abilities = FfmpegAbilities::of("ffmpeg");
+    const auto abilities = FfmpegProbe::of("ffmpeg")->wait();
     EXPECT_TRUE(abilities->encoders.contains("aac"));
     EXPECT_TRUE(abilities->encoders.contains("libx264"));
     EXPECT_TRUE(abilities->muxers.contains("mp4"));
     EXPECT_TRUE(abilities->muxers.contains("matroska"));
     EXPECT_FALSE(abilities->encoders.contains("Encoders:")) << "the legend is not a list";
-    EXPECT_EQ(FfmpegAbilities::of(ffmpeg), abilities) << "asked once per program";
+    EXPECT_EQ(FfmpegProbe::of(ffmpeg), FfmpegProbe::of("ffmpeg")) << "asked once per program";
     const TCommandManager catalogue(CALVERA_CATALOGUE);
     for (int i = 0; i < 14; ++i)
-        EXPECT_EQ(catalogue.whyUnavailable(i, "ffmpeg"), "") << catalogue.formatName(i);
+        EXPECT_EQ(catalogue.whyUnavailable(i, abilities.get()), "") << catalogue.formatName(i);
 }
 
 TEST(FfmpegAbilities, NamedEncodersAndMuxersAreCheckedAndCopyIsNot)
@@ -111,23 +112,53 @@ TEST(FfmpegAbilities, NamedEncodersAndMuxersAreCheckedAndCopyIsNot)
     EXPECT_TRUE(FfmpegAbilities::parseList("ffmpeg version 5.1\nUnrecognized option 'encoders'.\n").empty());
 }
 
-TEST(FfmpegAbilities, AProgramThatDoesNotAnswerInTimeOrAtAllRulesNothingOut)
+// The probe's deadline for one test; what it was before afterwards.
+class ProbeDeadline final {
+public:
+    explicit ProbeDeadline(std::chrono::milliseconds deadline)
+        : m_saved(FfmpegProbe::deadline())
+    {
+        FfmpegProbe::setDeadline(deadline);
+    }
+    ~ProbeDeadline() { FfmpegProbe::setDeadline(m_saved); }
+
+private:
+    std::chrono::milliseconds m_saved;
+};
+
+TEST(FfmpegAbilities, AProgramThatDoesNotAnswerInTimeOrAtAllRulesNothingOutAndNobodyWaitsForIt)
 {
+    const ProbeDeadline deadline(std::chrono::milliseconds(300));
     TempDir dir;
     writeScript(dir.file("silent"), "echo $$ > \"" + dir.file("pid") + "\"\nexec sleep 60\n");
     writeScript(dir.file("chatty"), "echo 'ffmpeg version 9.9'; echo ' ------'; exit 1\n");
     writeScript(dir.file("lingering"), "echo ' ------'; echo ' V..... libx264 x'; exec >&- 2>&-; exec sleep 60\n");
-    const auto silent = FfmpegAbilities::of(dir.file("silent"));
-    EXPECT_TRUE(silent->encoders.empty());
-    EXPECT_TRUE(silent->muxers.empty());
+    QElapsedTimer clock;
+    clock.start();
+    const auto probe = FfmpegProbe::of(dir.file("silent"));
+    EXPECT_EQ(probe->answer(), nullptr) << "asked in the background";
+    EXPECT_LT(clock.elapsed(), 200) << "nobody waits for the question";
+    FfmpegProbe::Answer delivered;
+    probe->whenAnswered([&](const FfmpegProbe::Answer& answer) { delivered = answer; });
+    ASSERT_TRUE(waitFor([&] { return delivered != nullptr; }, 5000));
+    EXPECT_LT(clock.elapsed(), 2000) << "the deadline is the test's";
+    EXPECT_TRUE(delivered->encoders.empty());
+    EXPECT_TRUE(delivered->muxers.empty());
     std::ifstream pidFile(dir.file("pid"));
     long pid = 0;
     ASSERT_TRUE(pidFile >> pid);
-    EXPECT_NE(::kill(static_cast<pid_t>(pid), 0), 0) << "the program that did not answer is ended";
-    EXPECT_TRUE(FfmpegAbilities::of(dir.file("chatty"))->encoders.empty()) << "a failing answer is no answer";
-    EXPECT_TRUE(FfmpegAbilities::of(dir.file("lingering"))->encoders.empty()) << "nor is one that never ends";
-    EXPECT_TRUE(FfmpegAbilities::of(dir.file("missing"))->encoders.empty());
-    EXPECT_TRUE(FfmpegAbilities::of("no-such-program-on-path")->encoders.empty());
+    EXPECT_TRUE(waitFor([&] { return !processRuns(pid); }, 2000)) << "the program that did not answer is ended";
+
+    // Told once known: queued, never inside the call.
+    bool told = false;
+    probe->whenAnswered([&](const FfmpegProbe::Answer&) { told = true; });
+    EXPECT_FALSE(told);
+    EXPECT_TRUE(waitFor([&] { return told; }, 2000));
+
+    EXPECT_TRUE(FfmpegProbe::of(dir.file("chatty"))->wait()->encoders.empty()) << "a failing answer is no answer";
+    EXPECT_TRUE(FfmpegProbe::of(dir.file("lingering"))->wait()->encoders.empty()) << "nor is one that never ends";
+    EXPECT_TRUE(FfmpegProbe::of(dir.file("missing"))->wait()->encoders.empty());
+    EXPECT_TRUE(FfmpegProbe::of("no-such-program-on-path")->wait()->encoders.empty());
 }
 
 TEST(Catalogue, TheUsersOwnEntriesFollowTheShippedOnes)

@@ -60,84 +60,110 @@ std::string contents(const std::string& path)
     return std::filesystem::exists(path) ? readFileBytes(path) : "(none)";
 }
 
-TEST(TemporaryOutput, IsHiddenPrivateAndPublishedUnderTheFirstFreeName)
+TEST(TemporaryOutput, IsAPrivateFolderAndPublishedUnderTheFirstFreeName)
 {
     TempDir dir;
     std::string published;
+    std::string folder;
     {
         TemporaryOutput output(dir.file("clip.mp4"));
-        const std::string temporary = output.path();
-        EXPECT_EQ(temporariesIn(dir.prefix()), std::vector<std::string> {temporary});
-        EXPECT_TRUE(extractFileName(temporary).starts_with(".calvera-"));
-        EXPECT_EQ(extractFileExt(temporary), ".mp4") << "ffmpeg picks the muxer by it";
-        writeFileBytes(temporary, "ours");
+        folder = output.folder();
+        EXPECT_EQ(temporariesIn(dir.prefix()), std::vector<std::string> {folder.substr(0, folder.size() - 1)});
+        EXPECT_TRUE(extractFileName(folder.substr(0, folder.size() - 1)).starts_with(".calvera-"));
+        EXPECT_EQ((std::filesystem::status(folder).permissions() & std::filesystem::perms::all),
+            std::filesystem::perms::owner_all)
+            << "nobody else writes into it";
+        EXPECT_EQ(extractFileExt(output.path()), ".mp4") << "ffmpeg picks the muxer by it";
+        EXPECT_FALSE(std::filesystem::exists(output.path())) << "ffmpeg creates the file itself";
+        EXPECT_FALSE(output.identity());
+        writeFileBytes(output.path(), "ours");
+        EXPECT_TRUE(output.identity());
+        EXPECT_EQ(output.size(), 4);
         // Another program takes the wanted name while ffmpeg writes.
         writeFileBytes(dir.file("clip.mp4"), "theirs");
         published = output.publish(dir.file("clip.mp4"));
-        EXPECT_FALSE(std::filesystem::exists(temporary));
+        EXPECT_FALSE(std::filesystem::exists(folder)) << "the folder goes once the file is out";
     }
     EXPECT_EQ(published, dir.file("clip_2.mp4"));
     EXPECT_EQ(contents(dir.file("clip.mp4")), "theirs");
     EXPECT_EQ(contents(published), "ours") << "published, and kept when the object goes";
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    EXPECT_EQ(std::filesystem::status(published).permissions(), std::filesystem::perms(0666 & ~mask))
-        << "the permissions ffmpeg would have given its own file";
+    EXPECT_TRUE(temporariesIn(dir.prefix()).empty());
 
     EXPECT_THROW(TemporaryOutput(dir.file("missing/clip.mp4")), TOutputFileError);
 }
 
-TEST(TemporaryOutput, RemovesOnlyItsOwnFile)
+TEST(TemporaryOutput, RemovesOnlyWhatIsInItsOwnFolder)
 {
     TempDir dir;
     {
         TemporaryOutput output(dir.file("a.mp3"));
         writeFileBytes(output.path(), "partial");
+        writeFileBytes(output.folder() + "output0.ts", "a piece");
     }
-    EXPECT_TRUE(temporariesIn(dir.prefix()).empty()) << "an unpublished temporary goes with its object";
+    EXPECT_TRUE(temporariesIn(dir.prefix()).empty()) << "an unpublished output goes with its folder";
 
-    std::string replaced;
+    // Something else now has the folder's name: nothing of it is touched.
+    std::string folder;
     {
         TemporaryOutput output(dir.file("a.mp3"));
-        replaced = output.path();
-        // Something else now has the temporary's name.
-        writeFileBytes(dir.file("other"), "not ours");
-        std::filesystem::rename(dir.file("other"), replaced);
-        EXPECT_FALSE(output.intact());
+        folder = output.folder();
+        writeFileBytes(output.path(), "ours");
+        std::filesystem::rename(folder, dir.file("moved"));
+        std::filesystem::create_directory(folder);
+        writeFileBytes(folder + "output.mp3", "not ours");
+        EXPECT_FALSE(output.identity());
         EXPECT_THROW(output.publish(dir.file("a.mp3")), TOutputFileError);
     }
-    EXPECT_EQ(contents(replaced), "not ours");
+    EXPECT_EQ(contents(folder + "output.mp3"), "not ours");
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.mp3")));
 }
 
-TEST(TemporaryOutput, StaleOnesGoOnlyWhenUnlockedAndOld)
+TEST(TemporaryOutput, TheSweepTakesOnlyCalverasOwnUnlockedOldLeftovers)
 {
     TempDir dir;
     const auto age = [](const std::string& path) {
         const timespec old[2] = {{1000, 0}, {1000, 0}};
-        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, 0), 0);
+        ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, AT_SYMLINK_NOFOLLOW), 0) << path;
     };
-    // What a crashed run leaves: a temporary whose lock went with the process.
-    std::string crashed;
-    {
-        TemporaryOutput output(dir.file("crashed.mp4"));
-        crashed = dir.file(".calvera-crash1.mp4");
-        std::filesystem::copy_file(output.path(), crashed);
-    }
-    age(crashed);
-    const std::string fresh = dir.file(".calvera-fresh1.mp4");
-    writeFileBytes(fresh, "");
-    const std::string users = dir.file(".calvera.mp4");
-    writeFileBytes(users, "");
-    age(users);
+    const auto folderWith = [&](const std::string& name, bool marker) {
+        std::filesystem::create_directory(dir.file(name));
+        writeFileBytes(dir.file(name + "/output.mp4"), "x");
+        if (marker) {
+            writeFileBytes(dir.file(name + "/" + TemporaryOutput::kMarker), "");
+            age(dir.file(name + "/" + TemporaryOutput::kMarker));
+        }
+        return dir.file(name);
+    };
+    const std::string crashed = folderWith(".calvera-Crash1", true); // its lock went with the process
+    const std::string unmarked = folderWith(".calvera-nomark", false);
+    const std::string longer = folderWith(".calvera-toolong", true);
+    const std::string oldFile = dir.file(".calvera-Ab12cd.mp4"); // what earlier versions left
+    writeFileBytes(oldFile, "");
+    age(oldFile);
+    const std::string otherExtension = dir.file(".calvera-Ab12cd.txt");
+    writeFileBytes(otherExtension, "");
+    age(otherExtension);
+    const std::string notes = dir.file(".calvera-notes.txt");
+    writeFileBytes(notes, "");
+    age(notes);
+    const std::string freshFile = dir.file(".calvera-fresh1.mp4");
+    writeFileBytes(freshFile, "");
+    // A link to a folder elsewhere is never followed.
+    TempDir elsewhere;
+    writeFileBytes(elsewhere.file(TemporaryOutput::kMarker), "");
+    age(elsewhere.file(TemporaryOutput::kMarker));
+    std::filesystem::create_directory_symlink(elsewhere.path(), dir.file(".calvera-Linked"));
     TemporaryOutput live(dir.file("live.mp4"));
-    age(live.path());
+    writeFileBytes(live.path(), "being written");
+    age(live.folder() + TemporaryOutput::kMarker);
 
-    EXPECT_EQ(TemporaryOutput::removeStale(dir.prefix()), 1);
+    EXPECT_EQ(TemporaryOutput::removeStale(dir.prefix(), {"mp4", "mp3"}), 2);
     EXPECT_FALSE(std::filesystem::exists(crashed));
-    EXPECT_TRUE(std::filesystem::exists(fresh)) << "it may be a live run's, not locked yet";
-    EXPECT_TRUE(std::filesystem::exists(users)) << "not a name Calvera makes";
-    EXPECT_TRUE(live.intact()) << "locked by a live run";
+    EXPECT_FALSE(std::filesystem::exists(oldFile));
+    for (const std::string& kept : {unmarked, longer, otherExtension, notes, freshFile})
+        EXPECT_TRUE(std::filesystem::exists(kept)) << kept << " is not Calvera's, or may be a live run's";
+    EXPECT_TRUE(std::filesystem::exists(elsewhere.file(TemporaryOutput::kMarker)));
+    EXPECT_EQ(contents(live.path()), "being written") << "locked by a live run";
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <unistd.h>
 
@@ -134,7 +135,13 @@ std::vector<long> childProcesses(const std::string& name)
         long parent = 0;
         std::istringstream rest(line.substr(close + 1));
         rest >> state >> parent;
-        if (comm == name && parent == ::getpid() && state != 'Z')
+        if (comm != name || parent != ::getpid() || state == 'Z')
+            continue;
+        // ffmpeg asked for its encoders and muxers in the background converts nothing.
+        std::ifstream arguments(entry.path() / "cmdline");
+        const std::string commandLine((std::istreambuf_iterator<char>(arguments)), std::istreambuf_iterator<char>());
+        // An ending process has no command line left to tell.
+        if (!commandLine.empty() && commandLine.find(std::string("-hide_banner\0", 13)) == std::string::npos)
             found.push_back(std::stol(pid));
     }
     return found;

@@ -58,7 +58,8 @@ private:
 // Appends a queued item to the job list.
 JobListModel::Node* appendJob(JobListModel& jobs, const QString& file, int format, const QString& path);
 
-// The running (not zombie) child processes of this one with that command name.
+// The running (not zombie) child processes of this one with that command name,
+// ffmpeg's background questions for its encoders and muxers left out.
 std::vector<long> childProcesses(const std::string& name);
 
 // Runs act on the next modal dialog of type Dialog once it shows.

@@ -330,8 +330,10 @@ TEST_F(RunTest, TwoAtOnceCountTheBarAndTheEndingRight)
     EXPECT_NE(saved.find("simultaneous=2"), std::string::npos) << saved;
     addThroughTheWindow({clip("a.avi"), clip("b.avi"), clip("c.avi")}, kMp4);
     int mostConverting = 0;
-    QObject::connect(&driver(), &TCommand::itemStarted,
-        [&] { mostConverting = std::max(mostConverting, static_cast<int>(driver().runningNodes().size())); });
+    int converting = 0;
+    QObject::connect(
+        &driver(), &TCommand::itemStarted, [&] { mostConverting = std::max(mostConverting, ++converting); });
+    QObject::connect(&driver(), &TCommand::itemFinished, [&] { --converting; });
     click(window->btnConvert);
     EXPECT_FALSE(window->OptionsPage1->isEnabled()) << "a run keeps the settings it started with";
     ASSERT_TRUE(runEnds(1));

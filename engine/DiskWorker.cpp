@@ -1,0 +1,49 @@
+#include "DiskWorker.h"
+
+#include <QMetaObject>
+#include <QObject>
+
+DiskWorker::DiskWorker(QObject* context)
+    : m_context(context)
+    , m_thread([this] { run(); })
+{ }
+
+DiskWorker::~DiskWorker()
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_ending = true;
+    }
+    m_posted.notify_one();
+    m_thread.join();
+}
+
+void DiskWorker::post(std::function<void()> job, std::function<void()> done)
+{
+    {
+        const std::lock_guard lock(m_mutex);
+        m_jobs.emplace_back(std::move(job), std::move(done));
+    }
+    m_posted.notify_one();
+}
+
+void DiskWorker::run()
+{
+    for (;;) {
+        std::pair<std::function<void()>, std::function<void()>> next;
+        bool ending = false;
+        {
+            std::unique_lock lock(m_mutex);
+            m_posted.wait(lock, [this] { return m_ending || !m_jobs.empty(); });
+            if (m_jobs.empty())
+                return;
+            next = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            ending = m_ending;
+        }
+        next.first();
+        // Once ending, the context is going: what was done is done, nobody is told.
+        if (!ending && next.second)
+            QMetaObject::invokeMethod(m_context, std::move(next.second), Qt::QueuedConnection);
+    }
+}

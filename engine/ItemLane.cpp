@@ -1,0 +1,283 @@
+#include "ItemLane.h"
+
+#include "DiskWorker.h"
+#include "commandManager.h"
+
+#include <QPointer>
+
+#include <csignal>
+#include <filesystem>
+
+namespace {
+
+// What ffmpeg prints when the output could not be written whole; some of its
+// versions still end with 0 after them ("Error writing trailer").
+constexpr const char* kWriteErrors[] = {
+    "Error writing trailer", "Error closing file", "No space left on device", "Disk quota exceeded", "File too large"};
+
+bool isWriteError(const std::string& line)
+{
+    for (const char* marker : kWriteErrors) {
+        if (line.find(marker) != std::string::npos)
+            return true;
+    }
+    return false;
+}
+
+std::string absolutePath(const std::string& path)
+{
+    if (path.empty() || path.front() == '/')
+        return path;
+    std::error_code ec;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, ec);
+    return ec ? path : absolute.string();
+}
+
+// ffmpeg takes a name as a URL or, with a leading "-", as an option; with the
+// file protocol it is always the local file of that name.
+std::string localFile(const std::string& path)
+{
+    return "file:" + absolutePath(path);
+}
+
+} // namespace
+
+ItemLane::ItemLane(DiskWorker& worker, QObject* parent)
+    : QObject(parent)
+    , m_worker(worker)
+{
+    m_runner.OnNewLine = [this](TDosCommand*, const std::string& line, TOutputType type) { lineHandler(line, type); };
+    m_runner.OnTerminated = [this](TDosCommand*, std::uint32_t exitCode) { ffmpegEnded(exitCode); };
+}
+
+ItemLane::~ItemLane()
+{
+    m_runner.OnNewLine = nullptr;
+    m_runner.OnTerminated = nullptr;
+}
+
+void ItemLane::assign(ItemJob job)
+{
+    m_job = std::move(job);
+    m_run = ItemRun {};
+    ++m_generation;
+    m_state = State::queued;
+}
+
+void ItemLane::start()
+{
+    if (m_state != State::queued)
+        return;
+    m_state = State::starting;
+    if (!m_job.failure.empty()) {
+        ItemOutcome outcome = outcomeSoFar();
+        outcome.reason = m_job.failure;
+        finish(std::move(outcome));
+        return;
+    }
+    const QPointer<ItemLane> self(this);
+    const std::uint64_t generation = m_generation;
+    m_job.probe->whenAnswered([self, generation](const FfmpegProbe::Answer& answer) {
+        if (self && self->m_generation == generation)
+            self->abilitiesKnown(answer);
+    });
+}
+
+void ItemLane::abilitiesKnown(const FfmpegProbe::Answer& answer)
+{
+    if (m_state != State::starting)
+        return;
+    const std::string why = m_job.catalogue->whyUnavailable(m_job.formatIndex, answer.get());
+    if (!why.empty()) {
+        ItemOutcome outcome = outcomeSoFar();
+        outcome.reason = "the format \"" + m_job.catalogue->formatName(m_job.formatIndex) + "\" is unavailable: " + why;
+        finish(std::move(outcome));
+        return;
+    }
+    if (m_run.pauseRequested) {
+        m_state = State::paused;
+        return;
+    }
+    launch();
+}
+
+void ItemLane::launch()
+{
+    try {
+        m_run.temporary = std::make_unique<TemporaryOutput>(m_job.outputPath);
+    } catch (const std::exception& error) {
+        ItemOutcome outcome = outcomeSoFar();
+        outcome.reason = error.what();
+        finish(std::move(outcome));
+        return;
+    }
+    m_run.log = std::make_unique<ItemLog>(m_job.logFolder, m_job.source, m_job.commandLine);
+    // ffmpeg creates its output in the private folder itself and is told
+    // never to overwrite anything, whatever else the entry names.
+    std::vector<std::string>& arguments = m_runner.Arguments;
+    arguments = {m_job.ffmpeg, "-n"};
+    arguments.insert(arguments.end(), m_job.inputParams.begin(), m_job.inputParams.end());
+    arguments.push_back("-i");
+    arguments.push_back(localFile(m_job.source));
+    arguments.insert(arguments.end(), m_job.params.begin(), m_job.params.end());
+    arguments.push_back(localFile(m_run.temporary->path()));
+    m_runner.CommandLine = m_job.commandLine;
+    // ffmpeg's words name the files as it got them; the user knows them by their own names.
+    m_run.shownNames = {{localFile(m_job.source), m_job.source}, {arguments.back(), m_job.outputPath}};
+    m_state = State::running;
+    m_runner.Execute();
+}
+
+void ItemLane::stop()
+{
+    switch (m_state) {
+    case State::queued:
+    case State::starting: finish(stoppedOutcome()); break;
+    case State::paused:
+    case State::running:
+        m_run.stopRequested = true;
+        if (!m_runner.isRunning()) {
+            finish(stoppedOutcome());
+            break;
+        }
+        m_runner.signalChild(SIGCONT);
+        // The end comes as ffmpeg's, with 259.
+        m_runner.Stop();
+        break;
+    case State::checking:
+    case State::publishing:
+    case State::ended: break;
+    }
+}
+
+void ItemLane::pause()
+{
+    if (m_state == State::queued || m_state == State::starting) {
+        m_run.pauseRequested = true;
+    } else if (m_state == State::running) {
+        m_runner.signalChild(SIGSTOP);
+        m_state = State::paused;
+    }
+}
+
+void ItemLane::resume()
+{
+    m_run.pauseRequested = false;
+    if (m_state != State::paused)
+        return;
+    if (!m_runner.isRunning()) {
+        launch();
+        return;
+    }
+    m_runner.signalChild(SIGCONT);
+    m_state = State::running;
+}
+
+void ItemLane::lineHandler(const std::string& line, TOutputType type)
+{
+    if (type != otEntireLine)
+        return;
+    if (m_run.log)
+        m_run.log->write(line);
+    if (m_run.progress.read(line))
+        emit progressed(m_run.progress.progress());
+    // Status lines say how far ffmpeg is, and its closing words that it failed: neither says why.
+    if (line.empty() || line.starts_with("frame=") || line.starts_with("size=") || line == "Conversion failed!")
+        return;
+    m_run.lastLine = line;
+    for (const auto& [given, shown] : m_run.shownNames) {
+        for (std::size_t at = m_run.lastLine.find(given); at != std::string::npos;
+             at = m_run.lastLine.find(given, at + shown.size()))
+            m_run.lastLine.replace(at, given.size(), shown);
+    }
+    if (m_run.writeError.empty() && isWriteError(m_run.lastLine))
+        m_run.writeError = m_run.lastLine;
+}
+
+// ffmpeg's exit code alone does not prove success: a full disk can end it
+// with 0 and a cut file.
+void ItemLane::ffmpegEnded(std::uint32_t exitCode)
+{
+    if (m_state != State::running && m_state != State::paused)
+        return;
+    ItemOutcome outcome = outcomeSoFar();
+    outcome.exitCode = exitCode;
+    outcome.stopped = m_run.stopRequested && exitCode == kStillActive;
+    if (exitCode != 0)
+        outcome.reason = failureText(exitCode);
+    else if (!m_run.writeError.empty())
+        outcome.reason = m_run.writeError;
+    else if (!m_run.temporary->identity() || m_run.temporary->size() == 0)
+        outcome.reason = "ffmpeg wrote no output";
+    else
+        outcome.converted = true;
+    finish(std::move(outcome));
+}
+
+std::string ItemLane::failureText(std::uint32_t exitCode) const
+{
+    if (exitCode == kStillActive)
+        return "stopped";
+    if (!m_run.lastLine.empty())
+        return m_run.lastLine;
+    if (exitCode == kCannotStart)
+        return "ffmpeg could not be started";
+    return "ffmpeg ended with code " + std::to_string(exitCode);
+}
+
+ItemOutcome ItemLane::outcomeSoFar() const
+{
+    ItemOutcome outcome;
+    outcome.source = m_job.source;
+    outcome.output = m_job.outputPath;
+    outcome.exitCode = kCannotStart;
+    return outcome;
+}
+
+ItemOutcome ItemLane::stoppedOutcome() const
+{
+    ItemOutcome outcome = outcomeSoFar();
+    outcome.stopped = true;
+    outcome.exitCode = kStillActive;
+    outcome.reason = "stopped";
+    return outcome;
+}
+
+void ItemLane::finish(ItemOutcome outcome)
+{
+    m_state = State::publishing;
+    if (const std::unique_ptr<ItemLog> log = std::move(m_run.log))
+        outcome.log = log->path();
+    // The job owns what it publishes or removes; the lane may take its next
+    // item before the done part runs.
+    auto concluded = std::make_shared<ItemOutcome>(std::move(outcome));
+    std::shared_ptr<TemporaryOutput> temporary = std::move(m_run.temporary);
+    const ItemJob& job = m_job;
+    m_worker.post(
+        [concluded, temporary, item = job.item, wanted = job.outputPath, durable = job.durable,
+            recorder = job.recorder] {
+            ItemOutcome& outcome = *concluded;
+            if (outcome.converted) {
+                try {
+                    if (durable)
+                        temporary->sync(wanted);
+                    if (const std::optional<FileIdentity> file = temporary->identity(); file && recorder)
+                        recorder->publishing(item, *file, wanted);
+                    outcome.output = temporary->publish(wanted, durable);
+                } catch (const std::exception& error) {
+                    outcome.converted = false;
+                    outcome.reason = error.what();
+                }
+            }
+            if (temporary)
+                temporary->discard();
+            if (recorder)
+                outcome.recorded = recorder->ended(item, outcome);
+        },
+        [self = QPointer<ItemLane>(this), generation = m_generation, concluded] {
+            if (!self || self->m_generation != generation)
+                return;
+            self->m_state = State::ended;
+            emit self->ended(*concluded);
+        });
+}

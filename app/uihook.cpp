@@ -246,8 +246,9 @@ void TUIHook::HookControls(TmainDlg& window)
     view.setPopupMenu(m_menuDraw->AttachedMenu());
     view.onShowItemProperties = guarded([this] { pmiPropertiesClick(m_window->VirtualStringTree1); });
 
-    // The conversion driver.
+    // The conversion driver, and ffmpeg asked for its abilities in the background from now on.
     m_command = std::make_unique<TCommand>(*m_jobs, *m_commandManager);
+    FfmpegProbe::of(m_command->FfmpegPath);
     view.canOfferMenu = [this] { return idle(); };
     m_command->OnProgress
         = guarded([this](TDosCommand* sender, std::int32_t percent) { CommandProgress(sender, percent); });
@@ -273,6 +274,10 @@ void TUIHook::HookControls(TmainDlg& window)
     }));
 
     bindKeys(window);
+
+    // Your own formats that could not be read are left out; the shipped ones are all there.
+    if (!m_commandManager->userCatalogueError().empty())
+        m_messages->show(QMessageBox::Warning, QString::fromStdString(m_commandManager->userCatalogueError()));
 }
 
 void TUIHook::bindKeys(TmainDlg& window)

@@ -42,6 +42,19 @@ std::string localFile(const std::string& path)
 
 } // namespace
 
+std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& output)
+{
+    // ffmpeg creates its output itself and is told never to overwrite
+    // anything, whatever else the entry names.
+    std::vector<std::string> arguments = {job.ffmpeg, "-n"};
+    arguments.insert(arguments.end(), job.inputParams.begin(), job.inputParams.end());
+    arguments.push_back("-i");
+    arguments.push_back(localFile(job.source));
+    arguments.insert(arguments.end(), job.params.begin(), job.params.end());
+    arguments.push_back(localFile(output));
+    return arguments;
+}
+
 ItemLane::ItemLane(DiskWorker& worker, QObject* parent)
     : QObject(parent)
     , m_worker(worker)
@@ -112,18 +125,10 @@ void ItemLane::launch()
         return;
     }
     m_run.log = std::make_unique<ItemLog>(m_job.logFolder, m_job.source, m_job.commandLine);
-    // ffmpeg creates its output in the private folder itself and is told
-    // never to overwrite anything, whatever else the entry names.
-    std::vector<std::string>& arguments = m_runner.Arguments;
-    arguments = {m_job.ffmpeg, "-n"};
-    arguments.insert(arguments.end(), m_job.inputParams.begin(), m_job.inputParams.end());
-    arguments.push_back("-i");
-    arguments.push_back(localFile(m_job.source));
-    arguments.insert(arguments.end(), m_job.params.begin(), m_job.params.end());
-    arguments.push_back(localFile(m_run.temporary->path()));
+    m_runner.Arguments = ffmpegArguments(m_job, m_run.temporary->path());
     m_runner.CommandLine = m_job.commandLine;
     // ffmpeg's words name the files as it got them; the user knows them by their own names.
-    m_run.shownNames = {{localFile(m_job.source), m_job.source}, {arguments.back(), m_job.outputPath}};
+    m_run.shownNames = {{localFile(m_job.source), m_job.source}, {m_runner.Arguments.back(), m_job.outputPath}};
     m_state = State::running;
     m_runner.Execute();
 }

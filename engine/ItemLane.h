@@ -62,6 +62,15 @@ struct ItemJob {
     ItemRecorder* recorder = nullptr;
 };
 
+// What one lane holds open while its item converts: ffmpeg's output pipe, a
+// handle on its process, the reader's wake-up, the log and the lock of the
+// private folder.
+inline constexpr int kDescriptorsPerLane = 5;
+
+// ffmpeg's argument vector for one item: never overwriting, every name a
+// local file. output is where ffmpeg is to create the file.
+std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& output);
+
 // One lane of a run: converts one item at a time, from its start to its end,
 // through explicit states, and tells its end in one way only, always from
 // the event loop (never from inside a call to it), whatever ended the item:

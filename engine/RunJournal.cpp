@@ -1,5 +1,7 @@
 #include "RunJournal.h"
 
+#include "overwriteManager.h"
+
 #include <array>
 #include <cctype>
 #include <cerrno>
@@ -109,68 +111,74 @@ void writeWhole(int fd, const std::string& bytes, const std::string& path)
     }
 }
 
-std::string readAll(int fd, const std::string& path)
+std::string checksummed(const std::string& body)
 {
-    std::string text;
-    char buffer[65536];
-    for (off_t at = 0;;) {
-        const ssize_t got = ::pread(fd, buffer, sizeof buffer, at);
-        if (got < 0 && errno == EINTR)
-            continue;
-        if (got < 0)
-            throw std::runtime_error("cannot read the journal \"" + path + "\": " + std::strerror(errno));
-        if (got == 0)
-            return text;
-        text.append(buffer, static_cast<std::size_t>(got));
-        at += got;
-    }
+    char checksum[16];
+    std::snprintf(checksum, sizeof checksum, "%08x", crc32(body));
+    return body + '\t' + checksum + '\n';
 }
 
-// Holds the journal's lock, so that runs sharing a journal by mistake still write whole lines.
-class Locked {
-public:
-    explicit Locked(int fd)
-        : m_fd(fd)
-    {
-        while (::flock(m_fd, LOCK_EX) != 0 && errno == EINTR) { }
-    }
-    ~Locked() { ::flock(m_fd, LOCK_UN); }
-    Locked(const Locked&) = delete;
-    Locked& operator=(const Locked&) = delete;
+std::string identityText(const FileIdentity& file)
+{
+    return std::to_string(file.device) + ':' + std::to_string(file.inode);
+}
 
-private:
-    int m_fd;
-};
+std::optional<FileIdentity> parseIdentity(const std::string& text)
+{
+    const std::size_t colon = text.find(':');
+    if (text.size() > 41 || colon == std::string::npos || colon == 0 || colon + 1 >= text.size()
+        || text.find_first_not_of("0123456789:") != std::string::npos || text.find(':', colon + 1) != std::string::npos)
+        return std::nullopt;
+    return FileIdentity {static_cast<dev_t>(std::stoull(text.substr(0, colon))),
+        static_cast<ino_t>(std::stoull(text.substr(colon + 1)))};
+}
+
+// The identity an item has in the lines of this layout.
+std::string identity(const RunJournal::Key& key)
+{
+    return std::to_string(key.occurrence) + '\t' + std::to_string(key.format) + '\t' + escaped(key.input) + '\t'
+        + escaped(key.outputDir);
+}
+
+// The identity an item had in the lines of the layout before.
+std::string positionIdentity(const RunJournal::Key& key)
+{
+    return std::to_string(key.position) + '\t' + std::to_string(key.format) + '\t' + escaped(key.input) + '\t'
+        + escaped(key.outputDir);
+}
 
 } // namespace
 
 RunJournal::RunJournal(const std::string& path)
     : m_path(path)
 {
-    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK, 0644);
+    // Non-blocking: a FIFO here must not hold the run.
+    m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
     if (m_fd < 0)
-        throw std::runtime_error("cannot open the journal \"" + path + "\": " + std::strerror(errno));
+        throw JournalError("cannot open the journal \"" + path + "\": " + std::strerror(errno));
     try {
         struct stat status { };
         if (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode))
-            throw std::runtime_error("the journal \"" + path + "\" is not a regular file");
-        const Locked lock(m_fd);
-        const std::string text = readAll(m_fd, path);
-        std::size_t from = 0;
-        for (std::size_t end; (end = text.find('\n', from)) != std::string::npos; from = end + 1) {
-            if (const auto read = parseLine(text.substr(from, end - from + 1)))
-                m_last[identity(read->first)] = read->second;
-            else
-                ++m_damaged;
+            throw JournalError("the journal \"" + path + "\" is not a regular file");
+        // Refused rather than waited for: the other run may last for hours.
+        if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK)
+                throw JournalError("the journal \"" + path + "\" is in use by another run");
+            throw JournalError("cannot lock the journal \"" + path + "\": " + std::strerror(errno));
         }
-        // A last line cut short: it is passed over, and the next line starts on a line of its own.
-        if (from < text.size()) {
-            ++m_damaged;
-            writeWhole(m_fd, "\n", path);
-        }
-    } catch (...) {
+        if (status.st_size > kMaxBytes)
+            throw JournalError("the journal \"" + path + "\" is larger than 256 MiB: it is not a journal of Calvera's");
+        if (status.st_size == 0)
+            append(std::string(kHeader) + '\n');
+        else
+            read();
+        resolvePublishing();
+    } catch (const JournalError&) {
         ::close(m_fd);
         throw;
+    } catch (const std::exception& error) {
+        ::close(m_fd);
+        throw JournalError(error.what());
     }
 }
 
@@ -180,64 +188,156 @@ RunJournal::~RunJournal()
         ::close(m_fd);
 }
 
-std::string RunJournal::identity(const Key& key)
+void RunJournal::read()
 {
-    return std::to_string(key.position) + '\t' + std::to_string(key.format) + '\t' + escaped(key.input) + '\t'
-        + escaped(key.outputDir);
+    // A piece at a time: what is kept is an entry per item, not the text.
+    std::string carried;
+    std::int64_t number = 0;
+    bool headed = false;
+    std::int64_t foreign = 0; // the first line that is no journal line
+    const auto take = [&](const std::string& line) {
+        ++number;
+        if (number == 1 && line == std::string(kHeader) + '\n') {
+            headed = true;
+            return;
+        }
+        const std::optional<Line> read = parseLine(line);
+        if (!read) {
+            ++m_damaged;
+            foreign = foreign == 0 ? number : foreign;
+        } else if (read->oldLayout) {
+            m_byPosition[positionIdentity(read->key)] = *read->outcome;
+        } else if (Entry& entry = m_items[identity(read->key)]; read->outcome) {
+            entry.outcome = read->outcome;
+            entry.publishing.reset();
+        } else {
+            entry.publishing.emplace(read->name, *read->file);
+        }
+    };
+    char buffer[1 << 16];
+    for (off_t at = 0;;) {
+        const ssize_t got = ::pread(m_fd, buffer, sizeof buffer, at);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            throw JournalError("cannot read the journal \"" + m_path + "\": " + std::strerror(errno));
+        if (got == 0)
+            break;
+        at += got;
+        carried.append(buffer, static_cast<std::size_t>(got));
+        std::size_t from = 0;
+        for (std::size_t end; (end = carried.find('\n', from)) != std::string::npos; from = end + 1)
+            take(carried.substr(from, end - from + 1));
+        carried.erase(0, from);
+    }
+    // Without its header a file is taken only when it is a journal through and through.
+    if (!headed && foreign > 0)
+        throw JournalError("the journal \"" + m_path + "\" is not a journal of Calvera's (line "
+            + std::to_string(foreign) + " is no journal line); it was left unchanged");
+    // A last line cut short: it is passed over, and the next line starts on a line of its own.
+    if (!carried.empty()) {
+        ++m_damaged;
+        append("\n");
+    }
+}
+
+void RunJournal::resolvePublishing()
+{
+    for (auto& [item, entry] : m_items) {
+        if (!entry.publishing)
+            continue;
+        const auto [wanted, file] = *entry.publishing;
+        entry.publishing.reset();
+        // Names are taken in order: the file is under the first free name or before it.
+        std::string name = wanted;
+        for (int tries = 0; tries < TOverwriteManager::kMaxNames; ++tries) {
+            struct stat status { };
+            if (::lstat(name.c_str(), &status) != 0)
+                break;
+            if (FileIdentity {status.st_dev, status.st_ino} == file) {
+                append(checksummed(
+                    "converted\t" + item + '\t' + escaped(name) + '\t' + utcNow() + '\t' + identityText(file)));
+                entry.outcome = Outcome::converted;
+                ++m_foundPublished;
+                break;
+            }
+            name = TOverwriteManager::nextName(name, extractFileExt(wanted));
+        }
+    }
+}
+
+void RunJournal::append(const std::string& line)
+{
+    writeWhole(m_fd, line, m_path);
+    if (::fdatasync(m_fd) != 0)
+        throw std::runtime_error("cannot write the journal \"" + m_path + "\": " + std::strerror(errno));
 }
 
 std::string RunJournal::lineFor(const Key& key, Outcome outcome, const std::string& output, const std::string& time)
 {
-    const std::string body = std::string(kOutcomeWords[static_cast<int>(outcome)]) + '\t' + identity(key) + '\t'
-        + escaped(output) + '\t' + time;
-    char checksum[16];
-    std::snprintf(checksum, sizeof checksum, "%08x", crc32(body));
-    return body + '\t' + checksum + '\n';
+    return checksummed(std::string(kOutcomeWords[static_cast<int>(outcome)]) + '\t' + identity(key) + '\t'
+        + escaped(output) + '\t' + time + "\t-");
 }
 
-std::optional<std::pair<RunJournal::Key, RunJournal::Outcome>> RunJournal::parseLine(const std::string& line)
+std::optional<RunJournal::Line> RunJournal::parseLine(const std::string& line)
 {
     if (line.size() < 10 || line.back() != '\n')
         return std::nullopt;
     const std::string text = line.substr(0, line.size() - 1);
     const std::size_t lastTab = text.rfind('\t');
-    if (lastTab == std::string::npos)
-        return std::nullopt;
-    char checksum[16];
-    std::snprintf(checksum, sizeof checksum, "%08x", crc32(text.substr(0, lastTab)));
-    if (text.substr(lastTab + 1) != checksum)
+    if (lastTab == std::string::npos || checksummed(text.substr(0, lastTab)) != line)
         return std::nullopt;
     const std::vector<std::string> parts = fields(text.substr(0, lastTab));
-    if (parts.size() != 7)
+    // Seven fields: the layout before this one, whose second field was the position.
+    if (parts.size() != 7 && parts.size() != 8)
         return std::nullopt;
-    int outcome = -1;
+    Line read;
+    read.oldLayout = parts.size() == 7;
     for (int i = 0; i < 3; ++i) {
         if (parts[0] == kOutcomeWords[i])
-            outcome = i;
+            read.outcome = static_cast<Outcome>(i);
     }
-    const auto position = number(parts[1]);
+    const bool publishing = !read.oldLayout && parts[0] == "publishing";
+    const auto second = number(parts[1]);
     const auto format = number(parts[2]);
     const auto input = unescaped(parts[3]);
     const auto outputDir = unescaped(parts[4]);
-    if (outcome < 0 || !position || !format || !input || !outputDir)
+    const auto name = unescaped(parts[5]);
+    if ((!read.outcome && !publishing) || !second || !format || !input || !outputDir || !name)
         return std::nullopt;
-    return std::make_pair(Key {*position, *format, *input, *outputDir}, static_cast<Outcome>(outcome));
+    (read.oldLayout ? read.key.position : read.key.occurrence) = *second;
+    read.key.format = *format;
+    read.key.input = *input;
+    read.key.outputDir = *outputDir;
+    read.name = *name;
+    if (!read.oldLayout && parts[7] != "-") {
+        read.file = parseIdentity(parts[7]);
+        if (!read.file)
+            return std::nullopt;
+    }
+    if (publishing && !read.file)
+        return std::nullopt;
+    return read;
 }
 
 std::optional<RunJournal::Outcome> RunJournal::lastOutcome(const Key& key) const
 {
-    const auto found = m_last.find(identity(key));
-    return found == m_last.end() ? std::nullopt : std::optional<Outcome>(found->second);
+    if (const auto found = m_items.find(identity(key)); found != m_items.end() && found->second.outcome)
+        return found->second.outcome;
+    const auto found = m_byPosition.find(positionIdentity(key));
+    return found == m_byPosition.end() ? std::nullopt : std::optional<Outcome>(found->second);
+}
+
+void RunJournal::recordPublishing(const Key& key, const std::string& wanted, const FileIdentity& file)
+{
+    append(checksummed(
+        "publishing\t" + identity(key) + '\t' + escaped(wanted) + '\t' + utcNow() + '\t' + identityText(file)));
 }
 
 void RunJournal::record(const Key& key, Outcome outcome, const std::string& output)
 {
-    const std::string line = lineFor(key, outcome, output, utcNow());
-    {
-        const Locked lock(m_fd);
-        writeWhole(m_fd, line, m_path);
-    }
-    if (::fdatasync(m_fd) != 0)
-        throw std::runtime_error("cannot write the journal \"" + m_path + "\": " + std::strerror(errno));
-    m_last[identity(key)] = outcome;
+    append(lineFor(key, outcome, output, utcNow()));
+    Entry& entry = m_items[identity(key)];
+    entry.outcome = outcome;
+    entry.publishing.reset();
 }

@@ -1,29 +1,54 @@
 #pragma once
 
+#include "TemporaryOutput.h"
+
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <stdexcept>
 #include <string>
+
+// A journal that cannot be used: missing rights, another run holds it, or a
+// file that is not a journal. Nothing was written to it.
+class JournalError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
 
 // A record of the items a run ended, kept in a file so that a later run over
 // the same queue can pass over what was converted, or convert only what was
 // not. One line per ended item, appended and put on the disk as the item
 // ends; each line carries a checksum, so a line cut short by a crash or
-// written over by anything else is passed over rather than believed.
+// written over by anything else is passed over rather than believed. A run
+// holds its journal locked from its start to its end: a second run given the
+// same journal is refused instead of converting everything again.
+//
+// Before a converted item's file takes its name, a "publishing" line says
+// which file is to have which name, so that a run resumed after a crash at
+// that moment finds the file under its name and counts it as converted
+// instead of converting it again into a second copy.
 class RunJournal final {
 public:
     enum class Outcome { converted, failed, stopped };
 
-    // What identifies an item across runs of the same queue.
+    // What identifies an item across runs of the same queue: its input,
+    // format and output folder, and which of the items equal in these it is
+    // (from 0, in queue order), so that inserting or moving items changes
+    // nothing. The position is read only from journals of the layout before
+    // this one, whose lines named items by it.
     struct Key {
         int position = 0; // in the queue, from 0
+        int occurrence = 0;
         int format = 0;
         std::string input;
         std::string outputDir; // as the item gives it; empty for the default folder
     };
 
-    // Opens the journal, creating it when missing, and reads what it holds.
-    // Raises std::runtime_error when it cannot be read or written.
+    // Opens the journal and locks it for this object's life, creating it
+    // (with its header) when missing or empty, and reads what it holds. A
+    // file without the header is taken only when every line is a line of a
+    // journal. Raises JournalError when it cannot be used, and leaves the
+    // file as it was then.
     explicit RunJournal(const std::string& path);
     ~RunJournal();
     RunJournal(const RunJournal&) = delete;
@@ -31,23 +56,52 @@ public:
 
     // How the item last ended according to the journal, if it ever did.
     std::optional<Outcome> lastOutcome(const Key& key) const;
+    // Says, on the disk, that file is about to be published as wanted.
+    // Raises std::runtime_error when it could not be written whole.
+    void recordPublishing(const Key& key, const std::string& wanted, const FileIdentity& file);
     // Appends the item's line and returns once it is on the disk. Raises
     // std::runtime_error when it could not be written whole.
     void record(const Key& key, Outcome outcome, const std::string& output);
 
     // Lines passed over when reading: cut short, or not the journal's own.
     int damagedLines() const { return m_damaged; }
+    // Items whose publishing a crash cut short, found under their names when opening.
+    int foundPublished() const { return m_foundPublished; }
     const std::string& path() const { return m_path; }
 
-    // One journal line, with its newline; the same line read back.
+    // One line read back: an item's outcome, or the publishing of its file.
+    struct Line {
+        Key key;
+        std::optional<Outcome> outcome; // none for a publishing line
+        std::string name; // the output, or the name a file is about to have
+        std::optional<FileIdentity> file;
+        bool oldLayout = false; // the item is named by its position
+    };
+
+    // One journal line, with its newline, as this layout writes it.
     static std::string lineFor(const Key& key, Outcome outcome, const std::string& output, const std::string& time);
-    static std::optional<std::pair<Key, Outcome>> parseLine(const std::string& line);
+    // A line of this layout or of the one before it; nothing when it is not a whole line of either.
+    static std::optional<Line> parseLine(const std::string& line);
+
+    // The first line of every journal.
+    static constexpr const char* kHeader = "# Calvera run journal, layout 2";
+    // Journals grow by a line an item; one this large is not Calvera's.
+    static constexpr std::int64_t kMaxBytes = 256ll << 20;
 
 private:
-    static std::string identity(const Key& key);
+    // What the journal says of one item so far.
+    struct Entry {
+        std::optional<Outcome> outcome;
+        std::optional<std::pair<std::string, FileIdentity>> publishing; // after the last outcome
+    };
+    void read();
+    void resolvePublishing();
+    void append(const std::string& line);
 
     std::string m_path;
     int m_fd = -1;
     int m_damaged = 0;
-    std::map<std::string, Outcome> m_last;
+    int m_foundPublished = 0;
+    std::map<std::string, Entry> m_items; // by identity
+    std::map<std::string, Outcome> m_byPosition; // lines of the layout before, by position and identity
 };

@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <sys/resource.h>
+#include <unistd.h>
 
 TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObject* parent)
     : QObject(parent)
@@ -59,6 +61,12 @@ TCommand::Plan TCommand::planFor(const JobListModel::Node& node) const
         plan.outputDir += '/';
     plan.outputName = changeFileExt(extractFileName(plan.source), "." + m_catalogue.GetExt(node.Item.FormatIndex));
     plan.outputPath = m_overwriteManager.GetUniqueFileName(plan.outputDir + plan.outputName);
+    // Found out now rather than once ffmpeg has converted the whole file.
+    const long longest = ::pathconf(plan.outputDir.c_str(), _PC_NAME_MAX);
+    const std::size_t limit = longest > 0 ? static_cast<std::size_t>(longest) : 255;
+    if (extractFileName(plan.outputPath).size() > limit)
+        throw std::runtime_error("the output name \"" + extractFileName(plan.outputPath)
+            + "\" is longer than the file system allows (" + std::to_string(limit) + " bytes)");
 
     const std::string params = m_catalogue.GetParams(node.Item.FormatIndex);
     const std::string inputParams = m_catalogue.GetInputParams(node.Item.FormatIndex);
@@ -73,6 +81,30 @@ TCommand::Plan TCommand::planFor(const JobListModel::Node& node) const
 std::string TCommand::commandLineFor(const JobListModel::Node& node) const
 {
     return planFor(node).commandLine;
+}
+
+std::vector<std::string> TCommand::argumentsFor(const JobListModel::Node& node) const
+{
+    const Plan plan = planFor(node);
+    ItemJob job;
+    job.ffmpeg = FfmpegPath;
+    job.source = plan.source;
+    job.inputParams = plan.inputParams;
+    job.params = plan.params;
+    return ffmpegArguments(job, plan.outputPath);
+}
+
+int TCommand::maxJobs()
+{
+    // Room for what the program holds besides its lanes: Qt, the journal, the disk worker.
+    constexpr rlim_t kReserved = 64;
+    constexpr int kMostLanes = 256;
+    struct rlimit limit { };
+    if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
+        return kMostLanes;
+    if (limit.rlim_cur <= kReserved + kDescriptorsPerLane)
+        return 1;
+    return static_cast<int>(std::min<rlim_t>(kMostLanes, (limit.rlim_cur - kReserved) / kDescriptorsPerLane));
 }
 
 JobListModel::Node* TCommand::nextWanted(JobListModel::Node* after) const

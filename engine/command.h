@@ -70,6 +70,13 @@ public:
     int RunItemCount() const { return m_runItems; }
     // The ffmpeg command line, as text, for the item's node as it would run now.
     std::string commandLineFor(const JobListModel::Node& node) const;
+    // The arguments ffmpeg would get for the node now, the output's final
+    // name in place of the private file it writes. Raises what planning raises.
+    std::vector<std::string> argumentsFor(const JobListModel::Node& node) const;
+
+    // The most items this process can convert at once: what the descriptor
+    // limit leaves room for, and no more than 256.
+    static int maxJobs();
 
     // bin/ffmpeg in the program directory, or ffmpeg from PATH (defaultFfmpegPath), unless changed.
     std::string FfmpegPath;

@@ -11,6 +11,7 @@ packages=(
     ffmpeg
     xvfb xauth
     dbus-daemon
+    strace
     desktop-file-utils appstream dpkg-dev
     fonts-open-sans
     libpugixml-dev

@@ -39,16 +39,17 @@ QJsonArray textArray(const std::vector<std::string>& values)
     return array;
 }
 
-std::string compact(const QJsonObject& object)
+} // namespace
+
+std::string jsonLine(const QJsonObject& object)
 {
     return QJsonDocument(object).toJson(QJsonDocument::Compact).toStdString();
 }
 
-} // namespace
-
-BatchConsole::BatchConsole(int itemCount, Mode mode)
+BatchConsole::BatchConsole(int itemCount, Mode mode, bool journal)
     : m_itemCount(itemCount)
     , m_mode(mode)
+    , m_journal(journal)
 { }
 
 void BatchConsole::itemStarted(int index, const std::string& source)
@@ -61,7 +62,7 @@ void BatchConsole::itemStarted(int index, const std::string& source)
         std::fflush(stdout);
         break;
     case Mode::json:
-        json(compact({{"event", "start"}, {"item", index}, {"input", text(source)}, {"items", m_itemCount}}));
+        json(jsonLine({{"event", "start"}, {"item", index}, {"input", text(source)}, {"items", m_itemCount}}));
         break;
     }
 }
@@ -80,7 +81,7 @@ void BatchConsole::itemProgress(int index, const ItemProgress& progress, std::in
         if (last != m_lastProgress.end() && now - last->second < std::chrono::seconds(1))
             return;
         m_lastProgress[index] = now;
-        json(compact({{"event", "progress"}, {"item", index},
+        json(jsonLine({{"event", "progress"}, {"item", index},
             {"percent", progress.fraction >= 0 ? QJsonValue(std::round(progress.fraction * 1000) / 10) : QJsonValue()},
             {"speed", progress.speed > 0 ? QJsonValue(progress.speed) : QJsonValue()},
             {"eta_s", secondsOrNull(progress.secondsLeft)}, {"position_s", std::round(progress.position * 10) / 10},
@@ -94,15 +95,19 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
     m_lastProgress.erase(index);
     const char* word = outcome.converted ? "converted" : (outcome.stopped ? "stopped" : "failed");
     if (m_mode == Mode::json) {
-        json(compact({{"event", "end"}, {"item", index}, {"input", text(outcome.source)}, {"outcome", word},
+        QJsonObject event {{"event", "end"}, {"item", index}, {"input", text(outcome.source)}, {"outcome", word},
             {"exit_code", static_cast<qint64>(outcome.exitCode)}, {"output", text(outcome.output)},
             {"reason", outcome.converted ? QJsonValue() : QJsonValue(text(outcome.reason))},
-            {"log", outcome.log.empty() ? QJsonValue() : QJsonValue(text(outcome.log))}}));
+            {"log", outcome.log.empty() ? QJsonValue() : QJsonValue(text(outcome.log))}};
+        if (m_journal)
+            event.insert("recorded", outcome.recorded);
+        json(jsonLine(event));
         return;
     }
     clearStatus();
-    std::printf("%-6s exit %-3u %s\n", outcome.converted ? "done" : "failed", outcome.exitCode,
-        outcome.output.empty() ? "(not run)" : outcome.output.c_str());
+    std::printf("%-6s exit %-3u %s%s\n", outcome.converted ? "done" : "failed", outcome.exitCode,
+        outcome.output.empty() ? "(not run)" : outcome.output.c_str(),
+        m_journal && !outcome.recorded ? " (not recorded)" : "");
     if (!outcome.converted && !outcome.reason.empty())
         std::printf("       %s\n", outcome.reason.c_str());
     if (!outcome.converted && !outcome.stopped && !outcome.log.empty())
@@ -127,16 +132,24 @@ void BatchConsole::error(const std::string& message)
         drawStatus();
 }
 
-void BatchConsole::finish(const RunSummary& run)
+void BatchConsole::finish(const RunSummary& run, int notRecorded)
 {
     clearStatus();
     if (m_mode == Mode::json) {
-        json(compact(
-            {{"event", "summary"}, {"converted", run.converted}, {"failed", run.failed}, {"stopped", run.stopped},
-                {"failed_inputs", textArray(run.failedSources)}, {"output_folders", textArray(run.outputFolders)}}));
+        QJsonObject event {{"event", "summary"}, {"converted", run.converted}, {"failed", run.failed},
+            {"stopped", run.stopped}, {"failed_inputs", textArray(run.failedSources)},
+            {"output_folders", textArray(run.outputFolders)}};
+        if (m_journal)
+            event.insert("not_recorded", notRecorded);
+        json(jsonLine(event));
         return;
     }
     std::printf("%d converted, %d failed, %d stopped\n", run.converted, run.failed, run.stopped);
+    // Converted, yet a resumed run would not know it.
+    if (notRecorded > 0)
+        std::printf("%d converted item(s) could not be recorded in the journal: a resumed run would convert them "
+                    "again\n",
+            notRecorded);
     for (const std::string& source : run.failedSources)
         std::printf("failed: %s\n", source.c_str());
     for (const std::string& folder : run.outputFolders)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QJsonObject>
+
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -19,7 +21,8 @@ class BatchConsole final {
 public:
     enum class Mode { plain, terminal, json };
 
-    BatchConsole(int itemCount, Mode mode);
+    // With a journal, each item's end says whether it could be recorded.
+    BatchConsole(int itemCount, Mode mode, bool journal = false);
 
     // index: the item's 0-based place in the whole queue.
     void itemStarted(int index, const std::string& source);
@@ -27,7 +30,8 @@ public:
     void itemFinished(int index, const ItemOutcome& outcome);
     void tick(std::int64_t elapsedSeconds, std::int64_t runSecondsLeft);
     void error(const std::string& message);
-    void finish(const RunSummary& run);
+    // notRecorded: converted items the journal could not record.
+    void finish(const RunSummary& run, int notRecorded = 0);
 
 private:
     void drawStatus();
@@ -44,6 +48,7 @@ private:
 
     const int m_itemCount;
     const Mode m_mode;
+    const bool m_journal;
     std::map<int, Running> m_running; // by index
     std::int64_t m_elapsed = 0;
     std::int64_t m_runLeft = -1;
@@ -51,3 +56,6 @@ private:
     // When each item last had a progress event, to send at most one a second.
     std::map<int, std::chrono::steady_clock::time_point> m_lastProgress;
 };
+
+// One JSON object on one line, without its newline.
+std::string jsonLine(const QJsonObject& object);

@@ -4,17 +4,27 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 using Outcome = RunJournal::Outcome;
+using Key = RunJournal::Key;
 
-TEST(RunJournal, ItemsAreKnownAgainByPositionInputFormatAndFolderWhateverTheirNames)
+std::string header()
+{
+    return std::string(RunJournal::kHeader) + "\n";
+}
+
+TEST(RunJournal, ItemsAreKnownAgainByInputFormatFolderAndOccurrenceWhateverTheirPlace)
 {
     TempDir dir;
-    const RunJournal::Key awkward {3, 9, "/v/tab\there\nnew%line 100%.avi", "/out/\r/"};
-    const RunJournal::Key plain {0, 0, "/v/a.avi", ""};
+    const Key awkward {3, 0, 9, "/v/tab\there\nnew%line 100%.avi", "/out/\r/"};
+    const Key plain {0, 0, 0, "/v/a.avi", ""};
     {
         RunJournal journal(dir.file("journal"));
         EXPECT_FALSE(journal.lastOutcome(plain));
@@ -23,28 +33,99 @@ TEST(RunJournal, ItemsAreKnownAgainByPositionInputFormatAndFolderWhateverTheirNa
         journal.record(plain, Outcome::converted, "/videos/a.mp3");
     }
     const std::string text = readFileBytes(dir.file("journal"));
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3) << "one line an item, names escaped";
+    EXPECT_TRUE(text.starts_with(header())) << "a journal says what it is";
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 4) << "a header, then one line an item, names escaped";
 
     const RunJournal again(dir.file("journal"));
     EXPECT_EQ(again.damagedLines(), 0);
     EXPECT_EQ(again.lastOutcome(plain), Outcome::converted) << "the latest line holds";
-    EXPECT_EQ(again.lastOutcome(awkward), Outcome::converted);
-    for (const RunJournal::Key& other : {RunJournal::Key {1, 0, "/v/a.avi", ""}, RunJournal::Key {0, 1, "/v/a.avi", ""},
-             RunJournal::Key {0, 0, "/v/b.avi", ""}, RunJournal::Key {0, 0, "/v/a.avi", "/elsewhere/"}})
-        EXPECT_FALSE(again.lastOutcome(other)) << other.position << other.format << other.input << other.outputDir;
+    EXPECT_EQ(again.lastOutcome(Key {7, 0, 9, awkward.input, awkward.outputDir}), Outcome::converted)
+        << "an item moved in the queue is the same item";
+    for (const Key& other : {Key {0, 1, 0, "/v/a.avi", ""}, Key {0, 0, 1, "/v/a.avi", ""},
+             Key {0, 0, 0, "/v/b.avi", ""}, Key {0, 0, 0, "/v/a.avi", "/elsewhere/"}})
+        EXPECT_FALSE(again.lastOutcome(other)) << other.occurrence << other.format << other.input << other.outputDir;
+}
+
+TEST(RunJournal, ARunHoldsItsJournalAndASecondIsRefusedAtOnce)
+{
+    TempDir dir;
+    const RunJournal first(dir.file("journal"));
+    try {
+        const RunJournal second(dir.file("journal"));
+        FAIL() << "two runs shared a journal";
+    } catch (const JournalError& error) {
+        EXPECT_EQ(std::string(error.what()), "the journal \"" + dir.file("journal") + "\" is in use by another run");
+    }
+}
+
+TEST(RunJournal, AFileThatIsNoJournalIsRefusedAndLeftAsItWas)
+{
+    TempDir dir;
+    const std::string list = "<list>\n<item><filename>/v/a.avi</filename><format>0</format><path/></item>\n</list>\n";
+    writeFileBytes(dir.file("jobs.qfl"), list);
+    EXPECT_THROW(RunJournal(dir.file("jobs.qfl")), JournalError);
+    EXPECT_EQ(readFileBytes(dir.file("jobs.qfl")), list);
+
+    writeFileBytes(dir.file("empty"), "");
+    EXPECT_NO_THROW(RunJournal(dir.file("empty"))) << "an empty file is a new journal";
+    EXPECT_EQ(readFileBytes(dir.file("empty")), header());
+
+    // Sparse: a quarter of a gibibyte and one byte costs no disk.
+    {
+        std::ofstream(dir.file("huge")) << header();
+    }
+    ASSERT_EQ(::truncate(dir.file("huge").c_str(), RunJournal::kMaxBytes + 1), 0);
+    EXPECT_THROW(RunJournal(dir.file("huge")), JournalError);
+
+    EXPECT_THROW(RunJournal(dir.path().string()), JournalError);
+    EXPECT_THROW(RunJournal("/dev/null"), JournalError);
+    ASSERT_EQ(::mkfifo(dir.file("fifo").c_str(), 0600), 0);
+    EXPECT_THROW(RunJournal(dir.file("fifo")), JournalError) << "refused, not waited on";
+}
+
+TEST(RunJournal, AJournalOfTheLayoutBeforeIsReadByPosition)
+{
+    // What the journal looked like before it had a header: the item's position second.
+    const auto oldLine = [](const std::string& outcome, int position, const std::string& input) {
+        // Seven fields under their CRC-32.
+        const std::string body = outcome + "\t" + std::to_string(position) + "\t0\t" + input + "\t\t/o.mp3\tT";
+        std::uint32_t crc = 0xFFFFFFFFu;
+        for (const char c : body) {
+            crc ^= static_cast<unsigned char>(c);
+            for (int bit = 0; bit < 8; ++bit)
+                crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+        }
+        char checksum[16];
+        std::snprintf(checksum, sizeof checksum, "%08x", crc ^ 0xFFFFFFFFu);
+        return body + "\t" + checksum + "\n";
+    };
+    TempDir dir;
+    writeFileBytes(dir.file("old"), oldLine("converted", 0, "/v/a.avi") + oldLine("failed", 1, "/v/b.avi"));
+    {
+        RunJournal journal(dir.file("old"));
+        EXPECT_EQ(journal.damagedLines(), 0);
+        EXPECT_EQ(journal.lastOutcome(Key {0, 0, 0, "/v/a.avi", ""}), Outcome::converted);
+        EXPECT_EQ(journal.lastOutcome(Key {1, 0, 0, "/v/b.avi", ""}), Outcome::failed);
+        EXPECT_FALSE(journal.lastOutcome(Key {1, 0, 0, "/v/a.avi", ""})) << "there, an item was its position";
+        journal.record(Key {1, 0, 0, "/v/b.avi", ""}, Outcome::converted, "/o.mp3");
+    }
+    const RunJournal again(dir.file("old"));
+    EXPECT_EQ(again.lastOutcome(Key {1, 0, 0, "/v/b.avi", ""}), Outcome::converted) << "new lines follow old ones";
+    EXPECT_EQ(again.lastOutcome(Key {0, 0, 0, "/v/a.avi", ""}), Outcome::converted);
 }
 
 TEST(RunJournal, LinesCutShortOrChangedAreNeverBelieved)
 {
     TempDir dir;
-    const RunJournal::Key a {0, 0, "/v/a.avi", ""};
-    const RunJournal::Key b {1, 0, "/v/b.avi", ""};
-    const RunJournal::Key c {2, 0, "/v/c.avi", ""};
+    const Key a {0, 0, 0, "/v/a.avi", ""};
+    const Key b {1, 0, 0, "/v/b.avi", ""};
+    const Key c {2, 0, 0, "/v/c.avi", ""};
     std::string good = RunJournal::lineFor(b, Outcome::converted, "/v/b.mp3", "2026-12-08T07:00:00Z");
     std::string changed = RunJournal::lineFor(c, Outcome::failed, "/v/c.mp3", "2026-12-08T07:00:00Z");
     changed.replace(0, 6, "conver"); // "failed" made "conver…": its checksum no longer fits
     const std::string cut = RunJournal::lineFor(a, Outcome::converted, "/v/a.mp3", "2026-12-08T07:00:01Z");
-    writeFileBytes(dir.file("journal"), good + changed + std::string(16, '\0') + "\n" + cut.substr(0, cut.size() / 2));
+    writeFileBytes(
+        dir.file("journal"), header() + good + changed + std::string(16, '\0') + "\n" + cut.substr(0, cut.size() / 2));
     {
         RunJournal journal(dir.file("journal"));
         EXPECT_EQ(journal.damagedLines(), 3);
@@ -59,8 +140,41 @@ TEST(RunJournal, LinesCutShortOrChangedAreNeverBelieved)
 
     EXPECT_FALSE(RunJournal::parseLine(good.substr(0, good.size() - 1))) << "no newline";
     EXPECT_TRUE(RunJournal::parseLine(good));
-    EXPECT_THROW(RunJournal(dir.path().string()), std::runtime_error);
-    EXPECT_THROW(RunJournal("/dev/null"), std::runtime_error);
+}
+
+TEST(RunJournal, AFilePublishedJustBeforeACrashIsFoundUnderItsName)
+{
+    TempDir dir;
+    const Key published {0, 0, 0, "/v/a.avi", ""};
+    const Key second {0, 0, 0, "/v/b.avi", ""};
+    const Key notYet {0, 0, 0, "/v/c.avi", ""};
+    const auto made = [&](const std::string& name) {
+        writeFileBytes(dir.file(name), "converted");
+        struct stat status { };
+        ::stat(dir.file(name).c_str(), &status);
+        return FileIdentity {status.st_dev, status.st_ino};
+    };
+    {
+        RunJournal journal(dir.file("journal"));
+        journal.recordPublishing(published, dir.file("a.mp3"), made("made-a"));
+        journal.recordPublishing(second, dir.file("b.mp3"), made("made-b"));
+        journal.recordPublishing(notYet, dir.file("c.mp3"), made("made-c"));
+    }
+    // The crash came after two renames, before the items' lines.
+    std::filesystem::rename(dir.file("made-a"), dir.file("a.mp3"));
+    writeFileBytes(dir.file("b.mp3"), "someone else's");
+    std::filesystem::rename(dir.file("made-b"), dir.file("b_2.mp3"));
+    {
+        const RunJournal resumed(dir.file("journal"));
+        EXPECT_EQ(resumed.foundPublished(), 2);
+        EXPECT_EQ(resumed.lastOutcome(published), Outcome::converted);
+        EXPECT_EQ(resumed.lastOutcome(second), Outcome::converted) << "under the next free name";
+        EXPECT_FALSE(resumed.lastOutcome(notYet)) << "never published: it converts again";
+    }
+    const RunJournal later(dir.file("journal"));
+    EXPECT_EQ(later.foundPublished(), 0) << "what was found is recorded";
+    EXPECT_EQ(later.lastOutcome(published), Outcome::converted);
+    EXPECT_EQ(later.damagedLines(), 0);
 }
 
 } // namespace

@@ -30,6 +30,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 TEST(Startup, SplashWaitsASecondEvenWhenTheCounterWraps)
@@ -86,6 +88,28 @@ TEST(Startup, FilesOnTheCommandLineGoThroughTheAddFilesDialog)
         0);
     EXPECT_EQ(offered, (QStringList {files[0], files[2]})) << "as if chosen in the file chooser";
     EXPECT_EQ(queued, (QStringList {"/v/listed.avi", files[0], files[2]})) << "the list file imported";
+}
+
+TEST(Startup, ABadCatalogueOfYourOwnIsToldAfterStartAndLeftOut)
+{
+    TempDir config;
+    std::filesystem::create_directories(config.file("calvera"));
+    writeFileBytes(config.file("calvera/command"), "<commands><command><format>x</format><params>-c copy");
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(config.path().string()));
+    MessageBoxAnswerer answerer;
+    {
+        TmainDlg window;
+        window.show();
+        EXPECT_TRUE(answerer.waitUntilSeen(1));
+        EXPECT_TRUE(window.isVisible()) << "the window starts all the same";
+    }
+    qputenv("XDG_CONFIG_HOME", saved);
+    ASSERT_EQ(answerer.seen.size(), 1u);
+    EXPECT_EQ(answerer.seen[0].icon, QMessageBox::Warning);
+    EXPECT_TRUE(answerer.seen[0].text.startsWith(
+        QString::fromStdString("Your own formats in \"" + config.file("calvera/command") + "\" were left out: ")))
+        << answerer.seen[0].text.toStdString();
 }
 
 TEST(Startup, SplashFirstThenTheWindowAfterItIsGone)

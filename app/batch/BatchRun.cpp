@@ -1,0 +1,273 @@
+#include "BatchRun.h"
+
+#include "BatchConsole.h"
+#include "ErrorReport.h"
+#include "FfmpegAbilities.h"
+#include "ProgramDir.h"
+#include "StopSignals.h"
+#include "command.h"
+#include "commandManager.h"
+
+#include <QCoreApplication>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QThread>
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <tuple>
+
+namespace {
+
+QString text(const std::string& value)
+{
+    return QString::fromStdString(value);
+}
+
+RunJournal::Outcome journalOutcome(const ItemOutcome& outcome)
+{
+    return outcome.converted ? RunJournal::Outcome::converted
+        : outcome.stopped    ? RunJournal::Outcome::stopped
+                             : RunJournal::Outcome::failed;
+}
+
+} // namespace
+
+BatchQueue::BatchQueue()
+    : tree(model, staging)
+    , lists(model)
+{ }
+
+std::string cataloguePath(const BatchOptions& options)
+{
+    return options.catalogue.empty() ? programDirectory() + "command" : options.catalogue;
+}
+
+std::unique_ptr<TCommandManager> loadCatalogues(const BatchOptions& options)
+{
+    const std::string path = cataloguePath(options);
+    // The catalogue next to the program may be missing (an empty catalogue); one the user names must exist.
+    std::error_code ec;
+    if (!options.catalogue.empty() && !std::filesystem::exists(path, ec))
+        throw BatchExit {kBadUsage, "cannot read the catalogue \"" + path + "\": No such file or directory"};
+    std::unique_ptr<TCommandManager> catalogue;
+    try {
+        catalogue = std::make_unique<TCommandManager>(path);
+    } catch (const std::exception& error) {
+        throw BatchExit {kBadUsage, "cannot read the catalogue \"" + path + "\": " + error.what()};
+    }
+    // A catalogue named on the command line stands alone.
+    if (options.catalogue.empty()) {
+        catalogue->LoadUserEntries(TCommandManager::userCataloguePath());
+        if (!catalogue->userCatalogueError().empty())
+            reportWarning(catalogue->userCatalogueError());
+    }
+    return catalogue;
+}
+
+void printFormats(const TCommandManager& catalogue, const std::string& ffmpeg, bool json)
+{
+    const FfmpegProbe::Answer abilities = FfmpegProbe::of(ffmpeg)->wait();
+    for (int i = 0; i < static_cast<int>(catalogue.Formats().size()); ++i) {
+        const std::string why = catalogue.whyUnavailable(i, abilities.get());
+        const std::string origin = catalogue.isUserEntry(i) ? "user" : "shipped";
+        if (json) {
+            std::printf("%s\n",
+                jsonLine({{"event", "format"}, {"index", i}, {"name", text(catalogue.formatName(i))},
+                             {"extension", text(catalogue.GetExt(i))}, {"params", text(catalogue.GetParams(i))},
+                             {"origin", text(origin)}, {"unavailable", why.empty() ? QJsonValue() : text(why)}})
+                    .c_str());
+            continue;
+        }
+        std::printf("%d\t%s\t%s\t%s\t%s\n", i, catalogue.formatName(i).c_str(), catalogue.GetExt(i).c_str(),
+            catalogue.GetParams(i).c_str(), why.empty() ? origin.c_str() : ("unavailable: " + why).c_str());
+    }
+    std::fflush(stdout);
+}
+
+void buildQueue(const BatchOptions& options, const TCommandManager& catalogue, BatchQueue& queue)
+{
+    for (const BatchOptions::Source& source : options.sources) {
+        std::error_code ec;
+        if (!std::filesystem::exists(source.path, ec))
+            throw BatchExit {kBadUsage, source.path + ": No such file or directory"};
+        if (source.isListFile) {
+            try {
+                queue.lists.ImportFromFile(source.path);
+            } catch (const std::exception& error) {
+                throw BatchExit {kBadUsage, source.path + ": " + error.what()};
+            }
+            continue;
+        }
+        queue.staging.AddItem(source.path, source.formatIndex, source.outputDir);
+        queue.tree.AddItems({QString::fromStdString(source.path)});
+    }
+    // A format that is not there is a mistake of the command line or the list, told before anything runs.
+    for (int row = 0; row < queue.model.count(); ++row) {
+        const TItemData& item = queue.model.nodeAt(row)->Item;
+        if (catalogue.isValidIndex(item.FormatIndex))
+            continue;
+        std::string message = "format index " + std::to_string(item.FormatIndex) + " is not in the catalogue \""
+            + cataloguePath(options) + "\", which lists " + std::to_string(catalogue.Formats().size())
+            + " formats (see --formats); item " + std::to_string(row + 1) + " (" + item.FileName.toStdString()
+            + ") asks for it";
+        if (!catalogue.userCatalogueError().empty())
+            message += "; your own formats were left out";
+        throw BatchExit {kBadUsage, message};
+    }
+}
+
+std::vector<int> shardPositions(int count, int shard, int shards)
+{
+    std::vector<int> positions;
+    // 64 bits: adding N to a position near the end cannot overflow.
+    for (std::int64_t position = shard; position < count; position += shards)
+        positions.push_back(static_cast<int>(position));
+    return positions;
+}
+
+int printCommands(const TCommand& driver, const BatchQueue& queue, const std::vector<int>& positions, bool json)
+{
+    int status = kAllConverted;
+    for (const int row : positions) {
+        const JobListModel::Node& node = *queue.model.nodeAt(row);
+        try {
+            const std::vector<std::string> arguments = driver.argumentsFor(node);
+            if (!json) {
+                std::printf("%s\n", driver.commandLineFor(node).c_str());
+                continue;
+            }
+            QJsonArray given;
+            for (const std::string& argument : arguments)
+                given.append(text(argument));
+            std::printf("%s\n",
+                jsonLine({{"event", "command"}, {"item", row}, {"input", node.Item.FileName},
+                             {"command_line", text(driver.commandLineFor(node))}, {"arguments", given}})
+                    .c_str());
+        } catch (const std::exception& error) {
+            reportError(
+                "item " + std::to_string(row + 1) + " (" + node.Item.FileName.toStdString() + "): " + error.what());
+            status = kSomeFailed;
+        }
+    }
+    std::fflush(stdout);
+    return status;
+}
+
+std::unordered_map<const JobListModel::Node*, RunJournal::Key> journalKeys(const JobListModel& model)
+{
+    std::unordered_map<const JobListModel::Node*, RunJournal::Key> keys;
+    std::map<std::tuple<std::string, int, std::string>, int> seen;
+    for (int row = 0; row < model.count(); ++row) {
+        const JobListModel::Node* node = model.nodeAt(row);
+        RunJournal::Key key {
+            row, 0, node->Item.FormatIndex, node->Item.FileName.toStdString(), node->Item.Path.toStdString()};
+        key.occurrence = seen[{key.input, key.format, key.outputDir}]++;
+        keys.emplace(node, std::move(key));
+    }
+    return keys;
+}
+
+std::unordered_set<const JobListModel::Node*> selectItems(
+    const JobListModel& model, const std::vector<int>& positions, const RunJournal* journal, bool retryFailed)
+{
+    const auto keys = journal ? journalKeys(model) : std::unordered_map<const JobListModel::Node*, RunJournal::Key>();
+    std::unordered_set<const JobListModel::Node*> wanted;
+    for (const int row : positions) {
+        const JobListModel::Node* node = model.nodeAt(row);
+        if (journal) {
+            const std::optional<RunJournal::Outcome> last = journal->lastOutcome(keys.at(node));
+            const bool converted = last == RunJournal::Outcome::converted;
+            if (retryFailed ? (!last || converted) : converted)
+                continue;
+        }
+        wanted.insert(node);
+    }
+    return wanted;
+}
+
+int jobsWithinMeans(int asked, std::string& warning)
+{
+    const int wanted = asked > 0 ? asked : QThread::idealThreadCount();
+    const int most = TCommand::maxJobs();
+    if (wanted <= most)
+        return wanted;
+    warning = "-j " + std::to_string(wanted) + " is more than the limit on open files allows here; converting "
+        + std::to_string(most) + " at once";
+    return most;
+}
+
+JournalRecorder::JournalRecorder(
+    RunJournal& journal, std::unordered_map<const JobListModel::Node*, RunJournal::Key> keys)
+    : m_journal(journal)
+    , m_keys(std::move(keys))
+{ }
+
+void JournalRecorder::publishing(const void* item, const FileIdentity& file, const std::string& wanted)
+{
+    const std::lock_guard lock(m_mutex);
+    const auto key = m_keys.find(static_cast<const JobListModel::Node*>(item));
+    if (key == m_keys.end())
+        return;
+    // When even this line cannot be written, neither can the item's end: that is where it is told.
+    try {
+        m_journal.recordPublishing(key->second, wanted, file);
+    } catch (const std::exception&) { }
+}
+
+bool JournalRecorder::ended(const void* item, const ItemOutcome& outcome)
+{
+    const std::lock_guard lock(m_mutex);
+    const auto key = m_keys.find(static_cast<const JobListModel::Node*>(item));
+    if (key == m_keys.end())
+        return false;
+    try {
+        m_journal.record(key->second, journalOutcome(outcome), outcome.output);
+        return true;
+    } catch (const std::exception& error) {
+        reportWarning(error.what());
+        return false;
+    }
+}
+
+RunResult runQueue(TCommand& driver, const BatchQueue& queue,
+    const std::unordered_set<const JobListModel::Node*>& selection, BatchConsole& console)
+{
+    RunResult result;
+    setErrorReporter([&console](const std::string& message) { console.error(message); });
+    QObject::connect(&driver, &TCommand::itemStarted, [&](JobListModel::Node* node) {
+        console.itemStarted(queue.model.indexOf(node), node->Item.FileName.toStdString());
+    });
+    QObject::connect(&driver, &TCommand::itemProgress, [&](JobListModel::Node* node, const ItemProgress& progress) {
+        console.itemProgress(queue.model.indexOf(node), progress, driver.runSecondsLeft());
+    });
+    QObject::connect(&driver, &TCommand::itemFinished, [&](JobListModel::Node* node, const ItemOutcome& outcome) {
+        result.failed += outcome.converted ? 0 : 1;
+        result.notRecorded += outcome.converted && !outcome.recorded ? 1 : 0;
+        console.itemFinished(queue.model.indexOf(node), outcome);
+    });
+    driver.OnTick = [&](QTimer*) { console.tick(driver.Elapsed(), driver.runSecondsLeft()); };
+    QObject::connect(&driver, &TCommand::runFinished, [] { QCoreApplication::exit(); });
+    const StopSignalWatch stopSignals([&](int signal) {
+        if (result.stopSignal == 0) {
+            result.stopSignal = signal;
+            console.error("interrupted: stopping the conversion");
+            driver.Stop();
+        }
+    });
+    driver.Start([&selection](const JobListModel::Node& node) { return selection.contains(&node); });
+    if (!driver.Idle())
+        QCoreApplication::exec();
+    console.finish(driver.lastRun(), result.notRecorded);
+    setErrorReporter(nullptr);
+    return result;
+}
+
+int exitStatus(const RunResult& result)
+{
+    if (result.stopSignal)
+        return 128 + result.stopSignal;
+    return result.failed > 0 || result.notRecorded > 0 ? kSomeFailed : kAllConverted;
+}

@@ -1,0 +1,110 @@
+#pragma once
+
+#include "BatchCommandLine.h"
+#include "ItemLane.h"
+#include "JobListModel.h"
+#include "RunJournal.h"
+#include "itemManager.h"
+#include "saveManager.h"
+#include "treeManager.h"
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+class BatchConsole;
+class TCommand;
+class TCommandManager;
+struct RunSummary;
+
+// The steps of one calvera-batch invocation, each on its own so that it can
+// be tested without starting the program.
+
+inline constexpr int kAllConverted = 0;
+inline constexpr int kSomeFailed = 1;
+inline constexpr int kBadUsage = 2;
+
+// What ends the invocation before or instead of a run: its exit status and,
+// unless empty, what it says on standard error.
+struct BatchExit {
+    int status = kBadUsage;
+    std::string message;
+};
+
+// The queue, built the way the window builds its list: files through the
+// staging list, list files through the list file import.
+struct BatchQueue {
+    BatchQueue();
+    JobListModel model;
+    TItemManager staging;
+    TTreeManager tree;
+    TSaveManager lists;
+};
+
+// The catalogue file in use: --catalogue's, or `command` next to the program.
+std::string cataloguePath(const BatchOptions& options);
+
+// The catalogue named with --catalogue alone, or the shipped one followed by
+// the user's own entries; own entries that cannot be read are left out with a
+// warning. Raises BatchExit when the catalogue itself cannot be read.
+std::unique_ptr<TCommandManager> loadCatalogues(const BatchOptions& options);
+
+// --formats: one line per entry (index, name, extension, parameters, where
+// it comes from or why it is unavailable), or one JSON object per entry.
+void printFormats(const TCommandManager& catalogue, const std::string& ffmpeg, bool json);
+
+// Queues what the command line names, in order. Raises BatchExit for a
+// source that is missing, a list file that cannot be read, or an item whose
+// format is not in the catalogue.
+void buildQueue(const BatchOptions& options, const TCommandManager& catalogue, BatchQueue& queue);
+
+// The positions of shard K of N in a queue of count items: those p with p mod N = K.
+std::vector<int> shardPositions(int count, int shard, int shards);
+
+// -n: the ffmpeg command of every item at positions, as the run would give
+// it, or one JSON object per item. Returns the exit status.
+int printCommands(const TCommand& driver, const BatchQueue& queue, const std::vector<int>& positions, bool json);
+
+// How the journal knows each item of the queue, by its node.
+std::unordered_map<const JobListModel::Node*, RunJournal::Key> journalKeys(const JobListModel& model);
+
+// The items a run converts: those at positions, less what the journal says
+// is converted or, retrying, only what it says failed or was stopped.
+std::unordered_set<const JobListModel::Node*> selectItems(
+    const JobListModel& model, const std::vector<int>& positions, const RunJournal* journal, bool retryFailed);
+
+// -j as asked (0: one per core), within what the machine allows; warning
+// says why when it was lowered.
+int jobsWithinMeans(int asked, std::string& warning);
+
+// Writes the journal's lines for the driver, on its disk worker.
+class JournalRecorder final : public ItemRecorder {
+public:
+    JournalRecorder(RunJournal& journal, std::unordered_map<const JobListModel::Node*, RunJournal::Key> keys);
+    void publishing(const void* item, const FileIdentity& file, const std::string& wanted) override;
+    bool ended(const void* item, const ItemOutcome& outcome) override;
+
+private:
+    RunJournal& m_journal;
+    std::mutex m_mutex; // the keys are read on the disk worker
+    std::unordered_map<const JobListModel::Node*, RunJournal::Key> m_keys;
+};
+
+// What a run came to, for the exit status.
+struct RunResult {
+    int failed = 0; // failed or stopped
+    int notRecorded = 0; // converted, but the journal does not say so
+    int stopSignal = 0; // the signal that stopped the run, if one did
+};
+
+// Converts the selected items, showing the run on the console, until the
+// last ends or a stop signal (Ctrl-C, SIGTERM, SIGHUP) has ended them.
+RunResult runQueue(TCommand& driver, const BatchQueue& queue,
+    const std::unordered_set<const JobListModel::Node*>& selection, BatchConsole& console);
+
+// 0 when every item was converted and recorded, 1 otherwise, 128 + the
+// signal when one stopped the run.
+int exitStatus(const RunResult& result);

@@ -1,0 +1,169 @@
+#include "BatchRun.h"
+#include "EngineTestSupport.h"
+#include "TempDir.h"
+#include "command.h"
+#include "commandManager.h"
+
+#include <gtest/gtest.h>
+
+#include <QThread>
+
+#include <climits>
+#include <cstdlib>
+
+#include <sys/resource.h>
+
+namespace {
+
+BatchOptions::Source mediaFile(const std::string& path, int format, const std::string& outputDir = {})
+{
+    BatchOptions::Source source;
+    source.path = path;
+    source.formatIndex = format;
+    source.outputDir = outputDir;
+    return source;
+}
+
+// Runs a step that is to end the invocation; what it ended with.
+template <typename Step> BatchExit exitOf(Step step)
+{
+    try {
+        step();
+    } catch (const BatchExit& exit) {
+        return exit;
+    }
+    return BatchExit {-1, "it went on"};
+}
+
+TEST(BatchSteps, CataloguesTheShippedOneAloneOrFollowedByYourOwnWhichMayBeLeftOut)
+{
+    TempDir dir;
+    BatchOptions options;
+    options.catalogue = CALVERA_CATALOGUE;
+    EXPECT_EQ(loadCatalogues(options)->Formats().size(), 16u);
+
+    options.catalogue = dir.file("missing");
+    const BatchExit missing = exitOf([&] { loadCatalogues(options); });
+    EXPECT_EQ(missing.status, kBadUsage);
+    EXPECT_NE(missing.message.find("cannot read the catalogue \"" + dir.file("missing") + "\""), std::string::npos);
+
+    // Without --catalogue the user's own follow, and a cut one is left out.
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.path().string()));
+    std::filesystem::create_directories(dir.file("calvera"));
+    writeFileBytes(dir.file("calvera/command"), "<commands><command><format>x</format><params>-c copy");
+    options.catalogue.clear();
+    const auto catalogue = loadCatalogues(options);
+    qputenv("XDG_CONFIG_HOME", saved);
+    EXPECT_NE(catalogue->userCatalogueError().find(dir.file("calvera/command")), std::string::npos);
+}
+
+TEST(BatchSteps, TheQueueKeepsTheOrderGivenAndRefusesWhatCannotBeQueued)
+{
+    TempDir dir;
+    const TCommandManager catalogue(CALVERA_CATALOGUE);
+    writeFileBytes(dir.file("a.avi"), "");
+    writeFileBytes(dir.file("b.avi"), "");
+    BatchOptions options;
+    options.sources = {mediaFile(dir.file("a.avi"), 3, dir.prefix()), mediaFile(dir.file("b.avi"), 9)};
+    BatchQueue queue;
+    buildQueue(options, catalogue, queue);
+    ASSERT_EQ(queue.model.count(), 2);
+    EXPECT_EQ(queue.model.nodeAt(0)->Item.FormatIndex, 3);
+    EXPECT_EQ(queue.model.nodeAt(0)->Item.Path.toStdString(), dir.prefix());
+    EXPECT_EQ(queue.model.nodeAt(1)->Item.FileName.toStdString(), dir.file("b.avi"));
+
+    options.sources = {mediaFile(dir.file("none.avi"), 3)};
+    BatchQueue missing;
+    EXPECT_EQ(exitOf([&] { buildQueue(options, catalogue, missing); }).message,
+        dir.file("none.avi") + ": No such file or directory");
+    options.sources = {mediaFile(dir.file("a.avi"), 16)};
+    BatchQueue outside;
+    const BatchExit unknown = exitOf([&] { buildQueue(options, catalogue, outside); });
+    EXPECT_EQ(unknown.status, kBadUsage);
+    EXPECT_TRUE(unknown.message.starts_with("format index 16 is not in the catalogue")) << unknown.message;
+}
+
+TEST(BatchSteps, ShardsSliceByPositionWithoutOverflow)
+{
+    EXPECT_EQ(shardPositions(7, 1, 3), (std::vector<int> {1, 4}));
+    EXPECT_EQ(shardPositions(3, 0, 1), (std::vector<int> {0, 1, 2}));
+    EXPECT_EQ(shardPositions(3, 1, INT_MAX), std::vector<int> {1});
+    EXPECT_TRUE(shardPositions(3, INT_MAX - 1, INT_MAX).empty());
+    EXPECT_TRUE(shardPositions(0, 0, 1).empty());
+}
+
+TEST(BatchSteps, TheJournalSelectsByIdentityAndRetryingTakesWhatDidNotConvert)
+{
+    TempDir dir;
+    JobListModel model;
+    for (const auto& [input, format] :
+        std::vector<std::pair<std::string, int>> {{"/v/a.avi", 0}, {"/v/b.avi", 0}, {"/v/a.avi", 0}, {"/v/a.avi", 9}}) {
+        TItemData item;
+        item.FileName = QString::fromStdString(input);
+        item.FormatIndex = format;
+        model.append(item);
+    }
+    const auto keys = journalKeys(model);
+    std::vector<int> occurrences;
+    for (int row = 0; row < model.count(); ++row)
+        occurrences.push_back(keys.at(model.nodeAt(row)).occurrence);
+    EXPECT_EQ(occurrences, (std::vector<int> {0, 0, 1, 0})) << "the second equal item is another item";
+
+    RunJournal journal(dir.file("journal"));
+    journal.record(keys.at(model.nodeAt(0)), RunJournal::Outcome::converted, "/o/a.mp3");
+    journal.record(keys.at(model.nodeAt(1)), RunJournal::Outcome::failed, "/o/b.mp3");
+    const std::vector<int> all = shardPositions(model.count(), 0, 1);
+    EXPECT_EQ(selectItems(model, all, &journal, false),
+        (std::unordered_set<const JobListModel::Node*> {model.nodeAt(1), model.nodeAt(2), model.nodeAt(3)}));
+    EXPECT_EQ(selectItems(model, all, &journal, true), std::unordered_set<const JobListModel::Node*> {model.nodeAt(1)});
+    EXPECT_EQ(selectItems(model, {0, 2}, nullptr, false),
+        (std::unordered_set<const JobListModel::Node*> {model.nodeAt(0), model.nodeAt(2)}));
+}
+
+// The limit on open files lowered for one test.
+class OpenFilesLimit final {
+public:
+    explicit OpenFilesLimit(rlim_t soft)
+    {
+        ::getrlimit(RLIMIT_NOFILE, &m_saved);
+        rlimit lowered = m_saved;
+        lowered.rlim_cur = soft;
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~OpenFilesLimit() { ::setrlimit(RLIMIT_NOFILE, &m_saved); }
+
+private:
+    rlimit m_saved {};
+};
+
+TEST(BatchSteps, JobsStayWithinWhatTheDescriptorLimitAllows)
+{
+    std::string warning;
+    EXPECT_EQ(jobsWithinMeans(2, warning), 2);
+    EXPECT_EQ(warning, "");
+    EXPECT_EQ(jobsWithinMeans(0, warning), std::min(QThread::idealThreadCount(), TCommand::maxJobs()));
+    EXPECT_LE(jobsWithinMeans(100000, warning), 256);
+    {
+        const OpenFilesLimit limit(1024);
+        warning.clear();
+        const int jobs = jobsWithinMeans(300, warning);
+        EXPECT_EQ(jobs, (1024 - 64) / kDescriptorsPerLane);
+        EXPECT_NE(warning.find("-j 300 is more than the limit on open files allows here; converting "
+                      + std::to_string(jobs) + " at once"),
+            std::string::npos)
+            << warning;
+    }
+    const OpenFilesLimit tiny(40);
+    EXPECT_EQ(TCommand::maxJobs(), 1) << "one at a time is always allowed";
+}
+
+TEST(BatchSteps, TheExitStatusSaysWhatTheSummarySays)
+{
+    EXPECT_EQ(exitStatus(RunResult {}), kAllConverted);
+    EXPECT_EQ(exitStatus(RunResult {1, 0, 0}), kSomeFailed);
+    EXPECT_EQ(exitStatus(RunResult {0, 2, 0}), kSomeFailed) << "converted but not recorded";
+    EXPECT_EQ(exitStatus(RunResult {1, 0, SIGINT}), 130);
+}
+
+} // namespace

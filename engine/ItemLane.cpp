@@ -258,31 +258,38 @@ void ItemLane::finish(ItemOutcome outcome)
     auto concluded = std::make_shared<ItemOutcome>(std::move(outcome));
     std::shared_ptr<TemporaryOutput> temporary = std::move(m_run.temporary);
     const ItemJob& job = m_job;
-    m_worker.post(
-        [concluded, temporary, item = job.item, wanted = job.outputPath, durable = job.durable,
-            recorder = job.recorder] {
-            ItemOutcome& outcome = *concluded;
-            if (outcome.converted) {
-                try {
-                    if (durable)
-                        temporary->sync(wanted);
-                    if (const std::optional<FileIdentity> file = temporary->identity(); file && recorder)
-                        recorder->publishing(item, *file, wanted);
-                    outcome.output = temporary->publish(wanted, durable);
-                } catch (const std::exception& error) {
-                    outcome.converted = false;
-                    outcome.reason = error.what();
-                }
+    auto conclude = [concluded, temporary, item = job.item, wanted = job.outputPath, durable = job.durable,
+                        recorder = job.recorder] {
+        ItemOutcome& outcome = *concluded;
+        if (outcome.converted) {
+            try {
+                if (durable)
+                    temporary->sync(wanted);
+                if (const std::optional<FileIdentity> file = temporary->identity(); file && recorder)
+                    recorder->publishing(item, *file, wanted);
+                outcome.output = temporary->publish(wanted, durable);
+            } catch (const std::exception& error) {
+                outcome.converted = false;
+                outcome.reason = error.what();
             }
-            if (temporary)
-                temporary->discard();
-            if (recorder)
-                outcome.recorded = recorder->ended(item, outcome);
-        },
-        [self = QPointer<ItemLane>(this), generation = m_generation, concluded] {
-            if (!self || self->m_generation != generation)
-                return;
-            self->m_state = State::ended;
-            emit self->ended(*concluded);
-        });
+        }
+        if (temporary)
+            temporary->discard();
+        if (recorder)
+            outcome.recorded = recorder->ended(item, outcome);
+    };
+    auto told = [self = QPointer<ItemLane>(this), generation = m_generation, concluded] {
+        if (!self || self->m_generation != generation)
+            return;
+        self->m_state = State::ended;
+        emit self->ended(*concluded);
+    };
+    // What waits for the disk (fsync, a record's lines) goes to the disk
+    // worker; a rename alone is done here, and the end told from the event loop all the same.
+    if (job.durable || job.recorder) {
+        m_worker.post(std::move(conclude), std::move(told));
+        return;
+    }
+    conclude();
+    QMetaObject::invokeMethod(this, std::move(told), Qt::QueuedConnection);
 }

@@ -1,0 +1,104 @@
+// The window's thread while the Add Files dialog opens, with an ffmpeg that
+// never answers the questions for its encoders and muxers: the longest time
+// the event loop did not run (target: at most 50 ms), against the time the
+// question itself takes (the probe's deadline), which the window used to wait.
+
+#include "FfmpegAbilities.h"
+#include "Fonts.h"
+#include "SystemDialogs.h"
+#include "command.h"
+#include "mainForm.h"
+#include "uihook.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+// The file chooser picks one file; nothing else is asked.
+class OneFile final : public SystemDialogs {
+public:
+    explicit OneFile(QString file)
+        : m_file(std::move(file))
+    { }
+    QString getOpenFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    QStringList getOpenFileNames(QWidget*, const QString&, const QString&) override { return {m_file}; }
+    QString getSaveFileName(QWidget*, const QString&, const QString&) override { return {}; }
+    QString getExistingDirectory(QWidget*, const QString&, const QString&) override { return {}; }
+    bool openUrl(const QString&) override { return false; }
+
+private:
+    QString m_file;
+};
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QTemporaryDir dir;
+    // The window finds this ffmpeg on PATH: it answers no question about itself.
+    QFile silent(dir.filePath("ffmpeg"));
+    silent.open(QIODevice::WriteOnly);
+    silent.write("#!/bin/sh\ncase \"$1\" in -hide_banner) exec sleep 60;; esac\nexit 1\n");
+    silent.close();
+    silent.setPermissions(QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+    qputenv("PATH", dir.path().toUtf8() + ":" + qgetenv("PATH"));
+    for (const char* variable : {"XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"})
+        qputenv(variable, dir.path().toUtf8());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    installFontFallbacks();
+    OneFile chooser(dir.filePath("clip.avi"));
+    SystemDialogs::replace(&chooser);
+    TmainDlg window;
+    window.show();
+    QApplication::processEvents();
+
+    // The longest gap between the ticks of a 1 ms timer while the dialog opens and closes.
+    QElapsedTimer sinceTick;
+    qint64 longest = 0;
+    QTimer heartbeat;
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
+        longest = std::max(longest, sinceTick.restart());
+    });
+    QTimer closer;
+    bool shown = false;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (QWidget* dialog = QApplication::activeModalWidget()) {
+            shown = true;
+            dialog->close();
+        }
+    });
+    QElapsedTimer opening;
+    QTimer::singleShot(0, [&] {
+        sinceTick.start();
+        heartbeat.start(1);
+        closer.start(20);
+        opening.start();
+        window.controller()->btnAddClick(nullptr);
+        heartbeat.stop();
+        closer.stop();
+        QApplication::quit();
+    });
+    QApplication::exec();
+    const double openMs = opening.nsecsElapsed() / 1e6;
+
+    QElapsedTimer asking;
+    asking.start();
+    FfmpegProbe::of("ffmpeg")->wait();
+    const double probeMs = asking.nsecsElapsed() / 1e6;
+    std::printf("Add Files dialog with an ffmpeg that does not answer: %s, open for %.0f ms; the window's longest "
+                "stall %lld ms (target <= 50), against %.0f ms for the question the window no longer waits for\n",
+        shown ? "shown" : "NOT SHOWN", openMs, static_cast<long long>(longest), probeMs);
+    SystemDialogs::replace(nullptr);
+    return shown ? 0 : 1;
+}

@@ -125,6 +125,7 @@ void ItemLane::launch()
         return;
     }
     m_run.log = std::make_unique<ItemLog>(m_job.logFolder, m_job.source, m_job.commandLine);
+    m_run.check.emplace(m_job.inputParams, m_job.params);
     m_runner.Arguments = ffmpegArguments(m_job, m_run.temporary->path());
     m_runner.CommandLine = m_job.commandLine;
     // ffmpeg's words name the files as it got them; the user knows them by their own names.
@@ -140,6 +141,7 @@ void ItemLane::stop()
     case State::starting: finish(stoppedOutcome()); break;
     case State::paused:
     case State::running:
+    case State::checking:
         m_run.stopRequested = true;
         if (!m_runner.isRunning()) {
             finish(stoppedOutcome());
@@ -149,7 +151,6 @@ void ItemLane::stop()
         // The end comes as ffmpeg's, with 259.
         m_runner.Stop();
         break;
-    case State::checking:
     case State::publishing:
     case State::ended: break;
     }
@@ -159,8 +160,9 @@ void ItemLane::pause()
 {
     if (m_state == State::queued || m_state == State::starting) {
         m_run.pauseRequested = true;
-    } else if (m_state == State::running) {
+    } else if (m_state == State::running || m_state == State::checking) {
         m_runner.signalChild(SIGSTOP);
+        m_run.pausedFrom = m_state;
         m_state = State::paused;
     }
 }
@@ -175,7 +177,7 @@ void ItemLane::resume()
         return;
     }
     m_runner.signalChild(SIGCONT);
-    m_state = State::running;
+    m_state = m_run.pausedFrom;
 }
 
 void ItemLane::lineHandler(const std::string& line, TOutputType type)
@@ -184,38 +186,113 @@ void ItemLane::lineHandler(const std::string& line, TOutputType type)
         return;
     if (m_run.log)
         m_run.log->write(line);
-    if (m_run.progress.read(line))
-        emit progressed(m_run.progress.progress());
+    emit outputLine(line);
+    const bool checking
+        = m_state == State::checking || (m_state == State::paused && m_run.pausedFrom == State::checking);
+    if (m_run.progress.read(line)) {
+        ItemProgress progress = m_run.progress.progress();
+        progress.checking = checking;
+        emit progressed(progress);
+    }
+    if (checking) {
+        // Told with -v error, every line but the status is an error.
+        if (m_run.checkError.empty() && !line.empty() && !line.starts_with("frame=") && !line.starts_with("size="))
+            m_run.checkError = shown(line);
+        return;
+    }
+    m_run.check->read(line);
     // Status lines say how far ffmpeg is, and its closing words that it failed: neither says why.
     if (line.empty() || line.starts_with("frame=") || line.starts_with("size=") || line == "Conversion failed!")
         return;
-    m_run.lastLine = line;
-    for (const auto& [given, shown] : m_run.shownNames) {
-        for (std::size_t at = m_run.lastLine.find(given); at != std::string::npos;
-             at = m_run.lastLine.find(given, at + shown.size()))
-            m_run.lastLine.replace(at, given.size(), shown);
-    }
+    m_run.lastLine = shown(line);
     if (m_run.writeError.empty() && isWriteError(m_run.lastLine))
         m_run.writeError = m_run.lastLine;
+}
+
+std::string ItemLane::shown(const std::string& line) const
+{
+    std::string text = line;
+    for (const auto& [given, name] : m_run.shownNames) {
+        for (std::size_t at = text.find(given); at != std::string::npos; at = text.find(given, at + name.size()))
+            text.replace(at, given.size(), name);
+    }
+    return text;
 }
 
 // ffmpeg's exit code alone does not prove success: a full disk can end it
 // with 0 and a cut file.
 void ItemLane::ffmpegEnded(std::uint32_t exitCode)
 {
+    if (m_state == State::checking || (m_state == State::paused && m_run.pausedFrom == State::checking)) {
+        checkEnded(exitCode);
+        return;
+    }
     if (m_state != State::running && m_state != State::paused)
         return;
     ItemOutcome outcome = outcomeSoFar();
     outcome.exitCode = exitCode;
     outcome.stopped = m_run.stopRequested && exitCode == kStillActive;
+    const OutputCheck::Verdict verdict = m_run.check->verdict(m_run.progress.progress());
+    outcome.inputSeconds = verdict.inputSeconds;
+    outcome.outputSeconds = verdict.outputSeconds;
+    outcome.decodeErrors = verdict.decodeErrors;
     if (exitCode != 0)
         outcome.reason = failureText(exitCode);
     else if (!m_run.writeError.empty())
         outcome.reason = m_run.writeError;
     else if (!m_run.temporary->identity() || m_run.temporary->size() == 0)
         outcome.reason = "ffmpeg wrote no output";
+    else if (m_job.verification != Verification::none && !verdict.failure.empty())
+        outcome.reason = verdict.failure;
     else
         outcome.converted = true;
+    if (outcome.converted && m_job.verification != Verification::none) {
+        outcome.checked = verdict.checked ? ItemOutcome::Check::duration : ItemOutcome::Check::none;
+        outcome.uncheckedWhy = verdict.uncheckedWhy;
+    } else if (outcome.converted) {
+        outcome.uncheckedWhy = "its length is not checked (--verify=none)";
+    }
+    if (outcome.converted && m_job.verification == Verification::decode) {
+        m_run.outcome = std::move(outcome);
+        startChecking();
+        return;
+    }
+    finish(std::move(outcome));
+}
+
+void ItemLane::startChecking()
+{
+    m_state = State::checking;
+    const ItemOutcome& converted = m_run.outcome;
+    m_run.progress.expect(converted.outputSeconds > 0 ? converted.outputSeconds : converted.inputSeconds);
+    ItemProgress progress = m_run.progress.progress();
+    progress.checking = true;
+    emit progressed(progress);
+    const std::string output = localFile(m_run.temporary->path());
+    m_runner.Arguments = {m_job.ffmpeg, "-nostdin", "-v", "error", "-stats", "-i", output, "-f", "null", "-"};
+    m_runner.CommandLine = "\"" + m_job.ffmpeg + "\" -v error -stats -i \"" + m_job.outputPath + "\" -f null -";
+    if (m_run.log)
+        m_run.log->write(m_runner.CommandLine);
+    m_runner.Execute();
+}
+
+void ItemLane::checkEnded(std::uint32_t exitCode)
+{
+    ItemOutcome outcome = std::move(m_run.outcome);
+    if (m_run.stopRequested && exitCode == kStillActive) {
+        outcome.converted = false;
+        outcome.stopped = true;
+        outcome.exitCode = kStillActive;
+        outcome.reason = "stopped";
+    } else if (exitCode != 0 || !m_run.checkError.empty()) {
+        outcome.converted = false;
+        outcome.reason = !m_run.checkError.empty()
+            ? m_run.checkError
+            : "the output could not be decoded (ffmpeg ended with code " + std::to_string(exitCode) + ")";
+    } else {
+        outcome.checked = ItemOutcome::Check::decode;
+        outcome.uncheckedWhy.clear();
+    }
     finish(std::move(outcome));
 }
 

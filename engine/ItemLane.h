@@ -4,6 +4,7 @@
 #include "FfmpegAbilities.h"
 #include "ItemData.h"
 #include "ItemLog.h"
+#include "OutputCheck.h"
 #include "ProgressReader.h"
 #include "TemporaryOutput.h"
 
@@ -11,6 +12,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,7 +31,20 @@ struct ItemOutcome {
     std::string reason; // why it was not converted
     std::string log; // ffmpeg's whole output, where it was kept; empty when it was not
     bool recorded = true; // false when the run's record of it (a journal) could not be written
+
+    // How its output was checked before it was published.
+    enum class Check { none, duration, decode };
+    Check checked = Check::none;
+    std::string uncheckedWhy; // converted without a check of its length: why
+    double inputSeconds = -1; // what the output should hold, when known
+    double outputSeconds = -1; // what ffmpeg says it wrote, when it said
+    int decodeErrors = 0; // lines where ffmpeg reported damaged input
 };
+
+// How much an item's output is checked before it is published: not at all,
+// its length against the input's (what ffmpeg printed anyway), or also by
+// decoding it whole with the same ffmpeg.
+enum class Verification { none, duration, decode };
 
 // Keeps a record of what becomes of each item, told on the disk worker in
 // the order things happen, so that a record can go to the disk without any
@@ -60,6 +75,7 @@ struct ItemJob {
     std::string logFolder; // empty: no log
     bool durable = false; // the file and its name are on the disk before the item ends
     ItemRecorder* recorder = nullptr;
+    Verification verification = Verification::duration;
 };
 
 // What one lane holds open while its item converts: ffmpeg's output pipe, a
@@ -76,11 +92,12 @@ std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& 
 // the event loop (never from inside a call to it), whatever ended the item:
 // ffmpeg's exit, Stop, or a failure before ffmpeg ran.
 //
-//   queued -> starting -> running <-> paused -> publishing -> ended
+//   queued -> starting -> running <-> paused -> (checking <-> paused) -> publishing -> ended
 //
 // starting waits for the ffmpeg's abilities (asked in the background) and
-// for nothing else; publishing puts the output on the disk and gives it its
-// name on the disk worker. A lane is used for item after item.
+// for nothing else; checking decodes the output whole when asked to;
+// publishing puts the output on the disk and gives it its name (on the disk
+// worker when that waits for the disk). A lane is used for item after item.
 class ItemLane final : public QObject {
     Q_OBJECT
 
@@ -108,6 +125,8 @@ public:
 signals:
     // When ffmpeg says how far it has come.
     void progressed(const ItemProgress& progress);
+    // Each whole line ffmpeg writes, as it wrote it.
+    void outputLine(const std::string& line);
     void ended(const ItemOutcome& outcome);
 
 private:
@@ -120,14 +139,23 @@ private:
         std::string writeError; // a line where ffmpeg says it could not write, which it may still end with 0
         // ffmpeg's file arguments, and the user's names for them.
         std::vector<std::pair<std::string, std::string>> shownNames;
+        std::optional<OutputCheck> check;
+        ItemOutcome outcome; // what is known of its end while its output is decoded
+        std::string checkError; // the decoding check's first error
         bool stopRequested = false;
         bool pauseRequested = false;
+        State pausedFrom = State::running;
     };
 
     void abilitiesKnown(const FfmpegProbe::Answer& answer);
     void launch();
     void lineHandler(const std::string& line, TOutputType type);
     void ffmpegEnded(std::uint32_t exitCode);
+    // Decodes the output whole with the same ffmpeg; its end comes through ffmpegEnded.
+    void startChecking();
+    void checkEnded(std::uint32_t exitCode);
+    // The line with the names ffmpeg was given turned into the user's names for them.
+    std::string shown(const std::string& line) const;
     // Why the item failed, from what ffmpeg said and how it ended.
     std::string failureText(std::uint32_t exitCode) const;
     // The item's outcome before anything is known of it: not converted, under its planned name.

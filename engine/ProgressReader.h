@@ -2,6 +2,7 @@
 
 #include "ItemData.h"
 
+#include <algorithm>
 #include <string_view>
 
 // What ffmpeg's own console output tells about the item it converts: the
@@ -14,6 +15,13 @@ public:
     bool read(std::string_view line);
     // Starts over for the next item.
     void reset() { *this = ProgressReader(); }
+    // Starts over knowing how long the input lasts (seconds), for a run of
+    // ffmpeg that does not say it.
+    void expect(double seconds)
+    {
+        reset();
+        m_progress.duration = std::max(0.0, seconds);
+    }
 
     const ItemProgress& progress() const { return m_progress; }
 

@@ -141,6 +141,10 @@ void TCommand::Start(const Selection& wanted)
             m_model.nodeChanged(at->node);
             emit itemProgress(at->node, progress);
         });
+        connect(slot->lane.get(), &ItemLane::outputLine, this, [this, at](const std::string& line) {
+            if (at->node)
+                emit itemOutput(at->node, line);
+        });
         connect(slot->lane.get(), &ItemLane::ended, this,
             [this, at](const ItemOutcome& outcome) { itemEnded(*at, outcome); });
         m_slots.push_back(std::move(slot));
@@ -212,6 +216,7 @@ ItemJob TCommand::jobFor(JobListModel::Node& node)
     job.logFolder = LogFolder;
     job.durable = Durable;
     job.recorder = Recorder;
+    job.verification = Verify;
     if (!m_catalogue.isValidIndex(node.Item.FormatIndex)) {
         // Never run ffmpeg with values from outside the catalogue.
         reportError("The format of \"" + job.source + "\" (number " + std::to_string(node.Item.FormatIndex)
@@ -293,6 +298,8 @@ void TCommand::countOutcome(const ItemOutcome& outcome)
     ++m_finishedItems;
     if (outcome.converted) {
         ++m_summary.converted;
+        m_summary.decodeErrors += outcome.decodeErrors;
+        m_summary.unchecked += outcome.checked == ItemOutcome::Check::none ? 1 : 0;
         const std::string folder
             = outcome.output.substr(0, outcome.output.size() - extractFileName(outcome.output).size());
         if (std::find(m_summary.outputFolders.begin(), m_summary.outputFolders.end(), folder)

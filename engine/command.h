@@ -22,6 +22,8 @@ struct RunSummary {
     int converted = 0;
     int failed = 0;
     int stopped = 0;
+    int unchecked = 0; // converted without a check of their length
+    int decodeErrors = 0; // lines where ffmpeg reported damaged input, in the converted items
     std::vector<std::string> failedSources;
     std::vector<std::string> outputFolders; // of the converted items, in the order first used
 };
@@ -91,6 +93,8 @@ public:
     bool Durable = false;
     // Told, on the disk worker, what becomes of each item (by its node); none by default.
     ItemRecorder* Recorder = nullptr;
+    // How outputs are checked before they are published.
+    Verification Verify = Verification::duration;
 
     const RunSummary& lastRun() const { return m_summary; }
     // How much of the run is done: finished items plus the running items'
@@ -111,6 +115,8 @@ signals:
     void itemStarted(JobListModel::Node* node);
     // When ffmpeg says how far a running item has come (about twice a second).
     void itemProgress(JobListModel::Node* node, const ItemProgress& progress);
+    // Each line ffmpeg writes for a running item.
+    void itemOutput(JobListModel::Node* node, const std::string& line);
     // After each item, before its node shows the outcome.
     void itemFinished(JobListModel::Node* node, const ItemOutcome& outcome);
     // After OnFinished, once the driver is idle again.

@@ -25,6 +25,7 @@ struct ItemProgress {
     double speed = 0; // times real time; 0 when not said yet
     double fraction = -1; // 0..1 of the input; -1 without a known length
     double secondsLeft = -1; // for this item; -1 when it cannot be told yet
+    bool checking = false; // the output is being decoded to check it, not converted
 };
 
 // Node states, which are also the indexes of the state pictures.

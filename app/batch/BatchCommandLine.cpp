@@ -2,38 +2,95 @@
 
 #include "saveManager.h"
 
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
 #include <filesystem>
+#include <getopt.h>
+#include <unistd.h>
 
 const char* const kBatchUsage
     = "Usage:\n"
       "  calvera-batch [options] LIST.qfl...               convert every item of the list files, in order\n"
       "  calvera-batch [options] -f INDEX [-o DIR] FILE...  queue the files with that format index (and output "
       "directory)\n"
+      "  calvera-batch [options] -f INDEX --watch DIR        convert what appears in DIR, until Ctrl-C\n"
       "\n"
       "List files and files may be combined; items keep the order given, and -f and -o apply to the\n"
-      "files after them. Items without an output directory go to convert/ next to the program, or\n"
-      "where that cannot be written (an installed Calvera) to Calvera/ in the Videos folder.\n"
+      "files after them (those of --files-from too). Items without an output directory go to convert/\n"
+      "next to the program, or where that cannot be written (an installed Calvera) to Calvera/ in the\n"
+      "Videos folder. An output directory given with -o is made when it is missing.\n"
       "\n"
       "Options:\n"
-      "  -f, --format INDEX    format index in the catalogue for the files that follow (see --formats)\n"
-      "  -o, --output DIR      output directory for the files that follow\n"
-      "  -n, --dry-run         print the ffmpeg command line of every item, run nothing\n"
-      "  -s, --save-list FILE  write the queued items as a list file, run nothing\n"
-      "  -l, --formats         print the catalogue: index, name, extension, parameters, origin\n"
-      "  -j, --jobs N          convert N items at once (0: one per core; default 1)\n"
-      "      --journal FILE    record each ended item in FILE; items it records as converted are skipped\n"
-      "      --retry-failed    with --journal: convert only the items that failed or were stopped\n"
-      "      --shard K/N       convert only the items at positions p (from 0) with p % N == K\n"
-      "      --progress=json   write the run as JSON events on standard output, one a line\n"
-      "      --catalogue FILE  use this catalogue instead of `command` next to the program\n"
-      "      --ffmpeg PATH     use this ffmpeg instead of bin/ffmpeg next to the program (or on PATH)\n"
-      "  -h, --help            show this help\n"
-      "      --version         show the version\n"
+      "  -f, --format=INDEX      format index in the catalogue for the files that follow (see --formats)\n"
+      "  -o, --output=DIR        output directory for the files that follow\n"
+      "      --files-from=FILE   queue the files named in FILE, one a line (- for standard input)\n"
+      "      --files0-from=FILE  the same with names ended by NUL characters (find -print0)\n"
+      "  -n, --dry-run           print the ffmpeg command of every item, quoted for a shell, run nothing\n"
+      "  -s, --save-list=FILE    write the queued items as a list file, run nothing\n"
+      "  -l, --formats           print the catalogue: index, name, extension, parameters, origin\n"
+      "  -j, --jobs=N            convert N items at once (0: one per core; default 1)\n"
+      "      --journal=FILE      record each ended item in FILE; items it records as converted are skipped\n"
+      "      --retry-failed      with --journal: convert only the items that failed or were stopped\n"
+      "      --shard=K/N         convert only the items at positions p (from 0) with p % N == K\n"
+      "      --verify=CHECK      check each output before it is published: none, duration (the default:\n"
+      "                          its length against the input's) or decode (also decode it whole)\n"
+      "      --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C\n"
+      "      --new-only          with --watch: leave the files already there alone\n"
+      "      --progress=json     write the run as JSON events on standard output, one a line\n"
+      "  -q, --quiet             print errors and the summary only\n"
+      "  -v, --verbose           print ffmpeg's own lines too, on standard error\n"
+      "      --catalogue=FILE    use this catalogue instead of `command` next to the program\n"
+      "      --ffmpeg=PATH       use this ffmpeg instead of bin/ffmpeg next to the program (or on PATH)\n"
+      "  -h, --help              show this help\n"
+      "      --version           show the version\n"
       "\n"
       "Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage or a list\n"
       "file that cannot be read, 130 when interrupted.\n";
 
 namespace {
+
+enum LongOnly {
+    kFilesFrom = 256,
+    kFiles0From,
+    kJournal,
+    kRetryFailed,
+    kShard,
+    kVerify,
+    kWatch,
+    kNewOnly,
+    kProgress,
+    kCatalogue,
+    kFfmpeg,
+    kVersion,
+};
+
+const option kOptions[] = {
+    {"format", required_argument, nullptr, 'f'},
+    {"output", required_argument, nullptr, 'o'},
+    {"files-from", required_argument, nullptr, kFilesFrom},
+    {"files0-from", required_argument, nullptr, kFiles0From},
+    {"dry-run", no_argument, nullptr, 'n'},
+    {"save-list", required_argument, nullptr, 's'},
+    {"formats", no_argument, nullptr, 'l'},
+    {"jobs", required_argument, nullptr, 'j'},
+    {"journal", required_argument, nullptr, kJournal},
+    {"retry-failed", no_argument, nullptr, kRetryFailed},
+    {"shard", required_argument, nullptr, kShard},
+    {"verify", required_argument, nullptr, kVerify},
+    {"watch", required_argument, nullptr, kWatch},
+    {"new-only", no_argument, nullptr, kNewOnly},
+    {"progress", required_argument, nullptr, kProgress},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"verbose", no_argument, nullptr, 'v'},
+    {"catalogue", required_argument, nullptr, kCatalogue},
+    {"ffmpeg", required_argument, nullptr, kFfmpeg},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+// "-": the files come back in their place among the options; ":": a missing value is told apart.
+constexpr const char* kShortOptions = "-:f:o:ns:lj:qvh";
 
 std::string absolute(const std::string& path)
 {
@@ -70,89 +127,188 @@ int count(const std::string& option, const std::string& text, int least)
     return value;
 }
 
+// The names in a file of names (or standard input for "-"), one a line or ended by NUL.
+std::vector<std::string> namesIn(const std::string& file, char end)
+{
+    const int fd = file == "-" ? STDIN_FILENO : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        throw BatchUsageError("cannot read the names in \"" + file + "\": " + std::strerror(errno));
+    std::string text;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0) {
+            const int error = errno;
+            if (fd != STDIN_FILENO)
+                ::close(fd);
+            throw BatchUsageError("cannot read the names in \"" + file + "\": " + std::strerror(error));
+        }
+        if (got == 0)
+            break;
+        text.append(buffer, static_cast<std::size_t>(got));
+    }
+    if (fd != STDIN_FILENO)
+        ::close(fd);
+    std::vector<std::string> names;
+    std::size_t from = 0;
+    for (std::size_t at; from < text.size(); from = at + 1) {
+        at = text.find(end, from);
+        if (at == std::string::npos)
+            at = text.size();
+        if (at > from)
+            names.push_back(text.substr(from, at - from));
+    }
+    return names;
+}
+
+// The options and files, read in order, with the -f and -o in force.
+class Reader {
+public:
+    BatchOptions options;
+
+    void file(const std::string& name)
+    {
+        BatchOptions::Source source;
+        source.path = absolute(itemName(name));
+        source.isListFile = endsWith(name, ".qfl");
+        if (!source.isListFile) {
+            if (!m_formatGiven)
+                throw BatchUsageError("no format for " + name + ": give -f INDEX before the files");
+            source.formatIndex = m_formatIndex;
+            source.outputDir = m_outputDir;
+        }
+        options.sources.push_back(std::move(source));
+    }
+
+    void option(int code, const std::string& name, const std::string& value)
+    {
+        switch (code) {
+        case 'h': options.help = true; break;
+        case kVersion: options.version = true; break;
+        case 'n': options.dryRun = true; break;
+        case 'l': options.listFormats = true; break;
+        case 'q': options.quiet = true; break;
+        case 'v': options.verbose = true; break;
+        case kRetryFailed: options.retryFailed = true; break;
+        case kNewOnly: options.newOnly = true; break;
+        case 's': options.saveList = absolute(value); break;
+        case kCatalogue: options.catalogue = absolute(value); break;
+        case kFfmpeg: options.ffmpeg = value; break;
+        case kJournal: options.journal = absolute(value); break;
+        case 'j': options.jobs = count(name, value, 0); break;
+        case 'f': try { m_formatIndex = listFileInteger(value);
+            } catch (const std::exception&) {
+                throw BatchUsageError("format index '" + value + "' is not a number");
+            }
+            m_formatGiven = true;
+            break;
+        case 'o':
+            m_outputDir = absolute(itemName(value));
+            if (m_outputDir.back() != '/')
+                m_outputDir += '/';
+            options.outputDirs.push_back(m_outputDir);
+            break;
+        case kFilesFrom:
+        case kFiles0From:
+            for (const std::string& listed : namesIn(value, code == kFiles0From ? '\0' : '\n'))
+                file(listed);
+            break;
+        case kShard: shard(value); break;
+        case kVerify:
+            if (value == "none")
+                options.verification = Verification::none;
+            else if (value == "duration")
+                options.verification = Verification::duration;
+            else if (value == "decode")
+                options.verification = Verification::decode;
+            else
+                throw BatchUsageError("--verify takes none, duration or decode, not '" + value + "'");
+            break;
+        case kWatch:
+            if (!m_formatGiven)
+                throw BatchUsageError("no format for --watch " + value + ": give -f INDEX before it");
+            options.watch = absolute(itemName(value));
+            if (options.watch.back() != '/')
+                options.watch += '/';
+            options.watchFormat = m_formatIndex;
+            options.watchOutputDir = m_outputDir;
+            break;
+        case kProgress:
+            if (value != "json")
+                throw BatchUsageError("--progress takes json, not '" + value + "'");
+            options.jsonProgress = true;
+            break;
+        }
+    }
+
+    void finish()
+    {
+        if (options.retryFailed && options.journal.empty())
+            throw BatchUsageError("--retry-failed needs --journal FILE");
+        if (options.newOnly && options.watch.empty())
+            throw BatchUsageError("--new-only needs --watch DIR");
+        if (!options.help && !options.version && !options.listFormats && options.sources.empty()
+            && options.watch.empty())
+            throw BatchUsageError("nothing to convert: give list files, or -f INDEX and files");
+    }
+
+private:
+    void shard(const std::string& text)
+    {
+        const std::size_t slash = text.find('/');
+        if (slash == std::string::npos)
+            throw BatchUsageError("--shard needs K/N, as 3/8, not '" + text + "'");
+        options.shard = count("--shard", text.substr(0, slash), 0);
+        options.shards = count("--shard", text.substr(slash + 1), 1);
+        if (options.shard >= options.shards)
+            throw BatchUsageError("--shard " + text + ": K must be below N (K counts from 0)");
+    }
+
+    bool m_formatGiven = false;
+    int m_formatIndex = 0;
+    std::string m_outputDir;
+};
+
 } // namespace
 
 BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
 {
-    BatchOptions options;
-    bool formatGiven = false;
-    int formatIndex = 0;
-    std::string outputDir;
-    bool onlyFiles = false;
+    std::vector<std::string> words = {"calvera-batch"};
+    words.insert(words.end(), arguments.begin(), arguments.end());
+    std::vector<char*> argv;
+    for (std::string& word : words)
+        argv.push_back(word.data());
+    argv.push_back(nullptr);
 
-    for (std::size_t i = 0; i < arguments.size(); ++i) {
-        const std::string& argument = arguments[i];
-        const auto value = [&]() -> std::string {
-            // An empty value is a mistake ("$UNSET"), never "not given".
-            if (i + 1 >= arguments.size() || arguments[i + 1].empty())
-                throw BatchUsageError("option " + argument + " needs a value");
-            return arguments[++i];
-        };
-        if (!onlyFiles && argument.size() > 1 && argument[0] == '-') {
-            if (argument == "--") {
-                onlyFiles = true;
-            } else if (argument == "-h" || argument == "--help") {
-                options.help = true;
-            } else if (argument == "--version") {
-                options.version = true;
-            } else if (argument == "-n" || argument == "--dry-run") {
-                options.dryRun = true;
-            } else if (argument == "--progress=json") {
-                options.jsonProgress = true;
-            } else if (argument == "-l" || argument == "--formats") {
-                options.listFormats = true;
-            } else if (argument == "-s" || argument == "--save-list") {
-                options.saveList = absolute(value());
-            } else if (argument == "--catalogue") {
-                options.catalogue = absolute(value());
-            } else if (argument == "--ffmpeg") {
-                options.ffmpeg = value();
-            } else if (argument == "-f" || argument == "--format") {
-                const std::string text = value();
-                try {
-                    formatIndex = listFileInteger(text);
-                } catch (const std::exception&) {
-                    throw BatchUsageError("format index '" + text + "' is not a number");
-                }
-                formatGiven = true;
-            } else if (argument == "-j" || argument == "--jobs") {
-                options.jobs = count(argument, value(), 0);
-            } else if (argument == "--journal") {
-                options.journal = absolute(value());
-            } else if (argument == "--retry-failed") {
-                options.retryFailed = true;
-            } else if (argument == "--shard") {
-                const std::string text = value();
-                const std::size_t slash = text.find('/');
-                if (slash == std::string::npos)
-                    throw BatchUsageError("--shard needs K/N, as 3/8, not '" + text + "'");
-                options.shard = count(argument, text.substr(0, slash), 0);
-                options.shards = count(argument, text.substr(slash + 1), 1);
-                if (options.shard >= options.shards)
-                    throw BatchUsageError("--shard " + text + ": K must be below N (K counts from 0)");
-            } else if (argument == "-o" || argument == "--output") {
-                outputDir = absolute(itemName(value()));
-                if (outputDir.empty() || outputDir.back() != '/')
-                    outputDir += '/';
-            } else {
-                throw BatchUsageError("unknown option " + argument);
-            }
+    Reader reader;
+    // getopt keeps its place in globals: 0 starts it over, and it says nothing itself.
+    optind = 0;
+    opterr = 0;
+    const int argc = static_cast<int>(words.size());
+    for (int code; (code = ::getopt_long(argc, argv.data(), kShortOptions, kOptions, nullptr)) != -1;) {
+        const std::string given = argv[static_cast<std::size_t>(optind - 1)];
+        if (code == 1) {
+            reader.file(optarg);
             continue;
         }
-        BatchOptions::Source source;
-        source.path = absolute(itemName(argument));
-        source.isListFile = endsWith(argument, ".qfl");
-        if (!source.isListFile) {
-            if (!formatGiven)
-                throw BatchUsageError("no format for " + argument + ": give -f INDEX before the files");
-            source.formatIndex = formatIndex;
-            source.outputDir = outputDir;
-        }
-        options.sources.push_back(std::move(source));
+        if (code == '?')
+            throw BatchUsageError("unknown option "
+                + (optopt != 0 && !given.starts_with("--") ? "-" + std::string(1, char(optopt)) : given));
+        if (code == ':')
+            throw BatchUsageError("option " + given + " needs a value");
+        const std::string name
+            = given.starts_with("--") ? given.substr(0, given.find('=')) : "-" + std::string(1, char(code));
+        // An empty value is a mistake ("$UNSET"), never "not given".
+        if (optarg && *optarg == '\0')
+            throw BatchUsageError("option " + name + " needs a value");
+        reader.option(code, name, optarg ? optarg : "");
     }
-    if (options.retryFailed && options.journal.empty())
-        throw BatchUsageError("--retry-failed needs --journal FILE");
-    if (!options.help && !options.version && !options.listFormats && options.sources.empty())
-        throw BatchUsageError("nothing to convert: give list files, or -f INDEX and files");
+    // After "--", everything is a file.
+    for (int i = optind; i < argc; ++i)
+        reader.file(argv[static_cast<std::size_t>(i)]);
+    reader.finish();
+    BatchOptions options = std::move(reader.options);
     return options;
 }

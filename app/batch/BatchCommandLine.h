@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ItemLane.h"
+
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -18,15 +20,23 @@ struct BatchOptions {
     bool dryRun = false;
     bool listFormats = false;
     bool jsonProgress = false; // --progress=json
+    bool quiet = false; // errors and the summary only
+    bool verbose = false; // ffmpeg's own lines too, on standard error
     std::string saveList;
     std::string catalogue; // empty: `command` next to the program
     std::string ffmpeg; // empty: `bin/ffmpeg` next to the program
     std::vector<Source> sources; // in the order given
+    std::vector<std::string> outputDirs; // every -o given, to be made when missing
     int jobs = 1; // items converted at once; -j 0 asks for one per core
     std::string journal; // empty: none
     bool retryFailed = false; // with a journal: only the items that failed or were stopped
     int shard = 0; // this run converts the items at positions p with p % shards == shard
     int shards = 1;
+    Verification verification = Verification::duration;
+    std::string watch; // a folder whose new files are converted as they come; empty: none
+    int watchFormat = 0; // the -f in force where --watch stood
+    std::string watchOutputDir; // the -o in force there
+    bool newOnly = false; // with --watch: the files there at the start are left alone
 };
 
 class BatchUsageError : public std::runtime_error {
@@ -34,8 +44,11 @@ public:
     using std::runtime_error::runtime_error;
 };
 
-// Arguments are read in order: a ".qfl" file is a list file; any other file
-// is queued with the -f and -o given before it. Raises BatchUsageError.
+// Reads the arguments the GNU way (getopt_long, in order): --opt=value and
+// --opt value, -j2, -nq, "--" ends the options; a ".qfl" file is a list
+// file, any other file is queued with the -f and -o in force where it
+// stands, also when it comes from --files-from or --files0-from (a file of
+// names, "-" for standard input). Raises BatchUsageError.
 BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments);
 
 extern const char* const kBatchUsage;

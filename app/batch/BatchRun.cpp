@@ -136,7 +136,10 @@ int printCommands(const TCommand& driver, const BatchQueue& queue, const std::ve
         try {
             const std::vector<std::string> arguments = driver.argumentsFor(node);
             if (!json) {
-                std::printf("%s\n", driver.commandLineFor(node).c_str());
+                std::string line;
+                for (const std::string& argument : arguments)
+                    line += (line.empty() ? "" : " ") + shellQuoted(argument);
+                std::printf("%s\n", line.c_str());
                 continue;
             }
             QJsonArray given;
@@ -186,6 +189,34 @@ std::unordered_set<const JobListModel::Node*> selectItems(
         wanted.insert(node);
     }
     return wanted;
+}
+
+std::string shellQuoted(const std::string& word)
+{
+    const bool plain = !word.empty()
+        && word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                                  "0123456789_@%+=:,./-")
+            == std::string::npos;
+    if (plain)
+        return word;
+    std::string quoted = "'";
+    for (const char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+void makeOutputFolders(const BatchOptions& options)
+{
+    std::vector<std::string> folders = options.outputDirs;
+    if (!options.watchOutputDir.empty())
+        folders.push_back(options.watchOutputDir);
+    for (const std::string& folder : folders) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        if (ec || !std::filesystem::is_directory(folder, ec))
+            throw BatchExit {kBadUsage,
+                "cannot make the output folder \"" + folder + "\": " + (ec ? ec.message() : "it is not a folder")};
+    }
 }
 
 int jobsWithinMeans(int asked, std::string& warning)
@@ -242,6 +273,9 @@ RunResult runQueue(TCommand& driver, const BatchQueue& queue,
     });
     QObject::connect(&driver, &TCommand::itemProgress, [&](JobListModel::Node* node, const ItemProgress& progress) {
         console.itemProgress(queue.model.indexOf(node), progress, driver.runSecondsLeft());
+    });
+    QObject::connect(&driver, &TCommand::itemOutput, [&](JobListModel::Node* node, const std::string& line) {
+        console.ffmpegLine(queue.model.indexOf(node), line);
     });
     QObject::connect(&driver, &TCommand::itemFinished, [&](JobListModel::Node* node, const ItemOutcome& outcome) {
         result.failed += outcome.converted ? 0 : 1;

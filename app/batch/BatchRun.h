@@ -65,7 +65,8 @@ void buildQueue(const BatchOptions& options, const TCommandManager& catalogue, B
 std::vector<int> shardPositions(int count, int shard, int shards);
 
 // -n: the ffmpeg command of every item at positions, as the run would give
-// it, or one JSON object per item. Returns the exit status.
+// it (the output's final name in place of the private file ffmpeg writes),
+// quoted for a POSIX shell, or one JSON object per item. Returns the exit status.
 int printCommands(const TCommand& driver, const BatchQueue& queue, const std::vector<int>& positions, bool json);
 
 // How the journal knows each item of the queue, by its node.
@@ -75,6 +76,14 @@ std::unordered_map<const JobListModel::Node*, RunJournal::Key> journalKeys(const
 // is converted or, retrying, only what it says failed or was stopped.
 std::unordered_set<const JobListModel::Node*> selectItems(
     const JobListModel& model, const std::vector<int>& positions, const RunJournal* journal, bool retryFailed);
+
+// A word quoted for a POSIX shell: as it is when nothing in it is special,
+// else in single quotes, with '\'' for a single quote.
+std::string shellQuoted(const std::string& word);
+
+// Makes every output folder named with -o that is missing, with its parents.
+// Raises BatchExit when one cannot be made.
+void makeOutputFolders(const BatchOptions& options);
 
 // -j as asked (0: one per core), within what the machine allows; warning
 // says why when it was lowered.

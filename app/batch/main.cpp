@@ -16,7 +16,6 @@
 
 #include <cstdio>
 #include <memory>
-#include <unistd.h>
 
 namespace {
 
@@ -44,11 +43,14 @@ std::unique_ptr<RunJournal> openJournal(const BatchOptions& options)
     }
 }
 
-BatchConsole::Mode consoleMode(const BatchOptions& options)
+BatchConsole::Options consoleOptions(const BatchOptions& options, bool journal)
 {
-    if (options.jsonProgress)
-        return BatchConsole::Mode::json;
-    return ::isatty(STDOUT_FILENO) == 1 ? BatchConsole::Mode::terminal : BatchConsole::Mode::plain;
+    BatchConsole::Options console = BatchConsole::optionsForThisProcess();
+    console.json = options.jsonProgress;
+    console.quiet = options.quiet;
+    console.verbose = options.verbose;
+    console.journal = journal;
+    return console;
 }
 
 int convert(const BatchOptions& options)
@@ -67,6 +69,7 @@ int convert(const BatchOptions& options)
     buildQueue(options, *catalogue, queue);
     TCommand driver(queue.model, *catalogue);
     driver.FfmpegPath = ffmpeg;
+    driver.Verify = options.verification;
     std::string lowered;
     driver.Jobs = jobsWithinMeans(options.jobs, lowered);
     if (!lowered.empty())
@@ -91,6 +94,7 @@ int convert(const BatchOptions& options)
         return kAllConverted;
     }
 
+    makeOutputFolders(options);
     const std::unique_ptr<RunJournal> journal = openJournal(options);
     const auto selection = selectItems(queue.model, positions, journal.get(), options.retryFailed);
     std::unique_ptr<JournalRecorder> recorder;
@@ -100,7 +104,7 @@ int convert(const BatchOptions& options)
         // An item recorded as converted has its file on the disk first.
         driver.Durable = true;
     }
-    BatchConsole console(queue.model.count(), consoleMode(options), journal != nullptr);
+    BatchConsole console(queue.model.count(), consoleOptions(options, journal != nullptr));
     if (selection.empty()) {
         console.error(journal ? "nothing to convert: the journal records no item of this run as still to do"
                               : "nothing to convert in this shard");

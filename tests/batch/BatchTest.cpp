@@ -1,5 +1,6 @@
 #include "BatchTestSupport.h"
 #include "ClockText.h"
+#include "overwriteManager.h"
 #include "EngineTestSupport.h"
 #include "RunningProgram.h"
 #include "TempDir.h"
@@ -24,20 +25,46 @@
 
 namespace {
 
-TEST_F(BatchTest, DryRunPrintsOneCommandLinePerItemAndRunsNothing)
+TEST_F(BatchTest, DryRunPrintsOneShellCommandPerItemAndRunsNothing)
 {
     writeFileBytes(dir.file("clip.mp3"), "exists");
     RunningProgram program(batch({"-n", "-f", kMp3, "-o", dir.path().string(), dir.file("clip.avi"), "-f",
         std::to_string(shippedFormat("mp4")), dir.file("clip.avi")}));
     ASSERT_EQ(program.finish(), 0) << program.errors();
-    const std::string mp3Params = "-vn -c:a libmp3lame -q:a 2";
     EXPECT_EQ(program.output(),
-        "\"ffmpeg\" -i \"" + dir.file("clip.avi") + "\" " + mp3Params + " \"" + dir.file("clip_2.mp3") + "\"\n"
-            + "\"ffmpeg\" -i \"" + dir.file("clip.avi") + "\" "
-            + "-c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p -c:a aac -b:a 160k "
-              "-movflags +faststart \""
-            + dir.file("clip.mp4") + "\"\n");
+        "ffmpeg -n -i file:" + dir.file("clip.avi") + " -vn -c:a libmp3lame -q:a 2 file:" + dir.file("clip_2.mp3")
+            + "\nffmpeg -n -i file:" + dir.file("clip.avi")
+            + " -c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p -c:a aac -b:a 160k -movflags +faststart file:"
+            + dir.file("clip.mp4") + "\n");
     EXPECT_FALSE(fs::exists(dir.file("clip_2.mp3")));
+}
+
+TEST_F(BatchTest, DryRunLinesGiveAShellTheArgumentsTheRunGivesFfmpeg)
+{
+    // A stand-in that records its arguments, a NUL after each.
+    writeScript(dir.file("recorder"),
+        "case \"$1\" in -hide_banner) exit 0;; esac\nprintf '%s\\0' \"$@\" >> \"" + dir.file("arguments")
+            + "\"\nfor argument; do output=${argument#file:}; done\necho x > \"$output\"");
+    const std::string awkward = dir.file("-dash $HOME `id` 'single' \"double\"\nnew line.avi");
+    writeFileBytes(awkward, "");
+    fs::create_directory(dir.file("out"));
+    const std::vector<std::string> queue = {CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg",
+        dir.file("recorder"), "-f", kMp3, "-o", dir.file("out"), "--", awkward};
+    std::vector<std::string> dryRun = queue;
+    dryRun.insert(dryRun.begin() + 1, "-n");
+    RunningProgram printed(dryRun);
+    ASSERT_EQ(printed.finish(), 0) << printed.errors();
+    ASSERT_EQ(runProgram({"/bin/sh", "-c", printed.output()}), 0) << printed.output();
+    const std::string evaluated = readFileBytes(dir.file("arguments"));
+    fs::remove(dir.file("arguments"));
+    fs::remove(dir.file("out/") + extractFileName(changeFileExt(awkward, ".mp3")));
+    RunningProgram converted(queue);
+    ASSERT_EQ(converted.finish(), 0) << converted.errors();
+    std::string ran = readFileBytes(dir.file("arguments"));
+    // The run wrote into its private folder; the dry run names the file it became.
+    const std::size_t last = ran.rfind("file:", ran.size() - 2);
+    ran = ran.substr(0, last) + "file:" + dir.file("out/") + extractFileName(changeFileExt(awkward, ".mp3")) + '\0';
+    EXPECT_EQ(evaluated, ran) << "quoted, so the shell expands nothing and splits nothing";
 }
 
 TEST_F(BatchTest, ConvertsFilesAndListFilesInTheOrderGiven)
@@ -62,12 +89,24 @@ TEST_F(BatchTest, ConvertsFilesAndListFilesInTheOrderGiven)
 
 TEST_F(BatchTest, ExitStatusTellsFailureFromBadUsage)
 {
-    // An output directory that does not exist fails the item, not the run.
-    RunningProgram failing(batch({"-f", kMp3, "-o", dir.file("missing"), dir.file("clip.avi"), "-o",
-        dir.path().string(), dir.file("clip.avi")}));
+    // A failing item fails the run, not the others: an input that is no video.
+    writeFileBytes(dir.file("broken.avi"), "not a video");
+    RunningProgram failing(
+        batch({"-f", kMp3, "-o", dir.path().string(), dir.file("broken.avi"), dir.file("clip.avi")}));
     EXPECT_EQ(failing.finish(), 1);
     EXPECT_NE(failing.output().find("failed exit "), std::string::npos);
     EXPECT_NE(failing.output().find("done   exit 0   " + dir.file("clip.mp3")), std::string::npos);
+
+    // A missing output folder is made, with its parents, before the run; one that cannot be is bad usage.
+    RunningProgram making(batch({"-f", kMp3, "-o", dir.file("new/deeper"), dir.file("clip.avi")}));
+    EXPECT_EQ(making.finish(), 0) << making.errors();
+    EXPECT_TRUE(fs::exists(dir.file("new/deeper/clip.mp3")));
+    RunningProgram unmakeable(batch({"-f", kMp3, "-o", dir.file("clip.avi/inside"), dir.file("clip.avi")}));
+    EXPECT_EQ(unmakeable.finish(), 2);
+    EXPECT_NE(unmakeable.errors().find("cannot make the output folder \"" + dir.file("clip.avi/inside/") + "\""),
+        std::string::npos)
+        << unmakeable.errors();
+    EXPECT_EQ(unmakeable.output(), "") << "nothing ran";
 
     const std::vector<std::pair<std::vector<std::string>, std::string>> usage = {
         {{}, "nothing to convert"},

@@ -1,3 +1,4 @@
+#include "DriverTestSupport.h"
 #include "EngineTestSupport.h"
 #include "ErrorReport.h"
 #include "FfmpegAbilities.h"
@@ -16,64 +17,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-
-const int kMp3 = shippedFormat("mp3");
-const int kMp4H264 = shippedFormat("mp4");
-
-// A job list, the shipped catalogue and a driver that runs the system's ffmpeg,
-// writing into a temporary folder.
-class DriverTest : public testing::Test {
-protected:
-    DriverTest()
-        : catalogue(CALVERA_CATALOGUE)
-        , driver(model, catalogue)
-    {
-        driver.FfmpegPath = QStandardPaths::findExecutable("ffmpeg").toStdString();
-        driver.OnProgress = [this](TDosCommand*, std::int32_t percent) { progress.push_back(percent); };
-        driver.OnFinished = [this](TDosCommand*, bool stopped) { finished.push_back(stopped); };
-        QObject::connect(&driver, &TCommand::itemFinished,
-            [this](JobListModel::Node*, const ItemOutcome& outcome) { outputs.push_back(outcome.output); });
-        setErrorReporter([this](const std::string& message) { errors.push_back(message); });
-    }
-    ~DriverTest() override { setErrorReporter(nullptr); }
-
-    JobListModel::Node* add(const std::string& file, int format, const std::string& path)
-    {
-        TItemData item;
-        item.FileName = QString::fromStdString(file);
-        item.FormatIndex = format;
-        item.Path = QString::fromStdString(path);
-        return model.append(item);
-    }
-    std::string clip(const std::string& name = "clip.avi")
-    {
-        const std::string path = dir.file(name);
-        if (!fs::exists(path))
-            makeClip(path);
-        return path;
-    }
-    bool runToEnd(int timeoutMs = 120000)
-    {
-        driver.Start();
-        return waitFor([this] { return !finished.empty(); }, timeoutMs);
-    }
-    std::vector<int> states() const
-    {
-        std::vector<int> result;
-        for (int i = 0; i < model.count(); ++i)
-            result.push_back(model.nodeAt(i)->State);
-        return result;
-    }
-
-    TempDir dir;
-    TCommandManager catalogue;
-    JobListModel model;
-    TCommand driver;
-    std::vector<int> progress;
-    std::vector<bool> finished;
-    std::vector<std::string> outputs;
-    std::vector<std::string> errors;
-};
 
 TEST_F(DriverTest, ThreeItemsConvertWithProgressAfterEach)
 {

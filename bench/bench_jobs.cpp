@@ -4,6 +4,8 @@
 // ffmpeg command lines (from calvera-batch -n). Each is timed a few times in
 // turn and the best time of each kept (five rounds unless told).
 // Targets: -j 2 at most 1.05x the xargs time and at most 0.75x the -j 1 time.
+// Also timed: -j 1 and -j 2 with --verify=none (the length check changes the
+// times by at most 2 %), and -j 1 with --verify=decode (its cost, as a ratio).
 
 #include <QCoreApplication>
 #include <QDir>
@@ -81,8 +83,9 @@ int main(int argc, char* argv[])
                 "-c:a", "pcm_s16le", clips.back()});
     }
     const QString out = dir.filePath("out");
-    const auto batch = [&](int jobs) {
-        return QStringList {"--ffmpeg", ffmpeg, "-j", QString::number(jobs), "-f", QString::number(mp4), "-o", out}
+    const auto batch = [&](int jobs, const QString& verify = "duration") {
+        return QStringList {"--ffmpeg", ffmpeg, "--verify=" + verify, "-j", QString::number(jobs), "-f",
+                   QString::number(mp4), "-o", out}
         + clips;
     };
 
@@ -96,10 +99,16 @@ int main(int argc, char* argv[])
     double j1 = std::numeric_limits<double>::max();
     double j2 = j1;
     double xargs = j1;
+    double j1Unchecked = j1;
+    double j2Unchecked = j1;
+    double j1Decoded = j1;
     for (int round = 0; round < rounds; ++round) {
         xargs = std::min(xargs, timed("xargs", {"-P2", "-d", "\n", "-n1", "sh", "-c"}, out, commandLines));
         j2 = std::min(j2, timed(batchProgram(), batch(2), out));
         j1 = std::min(j1, timed(batchProgram(), batch(1), out));
+        j2Unchecked = std::min(j2Unchecked, timed(batchProgram(), batch(2, "none"), out));
+        j1Unchecked = std::min(j1Unchecked, timed(batchProgram(), batch(1, "none"), out));
+        j1Decoded = std::min(j1Decoded, timed(batchProgram(), batch(1, "decode"), out));
     }
     std::printf("ten 5 s 320x240 clips to MP4, best of %d: -j 1 %.2f s, -j 2 %.2f s, xargs -P2 %.2f s\n", rounds, j1,
         j2, xargs);
@@ -107,5 +116,9 @@ int main(int argc, char* argv[])
     std::printf("-j 2 / -j 1:      %.3f (target <= 0.75)\n", j2 / j1);
     // What two at once can give on this machine at best: the same ratio for xargs itself.
     std::printf("xargs -P2 / -j 1: %.3f (for reference)\n", xargs / j1);
+    // The length check reads what ffmpeg prints anyway; the decode check runs ffmpeg again over each output.
+    std::printf("length check on / off: -j 1 %.3f, -j 2 %.3f (target within 0.98 .. 1.02)\n", j1 / j1Unchecked,
+        j2 / j2Unchecked);
+    std::printf("the decode check's cost, -j 1 with it / without: %.3f\n", j1Decoded / j1);
     return 0;
 }

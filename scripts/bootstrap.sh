@@ -12,6 +12,8 @@ packages=(
     xvfb xauth
     dbus-daemon
     desktop-file-utils appstream dpkg-dev
+    # only for testing the shell completions
+    zsh fish
     fonts-open-sans
     libpugixml-dev
     clang libclang-rt-14-dev clang-format

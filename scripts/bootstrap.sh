@@ -11,7 +11,7 @@ packages=(
     ffmpeg
     xvfb xauth
     dbus-daemon
-    desktop-file-utils appstream dpkg-dev
+    desktop-file-utils appstream dpkg-dev shared-mime-info lintian
     # only for testing the shell completions
     zsh fish
     fonts-open-sans

@@ -52,7 +52,9 @@ void notifyDesktop(const QString& summary, const QString& body)
         return;
     QDBusMessage call = QDBusMessage::createMethodCall(
         "org.freedesktop.Notifications", "/org/freedesktop/Notifications", "org.freedesktop.Notifications", "Notify");
-    call << QString(kApplicationName) << 0u << QStringLiteral("calvera") << summary << body << QStringList()
-         << QVariantMap() << -1;
+    // The installed icon, and the entry the desktop groups the notification under.
+    const QVariantMap hints {{"desktop-entry", QString(kDesktopFileId)}};
+    call << QString(kApplicationName) << 0u << QString(kDesktopFileId) << summary << body << QStringList() << hints
+         << -1;
     bus.asyncCall(call);
 }

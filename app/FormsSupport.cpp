@@ -9,6 +9,7 @@ void nameApplication()
 {
     QApplication::setApplicationName(kApplicationName);
     QApplication::setApplicationDisplayName(kApplicationName);
+    QGuiApplication::setDesktopFileName(kDesktopFileId);
 }
 
 TMyButtonEx* makeFormsButton(QWidget* parent, const QString& caption, const QRect& geometry)

@@ -12,7 +12,11 @@ class TMyFlatComboBox;
 class TMyFlatEdit;
 
 inline constexpr const char* kApplicationName = "Calvera";
-// Names the application once at start-up: message boxes and the window title take it from there.
+// The installed desktop entry's name without ".desktop", which is also the
+// icon's name: desktops match the window and notifications to them by it.
+inline constexpr const char* kDesktopFileId = "org.calvera_video.Calvera";
+// Names the application once at start-up: message boxes, the window title and
+// the desktop take it from there.
 void nameApplication();
 
 // The look that the main window and the dialogs share.

@@ -12,7 +12,9 @@ packages=(
     xvfb xauth
     dbus-daemon
     strace
-    desktop-file-utils appstream dpkg-dev
+    desktop-file-utils appstream dpkg-dev shared-mime-info lintian
+    # only for testing the shell completions
+    zsh fish
     fonts-open-sans
     libpugixml-dev
     clang libclang-rt-14-dev clang-format

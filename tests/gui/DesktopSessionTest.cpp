@@ -59,12 +59,16 @@ class FakeNotifications final : public QObject {
 
 public:
     QStringList summaries;
+    QString icon;
+    QVariantMap hints;
 
 public slots:
-    uint Notify(const QString&, uint, const QString&, const QString& summary, const QString&, const QStringList&,
-        const QVariantMap&, int)
+    uint Notify(const QString&, uint, const QString& icon, const QString& summary, const QString&, const QStringList&,
+        const QVariantMap& hints, int)
     {
         summaries << summary;
+        this->icon = icon;
+        this->hints = hints;
         return 1;
     }
 };
@@ -96,6 +100,8 @@ TEST(DesktopSession, TheSleepLockIsHeldUntilReleasedAndNotificationsReachTheServ
     notifyDesktop("Conversion finished", "Congratulations, works done!");
     EXPECT_TRUE(waitFor([&] { return !notifications.summaries.isEmpty(); }, 10000));
     EXPECT_EQ(notifications.summaries.value(0), "Conversion finished");
+    EXPECT_EQ(notifications.icon, "org.calvera_video.Calvera") << "the installed icon's name";
+    EXPECT_EQ(notifications.hints.value("desktop-entry").toString(), "org.calvera_video.Calvera");
     QDBusConnection::disconnectFromBus("services");
 }
 

@@ -1,15 +1,18 @@
 // Draws Calvera's artwork: the header, status strip and corner of the main
 // window, the tool buttons in their four states, the tabs, the job list's
 // state pictures and watermark, the splash picture, the dialogs' pictures and
-// the program's icon in the sizes desktops ask for (app-icon-N.png).
+// the program's icon in the sizes desktops ask for (app-icon-N.png) and
+// scalable (app-icon.svg).
 //   make_artwork OUTPUT_FOLDER
 // tools/artwork/regenerate.sh runs it into resources/art/.
 
 #include <QGuiApplication>
 #include <QDir>
+#include <QFile>
 #include <QFont>
 #include <QImage>
 #include <QLinearGradient>
+#include <QMap>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
@@ -18,6 +21,7 @@
 #include <cmath>
 #include <cstdio>
 #include <functional>
+#include <vector>
 
 namespace {
 
@@ -160,32 +164,162 @@ QImage toolButton(const Glyph& glyph, QColor accent, int state)
     return image;
 }
 
-// Drawn on a 256-pixel grid and scaled, so every size has the same shapes.
+// The program's icon as paths on a 256-pixel grid, each filled and stroked:
+// painted into every PNG size and written out as the SVG, so that all of them
+// have the same shapes.
+struct IconShape {
+    QPainterPath path;
+    QBrush fill = Qt::NoBrush;
+    QPen pen = Qt::NoPen;
+};
+
+// A blue tile holding a film frame and the convert arrows.
+std::vector<IconShape> appIconShapes()
+{
+    QLinearGradient face(0, 16, 0, 240);
+    face.setColorAt(0, QColor(0x4A, 0x7C, 0xC8));
+    face.setColorAt(1, kNavy);
+    std::vector<IconShape> shapes;
+    QPainterPath tile;
+    tile.addRoundedRect(QRectF(16, 16, 224, 224), 44, 44);
+    shapes.push_back({tile, face, QPen(QColor(0x0E, 0x2E, 0x63), 6)});
+    // The film frame, with its perforations.
+    QPainterPath frame;
+    frame.addRoundedRect(QRectF(52, 60, 152, 112), 12, 12);
+    shapes.push_back({frame, QColor(255, 255, 255, 235)});
+    QPainterPath holes;
+    for (int i = 0; i < 5; ++i) {
+        holes.addRect(QRectF(64 + i * 28, 68, 14, 12));
+        holes.addRect(QRectF(64 + i * 28, 152, 14, 12));
+    }
+    shapes.push_back({holes, face});
+    QPainterPath picture;
+    picture.addRect(QRectF(60, 86, 136, 60));
+    shapes.push_back({picture, kSky});
+    // The convert glyph: two arrows chasing each other.
+    const QColor gold(0xF2, 0xB7, 0x2E);
+    const QRectF ring = QRectF(98, 86, 60, 60).adjusted(6, 6, -6, -6);
+    QPainterPath arcs;
+    for (double start : {30.0, 210.0}) {
+        arcs.arcMoveTo(ring, start);
+        arcs.arcTo(ring, start, 150);
+    }
+    shapes.push_back({arcs, Qt::NoBrush, QPen(gold, 4, Qt::SolidLine, Qt::RoundCap)});
+    const QPointF a(ring.center().x() + ring.width() / 2 * std::cos(M_PI / 6),
+        ring.center().y() - ring.height() / 2 * std::sin(M_PI / 6));
+    const QPointF b(2 * ring.center().x() - a.x(), 2 * ring.center().y() - a.y());
+    QPainterPath heads;
+    heads.addPolygon(QPolygonF({a + QPointF(-8, -4), a + QPointF(6, -6), a + QPointF(2, 8)}));
+    heads.closeSubpath();
+    heads.addPolygon(QPolygonF({b + QPointF(8, 4), b + QPointF(-6, 6), b + QPointF(-2, -8)}));
+    heads.closeSubpath();
+    shapes.push_back({heads, gold});
+    return shapes;
+}
+
 QImage appIcon(int size)
 {
     QImage image = canvas(size, size);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
     p.scale(size / 256.0, size / 256.0);
-    QLinearGradient face(0, 16, 0, 240);
-    face.setColorAt(0, QColor(0x4A, 0x7C, 0xC8));
-    face.setColorAt(1, kNavy);
-    p.setPen(QPen(QColor(0x0E, 0x2E, 0x63), 6));
-    p.setBrush(face);
-    p.drawRoundedRect(QRectF(16, 16, 224, 224), 44, 44);
-    // The film frame, with its perforations.
-    p.setPen(Qt::NoPen);
-    p.setBrush(QColor(255, 255, 255, 235));
-    p.drawRoundedRect(QRectF(52, 60, 152, 112), 12, 12);
-    p.setBrush(face);
-    for (int i = 0; i < 5; ++i) {
-        p.drawRect(QRectF(64 + i * 28, 68, 14, 12));
-        p.drawRect(QRectF(64 + i * 28, 152, 14, 12));
+    for (const IconShape& shape : appIconShapes()) {
+        p.setPen(shape.pen);
+        p.setBrush(shape.fill);
+        p.drawPath(shape.path);
     }
-    p.setBrush(kSky);
-    p.drawRect(QRectF(60, 86, 136, 60));
-    glyphConvert(p, QRectF(98, 86, 60, 60), QColor(0xF2, 0xB7, 0x2E));
     return image;
+}
+
+QString svgNumber(double value)
+{
+    return QString::number(value, 'g', 6);
+}
+
+// A colour and, where it is not opaque, its opacity, as SVG attributes.
+QString svgPaint(const char* attribute, const QColor& colour)
+{
+    QString text = QString(" %1=\"%2\"").arg(attribute, colour.name(QColor::HexRgb));
+    if (colour.alpha() != 255)
+        text += QString(" %1-opacity=\"%2\"").arg(attribute, svgNumber(colour.alphaF()));
+    return text;
+}
+
+// Subpaths that end where they began are closed, so that a stroke joins there too.
+QString svgPathData(const QPainterPath& path)
+{
+    QStringList data;
+    QPointF start;
+    const auto close = [&](QPointF last) {
+        if (!data.isEmpty() && last == start)
+            data << "Z";
+    };
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        const QString point = svgNumber(e.x) + " " + svgNumber(e.y);
+        switch (e.type) {
+        case QPainterPath::MoveToElement:
+            if (i > 0)
+                close(path.elementAt(i - 1));
+            start = e;
+            data << "M" + point;
+            break;
+        case QPainterPath::LineToElement: data << "L" + point; break;
+        case QPainterPath::CurveToElement: data << "C" + point; break;
+        case QPainterPath::CurveToDataElement: data << point; break;
+        }
+    }
+    if (path.elementCount() > 0)
+        close(path.elementAt(path.elementCount() - 1));
+    return data.join(' ');
+}
+
+// The icon's shapes as an SVG document; gradients go by their user-space ends,
+// as QPainter takes them.
+QByteArray appIconSvg()
+{
+    QString definitions;
+    QString body;
+    int gradients = 0;
+    for (const IconShape& shape : appIconShapes()) {
+        QString element = "  <path d=\"" + svgPathData(shape.path) + "\"";
+        if (shape.path.fillRule() == Qt::OddEvenFill)
+            element += " fill-rule=\"evenodd\"";
+        if (shape.fill.style() == Qt::LinearGradientPattern) {
+            const auto* linear = static_cast<const QLinearGradient*>(shape.fill.gradient());
+            const QString id = QString("gradient%1").arg(gradients++);
+            definitions += QString("    <linearGradient id=\"%1\" gradientUnits=\"userSpaceOnUse\" x1=\"%2\" y1=\"%3\" "
+                                   "x2=\"%4\" y2=\"%5\">\n")
+                               .arg(id, svgNumber(linear->start().x()), svgNumber(linear->start().y()),
+                                   svgNumber(linear->finalStop().x()), svgNumber(linear->finalStop().y()));
+            for (const QGradientStop& stop : linear->stops())
+                definitions += QString("      <stop offset=\"%1\"%2/>\n")
+                                   .arg(svgNumber(stop.first), svgPaint("stop-color", stop.second));
+            definitions += "    </linearGradient>\n";
+            element += " fill=\"url(#" + id + ")\"";
+        } else if (shape.fill.style() == Qt::SolidPattern) {
+            element += svgPaint("fill", shape.fill.color());
+        } else {
+            element += " fill=\"none\"";
+        }
+        if (shape.pen.style() != Qt::NoPen) {
+            static const QMap<Qt::PenCapStyle, QString> caps {
+                {Qt::FlatCap, "butt"}, {Qt::SquareCap, "square"}, {Qt::RoundCap, "round"}};
+            static const QMap<Qt::PenJoinStyle, QString> joins {
+                {Qt::MiterJoin, "miter"}, {Qt::BevelJoin, "bevel"}, {Qt::RoundJoin, "round"}};
+            element += svgPaint("stroke", shape.pen.color());
+            element += QString(" stroke-width=\"%1\" stroke-linecap=\"%2\" stroke-linejoin=\"%3\"")
+                           .arg(svgNumber(shape.pen.widthF()), caps.value(shape.pen.capStyle(), "square"),
+                               joins.value(shape.pen.joinStyle(), "bevel"));
+        }
+        body += element + "/>\n";
+    }
+    QString svg = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                  "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 256 256\">\n";
+    if (!definitions.isEmpty())
+        svg += "  <defs>\n" + definitions + "  </defs>\n";
+    svg += body + "</svg>\n";
+    return svg.toUtf8();
 }
 
 QImage tab(int state)
@@ -390,8 +524,13 @@ int main(int argc, char* argv[])
         p.drawPolygon(QPolygonF({{14.5, 15.5}, {19.5, 18.5}, {14.5, 21.5}}));
         save(image, "file.png");
     }
-    // The program's icon: a blue tile holding a film frame and the convert arrows.
     for (int size : {16, 24, 32, 48, 64, 128, 256})
         save(appIcon(size), QString("app-icon-%1.png").arg(size));
+    QFile svg(folder + "/app-icon.svg");
+    if (!svg.open(QIODevice::WriteOnly) || svg.write(appIconSvg()) < 0) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(svg.fileName()));
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(svg.fileName()));
     return 0;
 }

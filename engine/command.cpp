@@ -23,8 +23,9 @@ TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObjec
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &TCommand::tickStep);
     connect(&m_model, &JobListModel::nodeAboutToBeRemoved, this, [this](JobListModel::Node* node) {
-        if (node == m_nextNode)
-            m_nextNode = nextWanted(node);
+        m_waiting.erase(node);
+        if (node == m_cursor)
+            m_cursor = nullptr;
         // A node removed under a running item would leave the driver holding a dead record.
         for (const std::unique_ptr<Slot>& slot : m_slots) {
             if (slot->node == node) {
@@ -33,6 +34,17 @@ TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObjec
             }
         }
     });
+    // Items added during a run join it; moved ones are taken in their new order.
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, [this](const QModelIndex&, int first, int last) {
+        if (m_idle || m_stopRequested)
+            return;
+        for (int row = first; row <= last; ++row)
+            m_waiting.insert(m_model.nodeAt(row));
+        m_cursor = nullptr;
+        startIdleLanes();
+    });
+    connect(&m_model, &QAbstractItemModel::rowsMoved, this, [this] { m_cursor = nullptr; });
+    connect(&m_model, &QAbstractItemModel::modelReset, this, [this] { m_cursor = nullptr; });
 }
 
 TCommand::~TCommand()
@@ -107,11 +119,13 @@ int TCommand::maxJobs()
     return static_cast<int>(std::min<rlim_t>(kMostLanes, (limit.rlim_cur - kReserved) / kDescriptorsPerLane));
 }
 
-JobListModel::Node* TCommand::nextWanted(JobListModel::Node* after) const
+JobListModel::Node* TCommand::nextWaiting()
 {
-    JobListModel::Node* node = after ? m_model.next(after) : m_model.first();
-    while (node && m_wanted && !m_wanted(*node))
+    // Nothing before the cursor waits, unless the list changed since it was set.
+    JobListModel::Node* node = m_cursor ? m_cursor : m_model.first();
+    while (node && !m_waiting.contains(node))
         node = m_model.next(node);
+    m_cursor = node;
     return node;
 }
 
@@ -119,36 +133,17 @@ void TCommand::Start(const Selection& wanted)
 {
     if (!m_idle)
         return;
-    m_wanted = wanted;
-    m_nextNode = nextWanted(nullptr);
-    if (!m_nextNode)
-        return;
-    m_runItems = 0;
-    for (JobListModel::Node* node = m_nextNode; node; node = nextWanted(node))
-        ++m_runItems;
-    // The lanes of the last run are idle; they are used again, so each keeps one reader thread at most.
-    const std::size_t lanes = static_cast<std::size_t>(std::clamp(Jobs, 1, std::max(1, m_runItems)));
-    while (m_slots.size() > lanes)
-        m_slots.pop_back();
-    while (m_slots.size() < lanes) {
-        auto slot = std::make_unique<Slot>();
-        slot->lane = std::make_unique<ItemLane>(m_worker);
-        Slot* const at = slot.get();
-        connect(slot->lane.get(), &ItemLane::progressed, this, [this, at](const ItemProgress& progress) {
-            if (!at->node)
-                return;
-            at->node->Progress = progress;
-            m_model.nodeChanged(at->node);
-            emit itemProgress(at->node, progress);
-        });
-        connect(slot->lane.get(), &ItemLane::outputLine, this, [this, at](const std::string& line) {
-            if (at->node)
-                emit itemOutput(at->node, line);
-        });
-        connect(slot->lane.get(), &ItemLane::ended, this,
-            [this, at](const ItemOutcome& outcome) { itemEnded(*at, outcome); });
-        m_slots.push_back(std::move(slot));
+    m_waiting.clear();
+    for (JobListModel::Node* node = m_model.first(); node; node = m_model.next(node)) {
+        if (!wanted || wanted(*node))
+            m_waiting.insert(node);
     }
+    m_cursor = nullptr;
+    if (m_waiting.empty())
+        return;
+    // The lanes of the last run are used again, so each keeps one reader thread at most.
+    while (m_slots.size() > static_cast<std::size_t>(std::max(1, Jobs)))
+        m_slots.pop_back();
     m_currentIndex = 0;
     m_sweptDirs.clear();
     m_summary = RunSummary();
@@ -160,16 +155,84 @@ void TCommand::Start(const Selection& wanted)
     m_idle = false;
     m_stopRequested = false;
     m_paused = false;
-    for (const std::unique_ptr<Slot>& slot : m_slots)
+    startIdleLanes();
+}
+
+TCommand::Slot* TCommand::idleSlot()
+{
+    for (const std::unique_ptr<Slot>& slot : m_slots) {
+        if (!slot->busy)
+            return slot.get();
+    }
+    if (m_slots.size() >= static_cast<std::size_t>(std::max(1, Jobs)))
+        return nullptr;
+    auto slot = std::make_unique<Slot>();
+    slot->lane = std::make_unique<ItemLane>(m_worker);
+    Slot* const at = slot.get();
+    connect(slot->lane.get(), &ItemLane::progressed, this, [this, at](const ItemProgress& progress) {
+        if (!at->node)
+            return;
+        at->node->Progress = progress;
+        m_model.nodeChanged(at->node);
+        emit itemProgress(at->node, progress);
+    });
+    connect(slot->lane.get(), &ItemLane::outputLine, this, [this, at](const std::string& line) {
+        if (at->node)
+            emit itemOutput(at->node, line);
+    });
+    connect(slot->lane.get(), &ItemLane::ended, this,
+        [this, at](const ItemOutcome& outcome) { itemEnded(*at, outcome); });
+    m_slots.push_back(std::move(slot));
+    return at;
+}
+
+void TCommand::startIdleLanes()
+{
+    while (!m_stopRequested && !m_paused && !m_waiting.empty()) {
+        Slot* const slot = idleSlot();
+        if (!slot)
+            return;
         startNext(*slot);
+    }
+}
+
+int TCommand::RunItemCount() const
+{
+    const auto running = std::count_if(
+        m_slots.begin(), m_slots.end(), [](const std::unique_ptr<Slot>& slot) { return slot->busy; });
+    return m_finishedItems + static_cast<int>(running) + static_cast<int>(m_waiting.size());
+}
+
+void TCommand::StopItem(JobListModel::Node* node)
+{
+    if (m_idle)
+        return;
+    if (m_waiting.erase(node) > 0) {
+        if (node == m_cursor)
+            m_cursor = nullptr;
+        return;
+    }
+    for (const std::unique_ptr<Slot>& slot : m_slots) {
+        if (slot->busy && slot->node == node)
+            slot->lane->stop();
+    }
+}
+
+void TCommand::Enqueue(JobListModel::Node* node)
+{
+    if (m_idle || m_stopRequested || m_model.indexOf(node) < 0 || node->State == kStateConverting)
+        return;
+    m_waiting.insert(node);
+    m_cursor = nullptr;
+    startIdleLanes();
 }
 
 void TCommand::Stop()
 {
     if (m_idle)
         return;
+    // The waiting items stay counted: a stopped run still tells k of all n.
     m_stopRequested = true;
-    m_nextNode = nullptr;
     for (const std::unique_ptr<Slot>& slot : m_slots) {
         if (slot->busy)
             slot->lane->stop();
@@ -198,9 +261,8 @@ void TCommand::Resume()
     for (const std::unique_ptr<Slot>& slot : m_slots) {
         if (slot->busy)
             slot->lane->resume();
-        else
-            startNext(*slot);
     }
+    startIdleLanes();
     emit pausedChanged(false);
 }
 
@@ -246,10 +308,12 @@ ItemJob TCommand::jobFor(JobListModel::Node& node)
 
 void TCommand::startNext(Slot& slot)
 {
-    if (m_stopRequested || m_paused || !m_nextNode)
+    if (m_stopRequested || m_paused)
         return;
-    JobListModel::Node* const node = m_nextNode;
-    m_nextNode = nextWanted(node);
+    JobListModel::Node* const node = nextWaiting();
+    if (!node)
+        return;
+    m_waiting.erase(node);
     m_currentIndex = static_cast<std::uint32_t>(m_model.indexOf(node));
     slot.busy = true;
     slot.node = node;
@@ -270,8 +334,9 @@ void TCommand::itemEnded(Slot& slot, const ItemOutcome& outcome)
     JobListModel::Node* const node = slot.node;
     m_lastEnded = slot.lane.get();
     countOutcome(outcome);
-    if (OnProgress && m_runItems > 0)
-        OnProgress(&slot.lane->runner(), static_cast<std::int32_t>(m_finishedItems * 100 / m_runItems));
+    slot.busy = false;
+    if (OnProgress && RunItemCount() > 0)
+        OnProgress(&slot.lane->runner(), static_cast<std::int32_t>(m_finishedItems * 100 / RunItemCount()));
     emit itemFinished(node, outcome);
 
     if (node) {
@@ -284,12 +349,11 @@ void TCommand::itemEnded(Slot& slot, const ItemOutcome& outcome)
         node->Progress = ItemProgress();
         m_model.nodeChanged(node);
     }
-    slot.busy = false;
     slot.node = nullptr;
     setNodeIdle(node);
 
     startNext(slot);
-    if (!anyBusy() && (m_stopRequested || !m_nextNode))
+    if (!anyBusy() && (m_stopRequested || m_waiting.empty()))
         endRun(m_stopRequested);
 }
 
@@ -315,14 +379,15 @@ void TCommand::countOutcome(const ItemOutcome& outcome)
 
 double TCommand::runFraction() const
 {
-    if (m_idle || m_runItems <= 0)
+    const int items = RunItemCount();
+    if (m_idle || items <= 0)
         return 0;
     double running = 0;
     for (const std::unique_ptr<Slot>& slot : m_slots) {
         if (slot->busy && slot->node)
             running += std::max(0.0, slot->node->Progress.fraction);
     }
-    return std::clamp((m_finishedItems + running) / m_runItems, 0.0, 1.0);
+    return std::clamp((m_finishedItems + running) / items, 0.0, 1.0);
 }
 
 std::int64_t TCommand::runSecondsLeft() const
@@ -364,8 +429,8 @@ void TCommand::setNodeIdle(JobListModel::Node* node)
 
 void TCommand::endRun(bool stopped)
 {
-    m_nextNode = nullptr;
-    m_wanted = nullptr;
+    m_waiting.clear();
+    m_cursor = nullptr;
     m_currentIndex = 0;
     m_timer.stop();
     m_idle = true;

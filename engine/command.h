@@ -12,6 +12,7 @@
 #include <functional>
 #include <memory>
 #include <set>
+#include <unordered_set>
 #include <string>
 #include <vector>
 
@@ -67,9 +68,14 @@ public:
     std::int64_t Elapsed() const { return m_elapsed; }
     // The list position of the item started last.
     std::uint32_t CurrentIndex() const { return m_currentIndex; }
-    // Items of this run that have ended, and all it converts.
+    // Items of this run that have ended, and all it converts: ended, running and waiting.
     int FinishedCount() const { return m_finishedItems; }
-    int RunItemCount() const { return m_runItems; }
+    int RunItemCount() const;
+    // During a run: a running item is ended as stopped while the run goes
+    // on; a waiting one is taken out of the run.
+    void StopItem(JobListModel::Node* node);
+    // During a run: the node joins it, taken in list order.
+    void Enqueue(JobListModel::Node* node);
     // The ffmpeg command line, as text, for the item's node as it would run now.
     std::string commandLineFor(const JobListModel::Node& node) const;
     // The arguments ffmpeg would get for the node now, the output's final
@@ -143,9 +149,13 @@ private:
     };
     Plan planFor(const JobListModel::Node& node) const;
     ItemJob jobFor(JobListModel::Node& node);
-    JobListModel::Node* nextWanted(JobListModel::Node* after) const;
+    // The first waiting item in the list's current order.
+    JobListModel::Node* nextWaiting();
+    // A lane free for the next item, made while there are fewer than Jobs.
+    Slot* idleSlot();
     // Gives the slot's lane the next item, unless the run is stopping, paused or through.
     void startNext(Slot& slot);
+    void startIdleLanes();
     void itemEnded(Slot& slot, const ItemOutcome& outcome);
     void countOutcome(const ItemOutcome& outcome);
     void tickStep();
@@ -161,8 +171,10 @@ private:
     DiskWorker m_worker;
     std::vector<std::unique_ptr<Slot>> m_slots;
     ItemLane* m_lastEnded = nullptr; // the lane whose item ended last, for the events
-    Selection m_wanted;
-    JobListModel::Node* m_nextNode = nullptr; // the next item to start
+    // The items of this run that have not started, and where in the list the
+    // first of them may be (null: look from the top, the list has changed).
+    std::unordered_set<const JobListModel::Node*> m_waiting;
+    JobListModel::Node* m_cursor = nullptr;
     std::int64_t m_elapsed = 0;
     bool m_idle = true;
     bool m_stopRequested = false;
@@ -171,5 +183,4 @@ private:
     std::set<std::string> m_sweptDirs; // output folders cleared of stale temporaries in this run
     RunSummary m_summary;
     int m_finishedItems = 0; // in this run
-    int m_runItems = 0; // the items this run converts
 };

@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QThread>
 
+#include <csignal>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -289,6 +290,18 @@ RunResult runQueue(TCommand& driver, const BatchQueue& queue,
             result.stopSignal = signal;
             console.error("interrupted: stopping the conversion");
             driver.Stop();
+        }
+    });
+    // Ctrl-Z holds every running ffmpeg (each in a process group of its own,
+    // out of the terminal's reach) before this program stops; fg or bg lets them go on.
+    const SignalWatch jobControl({SIGTSTP, SIGCONT}, [&](int signal) {
+        if (signal == SIGTSTP) {
+            driver.Pause();
+            console.paused(true);
+            ::raise(SIGSTOP);
+        } else if (driver.Paused()) {
+            driver.Resume();
+            console.paused(false);
         }
     });
     driver.Start([&selection](const JobListModel::Node& node) { return selection.contains(&node); });

@@ -3,6 +3,11 @@
 #include "BatchTestSupport.h"
 
 #include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+#include <csignal>
+#include <fstream>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -152,6 +157,52 @@ TEST_F(QueueTest, NamesFromStandardInputEndedByNulKeepEveryByte)
     for (const std::string& name : names)
         expected.insert(name + ".mp3");
     EXPECT_EQ(outputs(), expected);
+}
+
+} // namespace
+
+namespace {
+
+// The one-letter state /proc gives a process: S, R, T (stopped), Z.
+char stateOf(long pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
+}
+
+TEST_F(QueueTest, CtrlZHoldsEveryFfmpegAndFgLetsThemFinishWithThePauseLeftOutOfTheTime)
+{
+    // Each item takes about two seconds of its own time, and says so.
+    standIn("echo $$ > \"$source.pid\"\n"
+            "echo '  Duration: 00:00:02.00, start: 0.000000, bitrate: 100 kb/s'\n"
+            "for i in 1 2 3 4 5 6 7 8 9 10; do sleep 0.2; printf 'frame=%d time=00:00:00.%d0 speed=1x\\r' $i $((i - "
+            "1)); done\n"
+            "");
+    RunningProgram program(run({"-j", "2", "--progress=json"}, {"a", "b"}));
+    long a = 0;
+    long b = 0;
+    ASSERT_TRUE(waitFor(
+        [&] { return (std::ifstream(dir.file("a.avi.pid")) >> a) && (std::ifstream(dir.file("b.avi.pid")) >> b); }));
+    QElapsedTimer wall;
+    wall.start();
+    program.sendSignal(SIGTSTP);
+    EXPECT_TRUE(waitFor([&] { return stateOf(a) == 'T' && stateOf(b) == 'T'; }, 1000))
+        << "both ffmpegs held within a second: " << stateOf(a) << stateOf(b);
+    EXPECT_TRUE(waitFor([&] { return stateOf(program.pid()) == 'T'; }, 1000)) << "and calvera-batch itself";
+    waitFor([] { return false; }, 3000);
+    EXPECT_EQ(stateOf(a), 'T') << "still held";
+    program.sendSignal(SIGCONT);
+    ASSERT_EQ(program.finish(), 0) << program.errors();
+    EXPECT_EQ(readFileBytes(dir.file("out/a.mp3")), dir.file("a.avi\n")) << "whole";
+    EXPECT_EQ(readFileBytes(dir.file("out/b.mp3")), dir.file("b.avi\n"));
+    const std::string summary = program.output().substr(program.output().rfind("{\"converted\""));
+    const double elapsed = QJsonDocument::fromJson(QByteArray::fromStdString(summary)).object()["elapsed_s"].toDouble();
+    EXPECT_LE(elapsed, wall.elapsed() / 1000.0 - 2.5) << "the three seconds held are not work: " << summary;
+    EXPECT_NE(program.output().find("{\"event\":\"pause\"}"), std::string::npos);
+    EXPECT_NE(program.output().find("{\"event\":\"resume\"}"), std::string::npos);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QApplication>
 #include <QPainter>
@@ -302,10 +303,11 @@ TEST(FlatHint, TooltipsUseTheWindowOnlyWhileAFormHoldsTheComponent)
         window = TMyFlatHint::window();
         window->hide();
         QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QElapsedTimer shownAfter;
+        shownAfter.start();
         QApplication::sendEvent(&control, &enter);
-        QTest::qWait(200);
-        EXPECT_FALSE(window->isVisible()) << "not before 500 ms";
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 2000));
+        EXPECT_GE(shownAfter.elapsed(), TMyFlatHint::kHintPause - 50) << "not before 500 ms";
         EXPECT_EQ(window->text(), "add video files & more") << "the & is shown as it is";
         window->hide();
     }
@@ -343,6 +345,33 @@ TEST(FlatHint, MovingToANeighbourWhileAHintIsUpShowsItsHintSoon)
     QApplication::sendEvent(&second, &enter);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->isVisible() && window->text() == "second"; }, 300))
         << "the short pause (25 ms), not the full one (500 ms)";
+    window->hide();
+}
+
+TEST(FlatHint, AHintUpWhenTheLastFormWentDoesNotHurryTheNextFormsHint)
+{
+    QWidget control;
+    control.resize(100, 50);
+    control.setToolTip("first");
+    control.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&control));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QEvent leave(QEvent::Leave);
+    TMyFlatHintWindow* window = TMyFlatHint::window();
+    {
+        const TMyFlatHint settings(&control);
+        QApplication::sendEvent(&control, &enter);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 2000));
+        QApplication::sendEvent(&control, &leave); // left while the hint was up
+    }
+    EXPECT_FALSE(window->isVisible());
+
+    const TMyFlatHint settings(&control);
+    QElapsedTimer shownAfter;
+    shownAfter.start();
+    QApplication::sendEvent(&control, &enter);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 2000));
+    EXPECT_GE(shownAfter.elapsed(), TMyFlatHint::kHintPause - 50) << "the full pause, as for a first hint";
     window->hide();
 }
 

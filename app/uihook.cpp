@@ -40,6 +40,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -59,6 +60,8 @@ const QString kAddFilter = [] {
     return "All Supported Formats (" + patterns.join(' ') + ");;All Files (*)";
 }();
 const QString kListFilter = "Qelt File List File (*.qfl)";
+// What a field of the Item Property dialog shows for items whose values differ.
+const QString kSeveral = "(several)";
 const QString kListExtension = ".qfl";
 
 // Every handler runs through this: an error that escapes it is shown to the
@@ -226,7 +229,7 @@ void TUIHook::HookControls(TmainDlg& window)
         const JobListView& view = *window.VirtualStringTree1;
         const TItemNodeData* node = focusedNode();
         window.pmiDelete->setEnabled(view.selectionModel()->hasSelection());
-        window.pmiProperties->setEnabled(node != nullptr);
+        window.pmiProperties->setEnabled(node != nullptr || view.selectionModel()->hasSelection());
         window.pmiShowLog->setEnabled(node && !node->Log.isEmpty() && QFileInfo::exists(node->Log));
         window.pmiOpenFolder->setEnabled(node && node->State == kStateDone && !node->Output.isEmpty());
         bool anyConverted = false;
@@ -384,7 +387,14 @@ void TUIHook::openFiles(const QStringList& paths)
 void TUIHook::addFiles(const QStringList& files)
 {
     if (!files.isEmpty()) {
-        TaddDlg dialog(formatChoices(), outputFolderShown(), m_window);
+        TaddDlg dialog(m_commandManager->Formats(), outputFolderShown(), m_window);
+        markUnavailable(dialog);
+        // The first format this machine can make is offered first.
+        TMyFlatComboBox& formats = *dialog.ComboBox1;
+        for (int i = 0; i < formats.count() && !formats.isItemAvailable(formats.currentIndex()); ++i) {
+            if (formats.isItemAvailable(i))
+                formats.setCurrentIndex(i);
+        }
         dialog.Fill(files);
         dialog.exec();
         if (dialog.OK()) {
@@ -505,15 +515,13 @@ void TUIHook::pmiClearClick(QObject*)
     ShowFileCount(0);
 }
 
-std::vector<std::string> TUIHook::formatChoices() const
+void TUIHook::markUnavailable(TFileDialog& dialog) const
 {
     // A format this machine cannot make stays in its place, so indexes keep, and says why.
-    std::vector<std::string> choices = m_commandManager->Formats();
-    for (int i = 0; i < static_cast<int>(choices.size()); ++i) {
+    for (int i = 0; i < static_cast<int>(m_commandManager->Formats().size()); ++i) {
         if (const std::string why = m_commandManager->whyUnavailable(i, m_command->FfmpegPath); !why.empty())
-            choices[static_cast<std::size_t>(i)] += " (unavailable: " + why + ")";
+            dialog.setUnavailable(i, QString::fromStdString(why));
     }
-    return choices;
 }
 
 TItemNodeData* TUIHook::focusedNode() const
@@ -538,9 +546,11 @@ void TUIHook::pmiOpenFolderClick(QObject*)
 
 void TUIHook::pmiPropertiesClick(QObject*)
 {
-    const QModelIndex focused = m_window->VirtualStringTree1->currentIndex();
-    if (focused.isValid())
-        ShowItemProperties(m_jobs->nodeAt(focused.row()));
+    const JobListView& view = *m_window->VirtualStringTree1;
+    std::vector<TItemNodeData*> nodes = view.selectedNodes();
+    if (nodes.empty() && view.currentIndex().isValid())
+        nodes.push_back(m_jobs->nodeAt(view.currentIndex().row()));
+    ShowItemProperties(nodes);
 }
 
 void TUIHook::CommandProgress(TDosCommand*, std::int32_t Percent)
@@ -588,27 +598,69 @@ void TUIHook::WindowClosing()
 
 void TUIHook::ShowItemProperties(TItemNodeData* node)
 {
-    if (!node || m_jobs->indexOf(node) < 0)
+    ShowItemProperties(std::vector<TItemNodeData*> {node});
+}
+
+void TUIHook::ShowItemProperties(const std::vector<TItemNodeData*>& chosen)
+{
+    std::vector<TItemNodeData*> nodes;
+    for (TItemNodeData* node : chosen) {
+        if (node && m_jobs->indexOf(node) >= 0)
+            nodes.push_back(node);
+    }
+    if (nodes.empty())
         return;
-    TItemDlg dialog(formatChoices(), m_window);
-    TItemData& item = node->Item;
-    dialog.MyListBox1->addItem(item.FileName);
-    const bool knownFormat = m_commandManager->isValidIndex(item.FormatIndex);
-    dialog.ComboBox1->setCurrentIndex(knownFormat ? item.FormatIndex : -1);
-    dialog.etDirectory->setText(item.Path);
-    const std::string fileName = item.FileName.toStdString();
-    dialog.Memo1->appendPlainText(QString::fromStdString("file name: " + extractFileName(fileName)));
-    dialog.Memo1->appendPlainText(QString("file size: %1 Bytes").arg(GetFileSize(fileName)));
-    if (!knownFormat) {
+    TItemDlg dialog(m_commandManager->Formats(), m_window);
+    markUnavailable(dialog);
+    const TItemData& first = nodes.front()->Item;
+    const auto allAlike = [&nodes](const auto& field) {
+        return std::all_of(
+            nodes.begin(), nodes.end(), [&](const TItemNodeData* node) { return field(*node) == field(*nodes[0]); });
+    };
+    const bool oneFormat = allAlike([](const TItemNodeData& node) { return node.Item.FormatIndex; });
+    const bool onePath = allAlike([](const TItemNodeData& node) { return node.Item.Path; });
+    const bool knownFormat = oneFormat && m_commandManager->isValidIndex(first.FormatIndex);
+    for (const TItemNodeData* node : nodes)
+        dialog.MyListBox1->addItem(node->Item.FileName);
+    // Differing values show as such, and stay each item's own unless one is chosen.
+    if (!oneFormat)
+        dialog.ComboBox1->setPlaceholderText(kSeveral);
+    dialog.ComboBox1->setCurrentIndex(knownFormat ? first.FormatIndex : -1);
+    if (onePath)
+        dialog.etDirectory->setText(first.Path);
+    else
+        dialog.etDirectory->setPlaceholderText(kSeveral);
+    QPlainTextEdit& memo = *dialog.Memo1;
+    if (nodes.size() == 1) {
+        const std::string fileName = first.FileName.toStdString();
+        memo.appendPlainText(QString::fromStdString("file name: " + extractFileName(fileName)));
+        memo.appendPlainText(QString("file size: %1 Bytes").arg(GetFileSize(fileName)));
+    } else {
+        std::int64_t total = 0;
+        for (const TItemNodeData* node : nodes)
+            total += GetFileSize(node->Item.FileName.toStdString());
+        memo.appendPlainText(QString("file count: %1").arg(nodes.size()));
+        memo.appendPlainText(QString("file size: %1 Bytes in all").arg(total));
+    }
+    if (!oneFormat) {
+        memo.appendPlainText("format: several, each kept unless one is chosen");
+    } else if (!knownFormat) {
         // Nothing in the list stands for the item's format: say so, and keep
         // it unless the user picks one.
-        dialog.Memo1->appendPlainText(QString("format: unknown (number %1), choose one").arg(item.FormatIndex));
+        memo.appendPlainText(QString("format: unknown (number %1), choose one").arg(first.FormatIndex));
     }
+    if (!onePath)
+        memo.appendPlainText("save path: several, each kept unless one is chosen");
     dialog.exec();
     if (!dialog.OK() || !idle())
         return;
-    if (dialog.formatIndex() >= 0)
-        item.FormatIndex = dialog.formatIndex();
-    item.Path = dialog.directory();
-    m_jobs->nodeChanged(node);
+    for (TItemNodeData* node : nodes) {
+        if (m_jobs->indexOf(node) < 0)
+            continue;
+        if (dialog.formatIndex() >= 0)
+            node->Item.FormatIndex = dialog.formatIndex();
+        if (onePath || dialog.directoryChosen())
+            node->Item.Path = dialog.directory();
+        m_jobs->nodeChanged(node);
+    }
 }

@@ -21,6 +21,7 @@ struct TItemNodeData;
 class TCommand;
 class TCommandManager;
 class TDosCommand;
+class TFileDialog;
 class TItemManager;
 class TMenuDraw;
 class TSaveManager;
@@ -86,6 +87,10 @@ public:
     // Shows the Item Property dialog for node and applies the chosen format
     // and directory, unless a conversion is running by the time it closes.
     void ShowItemProperties(TItemNodeData* node);
+    // The same for several nodes at once: the dialog lists every file, a
+    // field whose values differ shows "(several)" and is applied only when
+    // the user changes it; a chosen format or folder goes to all of them.
+    void ShowItemProperties(const std::vector<TItemNodeData*>& nodes);
 
     // Files from outside (the command line, a drop): list files are imported,
     // the others go through the Add Files dialog as if chosen in the file
@@ -110,8 +115,8 @@ private:
     TItemNodeData* focusedNode() const;
     void showItemProgress();
     void addFiles(const QStringList& files);
-    // The catalogue's names for the format choosers, unavailable ones marked.
-    std::vector<std::string> formatChoices() const;
+    // Greys out the formats this machine cannot make in a dialog's chooser.
+    void markUnavailable(TFileDialog& dialog) const;
 
     std::unique_ptr<SleepInhibitor> m_sleepInhibitor;
     TmainDlg* m_window = nullptr;

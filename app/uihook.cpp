@@ -37,6 +37,8 @@
 #include <QMenu>
 #include <QShortcut>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSessionManager>
 #include <QTimer>
 #include <QUrl>
 
@@ -273,6 +275,12 @@ void TUIHook::HookControls(TmainDlg& window)
         settings.save();
         applySettings(settings);
     }));
+
+    // Logging out ends Calvera as a termination request does: at once, asking nothing.
+    QObject::connect(
+        qGuiApp, &QGuiApplication::commitDataRequest, &window, [this](QSessionManager&) { SessionEnding(false); },
+        Qt::DirectConnection);
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &window, [this] { SessionEnding(true); });
 
     bindKeys(window);
 }
@@ -590,10 +598,42 @@ void TUIHook::CommandTick(QTimer*)
     m_window->lbTimer->setText(timestampText(m_command->Elapsed(), m_command->runSecondsLeft()));
 }
 
+QString closeQuestionText(int converting)
+{
+    if (converting == 1)
+        return "1 conversion is running. Stop it and quit?";
+    return QString("%1 conversions are running. Stop them and quit?").arg(converting);
+}
+
+bool TUIHook::MayClose()
+{
+    if (!m_command || idle() || m_sessionEnding)
+        return true;
+    int converting = 0;
+    for (int row = 0; row < m_jobs->count(); ++row)
+        converting += m_jobs->nodeAt(row)->State == kStateConverting ? 1 : 0;
+    // Between two items nothing converts for a moment, but the run goes on.
+    QMessageBox question(QMessageBox::Question, QApplication::applicationName(),
+        closeQuestionText(std::max(converting, 1)), QMessageBox::NoButton, m_window);
+    QPushButton* stop = question.addButton("Stop and quit", QMessageBox::DestructiveRole);
+    QPushButton* keep = question.addButton("Keep converting", QMessageBox::RejectRole);
+    question.setDefaultButton(keep);
+    question.setEscapeButton(keep);
+    question.exec();
+    return question.clickedButton() == stop;
+}
+
 void TUIHook::WindowClosing()
 {
     if (m_command)
         m_command->Stop();
+}
+
+void TUIHook::SessionEnding(bool quitting)
+{
+    m_sessionEnding = true;
+    if (quitting)
+        WindowClosing();
 }
 
 void TUIHook::ShowItemProperties(TItemNodeData* node)

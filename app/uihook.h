@@ -97,8 +97,15 @@ public:
     // chooser. Refused during a conversion, as Add is.
     void openFiles(const QStringList& paths);
 
+    // Whether the window may close now: during a run the user is asked
+    // whether to stop the conversions, unless the session is ending.
+    bool MayClose();
     // The main window is closing: a running conversion ends now.
     void WindowClosing();
+    // The desktop session is ending (the session manager asks for the
+    // program's data, or the application quits): closing asks nothing, and
+    // once the application quits a running conversion ends at once.
+    void SessionEnding(bool quitting);
 
 private:
     bool idle() const;
@@ -128,7 +135,11 @@ private:
     std::unique_ptr<TTreeManager> m_treeManager;
     std::unique_ptr<TCommand> m_command;
     std::unique_ptr<TSaveManager> m_saveManager;
+    bool m_sessionEnding = false;
 };
+
+// What closing the window asks while rows convert.
+QString closeQuestionText(int converting);
 
 // "timestamp: HH:MM:SS" for a number of seconds; the hours go on past 24 and 99.
 // With a time left for the run: "timestamp: 00:03:12, about 00:07:40 left".

@@ -17,6 +17,7 @@
 #include "MyListBox.h"
 #include "OptionsPage.h"
 #include "Settings.h"
+#include "WhenDoneNotice.h"
 #include "ProgramDir.h"
 #include "SystemDialogs.h"
 #include "addForm.h"
@@ -157,6 +158,7 @@ TUIHook::TUIHook()
 
 TUIHook::~TUIHook()
 {
+    m_whenDoneNotice.reset();
     // The driver first: it ends a running ffmpeg, and nothing of it may reach
     // this controller, or the catalogue and job list it reads, afterwards.
     m_command.reset();
@@ -354,8 +356,31 @@ void TUIHook::showRunning(bool running)
 
 void TUIHook::applySettings(const Settings& settings)
 {
+    m_settings = std::make_unique<Settings>(settings);
     m_command->Jobs = settings.jobs;
     m_command->GlobalPath = settings.outputFolder.toStdString();
+}
+
+void TUIHook::startWhenDone()
+{
+    if (!m_settings || m_settings->whenDone == WhenDone::Nothing)
+        return;
+    m_whenDoneNotice = std::make_unique<WhenDoneNotice>(m_settings->whenDone, m_whenDoneCountdown);
+    QObject::connect(m_whenDoneNotice.get(), &WhenDoneNotice::due, m_window,
+        guarded([this, action = m_settings->whenDone] { whenDoneDue(action); }));
+    // Beside the main window, where the user looks.
+    m_whenDoneNotice->move(m_window->geometry().center() - m_whenDoneNotice->rect().center() + QPoint(0, 140));
+    m_whenDoneNotice->show();
+}
+
+void TUIHook::whenDoneDue(WhenDone action)
+{
+    switch (action) {
+    case WhenDone::Quit: m_window->close(); break;
+    case WhenDone::Suspend: requestSuspend(); break;
+    case WhenDone::PowerOff: requestPowerOff(); break;
+    case WhenDone::Nothing: break;
+    }
 }
 
 QString TUIHook::outputFolderShown() const
@@ -424,6 +449,8 @@ void TUIHook::btnConvertClick(QObject*)
 
 void TUIHook::startRun(const std::function<bool(const TItemNodeData&)>& wanted)
 {
+    // A new run is what the user wants now, not the end of the last one.
+    m_whenDoneNotice.reset();
     SetRunningState();
     m_window->ProgressBar1->SetPosition(0);
     m_sleepInhibitor->hold("Converting videos");
@@ -582,6 +609,8 @@ void TUIHook::CommandFinished(TDosCommand*, bool Stopped)
     // Someone who went away from the window learns it from the desktop.
     if (!m_window->isActiveWindow())
         notifyDesktop("Conversion finished", text);
+    // The box waits for its OK; what comes after the run does not.
+    startWhenDone();
 }
 
 void TUIHook::showItemProgress()

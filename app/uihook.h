@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -27,6 +28,8 @@ class TMenuDraw;
 class TSaveManager;
 class TTreeManager;
 class TmainDlg;
+class WhenDoneNotice;
+enum class WhenDone;
 
 // The shipped help page, next to the program, and the project's home page.
 inline constexpr const char* kHelpPage = "help/index.html";
@@ -100,6 +103,11 @@ public:
     // Whether the window may close now: during a run the user is asked
     // whether to stop the conversions, unless the session is ending.
     bool MayClose();
+    // How long the notice before the when-done action counts down (a minute).
+    void setWhenDoneCountdown(std::chrono::milliseconds countdown) { m_whenDoneCountdown = countdown; }
+    // The notice of the last run's end while it counts down or was shown; null before.
+    WhenDoneNotice* whenDoneNotice() const { return m_whenDoneNotice.get(); }
+
     // The main window is closing: a running conversion ends now.
     void WindowClosing();
     // The desktop session is ending (the session manager asks for the
@@ -112,8 +120,11 @@ private:
     void showRunning(bool running);
     // Starts a run over the items wanted selects, or all of them without it.
     void startRun(const std::function<bool(const TItemNodeData&)>& wanted);
-    // The Option page's choices, for the driver.
+    // The Option page's choices, for the driver and for the end of a run.
     void applySettings(const Settings& settings);
+    // The Option page's when-done choice, after its notice, once a run ended by itself.
+    void startWhenDone();
+    void whenDoneDue(WhenDone action);
     // The real folder where items without their own go.
     QString outputFolderShown() const;
     // The keyboard shortcuts, the focus order, drops on the list and the accessible names.
@@ -135,6 +146,9 @@ private:
     std::unique_ptr<TTreeManager> m_treeManager;
     std::unique_ptr<TCommand> m_command;
     std::unique_ptr<TSaveManager> m_saveManager;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<WhenDoneNotice> m_whenDoneNotice;
+    std::chrono::milliseconds m_whenDoneCountdown {60000};
     bool m_sessionEnding = false;
 };
 

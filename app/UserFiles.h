@@ -21,3 +21,9 @@ UserFileKind checkUserFile(const QString& path);
 // Reads a regular file of the user's folders whole, the same way; nothing
 // when it is missing, refused (with the warning) or larger than maxBytes.
 std::optional<QByteArray> readUserFile(const QString& path, qint64 maxBytes);
+
+// Replaces the file at path with bytes so that a crash or a power cut at any
+// moment leaves the old file or the new one, whole: a temporary beside it is
+// written, synced and renamed over it, then the folder is synced. Raises
+// std::runtime_error saying what failed; the temporary is gone then.
+void writeFileAtomically(const QString& path, const QByteArray& bytes);

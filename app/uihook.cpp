@@ -16,6 +16,7 @@
 #include "MessageQueue.h"
 #include "MyListBox.h"
 #include "OptionsPage.h"
+#include "QueueKeeper.h"
 #include "Settings.h"
 #include "WhenDoneNotice.h"
 #include "ProgramDir.h"
@@ -159,6 +160,8 @@ TUIHook::TUIHook()
 TUIHook::~TUIHook()
 {
     m_whenDoneNotice.reset();
+    // The list as it is before the driver ends its items: converting ones start again next time.
+    m_queueKeeper.reset();
     // The driver first: it ends a running ffmpeg, and nothing of it may reach
     // this controller, or the catalogue and job list it reads, afterwards.
     m_command.reset();
@@ -357,6 +360,8 @@ void TUIHook::showRunning(bool running)
 void TUIHook::applySettings(const Settings& settings)
 {
     m_settings = std::make_unique<Settings>(settings);
+    if (m_queueKeeper)
+        m_queueKeeper->setKeeping(!settings.startEmpty);
     m_command->Jobs = settings.jobs;
     m_command->GlobalPath = settings.outputFolder.toStdString();
 }
@@ -373,8 +378,20 @@ void TUIHook::startWhenDone()
     m_whenDoneNotice->show();
 }
 
+void TUIHook::keepQueue(const QString& folder)
+{
+    m_queueKeeper = std::make_unique<QueueKeeper>(*m_jobs, *m_saveManager, folder);
+    const QString told = m_queueKeeper->start(!m_settings->startEmpty);
+    if (!told.isEmpty())
+        m_messages->show(QMessageBox::Warning, told);
+    ShowFileCount(0);
+}
+
 void TUIHook::whenDoneDue(WhenDone action)
 {
+    // The machine may be gone in a moment.
+    if (m_queueKeeper && action != WhenDone::Quit)
+        m_queueKeeper->flush();
     switch (action) {
     case WhenDone::Quit: m_window->close(); break;
     case WhenDone::Suspend: requestSuspend(); break;
@@ -654,6 +671,9 @@ bool TUIHook::MayClose()
 
 void TUIHook::WindowClosing()
 {
+    // The list as it is before the driver ends its items: converting ones start again next time.
+    if (m_queueKeeper)
+        m_queueKeeper->finish();
     if (m_command)
         m_command->Stop();
 }

@@ -15,6 +15,7 @@ class JobListModel;
 class MessageQueue;
 class QObject;
 class QTimer;
+class QueueKeeper;
 class SleepInhibitor;
 struct Settings;
 struct RunSummary;
@@ -103,6 +104,12 @@ public:
     // Whether the window may close now: during a run the user is asked
     // whether to stop the conversions, unless the session is ending.
     bool MayClose();
+    // Keeps the job list in folder/queue.qfl for the next start (runCalvera
+    // gives $XDG_STATE_HOME/calvera/): restores it now, unless the Option page
+    // says to start empty or another window keeps it, and says so when it cannot.
+    void keepQueue(const QString& folder);
+    QueueKeeper* queueKeeper() const { return m_queueKeeper.get(); }
+
     // How long the notice before the when-done action counts down (a minute).
     void setWhenDoneCountdown(std::chrono::milliseconds countdown) { m_whenDoneCountdown = countdown; }
     // The notice of the last run's end while it counts down or was shown; null before.
@@ -146,6 +153,8 @@ private:
     std::unique_ptr<TTreeManager> m_treeManager;
     std::unique_ptr<TCommand> m_command;
     std::unique_ptr<TSaveManager> m_saveManager;
+    // After the job list and the list files it reads.
+    std::unique_ptr<QueueKeeper> m_queueKeeper;
     std::unique_ptr<Settings> m_settings;
     std::unique_ptr<WhenDoneNotice> m_whenDoneNotice;
     std::chrono::milliseconds m_whenDoneCountdown {60000};

@@ -615,6 +615,7 @@ namespace {
 
 TEST(Startup, TerminationRequestEndsARunningConversionAndTheProgram)
 {
+    const TemporaryStateHome home;
     TempDir dir;
     makeClip(dir.file("long.avi"), 60.0);
     struct sigaction before { };
@@ -642,6 +643,8 @@ TEST(Startup, TerminationRequestEndsARunningConversionAndTheProgram)
     EXPECT_EQ(code, 128 + SIGTERM);
     EXPECT_TRUE(ffmpegWasRunning);
     EXPECT_TRUE(boxes.seen.empty()) << "a termination request asks nothing";
+    EXPECT_NE(readFileBytes(home.calvera() + "queue.qfl").find("<state>queued</state>"), std::string::npos)
+        << "the list is kept, the item that was converting queued again";
     EXPECT_TRUE(childProcesses("ffmpeg").empty()) << "ffmpeg went with the window";
     EXPECT_FALSE(fs::exists(dir.file("long.webm"))) << "and its partial output with it";
     struct sigaction after { };

@@ -18,6 +18,7 @@
 #include "OptionsPage.h"
 #include "QueueKeeper.h"
 #include "Settings.h"
+#include "UserFiles.h"
 #include "WhenDoneNotice.h"
 #include "ProgramDir.h"
 #include "SystemDialogs.h"
@@ -150,9 +151,23 @@ QString endOfRunText(const RunSummary& run)
     return text;
 }
 
+namespace {
+
+// The shipped catalogue, and the user's own entries unless what stands in
+// their place is no regular file (a FIFO), which is passed over with a warning.
+std::unique_ptr<TCommandManager> makeCatalogue()
+{
+    std::string user = TCommandManager::userCataloguePath();
+    if (!user.empty() && checkUserFile(QString::fromStdString(user)) == UserFileKind::Refused)
+        user.clear();
+    return std::make_unique<TCommandManager>(programDirectory() + "command", user);
+}
+
+} // namespace
+
 TUIHook::TUIHook()
     : m_sleepInhibitor(std::make_unique<SleepInhibitor>())
-    , m_commandManager(std::make_unique<TCommandManager>())
+    , m_commandManager(makeCatalogue())
     , m_itemManager(std::make_unique<TItemManager>())
     , m_menuDraw(std::make_unique<TMenuDraw>())
 { }

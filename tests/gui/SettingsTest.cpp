@@ -5,6 +5,11 @@
 #include "OptionsPage.h"
 #include "Settings.h"
 #include "TempDir.h"
+#include "UserFiles.h"
+#include "ProgramDir.h"
+#include "commandManager.h"
+#include "mainForm.h"
+#include "uihook.h"
 
 #include <QCheckBox>
 #include <QLabel>
@@ -84,6 +89,44 @@ TEST(Settings, AFifoAtCalveraConfNeitherHangsTheStartNorIsWrittenOver)
     struct stat info { };
     ASSERT_EQ(::stat(fifo.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "what the user put there stays";
+}
+
+TEST(UserFiles, AFifoForTheUsersOwnFormatsIsPassedOver)
+{
+    const TemporaryStateHome home;
+    std::filesystem::create_directories(home.calvera());
+    ASSERT_EQ(::mkfifo((home.calvera() + "command").c_str(), 0600), 0);
+    EXPECT_EQ(checkUserFile(QString::fromStdString(home.calvera() + "command")), UserFileKind::Refused);
+    const TCommandManager shipped(programDirectory() + "command");
+    TmainDlg window; // would raise "It is not a regular file" from the catalogue
+    EXPECT_EQ(window.controller()->catalogue().Formats(), shipped.Formats()) << "the shipped formats only";
+
+    writeFileBytes(home.calvera() + "regular", "<list/>");
+    EXPECT_EQ(checkUserFile(QString::fromStdString(home.calvera() + "regular")), UserFileKind::Regular);
+    EXPECT_EQ(readUserFile(QString::fromStdString(home.calvera() + "regular"), 100), QByteArray("<list/>"));
+    EXPECT_EQ(readUserFile(QString::fromStdString(home.calvera() + "regular"), 3), std::nullopt) << "too large";
+    EXPECT_EQ(checkUserFile(QString::fromStdString(home.calvera() + "none")), UserFileKind::Missing);
+    EXPECT_EQ(checkUserFile(QString::fromStdString(home.calvera())), UserFileKind::Refused) << "a folder";
+}
+
+TEST(UserFiles, AnAtomicWriteReplacesTheFileWholeOrNotAtAll)
+{
+    TempDir dir;
+    const QString path = QString::fromStdString(dir.file("kept"));
+    writeFileAtomically(path, "first");
+    writeFileAtomically(path, "second");
+    EXPECT_EQ(readFileBytes(dir.file("kept")), "second");
+    std::filesystem::create_directory(dir.file("locked"));
+    std::filesystem::permissions(
+        dir.file("locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+    const QString blocked = QString::fromStdString(dir.file("locked/kept"));
+    if (::access(dir.file("locked").c_str(), W_OK) != 0) { // root may write anywhere
+        EXPECT_THROW(writeFileAtomically(blocked, "x"), std::runtime_error);
+    }
+    std::size_t entries = 0;
+    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
+        ++entries;
+    EXPECT_EQ(entries, 2u) << "no temporary is left beside it";
 }
 
 class OptionsPageTest : public testing::Test {

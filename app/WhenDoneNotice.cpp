@@ -10,9 +10,9 @@ QString whenDoneText(WhenDone action, int secondsLeft)
 {
     const QString seconds = QString::number(secondsLeft) + (secondsLeft == 1 ? " second" : " seconds");
     switch (action) {
-    case WhenDone::Quit: return "The run has ended. Calvera quits in " + seconds + ".";
-    case WhenDone::Suspend: return "The run has ended. The computer suspends in " + seconds + ".";
-    case WhenDone::PowerOff: return "The run has ended. The computer powers off in " + seconds + ".";
+    case WhenDone::Quit: return "The run has ended.\nCalvera quits in " + seconds + ".";
+    case WhenDone::Suspend: return "The run has ended.\nThe computer suspends in " + seconds + ".";
+    case WhenDone::PowerOff: return "The run has ended.\nThe computer powers off in " + seconds + ".";
     case WhenDone::Nothing: break;
     }
     return {};

@@ -666,6 +666,17 @@ QString closeQuestionText(int converting)
     return QString("%1 conversions are running. Stop them and quit?").arg(converting);
 }
 
+std::unique_ptr<QMessageBox> makeCloseQuestion(int converting, QWidget* parent)
+{
+    auto question = std::make_unique<QMessageBox>(QMessageBox::Question, QApplication::applicationName(),
+        closeQuestionText(converting), QMessageBox::NoButton, parent);
+    question->addButton("Stop and quit", QMessageBox::DestructiveRole);
+    QPushButton* keep = question->addButton("Keep converting", QMessageBox::RejectRole);
+    question->setDefaultButton(keep);
+    question->setEscapeButton(keep);
+    return question;
+}
+
 bool TUIHook::MayClose()
 {
     if (!m_command || idle() || m_sessionEnding)
@@ -674,14 +685,9 @@ bool TUIHook::MayClose()
     for (int row = 0; row < m_jobs->count(); ++row)
         converting += m_jobs->nodeAt(row)->State == kStateConverting ? 1 : 0;
     // Between two items nothing converts for a moment, but the run goes on.
-    QMessageBox question(QMessageBox::Question, QApplication::applicationName(),
-        closeQuestionText(std::max(converting, 1)), QMessageBox::NoButton, m_window);
-    QPushButton* stop = question.addButton("Stop and quit", QMessageBox::DestructiveRole);
-    QPushButton* keep = question.addButton("Keep converting", QMessageBox::RejectRole);
-    question.setDefaultButton(keep);
-    question.setEscapeButton(keep);
-    question.exec();
-    return question.clickedButton() == stop;
+    const std::unique_ptr<QMessageBox> question = makeCloseQuestion(std::max(converting, 1), m_window);
+    question->exec();
+    return question->clickedButton() && question->buttonRole(question->clickedButton()) == QMessageBox::DestructiveRole;
 }
 
 void TUIHook::WindowClosing()

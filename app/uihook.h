@@ -14,6 +14,7 @@
 class JobListModel;
 class MessageQueue;
 class QObject;
+class QWidget;
 class QTimer;
 class QueueKeeper;
 class SleepInhibitor;
@@ -163,6 +164,9 @@ private:
 
 // What closing the window asks while rows convert.
 QString closeQuestionText(int converting);
+class QMessageBox;
+// The question itself: "Stop and quit", or "Keep converting" (the default, and Esc).
+std::unique_ptr<QMessageBox> makeCloseQuestion(int converting, QWidget* parent);
 
 // "timestamp: HH:MM:SS" for a number of seconds; the hours go on past 24 and 99.
 // With a time left for the run: "timestamp: 00:03:12, about 00:07:40 left".

@@ -118,7 +118,7 @@ TEST_F(WhenDoneTest, QuitComesAfterItsNoticeWhichCountsWhileTheEndOfRunBoxIsOpen
     runToItsEnd();
     ASSERT_TRUE(boxes.waitUntilSeen(2));
     EXPECT_TRUE(noticeShownWithTheBox) << "the box does not hold the notice back";
-    EXPECT_EQ(text, "The run has ended. Calvera quits in 3 seconds.");
+    EXPECT_EQ(text, "The run has ended.\nCalvera quits in 3 seconds.");
     EXPECT_TRUE(countedDownWithTheBoxOpen);
     EXPECT_TRUE(windowBlocked) << "the box is modal to the window";
     EXPECT_FALSE(noticeBlocked) << "but the notice's Cancel can be pressed";
@@ -132,7 +132,7 @@ TEST_F(WhenDoneTest, CancelEscAStoppedRunAndANewRunStopIt)
     boxes.whileOpen = [&](const SeenMessage& message) {
         if (!isEndOfRun(message) || !notice())
             return;
-        EXPECT_EQ(notice()->text(), "The run has ended. The computer powers off in 60 seconds.");
+        EXPECT_EQ(notice()->text(), "The run has ended.\nThe computer powers off in 60 seconds.");
         click(notice()->btnCancel);
     };
     runToItsEnd();
@@ -167,9 +167,9 @@ TEST_F(WhenDoneTest, CancelEscAStoppedRunAndANewRunStopIt)
 
 TEST(WhenDoneNotice, SaysWhatComesAndCountsDown)
 {
-    EXPECT_EQ(whenDoneText(WhenDone::Suspend, 60), "The run has ended. The computer suspends in 60 seconds.");
-    EXPECT_EQ(whenDoneText(WhenDone::PowerOff, 1), "The run has ended. The computer powers off in 1 second.");
-    EXPECT_EQ(whenDoneText(WhenDone::Quit, 0), "The run has ended. Calvera quits in 0 seconds.");
+    EXPECT_EQ(whenDoneText(WhenDone::Suspend, 60), "The run has ended.\nThe computer suspends in 60 seconds.");
+    EXPECT_EQ(whenDoneText(WhenDone::PowerOff, 1), "The run has ended.\nThe computer powers off in 1 second.");
+    EXPECT_EQ(whenDoneText(WhenDone::Quit, 0), "The run has ended.\nCalvera quits in 0 seconds.");
 
     WhenDoneNotice notice(WhenDone::Suspend, 1200ms);
     notice.show();

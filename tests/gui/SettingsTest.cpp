@@ -109,26 +109,6 @@ TEST(UserFiles, AFifoForTheUsersOwnFormatsIsPassedOver)
     EXPECT_EQ(checkUserFile(QString::fromStdString(home.calvera())), UserFileKind::Refused) << "a folder";
 }
 
-TEST(UserFiles, AnAtomicWriteReplacesTheFileWholeOrNotAtAll)
-{
-    TempDir dir;
-    const QString path = QString::fromStdString(dir.file("kept"));
-    writeFileAtomically(path, "first");
-    writeFileAtomically(path, "second");
-    EXPECT_EQ(readFileBytes(dir.file("kept")), "second");
-    std::filesystem::create_directory(dir.file("locked"));
-    std::filesystem::permissions(
-        dir.file("locked"), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    const QString blocked = QString::fromStdString(dir.file("locked/kept"));
-    if (::access(dir.file("locked").c_str(), W_OK) != 0) { // root may write anywhere
-        EXPECT_THROW(writeFileAtomically(blocked, "x"), std::runtime_error);
-    }
-    std::size_t entries = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        ++entries;
-    EXPECT_EQ(entries, 2u) << "no temporary is left beside it";
-}
-
 class OptionsPageTest : public testing::Test {
 protected:
     OptionsPageTest()

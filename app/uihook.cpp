@@ -461,6 +461,7 @@ void TUIHook::addFiles(const QStringList& files)
                 formats.setCurrentIndex(i);
         }
         dialog.Fill(files);
+        m_formatDialog = &dialog;
         dialog.exec();
         if (dialog.OK()) {
             const std::string directory = dialog.directory().toStdString();
@@ -580,6 +581,12 @@ void TUIHook::pmiClearClick(QObject*)
         return;
     m_jobs->clear();
     ShowFileCount(0);
+}
+
+void TUIHook::refreshUnavailableFormats()
+{
+    if (m_formatDialog)
+        markUnavailable(*m_formatDialog);
 }
 
 void TUIHook::markUnavailable(TFileDialog& dialog) const
@@ -761,6 +768,7 @@ void TUIHook::ShowItemProperties(const std::vector<TItemNodeData*>& chosen)
     }
     if (!onePath)
         memo.appendPlainText("save path: several, each kept unless one is chosen");
+    m_formatDialog = &dialog;
     dialog.exec();
     if (!dialog.OK() || !idle())
         return;

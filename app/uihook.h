@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
@@ -97,6 +98,11 @@ public:
     // the user changes it; a chosen format or folder goes to all of them.
     void ShowItemProperties(const std::vector<TItemNodeData*>& nodes);
 
+    // Greys out, in the Add Files or Item Property dialog open now (if any),
+    // the formats found unavailable since it opened; a choice made stays.
+    // For when what ffmpeg can do becomes known while a dialog is open.
+    void refreshUnavailableFormats();
+
     // Files from outside (the command line, a drop): list files are imported,
     // the others go through the Add Files dialog as if chosen in the file
     // chooser. Refused during a conversion, as Add is.
@@ -158,6 +164,7 @@ private:
     std::unique_ptr<QueueKeeper> m_queueKeeper;
     std::unique_ptr<Settings> m_settings;
     std::unique_ptr<WhenDoneNotice> m_whenDoneNotice;
+    QPointer<TFileDialog> m_formatDialog; // the Add Files or Item Property dialog while it is open
     std::chrono::milliseconds m_whenDoneCountdown {60000};
     bool m_sessionEnding = false;
 };

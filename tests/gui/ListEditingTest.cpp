@@ -403,6 +403,10 @@ TEST_F(UnavailableFormatTest, IsGreyedInBothDialogsAndStillShownAsAnItemsOwn)
         EXPECT_EQ(dialog.formatIndex(), 0);
         EXPECT_FALSE(dialog.ComboBox1->isItemAvailable(0));
         lineAfter = dialog.informationLines().value(1);
+        window->controller()->refreshUnavailableFormats(); // asked again while open: nothing else changes
+        EXPECT_EQ(dialog.formatIndex(), 0);
+        EXPECT_FALSE(dialog.ComboBox1->isItemAvailable(impossible));
+        EXPECT_EQ(dialog.ComboBox1->itemText(impossible), text) << "said once, not twice";
         QTest::mouseClick(dialog.btnOk, Qt::LeftButton, {}, dialog.btnOk->rect().center());
     });
     QTest::mouseClick(window->btnAdd, Qt::LeftButton, {}, window->btnAdd->rect().center());
@@ -422,6 +426,7 @@ TEST_F(UnavailableFormatTest, IsGreyedInBothDialogsAndStillShownAsAnItemsOwn)
         QTest::mouseClick(dialog.btnOk, Qt::LeftButton, {}, dialog.btnOk->rect().center());
     });
     window->controller()->ShowItemProperties(window->controller()->jobs()->nodeAt(0));
+    window->controller()->refreshUnavailableFormats(); // no dialog open: nothing to do
     EXPECT_EQ(shown, impossible);
     EXPECT_FALSE(available);
     EXPECT_EQ(window->controller()->jobs()->nodeAt(0)->Item.FormatIndex, impossible);

@@ -58,3 +58,28 @@ void notifyDesktop(const QString& summary, const QString& body)
          << -1;
     bus.asyncCall(call);
 }
+
+namespace {
+
+void callLogind(const char* method)
+{
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected())
+        return;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager", method);
+    call << false;
+    bus.asyncCall(call);
+}
+
+} // namespace
+
+void requestSuspend()
+{
+    callLogind("Suspend");
+}
+
+void requestPowerOff()
+{
+    callLogind("PowerOff");
+}

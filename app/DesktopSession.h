@@ -31,3 +31,9 @@ private:
 // A desktop notification through the freedesktop notification service on
 // the session bus; nothing happens where no such service runs.
 void notifyDesktop(const QString& summary, const QString& body);
+
+// Ask logind on the system bus to suspend or to power off the machine, as
+// the user who runs Calvera, without an authentication dialog (interactive
+// false): where the user may not, nothing happens. Nothing waits for the answer.
+void requestSuspend();
+void requestPowerOff();

@@ -127,8 +127,17 @@ QStringList TFileDialog::informationLines() const
 void TFileDialog::btDirectoryClick()
 {
     const QString chosen = BrowseForFolder(this, "Save Directory");
-    if (!chosen.isEmpty())
-        etDirectory->setText(withTrailingSeparator(chosen));
+    if (chosen.isEmpty())
+        return;
+    etDirectory->setText(withTrailingSeparator(chosen));
+    m_directoryChosen = true;
+}
+
+void TFileDialog::setUnavailable(int index, const QString& reason)
+{
+    ComboBox1->setItemUnavailable(index, reason);
+    if (index == ComboBox1->currentIndex())
+        formatTextChanged();
 }
 
 void TFileDialog::keyPressEvent(QKeyEvent* event)

@@ -28,7 +28,14 @@ public:
     bool OK() const { return m_ok; }
     int formatIndex() const;
     QString directory() const;
+    // Whether the user chose a directory in the chooser (even the one shown before).
+    bool directoryChosen() const { return m_directoryChosen; }
     QStringList informationLines() const;
+
+    // Greys the format at index out of the list, saying why: it cannot be
+    // chosen any more, but a format already chosen stays chosen. Also while
+    // the dialog is open, as what ffmpeg can do becomes known.
+    void setUnavailable(int index, const QString& reason);
 
     TLinePanel* LinePanel2;
     QPlainTextEdit* Memo1;
@@ -49,7 +56,10 @@ public:
 protected:
     void keyPressEvent(QKeyEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // A format's text changed (setUnavailable).
+    virtual void formatTextChanged() { }
 
 private:
     bool m_ok = false;
+    bool m_directoryChosen = false;
 };

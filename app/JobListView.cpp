@@ -7,6 +7,7 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -19,6 +20,9 @@
 #include <cmath>
 
 namespace {
+
+// A drag of the rows of a list carries the list's address, so only that list takes it.
+const QString kRowsMime = QStringLiteral("application/x-calvera-job-rows");
 
 const QColor kActivity(0x7F, 0x9D, 0xB9);
 const QColor kBackground(0xE9, 0xEA, 0xEE);
@@ -126,7 +130,8 @@ JobListView::JobListView(QWidget* parent)
     setUniformRowHeights(true);
     setHeaderHidden(true);
     setFrameShape(QFrame::NoFrame);
-    setSelectionMode(QAbstractItemView::SingleSelection);
+    setSelectionMode(QAbstractItemView::ExtendedSelection);
+    setDragEnabled(true);
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -210,14 +215,133 @@ void JobListView::paintEvent(QPaintEvent* event)
         painter.drawPixmap(watermarkOffset(), m_watermark);
     }
     QTreeView::paintEvent(event);
+    if (m_dropRow >= 0 && m_jobs) {
+        // Where the dragged rows would go: a line between two rows.
+        const bool atEnd = m_dropRow >= m_jobs->count();
+        const QRect row = visualRect(m_jobs->index(atEnd ? m_jobs->count() - 1 : m_dropRow, 0));
+        const int y = atEnd ? row.bottom() : row.top();
+        QPainter painter(viewport());
+        painter.fillRect(QRect(0, y - 1, viewport()->width(), 2), kText);
+    }
+}
+
+std::vector<JobListModel::Node*> JobListView::selectedNodes() const
+{
+    std::vector<JobListModel::Node*> nodes;
+    if (!m_jobs || !selectionModel())
+        return nodes;
+    QModelIndexList rows = selectionModel()->selectedRows();
+    std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
+    for (const QModelIndex& row : rows)
+        nodes.push_back(m_jobs->nodeAt(row.row()));
+    return nodes;
+}
+
+bool JobListView::selectionMovable() const
+{
+    const std::vector<JobListModel::Node*> nodes = selectedNodes();
+    return !nodes.empty() && std::none_of(nodes.begin(), nodes.end(), [](const JobListModel::Node* node) {
+        return node->State == kStateConverting;
+    });
+}
+
+bool JobListView::moveSelection(int step)
+{
+    if ((step != -1 && step != 1) || !selectionMovable())
+        return false;
+    std::vector<JobListModel::Node*> nodes = selectedNodes();
+    bool moved = false;
+    if (step < 0) {
+        // The first free row: a selected row that could not move holds its place.
+        int free = 0;
+        for (JobListModel::Node* node : nodes) {
+            const int row = m_jobs->indexOf(node);
+            if (row > free) {
+                m_jobs->move({node}, m_jobs->nodeAt(row - 1));
+                moved = true;
+            }
+            free = m_jobs->indexOf(node) + 1;
+        }
+    } else {
+        int free = m_jobs->count() - 1;
+        for (auto node = nodes.rbegin(); node != nodes.rend(); ++node) {
+            const int row = m_jobs->indexOf(*node);
+            if (row < free) {
+                m_jobs->move({*node}, m_jobs->nodeAt(row + 2));
+                moved = true;
+            }
+            free = m_jobs->indexOf(*node) - 1;
+        }
+    }
+    if (moved)
+        scrollTo(currentIndex());
+    return moved;
+}
+
+bool JobListView::moveSelectionBefore(int row)
+{
+    if (!selectionMovable() || row < 0 || row > m_jobs->count())
+        return false;
+    const std::vector<JobListModel::Node*> nodes = selectedNodes();
+    std::vector<int> before;
+    for (const JobListModel::Node* node : nodes)
+        before.push_back(m_jobs->indexOf(node));
+    m_jobs->move(nodes, m_jobs->nodeAt(row));
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        if (m_jobs->indexOf(nodes[i]) != before[i])
+            return true;
+    }
+    return false;
+}
+
+QMimeData* JobListView::selectionDragData() const
+{
+    auto* data = new QMimeData;
+    data->setData(kRowsMime, QByteArray::number(reinterpret_cast<quintptr>(this)));
+    return data;
+}
+
+bool JobListView::isOwnDrag(const QMimeData* data) const
+{
+    return data && data->data(kRowsMime) == QByteArray::number(reinterpret_cast<quintptr>(this));
+}
+
+int JobListView::dropRowAt(const QPoint& viewportPosition) const
+{
+    const QModelIndex index = indexAt(viewportPosition);
+    if (!m_jobs || !index.isValid())
+        return m_jobs ? m_jobs->count() : 0;
+    const QRect row = visualRect(index);
+    return index.row() + (viewportPosition.y() > row.center().y() ? 1 : 0);
+}
+
+void JobListView::setDropRow(int row)
+{
+    if (row == m_dropRow)
+        return;
+    m_dropRow = row;
+    viewport()->update();
+}
+
+void JobListView::startDrag(Qt::DropActions)
+{
+    if (!selectionMovable())
+        return;
+    auto* drag = new QDrag(this);
+    drag->setMimeData(selectionDragData());
+    drag->exec(Qt::MoveAction);
+    setDropRow(-1);
 }
 
 void JobListView::mousePressEvent(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton) {
-        // A click below the rows points at no item, not at the one chosen before.
+        // A click below the rows points at no item, not at the one chosen before;
+        // a click on a selected row keeps the selection for the menu to act on.
         const QModelIndex index = indexAt(event->position().toPoint());
-        if (index.isValid()) {
+        if (index.isValid() && selectionModel()->isRowSelected(index.row())) {
+            selectionModel()->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+        } else if (index.isValid()) {
             setCurrentIndex(index);
         } else {
             selectionModel()->clear();
@@ -248,18 +372,35 @@ void JobListView::contextMenuEvent(QContextMenuEvent* event)
 
 void JobListView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls())
+    if (isOwnDrag(event->mimeData()) || event->mimeData()->hasUrls())
         event->acceptProposedAction();
 }
 
 void JobListView::dragMoveEvent(QDragMoveEvent* event)
 {
+    if (isOwnDrag(event->mimeData())) {
+        event->acceptProposedAction();
+        setDropRow(dropRowAt(event->position().toPoint()));
+        return;
+    }
     if (event->mimeData()->hasUrls())
         event->acceptProposedAction();
 }
 
+void JobListView::dragLeaveEvent(QDragLeaveEvent* event)
+{
+    setDropRow(-1);
+    QTreeView::dragLeaveEvent(event);
+}
+
 void JobListView::dropEvent(QDropEvent* event)
 {
+    setDropRow(-1);
+    if (isOwnDrag(event->mimeData())) {
+        event->acceptProposedAction();
+        moveSelectionBefore(dropRowAt(event->position().toPoint()));
+        return;
+    }
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile())
@@ -281,6 +422,11 @@ void JobListView::keyPressEvent(QKeyEvent* event)
     if (plain && event->key() == Qt::Key_Delete) {
         if (onDeleteKey)
             onDeleteKey();
+        return;
+    }
+    const bool control = (event->modifiers() & ~Qt::KeypadModifier) == Qt::ControlModifier;
+    if (control && (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down)) {
+        moveSelection(event->key() == Qt::Key_Up ? -1 : 1);
         return;
     }
     if (event->key() == Qt::Key_F10 && event->modifiers() == Qt::ShiftModifier) {

@@ -11,13 +11,17 @@
 
 class JobListModel;
 struct ItemProgress;
+struct TItemNodeData;
 class QMenu;
+class QMimeData;
 class TPngImageList;
 
 // The job list control: one row per job with its state picture and full path
 // in column 0 and the activity of a running item in column 1, 25-pixel rows,
 // a watermark fixed in the bottom-right corner, a three-line hint per row,
-// the popup menu on column 0 and the properties on a double-click.
+// the popup menu on column 0 and the properties on a double-click. Rows are
+// selected as in any list (Shift, Ctrl, Ctrl+A) and move with Ctrl+Up,
+// Ctrl+Down or a drag inside the list.
 class JobListView final : public QTreeView, public FlatHintSource {
     Q_OBJECT
 
@@ -40,6 +44,23 @@ public:
 
     // The popup menu at the current row, as the Menu key or Shift+F10 asks for it.
     void showMenuForCurrentRow();
+
+    // The selected nodes, in list order.
+    std::vector<TItemNodeData*> selectedNodes() const;
+    // Moves the selected rows a row up (step -1) or down (1), each as far as
+    // the end or the selected row before it lets it, keeping their order.
+    // Nothing moves while one of them converts; false when nothing moved.
+    bool moveSelection(int step);
+    // Moves the selected rows together before row (rowCount() for the end),
+    // as a drag inside the list does; nothing while one of them converts.
+    bool moveSelectionBefore(int row);
+    // What a drag of this list's selection carries; a drop of it on this
+    // list moves the rows, and it carries no files for anyone else.
+    QMimeData* selectionDragData() const;
+    // Where a drop at a viewport position puts the rows: before this row.
+    int dropRowAt(const QPoint& viewportPosition) const;
+    // The row before which a drag of the selection would drop now; -1 without one.
+    int dropIndicatorRow() const { return m_dropRow; }
     // The popup menu for a click at a viewport position, or none.
     QMenu* menuAt(const QPoint& viewportPosition) const;
     QString hintAt(const QPoint& globalPosition) const override;
@@ -56,10 +77,18 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
+    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
 
 private:
     class Delegate;
+    bool isOwnDrag(const QMimeData* data) const;
+    // A converting item keeps its place: the driver is writing it.
+    bool selectionMovable() const;
+    void setDropRow(int row);
+
+    int m_dropRow = -1;
     JobListModel* m_jobs = nullptr;
     TPngImageList* m_images = nullptr;
     const std::vector<std::string>* m_formats = nullptr;

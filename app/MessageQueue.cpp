@@ -31,7 +31,9 @@ void MessageQueue::showNext()
     // Owned by the window: a window that goes takes its open box with it.
     auto* box = new QMessageBox(message.icon, QApplication::applicationName(), message.text, QMessageBox::Ok, m_owner);
     box->setAttribute(Qt::WA_DeleteOnClose);
-    box->setWindowModality(Qt::ApplicationModal);
+    // It blocks its window only: the notice of what comes after a run, a
+    // window of its own, stays usable while the end-of-run box is open.
+    box->setWindowModality(m_owner ? Qt::WindowModal : Qt::ApplicationModal);
     QObject::connect(box, &QMessageBox::finished, box, [this] {
         m_open = nullptr;
         showNext();

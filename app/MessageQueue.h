@@ -7,7 +7,7 @@
 #include <deque>
 
 // The program's message boxes, shown one at a time and in the order they
-// were asked for. Asking never waits: the box opens, application-modal, and
+// were asked for. Asking never waits: the box opens, modal to its window, and
 // the caller goes on (a conversion run keeps running while an item's error is
 // on screen); a box asked for while another is open waits for it to close
 // instead of stacking on top of it.

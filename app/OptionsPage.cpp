@@ -7,19 +7,35 @@
 #include "PngSpeedButton.h"
 #include "ProgramDir.h"
 
+#include <QCheckBox>
 #include <QLabel>
 
 namespace {
 
-QLabel* caption(QWidget* parent, const QString& text, int top, int size = 16)
+QLabel* caption(QWidget* parent, const QString& text, int left, int top, int size = 16)
 {
     auto* label = new QLabel(text, parent);
-    label->move(24, top);
+    label->move(left, top);
     label->setFont(formFont(size));
     setTextColor(*label, kCaptionColor);
     label->adjustSize();
     return label;
 }
+
+QCheckBox* checkBox(QWidget* parent, const QString& objectName, const QString& text, int left, int top)
+{
+    auto* box = new QCheckBox(text, parent);
+    box->setObjectName(objectName);
+    box->move(left, top);
+    box->setFont(formFont(16));
+    setTextColor(*box, kCaptionColor);
+    box->setAttribute(Qt::WA_TranslucentBackground);
+    box->adjustSize();
+    return box;
+}
+
+// The when-done choices, in the order of WhenDone.
+const QStringList kWhenDoneEntries = {"Do nothing", "Quit Calvera", "Suspend", "Power off"};
 
 } // namespace
 
@@ -28,36 +44,52 @@ OptionsPage::OptionsPage(QWidget* parent)
 {
     setObjectName("OptionsPage");
 
-    QLabel* jobsCaption = caption(this, "Simultaneous conversions", 22);
-    cbJobs = makeFormsComboBox(this, QRect(24, 48, 120, 30));
+    QLabel* jobsCaption = caption(this, "Simultaneous conversions", 24, 14);
+    cbJobs = makeFormsComboBox(this, QRect(24, 38, 120, 30));
     cbJobs->setObjectName("cbJobs");
     for (int jobs = 1; jobs <= Settings::maxJobs(); ++jobs)
         cbJobs->addItem(QString::number(jobs));
     cbJobs->setAccessibleName(jobsCaption->text());
     caption(this,
-        QString("files converted at once; this computer has %1 cores, 1 converts one file after another")
+        QString("files converted at once; this computer has %1 cores,\n1 converts one file after another")
             .arg(Settings::maxJobs()),
-        56, 12)
-        ->move(156, 56);
+        156, 38, 12);
 
-    QLabel* folderCaption = caption(this, "Default output folder", 102);
-    etFolder = makeFolderField(this, QRect(24, 128, 744, 28));
+    QLabel* whenDoneCaption = caption(this, "When a run ends", 480, 14);
+    cbWhenDone = makeFormsComboBox(this, QRect(480, 38, 200, 30));
+    cbWhenDone->setObjectName("cbWhenDone");
+    cbWhenDone->addItems(kWhenDoneEntries);
+    cbWhenDone->setAccessibleName(whenDoneCaption->text());
+    caption(this, "after a one-minute notice you can cancel; not after Stop", 480, 72, 12);
+
+    QLabel* folderCaption = caption(this, "Default output folder", 24, 98);
+    etFolder = makeFolderField(this, QRect(24, 124, 592, 28));
     etFolder->setObjectName("etFolder");
     etFolder->setAccessibleName(folderCaption->text());
     btFolder = new TPngSpeedButton(this);
     btFolder->setObjectName("btFolder");
-    btFolder->setGeometry(776, 130, 24, 24);
+    btFolder->setGeometry(624, 126, 24, 24);
     btFolder->SetPngImage(QImage(":/art/folder.png"));
     btFolder->setToolTip("choose the default output folder");
     btFolder->setAccessibleName("Choose the default output folder");
-    caption(this, "items without a save path of their own are converted into this folder", 162, 12);
-    btnDefaultFolder = makeFormsButton(this, "&Default", QRect(24, 190, 121, 41));
+    btnDefaultFolder = makeFormsButton(this, "&Default", QRect(660, 122, 121, 32));
     btnDefaultFolder->setObjectName("btnDefaultFolder");
     btnDefaultFolder->setToolTip("convert into Calvera's own default folder again");
+    caption(this, "items without a save path of their own are converted into this folder", 24, 158, 12);
+
+    cbStartEmpty = checkBox(this, "cbStartEmpty", "Start with an empty list", 24, 192);
+    cbStartEmpty->setToolTip("do not keep the list for the next start");
+    cbVerifyDecode = checkBox(this, "cbVerifyDecode", "Check each output by decoding it (slower)", 304, 192);
+    cbVerifyDecode->setToolTip("decode every converted file once, to find a damaged one");
 
     connect(cbJobs, &QComboBox::activated, this, [this](int row) {
         Settings next = m_settings;
         next.jobs = row + 1;
+        change(next);
+    });
+    connect(cbWhenDone, &QComboBox::activated, this, [this](int row) {
+        Settings next = m_settings;
+        next.whenDone = static_cast<WhenDone>(row);
         change(next);
     });
     connect(btFolder, &QAbstractButton::clicked, this, [this] {
@@ -73,8 +105,21 @@ OptionsPage::OptionsPage(QWidget* parent)
         next.outputFolder.clear();
         change(next);
     };
-    setTabOrder(cbJobs, btFolder);
+    connect(cbStartEmpty, &QAbstractButton::clicked, this, [this](bool checked) {
+        Settings next = m_settings;
+        next.startEmpty = checked;
+        change(next);
+    });
+    connect(cbVerifyDecode, &QAbstractButton::clicked, this, [this](bool checked) {
+        Settings next = m_settings;
+        next.verifyDecode = checked;
+        change(next);
+    });
+    setTabOrder(cbJobs, cbWhenDone);
+    setTabOrder(cbWhenDone, btFolder);
     setTabOrder(btFolder, btnDefaultFolder);
+    setTabOrder(btnDefaultFolder, cbStartEmpty);
+    setTabOrder(cbStartEmpty, cbVerifyDecode);
     showSettings();
 }
 
@@ -95,8 +140,11 @@ void OptionsPage::change(const Settings& settings)
 void OptionsPage::showSettings()
 {
     cbJobs->setCurrentIndex(std::clamp(m_settings.jobs, 1, cbJobs->count()) - 1);
+    cbWhenDone->setCurrentIndex(static_cast<int>(m_settings.whenDone));
     // The folder items really go to, also when it is the default one.
     etFolder->setText(
         m_settings.outputFolder.isEmpty() ? QString::fromStdString(defaultOutputFolder()) : m_settings.outputFolder);
     btnDefaultFolder->setEnabled(!m_settings.outputFolder.isEmpty());
+    cbStartEmpty->setChecked(m_settings.startEmpty);
+    cbVerifyDecode->setChecked(m_settings.verifyDecode);
 }

@@ -4,15 +4,18 @@
 
 #include <QWidget>
 
+class QCheckBox;
 class QLabel;
 class TMyButtonEx;
 class TMyFlatComboBox;
 class TMyFlatEdit;
 class TPngSpeedButton;
 
-// The Option tab's page: how many conversions run at once and where items
-// without a folder of their own go, shown as the real folder. A change takes
-// effect at once and is reported through changed().
+// The Option tab's page: how many conversions run at once, what happens when
+// a run ends, where items without a folder of their own go (shown as the real
+// folder), whether the list is kept for the next start and whether outputs are
+// checked by decoding them. A change takes effect at once and is reported
+// through changed().
 class OptionsPage final : public QWidget {
     Q_OBJECT
 
@@ -23,9 +26,12 @@ public:
     const Settings& settings() const { return m_settings; }
 
     TMyFlatComboBox* cbJobs;
+    TMyFlatComboBox* cbWhenDone;
     TMyFlatEdit* etFolder;
     TPngSpeedButton* btFolder;
     TMyButtonEx* btnDefaultFolder;
+    QCheckBox* cbStartEmpty;
+    QCheckBox* cbVerifyDecode;
 
 signals:
     void changed(const Settings& settings);

@@ -1,44 +1,80 @@
 #include "Settings.h"
 
 #include "BrowseFolder.h"
+#include "ProgramDir.h"
+#include "UserFiles.h"
 
 #include <QSettings>
 #include <QThread>
 
 #include <algorithm>
+#include <array>
+#include <utility>
 
 namespace {
 
 constexpr const char* kJobs = "conversion/simultaneous";
 constexpr const char* kOutputFolder = "conversion/outputFolder";
+constexpr const char* kWhenDone = "conversion/whenDone";
+constexpr const char* kVerifyDecode = "conversion/verifyDecode";
+constexpr const char* kStartEmpty = "list/startEmpty";
 
-QSettings store()
-{
-    return QSettings(QSettings::NativeFormat, QSettings::UserScope, "calvera", "calvera");
-}
+// How each choice is written in the file.
+constexpr std::array<std::pair<WhenDone, const char*>, 4> kWhenDoneNames = {{
+    {WhenDone::Nothing, "nothing"},
+    {WhenDone::Quit, "quit"},
+    {WhenDone::Suspend, "suspend"},
+    {WhenDone::PowerOff, "poweroff"},
+}};
 
 } // namespace
 
+QString Settings::filePath()
+{
+    const std::string folder = userFolder("XDG_CONFIG_HOME", ".config");
+    return folder.empty() ? QString() : QString::fromStdString(folder) + "calvera.conf";
+}
+
 Settings Settings::load()
 {
-    const QSettings saved = store();
     Settings settings;
+    const QString path = filePath();
+    if (path.isEmpty() || checkUserFile(path.toStdString()) != UserFileKind::Regular)
+        return settings;
+    const QSettings saved(path, QSettings::NativeFormat);
     settings.jobs = std::clamp(saved.value(kJobs, 1).toInt(), 1, maxJobs());
     const QString folder = saved.value(kOutputFolder).toString();
     // Only an absolute folder: anything else would depend on where Calvera was started.
     if (folder.startsWith('/'))
         settings.outputFolder = withTrailingSeparator(folder);
+    const QString whenDone = saved.value(kWhenDone).toString();
+    for (const auto& [choice, name] : kWhenDoneNames) {
+        if (whenDone == name)
+            settings.whenDone = choice;
+    }
+    settings.startEmpty = saved.value(kStartEmpty, false).toBool();
+    settings.verifyDecode = saved.value(kVerifyDecode, false).toBool();
     return settings;
 }
 
 void Settings::save() const
 {
-    QSettings saved = store();
+    const QString path = filePath();
+    // QSettings reads the file again before it writes it.
+    if (path.isEmpty() || checkUserFile(path.toStdString()) == UserFileKind::Refused)
+        return;
+    QSettings saved(path, QSettings::NativeFormat);
     saved.setValue(kJobs, jobs);
     if (outputFolder.isEmpty())
         saved.remove(kOutputFolder);
     else
         saved.setValue(kOutputFolder, outputFolder);
+    for (const auto& [choice, name] : kWhenDoneNames) {
+        if (whenDone == choice)
+            saved.setValue(kWhenDone, name);
+    }
+    saved.setValue(kStartEmpty, startEmpty);
+    saved.setValue(kVerifyDecode, verifyDecode);
     saved.sync();
 }
 

@@ -2,6 +2,15 @@
 
 #include <QString>
 
+// What Calvera does once a run has ended by itself (a stopped run does
+// nothing), after a notice the user can cancel.
+enum class WhenDone {
+    Nothing,
+    Quit,
+    Suspend,
+    PowerOff,
+};
+
 // The user's choices on the Option page, kept with QSettings in
 // $XDG_CONFIG_HOME/calvera/calvera.conf.
 struct Settings {
@@ -10,12 +19,22 @@ struct Settings {
     // Where items without a folder of their own go, with a trailing "/";
     // empty for the default folder (defaultOutputFolder).
     QString outputFolder;
+    WhenDone whenDone = WhenDone::Nothing;
+    // The job list is neither kept for the next start nor taken from the last one.
+    bool startEmpty = false;
+    // Each output is decoded once written, to find a damaged file (slower).
+    bool verifyDecode = false;
 
     bool operator==(const Settings&) const = default;
 
-    // What was saved, within bounds; the defaults where nothing was.
+    // What was saved, within bounds; the defaults where nothing was, or
+    // where calvera.conf is no regular file (a FIFO there must not hang the start).
     static Settings load();
+    // Writes calvera.conf, unless something that is no regular file stands there.
     void save() const;
     // The most conversions at once that make sense here: one per core.
     static int maxJobs();
+    // Where the settings are kept: $XDG_CONFIG_HOME/calvera/calvera.conf;
+    // empty without a home.
+    static QString filePath();
 };

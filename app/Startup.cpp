@@ -2,6 +2,7 @@
 
 #include "Fonts.h"
 #include "FormsSupport.h"
+#include "ProgramDir.h"
 #include "StopSignals.h"
 #include "mainForm.h"
 #include "uihook.h"
@@ -34,6 +35,8 @@ int runCalvera(QApplication& app, const TickCounter& tick, const std::function<v
     waitWhileProcessingEvents(tick, 1000);
 
     TmainDlg window;
+    if (const std::string state = userFolder("XDG_STATE_HOME", ".local/state"); !state.empty())
+        window.controller()->keepQueue(QString::fromStdString(state));
     reached("main window created");
     splash.reset();
     reached("splash destroyed");

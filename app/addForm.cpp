@@ -17,8 +17,17 @@ TaddDlg::TaddDlg(const std::vector<std::string>& formats, const QString& globalF
     , m_globalFolder(globalFolder)
 {
     setObjectName("addDlg");
-    connect(ComboBox1, &QComboBox::currentIndexChanged, this,
-        [this] { setLine(1, "format: " + ComboBox1->currentText()); });
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { showFormat(); });
+}
+
+void TaddDlg::showFormat()
+{
+    setLine(1, "format: " + ComboBox1->currentText());
+}
+
+void TaddDlg::formatTextChanged()
+{
+    showFormat();
 }
 
 void TaddDlg::Fill(const QStringList& files)

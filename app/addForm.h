@@ -15,7 +15,11 @@ public:
     void Fill(const QStringList& files);
     void btDirectoryClick() override;
 
+protected:
+    void formatTextChanged() override;
+
 private:
+    void showFormat();
     void setLine(int index, const QString& text);
     void showSaveTo();
     QString globalPathText() const;

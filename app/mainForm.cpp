@@ -11,6 +11,7 @@
 #include "FSProgressBar.h"
 #include "uihook.h"
 
+#include <QCloseEvent>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QMenu>
@@ -235,7 +236,11 @@ TmainDlg::~TmainDlg()
 void TmainDlg::closeEvent(QCloseEvent* event)
 {
     // Closing the window ends the program: a running ffmpeg goes at once
-    // rather than when the window is finally destroyed.
+    // rather than when the window is finally destroyed, once the user agreed.
+    if (!m_hook->MayClose()) {
+        event->ignore();
+        return;
+    }
     m_hook->WindowClosing();
     QWidget::closeEvent(event);
 }

@@ -17,7 +17,9 @@
 #include "MessageQueue.h"
 #include "MyListBox.h"
 #include "OptionsPage.h"
+#include "QueueKeeper.h"
 #include "Settings.h"
+#include "WhenDoneNotice.h"
 #include "ProgramDir.h"
 #include "SystemDialogs.h"
 #include "addForm.h"
@@ -36,11 +38,15 @@
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QShortcut>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSessionManager>
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -60,6 +66,8 @@ const QString kAddFilter = [] {
     return "All Supported Formats (" + patterns.join(' ') + ");;All Files (*)";
 }();
 const QString kListFilter = "Qelt File List File (*.qfl)";
+// What a field of the Item Property dialog shows for items whose values differ.
+const QString kSeveral = "(several)";
 const QString kListExtension = ".qfl";
 
 // Every handler runs through this: an error that escapes it is shown to the
@@ -153,6 +161,9 @@ TUIHook::TUIHook()
 
 TUIHook::~TUIHook()
 {
+    m_whenDoneNotice.reset();
+    // The list as it is before the driver ends its items: converting ones start again next time.
+    m_queueKeeper.reset();
     // The driver first: it ends a running ffmpeg, and nothing of it may reach
     // this controller, or the catalogue and job list it reads, afterwards.
     m_command.reset();
@@ -227,7 +238,7 @@ void TUIHook::HookControls(TmainDlg& window)
         const JobListView& view = *window.VirtualStringTree1;
         const TItemNodeData* node = focusedNode();
         window.pmiDelete->setEnabled(view.selectionModel()->hasSelection());
-        window.pmiProperties->setEnabled(node != nullptr);
+        window.pmiProperties->setEnabled(node != nullptr || view.selectionModel()->hasSelection());
         window.pmiShowLog->setEnabled(node && !node->Log.isEmpty() && QFileInfo::exists(node->Log));
         window.pmiOpenFolder->setEnabled(node && node->State == kStateDone && !node->Output.isEmpty());
         bool anyConverted = false;
@@ -248,7 +259,12 @@ void TUIHook::HookControls(TmainDlg& window)
 
     // The conversion driver, and ffmpeg asked for its abilities in the background from now on.
     m_command = std::make_unique<TCommand>(*m_jobs, *m_commandManager);
-    FfmpegProbe::of(m_command->FfmpegPath);
+    // The choosers mark what it cannot make once it has answered, also in a dialog open by then.
+    const QPointer<TmainDlg> alive(&window);
+    FfmpegProbe::of(m_command->FfmpegPath)->whenAnswered([alive](const FfmpegProbe::Answer&) {
+        if (alive && alive->controller())
+            alive->controller()->refreshUnavailableFormats();
+    });
     view.canOfferMenu = [this] { return idle(); };
     m_command->OnProgress
         = guarded([this](TDosCommand* sender, std::int32_t percent) { CommandProgress(sender, percent); });
@@ -272,6 +288,12 @@ void TUIHook::HookControls(TmainDlg& window)
         settings.save();
         applySettings(settings);
     }));
+
+    // Logging out ends Calvera as a termination request does: at once, asking nothing.
+    QObject::connect(
+        qGuiApp, &QGuiApplication::commitDataRequest, &window, [this](QSessionManager&) { SessionEnding(false); },
+        Qt::DirectConnection);
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &window, [this] { SessionEnding(true); });
 
     bindKeys(window);
 
@@ -349,8 +371,45 @@ void TUIHook::showRunning(bool running)
 
 void TUIHook::applySettings(const Settings& settings)
 {
+    m_settings = std::make_unique<Settings>(settings);
+    if (m_queueKeeper)
+        m_queueKeeper->setKeeping(!settings.startEmpty);
     m_command->Jobs = settings.jobs;
     m_command->GlobalPath = settings.outputFolder.toStdString();
+}
+
+void TUIHook::startWhenDone()
+{
+    if (!m_settings || m_settings->whenDone == WhenDone::Nothing)
+        return;
+    m_whenDoneNotice = std::make_unique<WhenDoneNotice>(m_settings->whenDone, m_whenDoneCountdown);
+    QObject::connect(m_whenDoneNotice.get(), &WhenDoneNotice::due, m_window,
+        guarded([this, action = m_settings->whenDone] { whenDoneDue(action); }));
+    // Beside the main window, where the user looks.
+    m_whenDoneNotice->move(m_window->geometry().center() - m_whenDoneNotice->rect().center() + QPoint(0, 140));
+    m_whenDoneNotice->show();
+}
+
+void TUIHook::keepQueue(const QString& folder)
+{
+    m_queueKeeper = std::make_unique<QueueKeeper>(*m_jobs, *m_saveManager, folder);
+    const QString told = m_queueKeeper->start(!m_settings->startEmpty);
+    if (!told.isEmpty())
+        m_messages->show(QMessageBox::Warning, told);
+    ShowFileCount(0);
+}
+
+void TUIHook::whenDoneDue(WhenDone action)
+{
+    // The machine may be gone in a moment.
+    if (m_queueKeeper && action != WhenDone::Quit)
+        m_queueKeeper->flush();
+    switch (action) {
+    case WhenDone::Quit: m_window->close(); break;
+    case WhenDone::Suspend: requestSuspend(); break;
+    case WhenDone::PowerOff: requestPowerOff(); break;
+    case WhenDone::Nothing: break;
+    }
 }
 
 QString TUIHook::outputFolderShown() const
@@ -390,8 +449,16 @@ void TUIHook::openFiles(const QStringList& paths)
 void TUIHook::addFiles(const QStringList& files)
 {
     if (!files.isEmpty()) {
-        TaddDlg dialog(formatChoices(), outputFolderShown(), m_window);
+        TaddDlg dialog(m_commandManager->Formats(), outputFolderShown(), m_window);
+        markUnavailable(dialog);
+        // The first format this machine can make is offered first.
+        TMyFlatComboBox& formats = *dialog.ComboBox1;
+        for (int i = 0; i < formats.count() && !formats.isItemAvailable(formats.currentIndex()); ++i) {
+            if (formats.isItemAvailable(i))
+                formats.setCurrentIndex(i);
+        }
         dialog.Fill(files);
+        m_formatDialog = &dialog;
         dialog.exec();
         if (dialog.OK()) {
             const std::string directory = dialog.directory().toStdString();
@@ -412,6 +479,8 @@ void TUIHook::btnConvertClick(QObject*)
 
 void TUIHook::startRun(const std::function<bool(const TItemNodeData&)>& wanted)
 {
+    // A new run is what the user wants now, not the end of the last one.
+    m_whenDoneNotice.reset();
     SetRunningState();
     m_window->ProgressBar1->SetPosition(0);
     m_sleepInhibitor->hold("Converting videos");
@@ -511,16 +580,20 @@ void TUIHook::pmiClearClick(QObject*)
     ShowFileCount(0);
 }
 
-std::vector<std::string> TUIHook::formatChoices() const
+void TUIHook::refreshUnavailableFormats()
+{
+    if (m_formatDialog)
+        markUnavailable(*m_formatDialog);
+}
+
+void TUIHook::markUnavailable(TFileDialog& dialog) const
 {
     // A format this machine cannot make stays in its place, so indexes keep, and says why.
-    std::vector<std::string> choices = m_commandManager->Formats();
     const FfmpegProbe::Answer abilities = FfmpegProbe::of(m_command->FfmpegPath)->answer();
-    for (int i = 0; i < static_cast<int>(choices.size()); ++i) {
+    for (int i = 0; i < static_cast<int>(m_commandManager->Formats().size()); ++i) {
         if (const std::string why = m_commandManager->whyUnavailable(i, abilities.get()); !why.empty())
-            choices[static_cast<std::size_t>(i)] += " (unavailable: " + why + ")";
+            dialog.setUnavailable(i, QString::fromStdString(why));
     }
-    return choices;
 }
 
 TItemNodeData* TUIHook::focusedNode() const
@@ -545,9 +618,11 @@ void TUIHook::pmiOpenFolderClick(QObject*)
 
 void TUIHook::pmiPropertiesClick(QObject*)
 {
-    const QModelIndex focused = m_window->VirtualStringTree1->currentIndex();
-    if (focused.isValid())
-        ShowItemProperties(m_jobs->nodeAt(focused.row()));
+    const JobListView& view = *m_window->VirtualStringTree1;
+    std::vector<TItemNodeData*> nodes = view.selectedNodes();
+    if (nodes.empty() && view.currentIndex().isValid())
+        nodes.push_back(m_jobs->nodeAt(view.currentIndex().row()));
+    ShowItemProperties(nodes);
 }
 
 void TUIHook::CommandProgress(TDosCommand*, std::int32_t Percent)
@@ -571,6 +646,8 @@ void TUIHook::CommandFinished(TDosCommand*, bool Stopped)
     // Someone who went away from the window learns it from the desktop.
     if (!m_window->isActiveWindow())
         notifyDesktop("Conversion finished", text);
+    // The box waits for its OK; what comes after the run does not.
+    startWhenDone();
 }
 
 void TUIHook::showItemProgress()
@@ -587,35 +664,119 @@ void TUIHook::CommandTick(QTimer*)
     m_window->lbTimer->setText(timestampText(m_command->Elapsed(), m_command->runSecondsLeft()));
 }
 
+QString closeQuestionText(int converting)
+{
+    if (converting == 1)
+        return "1 conversion is running. Stop it and quit?";
+    return QString("%1 conversions are running. Stop them and quit?").arg(converting);
+}
+
+std::unique_ptr<QMessageBox> makeCloseQuestion(int converting, QWidget* parent)
+{
+    auto question = std::make_unique<QMessageBox>(QMessageBox::Question, QApplication::applicationName(),
+        closeQuestionText(converting), QMessageBox::NoButton, parent);
+    question->addButton("Stop and quit", QMessageBox::DestructiveRole);
+    QPushButton* keep = question->addButton("Keep converting", QMessageBox::RejectRole);
+    question->setDefaultButton(keep);
+    question->setEscapeButton(keep);
+    return question;
+}
+
+bool TUIHook::MayClose()
+{
+    if (!m_command || idle() || m_sessionEnding)
+        return true;
+    int converting = 0;
+    for (int row = 0; row < m_jobs->count(); ++row)
+        converting += m_jobs->nodeAt(row)->State == kStateConverting ? 1 : 0;
+    // Between two items nothing converts for a moment, but the run goes on.
+    const std::unique_ptr<QMessageBox> question = makeCloseQuestion(std::max(converting, 1), m_window);
+    question->exec();
+    return question->clickedButton() && question->buttonRole(question->clickedButton()) == QMessageBox::DestructiveRole;
+}
+
 void TUIHook::WindowClosing()
 {
+    // The list as it is before the driver ends its items: converting ones start again next time.
+    if (m_queueKeeper)
+        m_queueKeeper->finish();
     if (m_command)
         m_command->Stop();
 }
 
+void TUIHook::SessionEnding(bool quitting)
+{
+    m_sessionEnding = true;
+    if (quitting)
+        WindowClosing();
+}
+
 void TUIHook::ShowItemProperties(TItemNodeData* node)
 {
-    if (!node || m_jobs->indexOf(node) < 0)
+    ShowItemProperties(std::vector<TItemNodeData*> {node});
+}
+
+void TUIHook::ShowItemProperties(const std::vector<TItemNodeData*>& chosen)
+{
+    std::vector<TItemNodeData*> nodes;
+    for (TItemNodeData* node : chosen) {
+        if (node && m_jobs->indexOf(node) >= 0)
+            nodes.push_back(node);
+    }
+    if (nodes.empty())
         return;
-    TItemDlg dialog(formatChoices(), m_window);
-    TItemData& item = node->Item;
-    dialog.MyListBox1->addItem(item.FileName);
-    const bool knownFormat = m_commandManager->isValidIndex(item.FormatIndex);
-    dialog.ComboBox1->setCurrentIndex(knownFormat ? item.FormatIndex : -1);
-    dialog.etDirectory->setText(item.Path);
-    const std::string fileName = item.FileName.toStdString();
-    dialog.Memo1->appendPlainText(QString::fromStdString("file name: " + extractFileName(fileName)));
-    dialog.Memo1->appendPlainText(QString("file size: %1 Bytes").arg(GetFileSize(fileName)));
-    if (!knownFormat) {
+    TItemDlg dialog(m_commandManager->Formats(), m_window);
+    markUnavailable(dialog);
+    const TItemData& first = nodes.front()->Item;
+    const auto allAlike = [&nodes](const auto& field) {
+        return std::all_of(
+            nodes.begin(), nodes.end(), [&](const TItemNodeData* node) { return field(*node) == field(*nodes[0]); });
+    };
+    const bool oneFormat = allAlike([](const TItemNodeData& node) { return node.Item.FormatIndex; });
+    const bool onePath = allAlike([](const TItemNodeData& node) { return node.Item.Path; });
+    const bool knownFormat = oneFormat && m_commandManager->isValidIndex(first.FormatIndex);
+    for (const TItemNodeData* node : nodes)
+        dialog.MyListBox1->addItem(node->Item.FileName);
+    // Differing values show as such, and stay each item's own unless one is chosen.
+    if (!oneFormat)
+        dialog.ComboBox1->setPlaceholderText(kSeveral);
+    dialog.ComboBox1->setCurrentIndex(knownFormat ? first.FormatIndex : -1);
+    if (onePath)
+        dialog.etDirectory->setText(first.Path);
+    else
+        dialog.etDirectory->setPlaceholderText(kSeveral);
+    QPlainTextEdit& memo = *dialog.Memo1;
+    if (nodes.size() == 1) {
+        const std::string fileName = first.FileName.toStdString();
+        memo.appendPlainText(QString::fromStdString("file name: " + extractFileName(fileName)));
+        memo.appendPlainText(QString("file size: %1 Bytes").arg(GetFileSize(fileName)));
+    } else {
+        std::int64_t total = 0;
+        for (const TItemNodeData* node : nodes)
+            total += GetFileSize(node->Item.FileName.toStdString());
+        memo.appendPlainText(QString("file count: %1").arg(nodes.size()));
+        memo.appendPlainText(QString("file size: %1 Bytes in all").arg(total));
+    }
+    if (!oneFormat) {
+        memo.appendPlainText("format: several, each kept unless one is chosen");
+    } else if (!knownFormat) {
         // Nothing in the list stands for the item's format: say so, and keep
         // it unless the user picks one.
-        dialog.Memo1->appendPlainText(QString("format: unknown (number %1), choose one").arg(item.FormatIndex));
+        memo.appendPlainText(QString("format: unknown (number %1), choose one").arg(first.FormatIndex));
     }
+    if (!onePath)
+        memo.appendPlainText("save path: several, each kept unless one is chosen");
+    m_formatDialog = &dialog;
     dialog.exec();
     if (!dialog.OK() || !idle())
         return;
-    if (dialog.formatIndex() >= 0)
-        item.FormatIndex = dialog.formatIndex();
-    item.Path = dialog.directory();
-    m_jobs->nodeChanged(node);
+    for (TItemNodeData* node : nodes) {
+        if (m_jobs->indexOf(node) < 0)
+            continue;
+        if (dialog.formatIndex() >= 0)
+            node->Item.FormatIndex = dialog.formatIndex();
+        if (onePath || dialog.directoryChosen())
+            node->Item.Path = dialog.directory();
+        m_jobs->nodeChanged(node);
+    }
 }

@@ -1,10 +1,12 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 
 #include <cstdint>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,7 +15,9 @@
 class JobListModel;
 class MessageQueue;
 class QObject;
+class QWidget;
 class QTimer;
+class QueueKeeper;
 class SleepInhibitor;
 struct Settings;
 struct RunSummary;
@@ -21,11 +25,14 @@ struct TItemNodeData;
 class TCommand;
 class TCommandManager;
 class TDosCommand;
+class TFileDialog;
 class TItemManager;
 class TMenuDraw;
 class TSaveManager;
 class TTreeManager;
 class TmainDlg;
+class WhenDoneNotice;
+enum class WhenDone;
 
 // The shipped help page, next to the program, and the project's home page.
 inline constexpr const char* kHelpPage = "help/index.html";
@@ -86,22 +93,52 @@ public:
     // Shows the Item Property dialog for node and applies the chosen format
     // and directory, unless a conversion is running by the time it closes.
     void ShowItemProperties(TItemNodeData* node);
+    // The same for several nodes at once: the dialog lists every file, a
+    // field whose values differ shows "(several)" and is applied only when
+    // the user changes it; a chosen format or folder goes to all of them.
+    void ShowItemProperties(const std::vector<TItemNodeData*>& nodes);
+
+    // Greys out, in the Add Files or Item Property dialog open now (if any),
+    // the formats found unavailable since it opened; a choice made stays.
+    // For when what ffmpeg can do becomes known while a dialog is open.
+    void refreshUnavailableFormats();
 
     // Files from outside (the command line, a drop): list files are imported,
     // the others go through the Add Files dialog as if chosen in the file
     // chooser. Refused during a conversion, as Add is.
     void openFiles(const QStringList& paths);
 
+    // Whether the window may close now: during a run the user is asked
+    // whether to stop the conversions, unless the session is ending.
+    bool MayClose();
+    // Keeps the job list in folder/queue.qfl for the next start (runCalvera
+    // gives $XDG_STATE_HOME/calvera/): restores it now, unless the Option page
+    // says to start empty or another window keeps it, and says so when it cannot.
+    void keepQueue(const QString& folder);
+    QueueKeeper* queueKeeper() const { return m_queueKeeper.get(); }
+
+    // How long the notice before the when-done action counts down (a minute).
+    void setWhenDoneCountdown(std::chrono::milliseconds countdown) { m_whenDoneCountdown = countdown; }
+    // The notice of the last run's end while it counts down or was shown; null before.
+    WhenDoneNotice* whenDoneNotice() const { return m_whenDoneNotice.get(); }
+
     // The main window is closing: a running conversion ends now.
     void WindowClosing();
+    // The desktop session is ending (the session manager asks for the
+    // program's data, or the application quits): closing asks nothing, and
+    // once the application quits a running conversion ends at once.
+    void SessionEnding(bool quitting);
 
 private:
     bool idle() const;
     void showRunning(bool running);
     // Starts a run over the items wanted selects, or all of them without it.
     void startRun(const std::function<bool(const TItemNodeData&)>& wanted);
-    // The Option page's choices, for the driver.
+    // The Option page's choices, for the driver and for the end of a run.
     void applySettings(const Settings& settings);
+    // The Option page's when-done choice, after its notice, once a run ended by itself.
+    void startWhenDone();
+    void whenDoneDue(WhenDone action);
     // The real folder where items without their own go.
     QString outputFolderShown() const;
     // The keyboard shortcuts, the focus order, drops on the list and the accessible names.
@@ -110,8 +147,8 @@ private:
     TItemNodeData* focusedNode() const;
     void showItemProgress();
     void addFiles(const QStringList& files);
-    // The catalogue's names for the format choosers, unavailable ones marked.
-    std::vector<std::string> formatChoices() const;
+    // Greys out the formats this machine cannot make in a dialog's chooser.
+    void markUnavailable(TFileDialog& dialog) const;
 
     std::unique_ptr<SleepInhibitor> m_sleepInhibitor;
     TmainDlg* m_window = nullptr;
@@ -123,7 +160,20 @@ private:
     std::unique_ptr<TTreeManager> m_treeManager;
     std::unique_ptr<TCommand> m_command;
     std::unique_ptr<TSaveManager> m_saveManager;
+    // After the job list and the list files it reads.
+    std::unique_ptr<QueueKeeper> m_queueKeeper;
+    std::unique_ptr<Settings> m_settings;
+    std::unique_ptr<WhenDoneNotice> m_whenDoneNotice;
+    QPointer<TFileDialog> m_formatDialog; // the Add Files or Item Property dialog while it is open
+    std::chrono::milliseconds m_whenDoneCountdown {60000};
+    bool m_sessionEnding = false;
 };
+
+// What closing the window asks while rows convert.
+QString closeQuestionText(int converting);
+class QMessageBox;
+// The question itself: "Stop and quit", or "Keep converting" (the default, and Esc).
+std::unique_ptr<QMessageBox> makeCloseQuestion(int converting, QWidget* parent);
 
 // "timestamp: HH:MM:SS" for a number of seconds; the hours go on past 24 and 99.
 // With a time left for the run: "timestamp: 00:03:12, about 00:07:40 left".

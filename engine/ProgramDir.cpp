@@ -50,21 +50,53 @@ std::string defaultOutputFolder(bool create)
     return folder.toStdString();
 }
 
-std::optional<std::string> readUserFile(const std::string& path, std::size_t maxBytes)
+namespace {
+
+void passOver(const std::string& path, const std::string& why)
+{
+    reportWarning("\"" + path + "\" was passed over: " + why);
+}
+
+// The file opened for reading, or -1 with kind saying why not.
+int openUserFile(const std::string& path, UserFileKind& kind)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
-        if (errno != ENOENT)
-            reportWarning("\"" + path + "\" was passed over: " + std::strerror(errno));
-        return std::nullopt;
+        kind = errno == ENOENT ? UserFileKind::Missing : UserFileKind::Refused;
+        if (kind == UserFileKind::Refused)
+            passOver(path, std::strerror(errno));
+        return -1;
     }
     struct stat info { };
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        passOver(path, "it is not a regular file");
+        ::close(fd);
+        kind = UserFileKind::Refused;
+        return -1;
+    }
+    kind = UserFileKind::Regular;
+    return fd;
+}
+
+} // namespace
+
+UserFileKind checkUserFile(const std::string& path)
+{
+    UserFileKind kind = UserFileKind::Missing;
+    const int fd = openUserFile(path, kind);
+    if (fd >= 0)
+        ::close(fd);
+    return kind;
+}
+
+std::optional<std::string> readUserFile(const std::string& path, std::size_t maxBytes)
+{
+    UserFileKind kind = UserFileKind::Missing;
+    const int fd = openUserFile(path, kind);
+    if (fd < 0)
+        return std::nullopt;
     std::string bytes;
     const char* problem = nullptr;
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode))
-        problem = "it is not a regular file";
-    else if (static_cast<std::size_t>(info.st_size) > maxBytes)
-        problem = "it is larger than Calvera ever writes it";
     while (!problem) {
         char buffer[65536];
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
@@ -81,7 +113,7 @@ std::optional<std::string> readUserFile(const std::string& path, std::size_t max
     }
     ::close(fd);
     if (problem) {
-        reportWarning("\"" + path + "\" was passed over: " + problem);
+        passOver(path, problem);
         return std::nullopt;
     }
     return bytes;

@@ -23,8 +23,20 @@ std::string userFolder(const char* variable, const char* fallback);
 // Calvera creates.
 std::string defaultOutputFolder(bool create = false);
 
-// The bytes of a file that Calvera keeps in the user's folders, read without
-// ever waiting (a FIFO there would hold the program): nothing when it is
-// missing, and nothing with a warning when it is not a regular file of at
-// most maxBytes or cannot be read.
+// What a file in the user's config, state or cache folder turned out to be.
+enum class UserFileKind {
+    Missing,
+    Regular,
+    // A FIFO, a device, a folder, or a file that cannot be opened: passed over, with a warning.
+    Refused,
+};
+
+// Looks at a file that Calvera keeps in the user's folders without ever
+// waiting on it: it is opened non-blocking, so a FIFO put in its place cannot
+// hold the program.
+UserFileKind checkUserFile(const std::string& path);
+
+// Reads such a file the same way: nothing when it is missing, and nothing
+// with a warning when it is not a regular file of at most maxBytes or cannot
+// be read.
 std::optional<std::string> readUserFile(const std::string& path, std::size_t maxBytes);

@@ -1,5 +1,7 @@
 #include "JobListModel.h"
 
+#include <algorithm>
+
 struct JobListModel::Entry {
     TItemNodeData data;
     int row = 0;
@@ -105,4 +107,48 @@ void JobListModel::nodeChanged(const Node* node)
     const int row = indexOf(node);
     if (row >= 0)
         emit dataChanged(index(row, 0), index(row, 1));
+}
+
+bool JobListModel::moveRows(const QModelIndex& sourceParent, int sourceRow, int count,
+    const QModelIndex& destinationParent, int destinationChild)
+{
+    const int last = sourceRow + count - 1;
+    if (sourceParent.isValid() || destinationParent.isValid() || count <= 0 || sourceRow < 0 || last >= this->count()
+        || destinationChild < 0 || destinationChild > this->count()
+        || (destinationChild >= sourceRow && destinationChild <= last + 1))
+        return false;
+    beginMoveRows({}, sourceRow, last, {}, destinationChild);
+    const auto begin = m_nodes.begin();
+    if (destinationChild < sourceRow)
+        std::rotate(begin + destinationChild, begin + sourceRow, begin + last + 1);
+    else
+        std::rotate(begin + sourceRow, begin + last + 1, begin + destinationChild);
+    const int from = std::min(sourceRow, destinationChild);
+    const int to = std::max(last + 1, destinationChild);
+    for (int row = from; row < to; ++row)
+        m_nodes[static_cast<std::size_t>(row)]->row = row;
+    endMoveRows();
+    return true;
+}
+
+void JobListModel::move(const std::vector<Node*>& nodes, const Node* before)
+{
+    std::vector<Node*> listed;
+    for (Node* node : nodes) {
+        if (indexOf(node) >= 0)
+            listed.push_back(node);
+    }
+    std::sort(listed.begin(), listed.end(), [this](const Node* a, const Node* b) { return indexOf(a) < indexOf(b); });
+    listed.erase(std::unique(listed.begin(), listed.end()), listed.end());
+    // Before one of the moved nodes means before the first one after them that stays.
+    while (before && std::find(listed.begin(), listed.end(), before) != listed.end())
+        before = next(before);
+    if (before && indexOf(before) < 0)
+        return;
+    // From the last: each goes just before the one placed after it, so those
+    // already in place do not move at all.
+    for (auto node = listed.rbegin(); node != listed.rend(); ++node) {
+        moveRows({}, indexOf(*node), 1, {}, before ? indexOf(before) : count());
+        before = *node;
+    }
 }

@@ -35,6 +35,14 @@ public:
     int indexOf(const Node* node) const;
     void remove(Node* node);
     void clear();
+    // Moves nodes (records of this list) to stand together, in their list
+    // order, just before the node before, or at the end without one. Records
+    // keep their addresses, so whoever holds one still finds it by indexOf.
+    void move(const std::vector<Node*>& nodes, const Node* before);
+    // Moves count rows from sourceRow to before destinationChild (a row as
+    // the list is before the move); false for a move that is no move.
+    bool moveRows(const QModelIndex& sourceParent, int sourceRow, int count, const QModelIndex& destinationParent,
+        int destinationChild) override;
     // Tells views that a node's record changed and wants repainting.
     void nodeChanged(const Node* node);
 

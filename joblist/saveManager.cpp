@@ -6,6 +6,8 @@
 
 #include <charconv>
 #include <filesystem>
+#include <functional>
+#include <vector>
 
 namespace {
 
@@ -29,6 +31,48 @@ bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
+
+// Reads the items of a list file's document for each, in order; an item
+// that cannot be read stops it with an error naming the item.
+void readItems(const TJclSimpleXML& document, const std::string& path,
+    const std::function<void(const TItemData& data, const TJclSimpleXMLElem& item)>& each)
+{
+    const TJclSimpleXMLElems* items = document.Root().ChildrenIfAny();
+    const int count = items ? items->Count() : 0;
+    std::error_code absoluteError;
+    std::string folder = std::filesystem::absolute(path, absoluteError).parent_path().string();
+    if (folder.empty() || folder.back() != '/')
+        folder += '/';
+    // Items of one list file often share their directory: share the text too.
+    QString lastPath;
+    int itemNumber = 0;
+    for (int i = 0; i < count; ++i) {
+        const TJclSimpleXMLElem* item = items->Item(i);
+        if (!dynamic_cast<const TJclSimpleXMLElemClassic*>(item))
+            continue;
+        ++itemNumber;
+        const std::string itemText = "Item " + std::to_string(itemNumber) + " of \"" + path + "\"";
+        const auto field = [&](const char* name) -> const std::string& {
+            const TJclSimpleXMLElem* found = item->FindChild(name);
+            if (!found)
+                throw EListFileError(itemText + " has no \"" + name + "\" element.");
+            return found->Value();
+        };
+        TItemData data;
+        data.FileName = itemName(field("filename"), folder, itemText, "file name");
+        data.FormatIndex = listFileInteger(field("format"));
+        const QString itemPath = itemName(field("path"), folder, itemText, "path");
+        if (itemPath != lastPath)
+            lastPath = itemPath;
+        data.Path = lastPath; // shares the text with the previous item's when equal
+        each(data, *item);
+    }
+}
+
+// The <state> words of the kept queue.
+constexpr const char* kDone = "done";
+constexpr const char* kFailed = "failed";
+constexpr const char* kQueued = "queued";
 
 } // namespace
 
@@ -89,36 +133,7 @@ void TSaveManager::ImportFromFile(const std::string& path)
         ~ReleaseTree() { document.Root().Clear(); }
     } releaseTree {m_document};
 
-    const TJclSimpleXMLElems* items = m_document.Root().ChildrenIfAny();
-    const int count = items ? items->Count() : 0;
-    std::error_code absoluteError;
-    std::string folder = std::filesystem::absolute(path, absoluteError).parent_path().string();
-    if (folder.empty() || folder.back() != '/')
-        folder += '/';
-    // Items of one list file often share their directory: share the text too.
-    QString lastPath;
-    int itemNumber = 0;
-    for (int i = 0; i < count; ++i) {
-        const TJclSimpleXMLElem* item = items->Item(i);
-        if (!dynamic_cast<const TJclSimpleXMLElemClassic*>(item))
-            continue;
-        ++itemNumber;
-        const std::string itemText = "Item " + std::to_string(itemNumber) + " of \"" + path + "\"";
-        const auto field = [&](const char* name) -> const std::string& {
-            const TJclSimpleXMLElem* found = item->FindChild(name);
-            if (!found)
-                throw EListFileError(itemText + " has no \"" + name + "\" element.");
-            return found->Value();
-        };
-        TItemData data;
-        data.FileName = itemName(field("filename"), folder, itemText, "file name");
-        data.FormatIndex = listFileInteger(field("format"));
-        const QString itemPath = itemName(field("path"), folder, itemText, "path");
-        if (itemPath != lastPath)
-            lastPath = itemPath;
-        data.Path = lastPath; // shares the text with the previous item's when equal
-        m_model.append(data);
-    }
+    readItems(m_document, path, [this](const TItemData& data, const TJclSimpleXMLElem&) { m_model.append(data); });
 }
 
 void TSaveManager::ExportToFile(const std::string& path)
@@ -139,4 +154,42 @@ void TSaveManager::ExportToFile(const std::string& path)
         throw;
     }
     root.Clear();
+}
+
+std::string TSaveManager::QueueText() const
+{
+    TJclSimpleXML document;
+    document.SetEncoding("UTF-8");
+    document.Root().SetName("list");
+    for (int row = 0; row < m_model.count(); ++row) {
+        const JobListModel::Node& node = *m_model.nodeAt(row);
+        TJclSimpleXMLElem& item = document.Root().Children().Add("item");
+        item.Children().Add("filename").SetValue(node.Item.FileName.toStdString());
+        item.Children().Add("format").SetValue(std::to_string(node.Item.FormatIndex));
+        item.Children().Add("path").SetValue(node.Item.Path.toStdString());
+        const char* state = node.State == kStateDone ? kDone : node.State == kStateFailed ? kFailed : kQueued;
+        item.Children().Add("state").SetValue(state);
+    }
+    return document.SaveToString();
+}
+
+void TSaveManager::RestoreQueue(const std::string& text, const std::string& path)
+{
+    TJclSimpleXML document;
+    document.LoadFromString(text);
+    if (document.Root().Name() != "list")
+        throw EListFileError("\"" + path + "\" is not a Calvera list: its root is <" + document.Root().Name() + ">.");
+    struct Restored {
+        TItemData data;
+        std::int32_t state;
+    };
+    std::vector<Restored> restored;
+    readItems(document, path, [&restored](const TItemData& data, const TJclSimpleXMLElem& item) {
+        const std::string state = item.ChildValue("state");
+        restored.push_back({data, state == kDone ? kStateDone : state == kFailed ? kStateFailed : kStateQueued});
+    });
+    for (const Restored& item : restored) {
+        JobListModel::Node* node = m_model.append(item.data);
+        node->State = item.state;
+    }
 }

@@ -33,6 +33,19 @@ public:
     // one is complete, so a failed export leaves it as it was.
     void ExportToFile(const std::string& path);
 
+    // The job list as the window keeps it for its next start: the list file
+    // layout (a fresh declaration and a <list> root, whatever was imported),
+    // each <item> with a <state> after its <path>: "done", "failed", or
+    // "queued" (also for an item converting now, which starts again next time).
+    // Import passes <state> over and Export never writes it.
+    std::string QueueText() const;
+    // Appends the items of such a text (path names it in errors; relative
+    // names are taken from its folder), each in the state its <state> says
+    // (queued without one). Raises EListFileError for a root that is not
+    // <list> or an item the import would refuse, the reader's error for text
+    // that is no XML; nothing is added then.
+    void RestoreQueue(const std::string& text, const std::string& path);
+
 private:
     JobListModel& m_model;
     TJclSimpleXML m_document;

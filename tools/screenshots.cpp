@@ -1,9 +1,12 @@
-// Renders the main window, the splash, the popup menu and a row hint to PNG
+// Renders the main window, the splash, the popup menu, a row hint, several
+// rows selected with their Item Property dialog, the Option page with its
+// drop-down lists open, the close question and the notice after a run to PNG
 // files, offscreen, optionally with queued items in all four states:
 //   screenshots OUTPUT_FOLDER [ITEMS]
 
 #include "Fonts.h"
 #include "FSProgressBar.h"
+#include "FfmpegAbilities.h"
 #include "FormsSupport.h"
 #include "JobListView.h"
 #include "LinePanelUnit.h"
@@ -14,7 +17,12 @@
 #include "imagebutton.h"
 #include "JobListModel.h"
 #include "SplashForm.h"
+#include "ItemForm.h"
+#include "OptionsPage.h"
+#include "WhenDoneNotice.h"
 #include "addForm.h"
+#include "FlatEditUnit.h"
+#include "command.h"
 #include "commandManager.h"
 #include "mainForm.h"
 #include "menuDraw.h"
@@ -24,7 +32,11 @@
 #include <QMenu>
 #include <QLabel>
 #include <QApplication>
+#include <QAbstractItemView>
 #include <QDir>
+#include <QMessageBox>
+#include <QTemporaryDir>
+#include <QTimer>
 #include <QPainter>
 
 #include <cstdio>
@@ -83,11 +95,28 @@ int main(int argc, char* argv[])
     window.VirtualStringTree1->setFocus();
     QApplication::processEvents();
     window.grab().save(saved("focus-list.png"));
-    // The Option page, then back to the list.
+    // The Option page, with each drop-down list open, then back to the list.
     window.controller()->btnOptionClick(window.btnOption);
     QApplication::processEvents();
     window.grab().save(saved("option-page.png"));
+    for (TMyFlatComboBox* combo : {window.OptionsPage1->cbJobs, window.OptionsPage1->cbWhenDone}) {
+        combo->showPopup();
+        QApplication::processEvents();
+        combo->view()->window()->grab().save(saved(combo->objectName() + "-open.png"));
+        combo->hidePopup();
+    }
     window.controller()->btnListClick(window.btnList);
+
+    // Several rows selected, as Shift and Ctrl select them.
+    if (items >= 4) {
+        JobListView& list = *window.VirtualStringTree1;
+        list.setCurrentIndex(jobs.index(1, 0));
+        list.selectionModel()->select(jobs.index(2, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        list.selectionModel()->setCurrentIndex(
+            jobs.index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        QApplication::processEvents();
+        window.grab().save(saved("multi-selection.png"));
+    }
 
     // The popup menu as the job list offers it.
     QMenu* menu = window.VirtualStringTree1->menuAt(QPoint(20, 10));
@@ -111,11 +140,63 @@ int main(int argc, char* argv[])
         hint->hide();
     }
 
-    // The Add Files dialog for three files.
-    TaddDlg add(window.controller()->catalogue().Formats(), QString::fromStdString(defaultOutputFolder()), &window);
+    // The Add Files dialog for three files, and its formats with those this machine cannot make greyed.
+    const TCommandManager& catalogue = window.controller()->catalogue();
+    TaddDlg add(catalogue.Formats(), QString::fromStdString(defaultOutputFolder()), &window);
+    // The screenshot waits for ffmpeg's answer; the window never does.
+    const FfmpegProbe::Answer abilities = FfmpegProbe::of(window.controller()->driver()->FfmpegPath)->wait();
+    for (int i = 0; i < static_cast<int>(catalogue.Formats().size()); ++i) {
+        if (const std::string why = catalogue.whyUnavailable(i, abilities.get()); !why.empty())
+            add.setUnavailable(i, QString::fromStdString(why));
+    }
     add.Fill({"/home/me/Videos/holiday 1.avi", "/home/me/Videos/garden 3.avi", "/home/me/Videos/concert 4.avi"});
     add.show();
     QApplication::processEvents();
     add.grab().save(saved("add-files.png"));
+    add.ComboBox1->showPopup();
+    // The end of the list, where the shipped catalogue has its hardware formats.
+    add.ComboBox1->view()->scrollToBottom();
+    QApplication::processEvents();
+    add.ComboBox1->view()->window()->grab().save(saved("add-files-formats.png"));
+    add.ComboBox1->hidePopup();
+    add.hide();
+
+    // The Item Property dialog for three items of differing formats and folders.
+    QTemporaryDir clips;
+    JobListModel& several = *window.controller()->jobs();
+    several.clear();
+    for (const auto& [name, bytes, format, folder] : {std::tuple {"holiday 1.avi", 5'242'880, 0, ""},
+             std::tuple {"garden 3.avi", 3'145'728, 2, "/home/me/Converted/"},
+             std::tuple {"concert 4.avi", 7'340'032, 0, ""}}) {
+        QFile clip(clips.filePath(name));
+        clip.open(QIODevice::WriteOnly);
+        clip.resize(bytes);
+        TItemData item;
+        item.FileName = clip.fileName();
+        item.FormatIndex = format;
+        item.Path = folder;
+        several.append(item);
+    }
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<TItemDlg*>(QApplication::activeModalWidget())) {
+            dialog->grab().save(saved("item-properties-several.png"));
+            dialog->reject();
+        }
+    });
+    window.controller()->ShowItemProperties(
+        std::vector<TItemNodeData*> {several.nodeAt(0), several.nodeAt(1), several.nodeAt(2)});
+
+    // Closing during a run asks first.
+    const std::unique_ptr<QMessageBox> question = makeCloseQuestion(2, &window);
+    question->show();
+    QApplication::processEvents();
+    question->grab().save(saved("close-question.png"));
+    question->hide();
+
+    // What comes after a run, while its end is on screen.
+    WhenDoneNotice notice(WhenDone::PowerOff, std::chrono::seconds(60));
+    notice.show();
+    QApplication::processEvents();
+    notice.grab().save(saved("when-done-notice.png"));
     return 0;
 }

@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QPainter>
+#include <QPointer>
 #include <QPolygon>
+#include <QStandardItemModel>
 #include <QWheelEvent>
 
 #include <limits>
@@ -13,6 +15,8 @@ namespace {
 
 constexpr int kArrowBoxWidth = 11;
 constexpr TColor kDisabledArrow = 8421504;
+// The text of an entry that cannot be chosen.
+constexpr TColor kUnavailableText = 10526880;
 
 void drawFrame(QPainter& painter, const QRect& rect, const QColor& colour)
 {
@@ -20,6 +24,38 @@ void drawFrame(QPainter& painter, const QRect& rect, const QColor& colour)
     painter.setBrush(Qt::NoBrush);
     painter.drawRect(rect.adjusted(0, 0, -1, -1));
 }
+
+// An entry's name before " (unavailable: …)" was added to it.
+constexpr int kNameRole = Qt::UserRole + 40;
+
+// The list's own painter, with rows of a fixed height: the style's rows are
+// taller than the drop-down list allots them, which cut the last one short.
+class FixedRowDelegate final : public QAbstractItemDelegate {
+public:
+    FixedRowDelegate(QAbstractItemDelegate* painter, int rowHeight, QObject* parent)
+        : QAbstractItemDelegate(parent)
+        , m_painter(painter)
+        , m_rowHeight(rowHeight)
+    { }
+
+    void setRowHeight(int rowHeight) { m_rowHeight = rowHeight; }
+    QAbstractItemDelegate* painter() const { return m_painter; }
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        if (m_painter)
+            m_painter->paint(painter, option, index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override
+    {
+        const QSize natural = m_painter ? m_painter->sizeHint(option, index) : QSize();
+        return {natural.width(), m_rowHeight};
+    }
+
+private:
+    QPointer<QAbstractItemDelegate> m_painter;
+    int m_rowHeight;
+};
 
 } // namespace
 
@@ -283,12 +319,46 @@ void TMyFlatComboBox::SetColorBorder(TColor color)
     update();
 }
 
+int TMyFlatComboBox::dropDownRowHeight() const
+{
+    return roundHalfEven(QFontMetrics(font()).height() * 9.0 / 8.0) - 2;
+}
+
 int TMyFlatComboBox::dropDownHeight() const
 {
     const int n = std::min(maxVisibleItems(), count());
-    const int lineHeight = roundHalfEven(QFontMetrics(font()).height() * 9.0 / 8.0);
-    const int height = n * (lineHeight - 2) + 4;
+    const int height = n * dropDownRowHeight() + 4;
     return height <= 4 ? 10 : height;
+}
+
+void TMyFlatComboBox::fitDropDownRows()
+{
+    QAbstractItemView* list = view();
+    if (auto* fixed = dynamic_cast<FixedRowDelegate*>(list->itemDelegate())) {
+        fixed->setRowHeight(dropDownRowHeight());
+        return;
+    }
+    list->setItemDelegate(new FixedRowDelegate(list->itemDelegate(), dropDownRowHeight(), list));
+}
+
+void TMyFlatComboBox::setItemUnavailable(int index, const QString& reason)
+{
+    auto* entries = qobject_cast<QStandardItemModel*>(model());
+    QStandardItem* entry = entries ? entries->item(index, modelColumn()) : nullptr;
+    if (!entry)
+        return;
+    if (!entry->data(kNameRole).isValid())
+        entry->setData(entry->text(), kNameRole);
+    entry->setText(entry->data(kNameRole).toString() + " (unavailable: " + reason + ")");
+    entry->setToolTip(reason);
+    entry->setFlags(entry->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
+    update();
+}
+
+bool TMyFlatComboBox::isItemAvailable(int index) const
+{
+    const QModelIndex entry = model()->index(index, modelColumn(), rootModelIndex());
+    return entry.isValid() && (entry.flags() & Qt::ItemIsEnabled);
 }
 
 void TMyFlatComboBox::showPopup()
@@ -298,8 +368,11 @@ void TMyFlatComboBox::showPopup()
         return;
     QPalette colours = view()->palette();
     colours.setColor(QPalette::Base, toQColor(m_color));
+    for (const QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+        colours.setColor(QPalette::Disabled, role, toQColor(kUnavailableText));
     view()->setPalette(colours);
     m_dropped = true;
+    fitDropDownRows();
     QComboBox::showPopup();
     if (QWidget* popup = view()->window(); popup != window())
         popup->setFixedHeight(dropDownHeight());
@@ -329,10 +402,15 @@ QImage TMyFlatComboBox::renderCombo() const
     image.fill(background);
     QPainter painter(&image);
 
-    // The text of the current item, left of the arrow box.
+    // The text of the current item, left of the arrow box; greyed when the
+    // entry cannot be chosen, and the placeholder, greyed, without a current item.
     painter.setFont(font());
-    painter.setPen(palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text));
-    painter.drawText(QRect(4, 0, w - 26, h), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, currentText());
+    const bool none = currentIndex() < 0;
+    const QColor text = palette().color(isEnabled() ? QPalette::Active : QPalette::Disabled, QPalette::Text);
+    painter.setPen(none || !isItemAvailable(currentIndex()) ? toQColor(kUnavailableText) : text);
+    const QString shown = none ? placeholderText() : currentText();
+    painter.drawText(QRect(4, 0, w - 26, h), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
+        painter.fontMetrics().elidedText(shown, Qt::ElideRight, w - 26));
 
     drawFrame(painter, QRect(0, 0, w - 12, h), toQColor(m_colorBorder));
     drawFrame(painter, QRect(1, 1, w - 14, h - 2), background);

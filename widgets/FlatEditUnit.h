@@ -101,6 +101,15 @@ public:
 
     // The drop-down list's height for the current items and font.
     int dropDownHeight() const;
+    // The height of one row of the drop-down list: the list's height holds
+    // its rows whole.
+    int dropDownRowHeight() const;
+
+    // Greys an entry out: the mouse cannot choose it, the keyboard passes
+    // over it and its text says why. The current entry stays current, so a
+    // choice already made (or an item's own entry shown) is kept.
+    void setItemUnavailable(int index, const QString& reason);
+    bool isItemAvailable(int index) const;
     bool isDroppedDown() const { return m_dropped; }
     // The combo as it is painted now.
     QImage renderCombo() const;
@@ -113,6 +122,9 @@ protected:
     void changeEvent(QEvent* event) override;
 
 private:
+    // Wraps the list's own row painter so that its rows are dropDownRowHeight() tall.
+    void fitDropDownRows();
+
     TColor m_color = 16777215;
     TColor m_colorArrow = 0;
     TColor m_colorArrowBackground = 12965593;

@@ -39,6 +39,18 @@ public:
         return *m_window;
     }
 
+    // With no form holding a TMyFlatHint, nothing of the last one's hints may
+    // shape the next one's: no pending hint, no "a hint was up a moment ago".
+    void forget()
+    {
+        m_showTimer.stop();
+        hide();
+        m_hintLeft.invalidate();
+        m_control = nullptr;
+        m_source = nullptr;
+        m_sourceText.clear();
+    }
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override
     {
@@ -51,7 +63,7 @@ protected:
             break;
         case QEvent::MouseMove:
             // A control with a hint per place: moving to another place shows that one's hint.
-            if (m_source && watched->isWidgetType()) {
+            if (m_source && m_control && watched->isWidgetType()) {
                 const QString text = m_source->hintAt(QCursor::pos());
                 if (text != m_sourceText) {
                     const bool hintUp = m_window && m_window->isVisible();
@@ -148,7 +160,7 @@ private:
 
     std::unique_ptr<TMyFlatHintWindow> m_window;
     QPointer<QWidget> m_control;
-    FlatHintSource* m_source = nullptr; // valid while m_control is
+    FlatHintSource* m_source = nullptr; // valid while m_control is: read it only after checking that
     QString m_sourceText;
     QElapsedTimer m_hintLeft; // since the pointer left a control whose hint was up
     QTimer m_showTimer;
@@ -157,7 +169,8 @@ private:
 
 HintController* controller()
 {
-    static HintController* instance = nullptr;
+    // Goes with the application, so a component that outlives it finds none.
+    static QPointer<HintController> instance;
     if (!instance && QApplication::instance()) {
         instance = new HintController;
         instance->setParent(QApplication::instance());
@@ -180,6 +193,10 @@ TMyFlatHint::TMyFlatHint(QObject* owner)
 TMyFlatHint::~TMyFlatHint()
 {
     std::erase(registry(), this);
+    if (registry().empty()) {
+        if (HintController* hints = controller())
+            hints->forget();
+    }
 }
 
 TMyFlatHint* TMyFlatHint::current()

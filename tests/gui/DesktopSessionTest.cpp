@@ -1,14 +1,24 @@
-// The sleep lock and the desktop notification against real D-Bus peers: a
-// private dbus-daemon stands in for both the system and the session bus, and
-// this test serves logind's Inhibit and the notification service on it.
+// The sleep lock, the desktop notification and what comes after a run
+// against real D-Bus peers: a private dbus-daemon stands in for both the
+// system and the session bus, and this test serves logind's Inhibit, Suspend
+// and PowerOff and the notification service on it.
 
 #include "DesktopSession.h"
 #include "EngineTestSupport.h"
+#include "FormsSupport.h"
+#include "GuiTestSupport.h"
+#include "Settings.h"
+#include "TempDir.h"
+#include "WhenDoneNotice.h"
+#include "imagebutton.h"
+#include "mainForm.h"
+#include "uihook.h"
 
-#include <QCoreApplication>
+#include <QApplication>
 #include <QDBusConnection>
 #include <QDBusUnixFileDescriptor>
 #include <QProcess>
+#include <QTest>
 #include <QVariantMap>
 
 #include <gtest/gtest.h>
@@ -31,6 +41,7 @@ public:
     }
     QString what, mode;
     int lockEnd = -1; // our end of the lock; it hangs up once every copy of the other end is closed
+    QStringList calls; // "Suspend false", "PowerOff false"
 
     bool lockReleased() const
     {
@@ -39,6 +50,8 @@ public:
     }
 
 public slots:
+    void Suspend(bool interactive) { calls << QString("Suspend ") + (interactive ? "true" : "false"); }
+    void PowerOff(bool interactive) { calls << QString("PowerOff ") + (interactive ? "true" : "false"); }
     QDBusUnixFileDescriptor Inhibit(const QString& what, const QString&, const QString&, const QString& mode)
     {
         this->what = what;
@@ -73,21 +86,39 @@ public slots:
     }
 };
 
-TEST(DesktopSession, TheSleepLockIsHeldUntilReleasedAndNotificationsReachTheService)
-{
-    const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
-    if (address.isEmpty() || !QDBusConnection::sessionBus().isConnected())
-        GTEST_SKIP() << "no private dbus-daemon could be started (install dbus-daemon)";
-    QDBusConnection services = QDBusConnection::connectToBus(address, "services");
-    ASSERT_TRUE(services.isConnected());
+// Serves the fake logind and notification service on the private bus while it lives.
+class DesktopSession : public testing::Test {
+protected:
+    void SetUp() override
+    {
+        const QString address = qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS");
+        if (address.isEmpty() || !QDBusConnection::sessionBus().isConnected())
+            GTEST_SKIP() << "no private dbus-daemon could be started (install dbus-daemon)";
+        services = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(address, "services"));
+        ASSERT_TRUE(services->isConnected());
+        ASSERT_TRUE(services->registerObject("/org/freedesktop/login1", &logind, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(services->registerService("org.freedesktop.login1"));
+        ASSERT_TRUE(services->registerObject(
+            "/org/freedesktop/Notifications", &notifications, QDBusConnection::ExportAllSlots));
+        ASSERT_TRUE(services->registerService("org.freedesktop.Notifications"));
+    }
+    void TearDown() override
+    {
+        if (!services)
+            return;
+        services->unregisterService("org.freedesktop.login1");
+        services->unregisterService("org.freedesktop.Notifications");
+        services.reset();
+        QDBusConnection::disconnectFromBus("services");
+    }
+
     FakeLogind logind;
     FakeNotifications notifications;
-    ASSERT_TRUE(services.registerObject("/org/freedesktop/login1", &logind, QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(services.registerService("org.freedesktop.login1"));
-    ASSERT_TRUE(
-        services.registerObject("/org/freedesktop/Notifications", &notifications, QDBusConnection::ExportAllSlots));
-    ASSERT_TRUE(services.registerService("org.freedesktop.Notifications"));
+    std::unique_ptr<QDBusConnection> services;
+};
 
+TEST_F(DesktopSession, TheSleepLockIsHeldUntilReleasedAndNotificationsReachTheService)
+{
     SleepInhibitor inhibitor;
     inhibitor.hold("Converting videos");
     ASSERT_TRUE(waitFor([&] { return inhibitor.held(); }, 10000));
@@ -102,7 +133,57 @@ TEST(DesktopSession, TheSleepLockIsHeldUntilReleasedAndNotificationsReachTheServ
     EXPECT_EQ(notifications.summaries.value(0), "Conversion finished");
     EXPECT_EQ(notifications.icon, "org.calvera_video.Calvera") << "the installed icon's name";
     EXPECT_EQ(notifications.hints.value("desktop-entry").toString(), "org.calvera_video.Calvera");
-    QDBusConnection::disconnectFromBus("services");
+}
+
+TEST_F(DesktopSession, SuspendAndPowerOffAskLogindWithoutAnAuthenticationDialog)
+{
+    requestSuspend();
+    ASSERT_TRUE(waitFor([&] { return logind.calls.size() == 1; }, 10000));
+    requestPowerOff();
+    ASSERT_TRUE(waitFor([&] { return logind.calls.size() == 2; }, 10000));
+    EXPECT_EQ(logind.calls, (QStringList {"Suspend false", "PowerOff false"}));
+}
+
+TEST_F(DesktopSession, AfterARunTheWindowSuspendsOrPowersOffOnceItsNoticeIsOver)
+{
+    const TemporaryStateHome home;
+    TempDir dir;
+    MessageBoxAnswerer boxes;
+    for (const WhenDone action : {WhenDone::Suspend, WhenDone::PowerOff}) {
+        Settings chosen;
+        chosen.whenDone = action;
+        chosen.save();
+        logind.calls.clear();
+        TmainDlg window;
+        window.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        window.controller()->setWhenDoneCountdown(std::chrono::milliseconds(300));
+        // An item whose format is not in the catalogue: the run ends at once, by itself.
+        appendJob(*window.controller()->jobs(), QString::fromStdString(dir.file("a.avi")), 99, {});
+        window.controller()->btnConvertClick(window.btnConvert);
+        ASSERT_TRUE(waitFor([&] { return !logind.calls.isEmpty(); }, 10000));
+        EXPECT_EQ(logind.calls, QStringList {action == WhenDone::Suspend ? "Suspend false" : "PowerOff false"});
+        ASSERT_NE(window.controller()->whenDoneNotice(), nullptr);
+        EXPECT_FALSE(window.controller()->whenDoneNotice()->isVisible());
+        EXPECT_TRUE(window.isVisible()) << "only Quit closes the window";
+        ASSERT_TRUE(boxes.waitUntilSeen(2));
+    }
+
+    // Cancelled, nothing reaches logind.
+    TmainDlg window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.controller()->setWhenDoneCountdown(std::chrono::milliseconds(300));
+    logind.calls.clear();
+    appendJob(*window.controller()->jobs(), QString::fromStdString(dir.file("a.avi")), 99, {});
+    window.controller()->btnConvertClick(window.btnConvert);
+    ASSERT_TRUE(waitFor([&] { return window.controller()->whenDoneNotice() != nullptr; }, 10000));
+    QTest::keyClick(window.controller()->whenDoneNotice(), Qt::Key_Escape);
+    requestSuspend(); // a call of the test's own, after which the window's would have come
+    ASSERT_TRUE(waitFor([&] { return !logind.calls.isEmpty(); }, 10000));
+    ASSERT_TRUE(boxes.waitUntilSeen(6));
+    EXPECT_FALSE(window.controller()->whenDoneNotice()->counting());
+    EXPECT_EQ(logind.calls, QStringList {"Suspend false"}) << "only the test's own";
 }
 
 } // namespace
@@ -122,7 +203,11 @@ int main(int argc, char* argv[])
     } else {
         qunsetenv("DBUS_SESSION_BUS_ADDRESS");
     }
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    const TemporaryStateHome state;
+    nameApplication();
     testing::InitGoogleTest(&argc, argv);
     const int result = RUN_ALL_TESTS();
     daemon.kill();

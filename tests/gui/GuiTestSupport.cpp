@@ -74,12 +74,24 @@ MessageBoxAnswerer::MessageBoxAnswerer()
         if (!box || box->property("answered").toBool())
             return;
         box->setProperty("answered", true);
-        seen.push_back({box->windowTitle(), box->text(), box->icon()});
+        SeenMessage message {box->windowTitle(), box->text(), box->icon(), {}, {}, {}};
+        QAbstractButton* chosen = box->button(QMessageBox::Ok);
+        for (QAbstractButton* button : box->buttons()) {
+            message.buttons << button->text();
+            if (!answer.isEmpty() && button->text() == answer)
+                chosen = button;
+        }
+        message.defaultButton = box->defaultButton() ? box->defaultButton()->text() : QString();
+        message.escapeButton = box->escapeButton() ? box->escapeButton()->text() : QString();
+        seen.push_back(message);
+        if (!chosen)
+            chosen = box->escapeButton();
         if (whileOpen)
             whileOpen(seen.back());
         QPointer<QMessageBox> open = box;
-        if (open)
-            open->button(QMessageBox::Ok)->click();
+        QPointer<QAbstractButton> click = chosen;
+        if (open && click)
+            click->click();
     });
     m_poll.start(10);
 }

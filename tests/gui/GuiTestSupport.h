@@ -39,10 +39,14 @@ struct SeenMessage {
     QString title;
     QString text;
     QMessageBox::Icon icon;
+    QStringList buttons; // their captions, in the box's order
+    QString defaultButton;
+    QString escapeButton;
 };
 
-// Answers every message box that shows while it lives with OK, after
-// recording it, and optionally runs a hook while the box is open.
+// Answers every message box that shows while it lives, after recording it:
+// with the button captioned answer, else OK, else the box's escape button.
+// It optionally runs a hook while the box is open.
 class MessageBoxAnswerer final {
 public:
     MessageBoxAnswerer();
@@ -50,6 +54,7 @@ public:
     bool waitUntilSeen(std::size_t count, int timeoutMs = 10000);
     std::vector<SeenMessage> seen;
     std::function<void(const SeenMessage&)> whileOpen;
+    QString answer;
 
 private:
     QTimer m_poll;

@@ -59,6 +59,8 @@ TEST(Startup, SplashWaitsASecondEvenWhenTheCounterWraps)
 
 TEST(Startup, FilesOnTheCommandLineGoThroughTheAddFilesDialog)
 {
+    // A state folder of its own: the list this start keeps is no other test's.
+    const TemporaryStateHome home;
     TempDir dir;
     writeFileBytes(dir.file("jobs.qfl"),
         "<list><item><filename>/v/listed.avi</filename><format>1</format><path>/out/</path></item></list>");
@@ -114,6 +116,7 @@ TEST(Startup, ABadCatalogueOfYourOwnIsToldAfterStartAndLeftOut)
 
 TEST(Startup, SplashFirstThenTheWindowAfterItIsGone)
 {
+    const TemporaryStateHome home;
     std::vector<std::string> stages;
     std::uint32_t now = 0;
     std::uint32_t windowCreatedAt = 0;

@@ -312,16 +312,48 @@ TEST_F(RunTest, StopDuringTheLastItem)
     expectIdleLook();
 }
 
-TEST_F(RunTest, ClosingOrDestroyingTheWindowEndsFfmpeg)
+TEST_F(RunTest, ClosingDuringARunAsksAndKeepConvertingKeepsItGoing)
 {
     addThroughTheWindow({clip("long.avi"), clip("a.avi")}, kWebm);
     click(window->btnConvert);
     ASSERT_TRUE(waitFor([&] { return ffmpegRuns(); }));
     window->close();
+    ASSERT_EQ(boxes.seen.size(), 1u) << "the question comes before anything ends";
+    const SeenMessage& question = boxes.seen[0];
+    EXPECT_EQ(question.text, "1 conversion is running. Stop it and quit?");
+    EXPECT_EQ(question.title, "Calvera");
+    QStringList buttons = question.buttons;
+    buttons.sort();
+    EXPECT_EQ(buttons, (QStringList {"Keep converting", "Stop and quit"}));
+    EXPECT_EQ(question.defaultButton, "Keep converting");
+    EXPECT_EQ(question.escapeButton, "Keep converting") << "Esc keeps converting, and the answerer pressed it";
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_TRUE(ffmpegRuns());
+    EXPECT_FALSE(driver().Idle());
+    EXPECT_EQ(jobs().nodeAt(0)->State, kStateConverting);
+
+    // Once the run is over, closing asks nothing.
+    click(window->btnStop);
+    ASSERT_TRUE(runEnds());
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_EQ(boxes.seen.size(), 1u);
+}
+
+TEST_F(RunTest, ClosingOrDestroyingTheWindowEndsFfmpeg)
+{
+    addThroughTheWindow({clip("long.avi"), clip("a.avi")}, kWebm);
+    click(window->btnConvert);
+    ASSERT_TRUE(waitFor([&] { return ffmpegRuns(); }));
+    boxes.answer = "Stop and quit";
+    window->close();
+    EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 3000)) << "closing ends ffmpeg at once";
     ASSERT_TRUE(runEnds(0, 5000));
     EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateQueued}));
-    EXPECT_TRUE(boxes.seen.empty());
+    ASSERT_EQ(boxes.seen.size(), 1u) << "the question, and nothing after it";
+    EXPECT_EQ(boxes.seen[0].text, "1 conversion is running. Stop it and quit?");
+    boxes.seen.clear();
 
     // Destroyed while converting: ffmpeg is gone when the window is, and nothing
     // of the run reaches the destroyed controller (the sanitizer build checks that).
@@ -389,14 +421,50 @@ TEST_F(RunTest, StopAndCloseEndBothRunningConversions)
     EXPECT_TRUE(temporariesIn(out).empty()) << "what they wrote is gone";
     EXPECT_FALSE(fs::exists(out + "long.webm"));
 
-    // Closed while two convert: both ffmpegs go at once.
+    // Closed while two convert: both ffmpegs go at once, once the user agreed.
     click(window->btnConvert);
     ASSERT_TRUE(waitFor([&] { return childProcesses("ffmpeg").size() == 2; }));
+    boxes.answer = "Stop and quit";
     window->close();
     EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 3000)) << "closing ends every ffmpeg at once";
     ASSERT_TRUE(runEnds(0, 5000));
     EXPECT_TRUE(temporariesIn(out).empty());
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_EQ(boxes.seen[0].text, "2 conversions are running. Stop them and quit?");
+}
+
+TEST_F(RunTest, TheSessionsEndClosesWithoutAQuestion)
+{
+    addThroughTheWindow({clip("long.avi")}, kWebm);
+    click(window->btnConvert);
+    ASSERT_TRUE(waitFor([&] { return ffmpegRuns(); }));
+    // The session manager asks for the program's data: the close that follows asks nothing.
+    window->controller()->SessionEnding(false);
+    EXPECT_TRUE(ffmpegRuns()) << "the session may yet go on";
+    window->close();
+    EXPECT_FALSE(window->isVisible());
+    EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 3000));
+    ASSERT_TRUE(runEnds(0, 5000));
     EXPECT_TRUE(boxes.seen.empty());
+
+    // The application quits: the run ends then and there, even with the window open.
+    window = std::make_unique<TmainDlg>();
+    window->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
+    appendJob(jobs(), clip("long.avi"), kWebm, QString::fromStdString(out));
+    click(window->btnConvert);
+    ASSERT_TRUE(waitFor([&] { return ffmpegRuns(); }));
+    window->controller()->SessionEnding(true);
+    EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 3000));
+    ASSERT_TRUE(runEnds(0, 5000));
+    EXPECT_TRUE(boxes.seen.empty());
+}
+
+TEST(CloseQuestion, CountsTheConversions)
+{
+    EXPECT_EQ(closeQuestionText(1), "1 conversion is running. Stop it and quit?");
+    EXPECT_EQ(closeQuestionText(2), "2 conversions are running. Stop them and quit?");
+    EXPECT_EQ(closeQuestionText(12), "12 conversions are running. Stop them and quit?");
 }
 
 TEST_F(RunTest, TheOptionPagesFolderIsWhereItemsWithoutTheirOwnGo)
@@ -566,12 +634,14 @@ namespace {
 
 TEST(Startup, TerminationRequestEndsARunningConversionAndTheProgram)
 {
+    const TemporaryStateHome home;
     TempDir dir;
     makeClip(dir.file("long.avi"), 60.0);
     struct sigaction before { };
     sigaction(SIGTERM, nullptr, &before);
     std::uint32_t now = 0;
     bool ffmpegWasRunning = false;
+    MessageBoxAnswerer boxes;
     const int code = runCalvera(
         *qApp, [&] { return now += 500; },
         [&](const char* stage) {
@@ -591,6 +661,9 @@ TEST(Startup, TerminationRequestEndsARunningConversionAndTheProgram)
         });
     EXPECT_EQ(code, 128 + SIGTERM);
     EXPECT_TRUE(ffmpegWasRunning);
+    EXPECT_TRUE(boxes.seen.empty()) << "a termination request asks nothing";
+    EXPECT_NE(readFileBytes(home.calvera() + "queue.qfl").find("<state>queued</state>"), std::string::npos)
+        << "the list is kept, the item that was converting queued again";
     EXPECT_TRUE(childProcesses("ffmpeg").empty()) << "ffmpeg went with the window";
     EXPECT_FALSE(fs::exists(dir.file("long.webm"))) << "and its partial output with it";
     struct sigaction after { };

@@ -84,6 +84,82 @@ TEST(JobList, NodesKeepTheirRowsThroughRemovals)
     EXPECT_EQ(model.indexOf(nodes[4]), -1);
 }
 
+// The file names of the list, in order, as one string: "0 2 1".
+std::string order(const JobListModel& model)
+{
+    std::string names;
+    for (int row = 0; row < model.count(); ++row)
+        names += (row ? " " : "") + model.nodeAt(row)->Item.FileName.toStdString();
+    return names;
+}
+
+TEST(JobList, MovesKeepTheRecordsAndTheirRowsRight)
+{
+    JobListModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    std::vector<JobListModel::Node*> n;
+    for (int i = 0; i < 6; ++i) {
+        TItemData item;
+        item.FileName = QString::number(i);
+        n.push_back(model.append(item));
+    }
+    const QPersistentModelIndex held = model.index(4, 0);
+    QSignalSpy moved(&model, &QAbstractItemModel::rowsMoved);
+    QSignalSpy reset(&model, &QAbstractItemModel::modelReset);
+    QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+
+    struct Case {
+        std::vector<int> nodes; // by their first names
+        int before; // a first name, or -1 for the end
+        const char* order;
+    };
+    // Each case starts from the order the one before left.
+    const Case cases[] = {
+        {{4}, 3, "0 1 2 4 3 5"}, // one up
+        {{4}, 5, "0 1 2 3 4 5"}, // one down (before the one after its neighbour)
+        {{0}, -1, "1 2 3 4 5 0"}, // to the end
+        {{0}, 1, "0 1 2 3 4 5"}, // to the top
+        {{5, 1, 3}, 0, "1 3 5 0 2 4"}, // scattered, given in any order, together in list order
+        {{1, 3}, 1, "1 3 5 0 2 4"}, // before one of themselves: where they are, nothing moves
+        {{3, 5}, 3, "1 3 5 0 2 4"}, {{1, 5}, 4, "3 0 2 1 5 4"}, {{4}, -1, "3 0 2 1 5 4"}, // already at the end
+    };
+    int movesSoFar = 0;
+    std::string lastOrder = order(model);
+    for (const Case& c : cases) {
+        std::vector<JobListModel::Node*> nodes;
+        for (int name : c.nodes)
+            nodes.push_back(n[static_cast<std::size_t>(name)]);
+        model.move(nodes, c.before < 0 ? nullptr : n[static_cast<std::size_t>(c.before)]);
+        EXPECT_EQ(order(model), c.order);
+        for (int row = 0; row < model.count(); ++row)
+            EXPECT_EQ(model.indexOf(model.nodeAt(row)), row) << c.order;
+        if (order(model) == lastOrder) {
+            EXPECT_EQ(moved.count(), movesSoFar) << "nothing moved, nothing said: " << c.order;
+        }
+        movesSoFar = static_cast<int>(moved.count());
+        lastOrder = order(model);
+    }
+    EXPECT_EQ(moved.count(), 9) << "one move per node that moved, none for those already in place";
+    EXPECT_EQ(reset.count(), 0);
+    EXPECT_EQ(removed.count(), 0) << "a move is no removal: the driver is not told of one";
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(n[static_cast<std::size_t>(i)]->Item.FileName, QString::number(i)) << "records keep their addresses";
+    EXPECT_EQ(held.row(), model.indexOf(n[4])) << "views' indexes follow the node";
+
+    // Removed records and moves that are none change nothing.
+    model.remove(n[2]);
+    const std::string before = order(model);
+    model.move({n[2]}, nullptr);
+    model.move({n[0]}, n[2]);
+    EXPECT_FALSE(model.moveRows({}, 0, 1, {}, 1)) << "before its own successor: no move";
+    EXPECT_FALSE(model.moveRows({}, 0, 9, {}, 0));
+    EXPECT_FALSE(model.moveRows({}, 0, 1, {}, 99));
+    EXPECT_FALSE(model.moveRows(model.index(0, 0), 0, 1, {}, 3)) << "no children";
+    EXPECT_EQ(order(model), before);
+    EXPECT_TRUE(model.moveRows({}, 0, 2, {}, 5));
+    EXPECT_EQ(order(model), "1 5 4 3 0");
+}
+
 TEST(JobList, StagedFormatThatIsNotANumberReadsAsNoFormat)
 {
     TItemManager staging;

@@ -169,6 +169,101 @@ TEST(ListFile, ExportKeepsThePrologAndRootOfTheLastImport)
         << "a file without a declaration gets the default one";
 }
 
+TEST(ListFile, TheKeptQueueHasEachItemsStateWhichImportAndExportLeaveOut)
+{
+    TempDir dir;
+    JobListModel model;
+    TSaveManager manager(model);
+    add(model, {"/v/done.avi", 3, "/out/"});
+    add(model, {"/v/failed & <x>.avi", 0, ""});
+    add(model, {"/v/converting.avi", 1, "/out/"});
+    add(model, {"/v/queued.avi", 2, ""});
+    model.nodeAt(0)->State = kStateDone;
+    model.nodeAt(1)->State = kStateFailed;
+    model.nodeAt(2)->State = kStateConverting;
+    const std::string queue = manager.QueueText();
+    EXPECT_EQ(queue,
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+        "<list>\r\n"
+        "  <item>\r\n"
+        "    <filename>/v/done.avi</filename>\r\n"
+        "    <format>3</format>\r\n"
+        "    <path>/out/</path>\r\n"
+        "    <state>done</state>\r\n"
+        "  </item>\r\n"
+        "  <item>\r\n"
+        "    <filename>/v/failed &amp; &lt;x&gt;.avi</filename>\r\n"
+        "    <format>0</format>\r\n"
+        "    <path/>\r\n"
+        "    <state>failed</state>\r\n"
+        "  </item>\r\n"
+        "  <item>\r\n"
+        "    <filename>/v/converting.avi</filename>\r\n"
+        "    <format>1</format>\r\n"
+        "    <path>/out/</path>\r\n"
+        "    <state>queued</state>\r\n"
+        "  </item>\r\n"
+        "  <item>\r\n"
+        "    <filename>/v/queued.avi</filename>\r\n"
+        "    <format>2</format>\r\n"
+        "    <path/>\r\n"
+        "    <state>queued</state>\r\n"
+        "  </item>\r\n"
+        "</list>\r\n");
+
+    // Restored: the same items with their outcomes; converting comes back queued.
+    JobListModel restored;
+    TSaveManager restorer(restored);
+    restorer.RestoreQueue(queue, dir.file("queue.qfl"));
+    ASSERT_EQ(restored.count(), 4);
+    const std::vector<int> states = {kStateDone, kStateFailed, kStateQueued, kStateQueued};
+    for (int row = 0; row < 4; ++row) {
+        EXPECT_EQ(restored.nodeAt(row)->State, states[static_cast<std::size_t>(row)]) << row;
+        EXPECT_EQ(restored.nodeAt(row)->Item.FileName, model.nodeAt(row)->Item.FileName);
+        EXPECT_EQ(restored.nodeAt(row)->Item.FormatIndex, model.nodeAt(row)->Item.FormatIndex);
+        EXPECT_EQ(restored.nodeAt(row)->Item.Path, model.nodeAt(row)->Item.Path);
+    }
+
+    // Exported, the list is what it always was: no <state>; imported, <state> is passed over.
+    restorer.ExportToFile(dir.file("exported.qfl"));
+    manager.ExportToFile(dir.file("before.qfl"));
+    EXPECT_EQ(readFileBytes(dir.file("exported.qfl")), readFileBytes(dir.file("before.qfl")));
+    EXPECT_EQ(readFileBytes(dir.file("exported.qfl")).find("state"), std::string::npos);
+    writeFileBytes(dir.file("queue.qfl"), queue);
+    JobListModel imported;
+    TSaveManager importer(imported);
+    importer.ImportFromFile(dir.file("queue.qfl"));
+    EXPECT_EQ(jobs(imported).size(), 4u) << "every item queued";
+    EXPECT_EQ(manager.QueueText(), queue) << "writing the queue leaves the export's document alone";
+}
+
+TEST(ListFile, AForeignOrDamagedQueueAddsNothing)
+{
+    JobListModel model;
+    TSaveManager manager(model);
+    const auto error = [&](const std::string& text) -> std::string {
+        try {
+            manager.RestoreQueue(text, "/s/queue.qfl");
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return "(no error)";
+    };
+    EXPECT_EQ(error("<commands><command><format>x</format></command></commands>"),
+        "\"/s/queue.qfl\" is not a Calvera list: its root is <commands>.");
+    EXPECT_EQ(error("<list><item><filename>/a</filename><format>1</format><path/></item><item>"),
+        "Invalid XML Element: Unexpected end of data");
+    EXPECT_EQ(error("<list><item><filename>/a</filename><format>1</format><path/></item>"
+                    "<item><filename>/b</filename><format>x</format><path/></item></list>"),
+        "'x' is not a valid integer value");
+    EXPECT_EQ(model.count(), 0) << "not even the items before the bad one";
+    EXPECT_EQ(error("<list/>"), "(no error)");
+    EXPECT_EQ(error("<list><item><filename>/a</filename><format>1</format><path/><state>odd</state></item></list>"),
+        "(no error)");
+    ASSERT_EQ(model.count(), 1);
+    EXPECT_EQ(model.nodeAt(0)->State, kStateQueued) << "a state Calvera does not know is queued";
+}
+
 TEST(ListFile, FailedExportLeavesTheOldFile)
 {
     TempDir dir;

@@ -66,7 +66,19 @@ FileSizeLimit::~FileSizeLimit()
 
 TemporaryStateHome::TemporaryStateHome()
 {
-    ::setenv("XDG_STATE_HOME", m_folder.path().c_str(), 1);
-    ::setenv("XDG_CACHE_HOME", m_folder.path().c_str(), 1);
-    ::setenv("XDG_CONFIG_HOME", m_folder.path().c_str(), 1);
+    for (const char* name : {"XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"}) {
+        const char* value = std::getenv(name);
+        m_saved.push_back({name, value != nullptr, value ? value : ""});
+        ::setenv(name, m_folder.path().c_str(), 1);
+    }
+}
+
+TemporaryStateHome::~TemporaryStateHome()
+{
+    for (const Saved& saved : m_saved) {
+        if (saved.set)
+            ::setenv(saved.name, saved.value.c_str(), 1);
+        else
+            ::unsetenv(saved.name);
+    }
 }

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 // A fresh directory under the system's temporary folder, removed with everything
 // in it when the object goes.
@@ -39,15 +40,26 @@ private:
 // Points $XDG_STATE_HOME, $XDG_CACHE_HOME and $XDG_CONFIG_HOME at a fresh
 // folder while it lives, so that the logs a test's conversions keep, the
 // ffmpeg lists Calvera caches and its settings (its child programs' too) are
-// never the user's.
+// never the user's, nor another test's. The earlier values come back when it goes.
 class TemporaryStateHome final {
 public:
     TemporaryStateHome();
+    ~TemporaryStateHome();
+    TemporaryStateHome(const TemporaryStateHome&) = delete;
+    TemporaryStateHome& operator=(const TemporaryStateHome&) = delete;
     const TempDir& folder() const { return m_folder; }
     std::string logs() const { return m_folder.prefix() + "calvera/logs/"; }
+    // $XDG_STATE_HOME/calvera/ and $XDG_CONFIG_HOME/calvera/ (the same folder here).
+    std::string calvera() const { return m_folder.prefix() + "calvera/"; }
 
 private:
     TempDir m_folder;
+    struct Saved {
+        const char* name;
+        bool set;
+        std::string value;
+    };
+    std::vector<Saved> m_saved;
 };
 
 std::string readFileBytes(const std::string& path);

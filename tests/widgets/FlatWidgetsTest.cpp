@@ -5,6 +5,7 @@
 #include <QAbstractItemView>
 #include <QAction>
 #include <QCursor>
+#include <QElapsedTimer>
 #include <QMenu>
 #include <QApplication>
 #include <QPainter>
@@ -229,6 +230,115 @@ TEST(FlatComboBox, FrameArrowAndDropDown)
     combo.hidePopup();
 }
 
+TEST(FlatComboBox, EveryRowOfTheDropDownListShowsWhole)
+{
+    // As the Option page's and the dialogs' drop-down lists are: a 16-pixel font.
+    for (const int entries : {1, 2, 3, 8}) {
+        TMyFlatComboBox combo;
+        QFont font("Trebuchet MS");
+        font.setPixelSize(16);
+        combo.setFont(font);
+        combo.resize(120, 30);
+        for (int i = 1; i <= entries; ++i)
+            combo.addItem(QString::number(i));
+        combo.show();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
+        combo.showPopup();
+        QAbstractItemView& list = *combo.view();
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(list.window()));
+        EXPECT_EQ(list.window()->height(), combo.dropDownHeight());
+        const QRect shown = list.viewport()->rect();
+        const int visible = std::min(entries, combo.DropDownCount());
+        for (int row = 0; row < visible; ++row) {
+            const QRect entry = list.visualRect(combo.model()->index(row, 0));
+            EXPECT_EQ(entry.height(), combo.dropDownRowHeight()) << entries << " entries, row " << row;
+            EXPECT_TRUE(entry.top() >= shown.top() && entry.bottom() <= shown.bottom())
+                << entries << " entries: row " << row << " is cut, " << entry.top() << ".." << entry.bottom()
+                << " in 0.." << shown.bottom();
+        }
+        EXPECT_GE(combo.dropDownRowHeight(), QFontMetrics(font).height()) << "a row holds a line of text";
+        combo.hidePopup();
+    }
+}
+
+TEST(FlatComboBox, AnUnavailableEntryIsGreyedSaysWhyAndCannotBeChosen)
+{
+    TMyFlatComboBox combo;
+    combo.resize(300, 30);
+    combo.addItems({"MP4", "VAAPI", "WebM", "HEVC"});
+    combo.setCurrentIndex(0);
+    combo.setItemUnavailable(1, "no render device");
+    combo.setItemUnavailable(3, "no encoder libx265");
+    combo.setItemUnavailable(3, "no encoder hevc"); // said again: the newer reason only
+    EXPECT_EQ(combo.itemText(1), "VAAPI (unavailable: no render device)");
+    EXPECT_EQ(combo.itemText(3), "HEVC (unavailable: no encoder hevc)");
+    EXPECT_EQ(combo.itemData(1, Qt::ToolTipRole).toString(), "no render device");
+    EXPECT_TRUE(combo.isItemAvailable(0));
+    EXPECT_FALSE(combo.isItemAvailable(1));
+    EXPECT_FALSE(combo.isItemAvailable(7)) << "no such entry";
+
+    // The keyboard passes over it, both ways, and stops at the last available one.
+    combo.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&combo));
+    combo.setFocus();
+    QTest::keyClick(&combo, Qt::Key_Down);
+    EXPECT_EQ(combo.currentIndex(), 2);
+    QTest::keyClick(&combo, Qt::Key_Down);
+    EXPECT_EQ(combo.currentIndex(), 2) << "the last entry cannot be chosen";
+    QTest::keyClick(&combo, Qt::Key_Up);
+    EXPECT_EQ(combo.currentIndex(), 0);
+    QTest::keyClick(&combo, Qt::Key_End);
+    EXPECT_EQ(combo.currentIndex(), 2);
+    QTest::keyClick(&combo, Qt::Key_V);
+    EXPECT_EQ(combo.currentIndex(), 2) << "nor by typing its first letter";
+
+    // The mouse cannot choose it in the drop-down list, which greys it.
+    QSignalSpy activated(&combo, &QComboBox::activated);
+    combo.showPopup();
+    QAbstractItemView& list = *combo.view();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list.window()));
+    const QRect unavailable = list.visualRect(combo.model()->index(1, 0));
+    const QImage rows = list.viewport()->grab().toImage();
+    const auto darkest = [&](const QRect& row) {
+        const QRect inside = row & rows.rect();
+        int lightness = 255;
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x)
+                lightness = std::min(lightness, rows.pixelColor(x, y).lightness());
+        return lightness;
+    };
+    EXPECT_GE(darkest(unavailable), toQColor(10526880).lightness() - 8) << "greyed text, nothing darker";
+    EXPECT_LT(darkest(list.visualRect(combo.model()->index(0, 0))), 100) << "the others in the text colour";
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, unavailable.center());
+    EXPECT_EQ(combo.currentIndex(), 2) << "the click chose nothing new";
+    for (const QList<QVariant>& chosen : activated)
+        EXPECT_NE(chosen.value(0).toInt(), 1);
+    if (!combo.isDroppedDown())
+        combo.showPopup();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(list.window()));
+    const QRect available = list.visualRect(combo.model()->index(0, 0));
+    QTest::mouseClick(list.viewport(), Qt::LeftButton, {}, available.center());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !combo.isDroppedDown(); }, 2000));
+    EXPECT_EQ(combo.currentIndex(), 0) << "an available entry is chosen as ever";
+
+    // Made unavailable while current, it stays current, shown greyed.
+    const QImage before = combo.renderCombo();
+    combo.setItemUnavailable(0, "gone");
+    EXPECT_EQ(combo.currentIndex(), 0);
+    EXPECT_EQ(combo.currentText(), "MP4 (unavailable: gone)");
+    EXPECT_NE(combo.renderCombo(), before);
+
+    // Without a current entry the placeholder shows, greyed.
+    combo.setPlaceholderText("(several)");
+    combo.setCurrentIndex(-1);
+    const QImage placeholder = combo.renderCombo();
+    bool grey = false;
+    for (int y = 0; y < placeholder.height() && !grey; ++y)
+        for (int x = 4; x < 100 && !grey; ++x)
+            grey = placeholder.pixelColor(x, y) == toQColor(10526880);
+    EXPECT_TRUE(grey);
+}
+
 TEST(FlatHint, PlacementByScreenQuarter)
 {
     QWidget form;
@@ -302,10 +412,11 @@ TEST(FlatHint, TooltipsUseTheWindowOnlyWhileAFormHoldsTheComponent)
         window = TMyFlatHint::window();
         window->hide();
         QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+        QElapsedTimer shownAfter;
+        shownAfter.start();
         QApplication::sendEvent(&control, &enter);
-        QTest::qWait(200);
-        EXPECT_FALSE(window->isVisible()) << "not before 500 ms";
         EXPECT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 2000));
+        EXPECT_GE(shownAfter.elapsed(), TMyFlatHint::kHintPause - 50) << "not before 500 ms";
         EXPECT_EQ(window->text(), "add video files & more") << "the & is shown as it is";
         window->hide();
     }
@@ -343,6 +454,33 @@ TEST(FlatHint, MovingToANeighbourWhileAHintIsUpShowsItsHintSoon)
     QApplication::sendEvent(&second, &enter);
     EXPECT_TRUE(QTest::qWaitFor([&] { return window->isVisible() && window->text() == "second"; }, 300))
         << "the short pause (25 ms), not the full one (500 ms)";
+    window->hide();
+}
+
+TEST(FlatHint, AHintUpWhenTheLastFormWentDoesNotHurryTheNextFormsHint)
+{
+    QWidget control;
+    control.resize(100, 50);
+    control.setToolTip("first");
+    control.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&control));
+    QEnterEvent enter(QPointF(5, 5), QPointF(5, 5), QPointF(5, 5));
+    QEvent leave(QEvent::Leave);
+    TMyFlatHintWindow* window = TMyFlatHint::window();
+    {
+        const TMyFlatHint settings(&control);
+        QApplication::sendEvent(&control, &enter);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 2000));
+        QApplication::sendEvent(&control, &leave); // left while the hint was up
+    }
+    EXPECT_FALSE(window->isVisible());
+
+    const TMyFlatHint settings(&control);
+    QElapsedTimer shownAfter;
+    shownAfter.start();
+    QApplication::sendEvent(&control, &enter);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->isVisible(); }, 2000));
+    EXPECT_GE(shownAfter.elapsed(), TMyFlatHint::kHintPause - 50) << "the full pause, as for a first hint";
     window->hide();
 }
 

@@ -1,0 +1,187 @@
+// The Option page's choices: how they are kept, and how the page shows them.
+
+#include "FlatEditUnit.h"
+#include "MyButtonEx.h"
+#include "OptionsPage.h"
+#include "Settings.h"
+#include "TempDir.h"
+#include "UserFiles.h"
+#include "ProgramDir.h"
+#include "commandManager.h"
+#include "mainForm.h"
+#include "uihook.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+TEST(Settings, TheNewChoicesAreKeptAndReadBack)
+{
+    const TemporaryStateHome home;
+    EXPECT_EQ(Settings::filePath().toStdString(), home.calvera() + "calvera.conf");
+    const Settings defaults = Settings::load();
+    EXPECT_EQ(defaults, Settings()) << "nothing saved yet";
+    EXPECT_EQ(defaults.whenDone, WhenDone::Nothing);
+    EXPECT_FALSE(defaults.startEmpty);
+    EXPECT_FALSE(defaults.verifyDecode);
+
+    for (const WhenDone action : {WhenDone::Quit, WhenDone::Suspend, WhenDone::PowerOff, WhenDone::Nothing}) {
+        Settings chosen;
+        chosen.jobs = 1;
+        chosen.whenDone = action;
+        chosen.startEmpty = action != WhenDone::Nothing;
+        chosen.verifyDecode = action == WhenDone::Suspend;
+        chosen.save();
+        EXPECT_EQ(Settings::load(), chosen) << static_cast<int>(action);
+    }
+    Settings chosen;
+    chosen.whenDone = WhenDone::PowerOff;
+    chosen.verifyDecode = true;
+    chosen.save();
+    const std::string saved = readFileBytes(home.calvera() + "calvera.conf");
+    for (const char* line : {"whenDone=poweroff", "verifyDecode=true", "startEmpty=false"})
+        EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
+
+    writeFileBytes(home.calvera() + "calvera.conf", "[conversion]\nwhenDone=explode\nsimultaneous=1\n");
+    EXPECT_EQ(Settings::load().whenDone, WhenDone::Nothing) << "what Calvera does not know is nothing";
+}
+
+TEST(Settings, AFifoAtCalveraConfNeitherHangsTheStartNorIsWrittenOver)
+{
+    const TemporaryStateHome home;
+    std::filesystem::create_directories(home.calvera());
+    const std::string fifo = home.calvera() + "calvera.conf";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    // Should reading wait for a writer, a writer comes after a while, so the test fails instead of hanging.
+    std::atomic<bool> done = false;
+    std::atomic<bool> rescued = false;
+    std::thread rescuer([&] {
+        for (int i = 0; i < 100 && !done; ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        if (done)
+            return;
+        rescued = true;
+        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+        if (writer >= 0)
+            ::close(writer);
+    });
+    const Settings loaded = Settings::load();
+    Settings chosen;
+    chosen.jobs = 1;
+    chosen.verifyDecode = true;
+    chosen.save();
+    done = true;
+    rescuer.join();
+    EXPECT_FALSE(rescued) << "calvera.conf was opened as if it were a file";
+    EXPECT_EQ(loaded, Settings()) << "the defaults";
+    struct stat info { };
+    ASSERT_EQ(::stat(fifo.c_str(), &info), 0);
+    EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "what the user put there stays";
+}
+
+TEST(UserFiles, AFifoForTheUsersOwnFormatsIsPassedOver)
+{
+    const TemporaryStateHome home;
+    std::filesystem::create_directories(home.calvera());
+    ASSERT_EQ(::mkfifo((home.calvera() + "command").c_str(), 0600), 0);
+    EXPECT_EQ(checkUserFile(home.calvera() + "command"), UserFileKind::Refused);
+    const TCommandManager shipped(programDirectory() + "command");
+    TmainDlg window; // would wait for a writer, or raise "It is not a regular file"
+    EXPECT_EQ(window.controller()->catalogue().Formats(), shipped.Formats()) << "the shipped formats only";
+
+    writeFileBytes(home.calvera() + "regular", "<list/>");
+    EXPECT_EQ(checkUserFile(home.calvera() + "regular"), UserFileKind::Regular);
+    EXPECT_EQ(readUserFile(home.calvera() + "regular", 100), std::optional<std::string>("<list/>"));
+    EXPECT_EQ(readUserFile(home.calvera() + "regular", 3), std::nullopt) << "too large";
+    EXPECT_EQ(checkUserFile(home.calvera() + "none"), UserFileKind::Missing);
+    EXPECT_EQ(checkUserFile(home.calvera()), UserFileKind::Refused) << "a folder";
+}
+
+class OptionsPageTest : public testing::Test {
+protected:
+    OptionsPageTest()
+    {
+        holder.resize(828, 249);
+        page.setGeometry(0, 0, 828, 249);
+        holder.show();
+        EXPECT_TRUE(QTest::qWaitForWindowExposed(&holder));
+    }
+
+    const TemporaryStateHome home;
+    QWidget holder;
+    OptionsPage page {&holder};
+};
+
+TEST_F(OptionsPageTest, EveryControlFitsThePageAndNoneCoversAnother)
+{
+    QList<QWidget*> controls;
+    for (QObject* child : page.children()) {
+        if (auto* widget = qobject_cast<QWidget*>(child); widget && !widget->isWindow())
+            controls << widget;
+    }
+    ASSERT_GE(controls.size(), 12);
+    for (const QWidget* control : controls) {
+        const std::string name = control->objectName().toStdString() + " " + control->accessibleName().toStdString();
+        EXPECT_TRUE(page.rect().contains(control->geometry())) << name << " sticks out of the page";
+        if (auto* label = qobject_cast<const QLabel*>(control)) {
+            EXPECT_GE(label->width(), label->sizeHint().width()) << qPrintable(label->text()) << " is cut";
+            EXPECT_GE(label->height(), label->sizeHint().height()) << qPrintable(label->text()) << " is cut";
+        }
+        if (auto* box = qobject_cast<const QCheckBox*>(control)) {
+            EXPECT_GE(box->width(), box->sizeHint().width()) << qPrintable(box->text()) << " is cut";
+        }
+        for (const QWidget* other : controls) {
+            if (other != control) {
+                EXPECT_FALSE(control->geometry().intersects(other->geometry()))
+                    << name << " covers " << other->objectName().toStdString();
+            }
+        }
+    }
+    EXPECT_EQ(page.cbWhenDone->count(), 4);
+    QStringList entries;
+    for (int i = 0; i < page.cbWhenDone->count(); ++i)
+        entries << page.cbWhenDone->itemText(i);
+    EXPECT_EQ(entries, (QStringList {"Do nothing", "Quit Calvera", "Suspend", "Power off"}));
+    EXPECT_EQ(page.cbStartEmpty->text(), "Start with an empty list");
+    EXPECT_EQ(page.cbVerifyDecode->text(), "Check each output by decoding it (slower)");
+    EXPECT_EQ(page.cbWhenDone->height(), page.cbJobs->height()) << "the same flat drop-down list";
+}
+
+TEST_F(OptionsPageTest, TheNewChoicesAreReportedAsTheyAreMade)
+{
+    QSignalSpy changed(&page, &OptionsPage::changed);
+    QTest::mouseClick(page.cbStartEmpty, Qt::LeftButton, {}, QPoint(8, page.cbStartEmpty->height() / 2));
+    EXPECT_TRUE(page.settings().startEmpty);
+    QTest::mouseClick(page.cbVerifyDecode, Qt::LeftButton, {}, QPoint(8, page.cbVerifyDecode->height() / 2));
+    EXPECT_TRUE(page.settings().verifyDecode);
+    page.cbWhenDone->setFocus();
+    QTest::keyClick(page.cbWhenDone, Qt::Key_End);
+    EXPECT_EQ(page.settings().whenDone, WhenDone::PowerOff);
+    ASSERT_EQ(changed.count(), 3);
+    const Settings last = changed.last().at(0).value<Settings>();
+    EXPECT_TRUE(last.startEmpty);
+    EXPECT_TRUE(last.verifyDecode);
+    EXPECT_EQ(last.whenDone, WhenDone::PowerOff);
+
+    Settings shown;
+    shown.whenDone = WhenDone::Suspend;
+    page.setSettings(shown);
+    EXPECT_EQ(page.cbWhenDone->currentText(), "Suspend");
+    EXPECT_FALSE(page.cbStartEmpty->isChecked());
+    EXPECT_FALSE(page.cbVerifyDecode->isChecked());
+    EXPECT_EQ(changed.count(), 3) << "what the program sets is no change by the user";
+}
+
+} // namespace

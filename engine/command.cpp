@@ -180,8 +180,8 @@ TCommand::Slot* TCommand::idleSlot()
         if (at->node)
             emit itemOutput(at->node, line);
     });
-    connect(slot->lane.get(), &ItemLane::ended, this,
-        [this, at](const ItemOutcome& outcome) { itemEnded(*at, outcome); });
+    connect(
+        slot->lane.get(), &ItemLane::ended, this, [this, at](const ItemOutcome& outcome) { itemEnded(*at, outcome); });
     m_slots.push_back(std::move(slot));
     return at;
 }
@@ -198,8 +198,8 @@ void TCommand::startIdleLanes()
 
 int TCommand::RunItemCount() const
 {
-    const auto running = std::count_if(
-        m_slots.begin(), m_slots.end(), [](const std::unique_ptr<Slot>& slot) { return slot->busy; });
+    const auto running
+        = std::count_if(m_slots.begin(), m_slots.end(), [](const std::unique_ptr<Slot>& slot) { return slot->busy; });
     return m_finishedItems + static_cast<int>(running) + static_cast<int>(m_waiting.size());
 }
 
@@ -374,6 +374,20 @@ void TCommand::countOutcome(const ItemOutcome& outcome)
     } else {
         ++m_summary.failed;
         m_summary.failedSources.push_back(outcome.source);
+    }
+}
+
+void RunSummary::add(const RunSummary& other)
+{
+    converted += other.converted;
+    failed += other.failed;
+    stopped += other.stopped;
+    unchecked += other.unchecked;
+    decodeErrors += other.decodeErrors;
+    failedSources.insert(failedSources.end(), other.failedSources.begin(), other.failedSources.end());
+    for (const std::string& folder : other.outputFolders) {
+        if (std::find(outputFolders.begin(), outputFolders.end(), folder) == outputFolders.end())
+            outputFolders.push_back(folder);
     }
 }
 

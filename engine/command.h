@@ -27,6 +27,9 @@ struct RunSummary {
     int decodeErrors = 0; // lines where ffmpeg reported damaged input, in the converted items
     std::vector<std::string> failedSources;
     std::vector<std::string> outputFolders; // of the converted items, in the order first used
+
+    // Adds what another run came to, as if both were one.
+    void add(const RunSummary& other);
 };
 
 // The conversion driver: walks the job list from its first node to its last,

@@ -209,6 +209,21 @@ void BatchConsole::paused(bool paused)
     drawStatus();
 }
 
+void BatchConsole::watching(const std::string& folder, bool looking)
+{
+    if (m_options.json) {
+        json(jsonLine({{"event", "watch"}, {"folder", text(folder)}, {"looking", looking}}));
+        return;
+    }
+    if (m_options.quiet)
+        return;
+    clearStatus();
+    std::fprintf(stderr, "calvera-batch: watching \"%s\"%s; Ctrl-C ends\n", folder.c_str(),
+        looking ? " (looked through every few seconds: it gives no change notices)" : "");
+    std::fflush(stderr);
+    drawStatus();
+}
+
 void BatchConsole::error(const std::string& message)
 {
     clearStatus();

@@ -50,6 +50,8 @@ public:
     void ffmpegLine(int index, const std::string& line);
     void tick(std::int64_t elapsedSeconds, std::int64_t runSecondsLeft);
     void paused(bool paused);
+    // A folder is watched from now on; looking: looked through, without change notices.
+    void watching(const std::string& folder, bool looking);
     void error(const std::string& message);
     // notRecorded: converted items the journal could not record.
     void finish(const RunSummary& run, int notRecorded = 0);

@@ -2,6 +2,7 @@
 
 #include "BatchConsole.h"
 #include "ErrorReport.h"
+#include "FolderWatch.h"
 #include "FfmpegAbilities.h"
 #include "ProgramDir.h"
 #include "StopSignals.h"
@@ -160,6 +161,18 @@ int printCommands(const TCommand& driver, const BatchQueue& queue, const std::ve
     return status;
 }
 
+RunJournal::Key journalKeyForNext(
+    const JobListModel& model, const std::string& input, int format, const std::string& outputDir)
+{
+    RunJournal::Key key {model.count(), 0, format, input, outputDir};
+    for (int row = 0; row < model.count(); ++row) {
+        const TItemData& item = model.nodeAt(row)->Item;
+        if (item.FormatIndex == format && item.FileName.toStdString() == input && item.Path.toStdString() == outputDir)
+            ++key.occurrence;
+    }
+    return key;
+}
+
 std::unordered_map<const JobListModel::Node*, RunJournal::Key> journalKeys(const JobListModel& model)
 {
     std::unordered_map<const JobListModel::Node*, RunJournal::Key> keys;
@@ -237,6 +250,12 @@ JournalRecorder::JournalRecorder(
     , m_keys(std::move(keys))
 { }
 
+void JournalRecorder::add(const JobListModel::Node* item, RunJournal::Key key)
+{
+    const std::lock_guard lock(m_mutex);
+    m_keys[item] = std::move(key);
+}
+
 void JournalRecorder::publishing(const void* item, const FileIdentity& file, const std::string& wanted)
 {
     const std::lock_guard lock(m_mutex);
@@ -264,10 +283,57 @@ bool JournalRecorder::ended(const void* item, const ItemOutcome& outcome)
     }
 }
 
-RunResult runQueue(TCommand& driver, const BatchQueue& queue,
-    const std::unordered_set<const JobListModel::Node*>& selection, BatchConsole& console)
+namespace {
+
+// What --watch adds to a run: each complete file that appears joins the queue.
+void followFolder(FolderWatch& watch, const Watching& watching, TCommand& driver, BatchQueue& queue,
+    BatchConsole& console, const bool& stopping)
+{
+    const BatchOptions& options = watching.options;
+    QObject::connect(&watch, &FolderWatch::fileComplete, [&](const std::string& path) {
+        if (stopping)
+            return;
+        if (!isUtf8(path)) {
+            reportWarning("the name " + path + " is not valid UTF-8; the file was passed over");
+            return;
+        }
+        const RunJournal::Key key = journalKeyForNext(queue.model, path, options.watchFormat, options.watchOutputDir);
+        // Converted before, maybe before a restart: never again.
+        if (watching.journal && watching.journal->lastOutcome(key) == RunJournal::Outcome::converted)
+            return;
+        queue.staging.AddItem(path, options.watchFormat, options.watchOutputDir);
+        queue.tree.AddItems({QString::fromStdString(path)});
+        JobListModel::Node* const node = queue.model.nodeAt(queue.model.count() - 1);
+        if (watching.recorder)
+            watching.recorder->add(node, key);
+        console.setItemCount(queue.model.count());
+        // A running run takes it in by itself.
+        if (driver.Idle())
+            driver.Start([node](const JobListModel::Node& candidate) { return &candidate == node; });
+    });
+    try {
+        watch.start();
+    } catch (const std::exception& error) {
+        throw BatchExit {kBadUsage, error.what()};
+    }
+    console.watching(options.watch, watch.looking());
+}
+
+std::vector<std::string> foldersNotWatched(const BatchOptions& options)
+{
+    std::vector<std::string> folders = options.outputDirs;
+    folders.push_back(options.watchOutputDir.empty() ? defaultOutputFolder() : options.watchOutputDir);
+    return folders;
+}
+
+} // namespace
+
+RunResult runQueue(TCommand& driver, BatchQueue& queue, const std::unordered_set<const JobListModel::Node*>& selection,
+    BatchConsole& console, const Watching* watching)
 {
     RunResult result;
+    RunSummary total;
+    bool stopping = false;
     setErrorReporter([&console](const std::string& message) { console.error(message); });
     QObject::connect(&driver, &TCommand::itemStarted, [&](JobListModel::Node* node) {
         console.itemStarted(queue.model.indexOf(node), node->Item.FileName.toStdString());
@@ -284,13 +350,23 @@ RunResult runQueue(TCommand& driver, const BatchQueue& queue,
         console.itemFinished(queue.model.indexOf(node), outcome);
     });
     driver.OnTick = [&](QTimer*) { console.tick(driver.Elapsed(), driver.runSecondsLeft()); };
-    QObject::connect(&driver, &TCommand::runFinished, [] { QCoreApplication::exit(); });
+    // A watched folder keeps the program going from run to run, until a stop signal.
+    QObject::connect(&driver, &TCommand::runFinished, [&] {
+        total.add(driver.lastRun());
+        if (!watching || stopping)
+            QCoreApplication::exit();
+    });
     const StopSignalWatch stopSignals([&](int signal) {
-        if (result.stopSignal == 0) {
-            result.stopSignal = signal;
-            console.error("interrupted: stopping the conversion");
-            driver.Stop();
+        if (stopping)
+            return;
+        stopping = true;
+        result.stopSignal = signal;
+        if (driver.Idle()) {
+            QCoreApplication::exit();
+            return;
         }
+        console.error("interrupted: stopping the conversion");
+        driver.Stop();
     });
     // Ctrl-Z holds every running ffmpeg (each in a process group of its own,
     // out of the terminal's reach) before this program stops; fg or bg lets them go on.
@@ -304,10 +380,17 @@ RunResult runQueue(TCommand& driver, const BatchQueue& queue,
             console.paused(false);
         }
     });
-    driver.Start([&selection](const JobListModel::Node& node) { return selection.contains(&node); });
-    if (!driver.Idle())
+    std::unique_ptr<FolderWatch> watch;
+    if (watching) {
+        watch = std::make_unique<FolderWatch>(
+            watching->options.watch, foldersNotWatched(watching->options), !watching->options.newOnly);
+        followFolder(*watch, *watching, driver, queue, console, stopping);
+    }
+    if (!selection.empty())
+        driver.Start([&selection](const JobListModel::Node& node) { return selection.contains(&node); });
+    if (!driver.Idle() || watching)
         QCoreApplication::exec();
-    console.finish(driver.lastRun(), result.notRecorded);
+    console.finish(total, result.notRecorded);
     setErrorReporter(nullptr);
     return result;
 }

@@ -89,10 +89,17 @@ void makeOutputFolders(const BatchOptions& options);
 // says why when it was lowered.
 int jobsWithinMeans(int asked, std::string& warning);
 
+// How the journal would know an item of input, format and output folder
+// added at the end of the queue now: its occurrence counts the equal items before it.
+RunJournal::Key journalKeyForNext(
+    const JobListModel& model, const std::string& input, int format, const std::string& outputDir);
+
 // Writes the journal's lines for the driver, on its disk worker.
 class JournalRecorder final : public ItemRecorder {
 public:
     JournalRecorder(RunJournal& journal, std::unordered_map<const JobListModel::Node*, RunJournal::Key> keys);
+    // An item that joined the queue.
+    void add(const JobListModel::Node* item, RunJournal::Key key);
     void publishing(const void* item, const FileIdentity& file, const std::string& wanted) override;
     bool ended(const void* item, const ItemOutcome& outcome) override;
 
@@ -109,10 +116,19 @@ struct RunResult {
     int stopSignal = 0; // the signal that stopped the run, if one did
 };
 
+// A folder whose new files join the queue (--watch), with the journal that
+// knows what was converted already, if there is one.
+struct Watching {
+    const BatchOptions& options;
+    RunJournal* journal = nullptr;
+    JournalRecorder* recorder = nullptr;
+};
+
 // Converts the selected items, showing the run on the console, until the
-// last ends or a stop signal (Ctrl-C, SIGTERM, SIGHUP) has ended them.
-RunResult runQueue(TCommand& driver, const BatchQueue& queue,
-    const std::unordered_set<const JobListModel::Node*>& selection, BatchConsole& console);
+// last ends or a stop signal (Ctrl-C, SIGTERM, SIGHUP) has ended them; with a
+// watched folder, also every file that appears in it, until a stop signal.
+RunResult runQueue(TCommand& driver, BatchQueue& queue, const std::unordered_set<const JobListModel::Node*>& selection,
+    BatchConsole& console, const Watching* watching = nullptr);
 
 // 0 when every item was converted and recorded, 1 otherwise, 128 + the
 // signal when one stopped the run.

@@ -89,7 +89,8 @@ int convert(const BatchOptions& options)
         status = std::max(status, printCommands(driver, queue, positions, options.jsonProgress));
     if (options.dryRun || !options.saveList.empty())
         return status;
-    if (queue.model.count() == 0) {
+    const bool watching = !options.watch.empty();
+    if (queue.model.count() == 0 && !watching) {
         reportError("calvera-batch: the list files hold no items");
         return kAllConverted;
     }
@@ -105,6 +106,10 @@ int convert(const BatchOptions& options)
         driver.Durable = true;
     }
     BatchConsole console(queue.model.count(), consoleOptions(options, journal != nullptr));
+    if (watching) {
+        const Watching watch {options, journal.get(), recorder.get()};
+        return exitStatus(runQueue(driver, queue, selection, console, &watch));
+    }
     if (selection.empty()) {
         console.error(journal ? "nothing to convert: the journal records no item of this run as still to do"
                               : "nothing to convert in this shard");

@@ -25,6 +25,8 @@ namespace {
 const QString kRowsMime = QStringLiteral("application/x-calvera-job-rows");
 
 const QColor kActivity(0x7F, 0x9D, 0xB9);
+const QColor kHeld(0xB8, 0xB8, 0xB8);
+const QColor kChecking(0x6F, 0xA8, 0x7C);
 const QColor kBackground(0xE9, 0xEA, 0xEE);
 const QColor kText(0x93, 0x79, 0x79);
 constexpr int kPictureLeft = 4;
@@ -50,20 +52,22 @@ QRect drawActivityFrame(QPainter& painter, const QRect& cell)
 
 } // namespace
 
-void paintProgress(QPainter& painter, const QRect& cell, double fraction)
+void paintProgress(QPainter& painter, const QRect& cell, const ItemProgress& progress)
 {
     const QRect frame = drawActivityFrame(painter, cell);
-    const int filled = static_cast<int>(std::lround(std::clamp(fraction, 0.0, 1.0) * frame.width()));
+    const int filled = static_cast<int>(std::lround(std::clamp(progress.fraction, 0.0, 1.0) * frame.width()));
+    // Held, it is grey; checked after converting, green.
+    const QColor fill = progress.paused ? kHeld : progress.checking ? kChecking : kActivity;
     if (!frame.isEmpty())
-        painter.fillRect(QRect(frame.left(), frame.top(), filled, frame.height()), kActivity);
+        painter.fillRect(QRect(frame.left(), frame.top(), filled, frame.height()), fill);
 }
 
-void paintActivity(QPainter& painter, const QRect& cell, bool busy, unsigned activityPos)
+void paintActivity(QPainter& painter, const QRect& cell, bool busy, unsigned activityPos, bool held)
 {
     const QRect frame = drawActivityFrame(painter, cell);
     if (busy && !frame.isEmpty()) {
         const int left = frame.left() + static_cast<int>(activityPos);
-        painter.fillRect(QRect(left, frame.top(), kActivityBlockWidth, frame.height()), kActivity);
+        painter.fillRect(QRect(left, frame.top(), kActivityBlockWidth, frame.height()), held ? kHeld : kActivity);
     }
 }
 
@@ -93,9 +97,9 @@ public:
         if (index.column() == 1) {
             // A bar that fills while ffmpeg has told how far it is; the moving block otherwise.
             if (node->Item.Busy && node->Progress.fraction >= 0)
-                paintProgress(*painter, option.rect, node->Progress.fraction);
+                paintProgress(*painter, option.rect, node->Progress);
             else
-                paintActivity(*painter, option.rect, node->Item.Busy, node->Item.ActivityPos);
+                paintActivity(*painter, option.rect, node->Item.Busy, node->Item.ActivityPos, node->Progress.paused);
             return;
         }
         const int top = option.rect.top();
@@ -183,6 +187,9 @@ QString JobListView::hintAt(const QPoint& globalPosition) const
     // A failed item says why, so that the user need not guess.
     if (node->State == kStateFailed && !node->Failure.isEmpty())
         hint += "\n[error]: " + node->Failure;
+    // Converted, and yet worth knowing: unchecked, or damaged input.
+    if (node->State == kStateDone && !node->Remark.isEmpty())
+        hint += "\n[note]: " + node->Remark;
     if (node->State == kStateConverting && node->Item.Busy)
         hint += "\n[progress]: " + progressText(node->Progress);
     return hint;
@@ -191,6 +198,10 @@ QString JobListView::hintAt(const QPoint& globalPosition) const
 QString progressText(const ItemProgress& progress)
 {
     QStringList parts;
+    if (progress.paused)
+        parts << "paused";
+    if (progress.checking)
+        parts << "checking";
     if (progress.fraction >= 0)
         parts << QString::number(static_cast<int>(progress.fraction * 100)) + " %";
     else

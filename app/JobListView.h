@@ -96,9 +96,11 @@ private:
     QPixmap m_watermark;
 };
 
-// Paints column 1 of a row: the activity frame, and the sliding block while busy.
-void paintActivity(QPainter& painter, const QRect& cell, bool busy, unsigned activityPos);
-// Paints column 1 of a running row whose progress is known: the frame filled to fraction.
-void paintProgress(QPainter& painter, const QRect& cell, double fraction);
+// Paints column 1 of a row: the activity frame, and the sliding block while
+// busy, grey while the run is held.
+void paintActivity(QPainter& painter, const QRect& cell, bool busy, unsigned activityPos, bool held = false);
+// Paints column 1 of a running row whose progress is known: the frame filled
+// to its fraction, grey while held, green while its output is checked.
+void paintProgress(QPainter& painter, const QRect& cell, const ItemProgress& progress);
 // "42 %, 1.5x, about 00:01:10 left"; the time converted instead of the share for an input of unknown length.
 QString progressText(const ItemProgress& progress);

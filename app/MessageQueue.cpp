@@ -1,5 +1,7 @@
 #include "MessageQueue.h"
 
+#include <QPushButton>
+
 #include <QApplication>
 
 MessageQueue::MessageQueue(QWidget* owner)
@@ -16,8 +18,13 @@ MessageQueue::~MessageQueue()
 
 void MessageQueue::show(QMessageBox::Icon icon, const QString& text)
 {
+    show(icon, text, {}, nullptr);
+}
+
+void MessageQueue::show(QMessageBox::Icon icon, const QString& text, const QString& button, std::function<void()> act)
+{
     // Error texts may carry CR LF line ends; the box wants plain line feeds.
-    m_pending.push_back({icon, QString(text).replace("\r\n", "\n")});
+    m_pending.push_back({icon, QString(text).replace("\r\n", "\n"), button, std::move(act)});
     if (!m_open)
         showNext();
 }
@@ -31,6 +38,13 @@ void MessageQueue::showNext()
     // Owned by the window: a window that goes takes its open box with it.
     auto* box = new QMessageBox(message.icon, QApplication::applicationName(), message.text, QMessageBox::Ok, m_owner);
     box->setAttribute(Qt::WA_DeleteOnClose);
+    if (!message.button.isEmpty()) {
+        QPushButton* extra = box->addButton(message.button, QMessageBox::ActionRole);
+        QObject::connect(extra, &QPushButton::clicked, box, [act = message.act] {
+            if (act)
+                act();
+        });
+    }
     // It blocks its window only: the notice of what comes after a run, a
     // window of its own, stays usable while the end-of-run box is open.
     box->setWindowModality(m_owner ? Qt::WindowModal : Qt::ApplicationModal);

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <deque>
+#include <functional>
 
 // The program's message boxes, shown one at a time and in the order they
 // were asked for. Asking never waits: the box opens, modal to its window, and
@@ -20,6 +21,8 @@ public:
 
     // A box titled with the application's name, with a single OK.
     void show(QMessageBox::Icon icon, const QString& text);
+    // The same with a button of its own before OK, which runs act and closes the box.
+    void show(QMessageBox::Icon icon, const QString& text, const QString& button, std::function<void()> act);
 
 private:
     void showNext();
@@ -27,6 +30,8 @@ private:
     struct Message {
         QMessageBox::Icon icon;
         QString text;
+        QString button;
+        std::function<void()> act;
     };
     QPointer<QWidget> m_owner;
     std::deque<Message> m_pending;

@@ -24,15 +24,21 @@ QImage art(const QString& name)
     return QImage(":/art/" + name);
 }
 
+// The pictures of a tool button in its four states.
+void setToolPictures(TImageButton& button, const QString& name)
+{
+    button.SetImage(art(name + "-normal.png"));
+    button.SetImageOver(art(name + "-over.png"));
+    button.SetImageDown(art(name + "-down.png"));
+    button.SetImageDisable(art(name + "-disabled.png"));
+}
+
 TImageButton* toolButton(QWidget* parent, const QString& name, const QString& objectName, int left, const QString& hint)
 {
     auto* button = new TImageButton(parent);
     button->setObjectName(objectName);
     button->setGeometry(left, 16, 112, 101);
-    button->SetImage(art(name + "-normal.png"));
-    button->SetImageOver(art(name + "-over.png"));
-    button->SetImageDown(art(name + "-down.png"));
-    button->SetImageDisable(art(name + "-disabled.png"));
+    setToolPictures(*button, name);
     button->SetUseDown(false);
     button->setToolTip(hint);
     return button;
@@ -51,17 +57,22 @@ QLabel* label(QWidget* parent, const QString& objectName, const QString& text, c
     return created;
 }
 
-// The tool buttons' captions sit centred in their lower part, wider than
-// their fixed labels so that any font fits.
-QLabel* toolLabel(QWidget* parent, const QString& objectName, const QString& text, int buttonLeft)
+// A tool's caption: "&" underlines the next letter; the letters are bound to nothing.
+QString captionText(const QString& text)
 {
-    // "&" underlines the next letter; the letters are bound to nothing.
     QString shown = text.toHtmlEscaped();
     const int amp = shown.indexOf("&amp;");
     if (amp >= 0 && amp + 5 < shown.size())
         shown = shown.left(amp) + "<u>" + shown.mid(amp + 5, 1) + "</u>" + shown.mid(amp + 6);
-    QLabel* created = label(
-        parent, objectName, shown, QRect(buttonLeft, 96, 112, 18), formFont(13, true), kCaptionColor, Qt::AlignHCenter);
+    return shown;
+}
+
+// The tool buttons' captions sit centred in their lower part, wider than
+// their fixed labels so that any font fits.
+QLabel* toolLabel(QWidget* parent, const QString& objectName, const QString& text, int buttonLeft)
+{
+    QLabel* created = label(parent, objectName, captionText(text), QRect(buttonLeft, 96, 112, 18), formFont(13, true),
+        kCaptionColor, Qt::AlignHCenter);
     created->setTextFormat(Qt::RichText);
     return created;
 }
@@ -214,6 +225,8 @@ TmainDlg::TmainDlg()
     pmiOpenFolder = entry("&Open output folder", "pmiOpenFolder", "where the converted file is");
     N3 = PopupMenu1->addSeparator();
     pmiConvertRest = entry("Convert the &rest", "pmiConvertRest", "convert the items not converted yet");
+    pmiStopItem = entry("&Stop this item", "pmiStopItem", "end the chosen items' conversions, the run goes on");
+    pmiPause = entry("P&ause", "pmiPause", "hold every running conversion");
     pmiRemoveFinished = entry("Remove co&nverted items", "pmiRemoveFinished", "take the converted items off the list");
 
     // Labels over the buttons must not hide the buttons' pictures.
@@ -231,6 +244,29 @@ TmainDlg::TmainDlg()
 TmainDlg::~TmainDlg()
 {
     m_hook.reset();
+}
+
+void TmainDlg::showConvertAs(const QString& picture)
+{
+    struct Look {
+        const char* picture;
+        const char* caption;
+        const char* hint;
+        const char* name;
+    };
+    static const Look looks[] = {
+        {"convert", "&Convert", "start converting", "Convert"},
+        {"pause", "&Pause", "hold every running conversion (Ctrl+P)", "Pause"},
+        {"resume", "&Resume", "let the held conversions go on (Ctrl+P)", "Resume"},
+    };
+    for (const Look& look : looks) {
+        if (picture != look.picture)
+            continue;
+        setToolPictures(*btnConvert, picture);
+        btnConvert->setToolTip(look.hint);
+        btnConvert->setAccessibleName(look.name);
+        lbConvert->setText(captionText(look.caption));
+    }
 }
 
 void TmainDlg::closeEvent(QCloseEvent* event)

@@ -65,7 +65,13 @@ public:
     QAction* pmiOpenFolder;
     QAction* N3;
     QAction* pmiConvertRest;
+    QAction* pmiStopItem;
+    QAction* pmiPause;
     QAction* pmiRemoveFinished;
+
+    // What the Convert button shows: "convert", or "pause" and "resume" while
+    // a run goes on; its pictures, caption and hint follow.
+    void showConvertAs(const QString& picture);
 
     TUIHook* controller() const { return m_hook.get(); }
 

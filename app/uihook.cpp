@@ -47,6 +47,7 @@
 #include <QUrl>
 
 #include <algorithm>
+#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -134,17 +135,27 @@ QString timestampText(std::int64_t seconds, std::int64_t secondsLeft)
 
 QString endOfRunText(const RunSummary& run)
 {
-    if (run.failed == 0 && run.stopped == 0)
-        return "Congratulations, works done!";
+    if (run.failed == 0 && run.stopped == 0) {
+        QString text = "Congratulations, works done!";
+        // What the user may still want to look at, in one line.
+        QStringList notes;
+        if (run.unchecked > 0)
+            notes << QString("%1 converted without a check of its length").arg(run.unchecked);
+        if (run.decodeErrors > 0)
+            notes << QString("%1 decoding errors in the inputs (see the items' logs)").arg(run.decodeErrors);
+        if (!notes.isEmpty())
+            text += "\n" + notes.join("; ") + ".";
+        return text;
+    }
     QString text = QString("%1 converted, %2 failed, %3 stopped.").arg(run.converted).arg(run.failed).arg(run.stopped);
-    // The names of the first few that failed; their hints and logs tell why.
-    constexpr int kNamed = 10;
-    if (!run.failedSources.empty())
+    // The first few that failed, each with why.
+    constexpr std::size_t kNamed = 5;
+    if (!run.failures.empty())
         text += "\n\nFailed:";
-    for (int i = 0; i < static_cast<int>(run.failedSources.size()) && i < kNamed; ++i)
-        text += "\n" + QString::fromStdString(run.failedSources[static_cast<std::size_t>(i)]);
-    if (run.failedSources.size() > kNamed)
-        text += QString("\nand %1 more").arg(run.failedSources.size() - kNamed);
+    for (std::size_t i = 0; i < run.failures.size() && i < kNamed; ++i)
+        text += "\n" + QString::fromStdString(run.failures[i].source + ": " + run.failures[i].reason);
+    if (run.failures.size() > kNamed)
+        text += QString("\nand %1 more").arg(run.failures.size() - kNamed);
     if (!run.outputFolders.empty())
         text += "\n\nConverted into:";
     for (const std::string& folder : run.outputFolders)
@@ -232,6 +243,8 @@ void TUIHook::HookControls(TmainDlg& window)
     bindEntry(window.pmiShowLog, &TUIHook::pmiShowLogClick);
     bindEntry(window.pmiOpenFolder, &TUIHook::pmiOpenFolderClick);
     bindEntry(window.pmiConvertRest, &TUIHook::pmiConvertRestClick);
+    bindEntry(window.pmiStopItem, &TUIHook::pmiStopItemClick);
+    bindEntry(window.pmiPause, &TUIHook::pmiPauseClick);
     bindEntry(window.pmiRemoveFinished, &TUIHook::pmiRemoveFinishedClick);
     // The entries for an item act on the row the user pointed at, so without one they are off.
     QObject::connect(window.PopupMenu1, &QMenu::aboutToShow, window.PopupMenu1, [this, &window] {
@@ -247,6 +260,9 @@ void TUIHook::HookControls(TmainDlg& window)
             (m_jobs->nodeAt(row)->State == kStateDone ? anyConverted : anyLeft) = true;
         window.pmiConvertRest->setEnabled(anyLeft);
         window.pmiRemoveFinished->setEnabled(anyConverted);
+        window.pmiStopItem->setEnabled(!idle() && view.selectionModel()->hasSelection());
+        window.pmiPause->setEnabled(!idle());
+        window.pmiPause->setText(m_command->Paused() ? "&Resume" : "P&ause");
     });
 
     // The job list and its view.
@@ -265,12 +281,27 @@ void TUIHook::HookControls(TmainDlg& window)
         if (alive && alive->controller())
             alive->controller()->refreshUnavailableFormats();
     });
-    view.canOfferMenu = [this] { return idle(); };
+    view.canOfferMenu = [] { return true; };
     m_command->OnProgress
         = guarded([this](TDosCommand* sender, std::int32_t percent) { CommandProgress(sender, percent); });
     m_command->OnFinished = guarded([this](TDosCommand* sender, bool stopped) { CommandFinished(sender, stopped); });
     m_command->OnTick = guarded([this](QTimer* sender) { CommandTick(sender); });
     QObject::connect(m_command.get(), &TCommand::itemProgress, &view, [this] { showItemProgress(); });
+    QObject::connect(m_command.get(), &TCommand::pausedChanged, &view, guarded([this](bool paused) {
+        // A held run keeps no lock against sleeping; it takes it again when it goes on.
+        if (paused)
+            m_sleepInhibitor->release();
+        else
+            m_sleepInhibitor->hold("Converting videos");
+        m_window->showConvertAs(paused ? "resume" : "pause");
+    }));
+    // Items added or removed during a run change its count.
+    for (const auto& changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
+        QObject::connect(m_jobs.get(), changed, &view, [this] {
+            if (!idle())
+                ShowFileCount(m_command->FinishedCount());
+        });
+    }
     QObject::connect(m_command.get(), &TCommand::itemStarted, &view, [this](JobListModel::Node* node) {
         const QModelIndex index = m_jobs->index(m_jobs->indexOf(node), 0);
         m_window->VirtualStringTree1->setCurrentIndex(index);
@@ -321,6 +352,10 @@ void TUIHook::bindKeys(TmainDlg& window)
     onKeys({QKeySequence("Ctrl+Return"), QKeySequence("Ctrl+Enter"), QKeySequence("Alt+C")},
         whenEnabled(window.btnConvert, &TUIHook::btnConvertClick));
     onKeys({QKeySequence(Qt::Key_Escape), QKeySequence("Alt+S")}, whenEnabled(window.btnStop, &TUIHook::btnStopClick));
+    onKeys({QKeySequence("Ctrl+P"), QKeySequence("Alt+P"), QKeySequence("Alt+R")}, [this, &window] {
+        if (!idle())
+            pmiPauseClick(window.btnConvert);
+    });
     onKeys({QKeySequence("Ctrl+I")}, [this, &window] { btnImportClick(window.btnImport); });
     onKeys({QKeySequence("Ctrl+E")}, [this, &window] { btnExportClick(window.btnExport); });
     // On the list, Delete deletes the selected row as the popup's entry does;
@@ -362,8 +397,10 @@ void TUIHook::SetRunningState()
 
 void TUIHook::showRunning(bool running)
 {
-    setToolEnabled(*m_window->btnAdd, *m_window->lbAdd, !running);
-    setToolEnabled(*m_window->btnConvert, *m_window->lbConvert, !running);
+    // Items may be added during a run: they join it. Convert holds and lets go of a running one.
+    setToolEnabled(*m_window->btnAdd, *m_window->lbAdd, true);
+    m_window->showConvertAs(!running ? "convert" : m_command->Paused() ? "resume" : "pause");
+    setToolEnabled(*m_window->btnConvert, *m_window->lbConvert, true);
     setToolEnabled(*m_window->btnStop, *m_window->lbStop, running);
     // A run keeps the settings it started with.
     m_window->OptionsPage1->setEnabled(!running);
@@ -376,6 +413,7 @@ void TUIHook::applySettings(const Settings& settings)
         m_queueKeeper->setKeeping(!settings.startEmpty);
     m_command->Jobs = settings.jobs;
     m_command->GlobalPath = settings.outputFolder.toStdString();
+    m_command->Verify = settings.verifyDecode ? Verification::decode : Verification::duration;
 }
 
 void TUIHook::startWhenDone()
@@ -419,8 +457,10 @@ QString TUIHook::outputFolderShown() const
 
 void TUIHook::ShowFileCount(int finished)
 {
+    // During a run, of all the run's items: those ended, running and waiting.
     const int count = m_jobs->count();
-    m_window->lbCount->setText(QString::asprintf("%d files, finished %d of %d", count, finished, count));
+    const int of = idle() ? count : m_command->RunItemCount();
+    m_window->lbCount->setText(QString::asprintf("%d files, finished %d of %d", count, finished, of));
 }
 
 void TUIHook::btnAddClick(QObject*)
@@ -433,8 +473,8 @@ void TUIHook::btnAddClick(QObject*)
 
 void TUIHook::openFiles(const QStringList& paths)
 {
-    // Refused while Add is, as during a conversion.
-    if (!m_window->btnAdd->Enabled() || !idle())
+    // Refused while Add is.
+    if (!m_window->btnAdd->Enabled())
         return;
     QStringList files;
     for (const QString& path : paths) {
@@ -467,11 +507,16 @@ void TUIHook::addFiles(const QStringList& files)
             m_treeManager->AddItems(files);
         }
     }
-    ShowFileCount(0);
+    ShowFileCount(idle() ? 0 : m_command->FinishedCount());
 }
 
-void TUIHook::btnConvertClick(QObject*)
+void TUIHook::btnConvertClick(QObject* Sender)
 {
+    // During a run the button holds the run, or lets it go on.
+    if (!idle()) {
+        pmiPauseClick(Sender);
+        return;
+    }
     if (m_jobs->count() == 0)
         return;
     startRun({});
@@ -483,6 +528,9 @@ void TUIHook::startRun(const std::function<bool(const TItemNodeData&)>& wanted)
     m_whenDoneNotice.reset();
     SetRunningState();
     m_window->ProgressBar1->SetPosition(0);
+    m_barItems = 0;
+    m_elapsedShown = 0;
+    m_window->lbTimer->setText(timestampText(0));
     m_sleepInhibitor->hold("Converting videos");
     m_command->Start(wanted);
     // A selection of nothing starts nothing.
@@ -492,14 +540,42 @@ void TUIHook::startRun(const std::function<bool(const TItemNodeData&)>& wanted)
 
 void TUIHook::pmiConvertRestClick(QObject*)
 {
-    if (idle())
-        startRun([](const JobListModel::Node& node) { return node.State != kStateDone; });
+    // The chosen items, or all of them, that are not converted yet.
+    const std::vector<TItemNodeData*> chosen = m_window->VirtualStringTree1->selectedNodes();
+    const std::unordered_set<const TItemNodeData*> wanted(chosen.begin(), chosen.end());
+    const auto isRest = [wanted](const JobListModel::Node& node) {
+        return node.State != kStateDone && node.State != kStateConverting && (wanted.empty() || wanted.contains(&node));
+    };
+    if (idle()) {
+        startRun(isRest);
+        return;
+    }
+    // During a run they join it.
+    for (int row = 0; row < m_jobs->count(); ++row) {
+        if (isRest(*m_jobs->nodeAt(row)))
+            m_command->Enqueue(m_jobs->nodeAt(row));
+    }
+    ShowFileCount(m_command->FinishedCount());
+}
+
+void TUIHook::pmiStopItemClick(QObject*)
+{
+    for (TItemNodeData* node : m_window->VirtualStringTree1->selectedNodes())
+        m_command->StopItem(node);
+    if (!idle())
+        ShowFileCount(m_command->FinishedCount());
+}
+
+void TUIHook::pmiPauseClick(QObject*)
+{
+    if (m_command->Paused())
+        m_command->Resume();
+    else
+        m_command->Pause();
 }
 
 void TUIHook::pmiRemoveFinishedClick(QObject*)
 {
-    if (!idle())
-        return;
     std::vector<JobListModel::Node*> converted;
     for (int row = 0; row < m_jobs->count(); ++row) {
         if (m_jobs->nodeAt(row)->State == kStateDone)
@@ -507,7 +583,7 @@ void TUIHook::pmiRemoveFinishedClick(QObject*)
     }
     for (JobListModel::Node* node : converted)
         m_jobs->remove(node);
-    ShowFileCount(0);
+    ShowFileCount(idle() ? 0 : m_command->FinishedCount());
 }
 
 void TUIHook::btnStopClick(QObject*)
@@ -540,18 +616,16 @@ void TUIHook::btnOptionClick(QObject*)
 
 void TUIHook::btnImportClick(QObject*)
 {
-    if (!idle())
-        return;
     const QString chosen = SystemDialogs::current().getOpenFileName(nullptr, {}, kListFilter);
     if (chosen.isEmpty())
         return;
     m_saveManager->ImportFromFile(chosen.toStdString());
-    ShowFileCount(0);
+    ShowFileCount(idle() ? 0 : m_command->FinishedCount());
 }
 
 void TUIHook::btnExportClick(QObject*)
 {
-    if (!idle() || m_jobs->count() == 0)
+    if (m_jobs->count() == 0)
         return;
     const QString chosen = SystemDialogs::current().getSaveFileName(nullptr, {}, kListFilter);
     if (chosen.isEmpty())
@@ -561,23 +635,29 @@ void TUIHook::btnExportClick(QObject*)
 
 void TUIHook::pmiDeleteClick(QObject*)
 {
-    if (!idle())
-        return;
-    const QModelIndexList rows = m_window->VirtualStringTree1->selectionModel()->selectedRows();
-    std::vector<JobListModel::Node*> selected;
-    for (const QModelIndex& row : rows)
-        selected.push_back(m_jobs->nodeAt(row.row()));
-    for (JobListModel::Node* node : selected)
-        m_jobs->remove(node);
-    ShowFileCount(0);
+    // What converts (or is being checked) stays; a waiting item leaves the run.
+    for (JobListModel::Node* node : m_window->VirtualStringTree1->selectedNodes()) {
+        if (node->State != kStateConverting)
+            m_jobs->remove(node);
+    }
+    ShowFileCount(idle() ? 0 : m_command->FinishedCount());
 }
 
 void TUIHook::pmiClearClick(QObject*)
 {
-    if (!idle())
+    if (idle()) {
+        m_jobs->clear();
+        ShowFileCount(0);
         return;
-    m_jobs->clear();
-    ShowFileCount(0);
+    }
+    std::vector<JobListModel::Node*> ended;
+    for (int row = 0; row < m_jobs->count(); ++row) {
+        if (m_jobs->nodeAt(row)->State != kStateConverting)
+            ended.push_back(m_jobs->nodeAt(row));
+    }
+    for (JobListModel::Node* node : ended)
+        m_jobs->remove(node);
+    ShowFileCount(m_command->FinishedCount());
 }
 
 void TUIHook::refreshUnavailableFormats()
@@ -607,13 +687,19 @@ TItemNodeData* TUIHook::focusedNode() const
 void TUIHook::pmiShowLogClick(QObject*)
 {
     if (const TItemNodeData* node = focusedNode(); node && !node->Log.isEmpty())
-        SystemDialogs::current().openUrl(QUrl::fromLocalFile(node->Log).toString());
+        openOrSay(node->Log);
 }
 
 void TUIHook::pmiOpenFolderClick(QObject*)
 {
     if (const TItemNodeData* node = focusedNode(); node && !node->Output.isEmpty())
-        SystemDialogs::current().openUrl(QUrl::fromLocalFile(QFileInfo(node->Output).absolutePath()).toString());
+        openOrSay(QFileInfo(node->Output).absolutePath());
+}
+
+void TUIHook::openOrSay(const QString& path)
+{
+    if (!SystemDialogs::current().openUrl(QUrl::fromLocalFile(path).toString()))
+        m_messages->show(QMessageBox::Warning, "No program was found to open \"" + path + "\".");
 }
 
 void TUIHook::pmiPropertiesClick(QObject*)
@@ -628,21 +714,36 @@ void TUIHook::pmiPropertiesClick(QObject*)
 void TUIHook::CommandProgress(TDosCommand*, std::int32_t Percent)
 {
     // At least the finished items' share; with several at once the running
-    // ones may have taken the bar further already, and it never goes back.
-    TFSProgressBar& bar = *m_window->ProgressBar1;
-    if (Percent > bar.Position())
-        bar.SetPosition(Percent);
+    // ones may have taken the bar further already.
+    showBar(Percent);
     ShowFileCount(m_command->FinishedCount());
+}
+
+void TUIHook::showBar(int percent)
+{
+    // Within a run the bar goes back only when items joined it.
+    TFSProgressBar& bar = *m_window->ProgressBar1;
+    const int items = m_command->RunItemCount();
+    if (percent > bar.Position() || items > m_barItems)
+        bar.SetPosition(percent);
+    m_barItems = items;
 }
 
 void TUIHook::CommandFinished(TDosCommand*, bool Stopped)
 {
     SetIdleState();
     m_sleepInhibitor->release();
+    // The time the run took, no longer any time left.
+    m_window->lbTimer->setText(timestampText(m_elapsedShown));
     if (Stopped)
         return;
-    const QString text = endOfRunText(m_command->lastRun());
-    m_messages->show(QMessageBox::Information, text);
+    const RunSummary& run = m_command->lastRun();
+    const QString text = endOfRunText(run);
+    if (run.failed > 0 && !run.failures.front().log.empty())
+        m_messages->show(QMessageBox::Warning, text, "Show log",
+            [this, log = QString::fromStdString(run.failures.front().log)] { openOrSay(log); });
+    else
+        m_messages->show(run.failed > 0 ? QMessageBox::Warning : QMessageBox::Information, text);
     // Someone who went away from the window learns it from the desktop.
     if (!m_window->isActiveWindow())
         notifyDesktop("Conversion finished", text);
@@ -652,15 +753,12 @@ void TUIHook::CommandFinished(TDosCommand*, bool Stopped)
 
 void TUIHook::showItemProgress()
 {
-    // The bar never goes back within a run: item ends set it by the count.
-    TFSProgressBar& bar = *m_window->ProgressBar1;
-    const int percent = static_cast<int>(m_command->runFraction() * 100);
-    if (percent > bar.Position())
-        bar.SetPosition(percent);
+    showBar(static_cast<int>(m_command->runFraction() * 100));
 }
 
 void TUIHook::CommandTick(QTimer*)
 {
+    m_elapsedShown = m_command->Elapsed();
     m_window->lbTimer->setText(timestampText(m_command->Elapsed(), m_command->runSecondsLeft()));
 }
 
@@ -768,10 +866,11 @@ void TUIHook::ShowItemProperties(const std::vector<TItemNodeData*>& chosen)
         memo.appendPlainText("save path: several, each kept unless one is chosen");
     m_formatDialog = &dialog;
     dialog.exec();
-    if (!dialog.OK() || !idle())
+    if (!dialog.OK())
         return;
+    // An item that converts by now keeps what it converts with; the others take the change.
     for (TItemNodeData* node : nodes) {
-        if (m_jobs->indexOf(node) < 0)
+        if (m_jobs->indexOf(node) < 0 || node->State == kStateConverting)
             continue;
         if (dialog.formatIndex() >= 0)
             node->Item.FormatIndex = dialog.formatIndex();

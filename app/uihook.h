@@ -77,6 +77,10 @@ public:
     void btnExportClick(QObject* Sender);
     void lbUpdateClick(QObject* Sender);
     void pmiDeleteClick(QObject* Sender);
+    // Ends the selected items' conversions while the run goes on; waiting ones leave the run.
+    void pmiStopItemClick(QObject* Sender);
+    // Holds every running conversion, or lets them go on.
+    void pmiPauseClick(QObject* Sender);
     void pmiClearClick(QObject* Sender);
     void pmiPropertiesClick(QObject* Sender);
     void pmiShowLogClick(QObject* Sender);
@@ -146,6 +150,10 @@ private:
     // The node the popup menu's item entries act on: the focused row's.
     TItemNodeData* focusedNode() const;
     void showItemProgress();
+    // The main bar at percent of the run.
+    void showBar(int percent);
+    // Opens a file or folder with the desktop's program for it, or says that there is none.
+    void openOrSay(const QString& path);
     void addFiles(const QStringList& files);
     // Greys out the formats this machine cannot make in a dialog's chooser.
     void markUnavailable(TFileDialog& dialog) const;
@@ -166,6 +174,8 @@ private:
     std::unique_ptr<WhenDoneNotice> m_whenDoneNotice;
     QPointer<TFileDialog> m_formatDialog; // the Add Files or Item Property dialog while it is open
     std::chrono::milliseconds m_whenDoneCountdown {60000};
+    std::int64_t m_elapsedShown = 0; // the run's time at its last tick
+    int m_barItems = 0; // the run's items when the main bar was last set
     bool m_sessionEnding = false;
 };
 

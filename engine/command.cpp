@@ -173,6 +173,7 @@ TCommand::Slot* TCommand::idleSlot()
         if (!at->node)
             return;
         at->node->Progress = progress;
+        at->node->Progress.paused = m_paused;
         m_model.nodeChanged(at->node);
         emit itemProgress(at->node, progress);
     });
@@ -249,6 +250,7 @@ void TCommand::Pause()
         if (slot->busy)
             slot->lane->pause();
     }
+    showHeld(true);
     emit pausedChanged(true);
 }
 
@@ -262,6 +264,7 @@ void TCommand::Resume()
         if (slot->busy)
             slot->lane->resume();
     }
+    showHeld(false);
     startIdleLanes();
     emit pausedChanged(false);
 }
@@ -321,6 +324,7 @@ void TCommand::startNext(Slot& slot)
     node->Failure.clear();
     node->Progress = ItemProgress();
     node->Output.clear();
+    node->Remark.clear();
     node->Log.clear();
     node->Item.Busy = true;
     m_model.nodeChanged(node);
@@ -345,6 +349,7 @@ void TCommand::itemEnded(Slot& slot, const ItemOutcome& outcome)
             node->Failure = QString::fromStdString(outcome.reason);
         else
             node->Output = QString::fromStdString(outcome.output);
+        node->Remark = QString::fromStdString(remarkOn(outcome));
         node->Log = QString::fromStdString(outcome.log);
         node->Progress = ItemProgress();
         m_model.nodeChanged(node);
@@ -355,6 +360,28 @@ void TCommand::itemEnded(Slot& slot, const ItemOutcome& outcome)
     startNext(slot);
     if (!anyBusy() && (m_stopRequested || m_waiting.empty()))
         endRun(m_stopRequested);
+}
+
+void TCommand::showHeld(bool held)
+{
+    for (const std::unique_ptr<Slot>& slot : m_slots) {
+        if (slot->busy && slot->node) {
+            slot->node->Progress.paused = held;
+            m_model.nodeChanged(slot->node);
+        }
+    }
+}
+
+std::string remarkOn(const ItemOutcome& outcome)
+{
+    if (!outcome.converted)
+        return {};
+    std::string remark;
+    if (outcome.decodeErrors > 0)
+        remark = "converted with " + std::to_string(outcome.decodeErrors) + " decoding errors (see log)";
+    if (outcome.checked == ItemOutcome::Check::none && !outcome.uncheckedWhy.empty())
+        remark += (remark.empty() ? "" : "; ") + std::string("unchecked: ") + outcome.uncheckedWhy;
+    return remark;
 }
 
 void TCommand::countOutcome(const ItemOutcome& outcome)
@@ -373,7 +400,7 @@ void TCommand::countOutcome(const ItemOutcome& outcome)
         ++m_summary.stopped;
     } else {
         ++m_summary.failed;
-        m_summary.failedSources.push_back(outcome.source);
+        m_summary.failures.push_back({outcome.source, outcome.reason, outcome.log});
     }
 }
 
@@ -384,7 +411,7 @@ void RunSummary::add(const RunSummary& other)
     stopped += other.stopped;
     unchecked += other.unchecked;
     decodeErrors += other.decodeErrors;
-    failedSources.insert(failedSources.end(), other.failedSources.begin(), other.failedSources.end());
+    failures.insert(failures.end(), other.failures.begin(), other.failures.end());
     for (const std::string& folder : other.outputFolders) {
         if (std::find(outputFolders.begin(), outputFolders.end(), folder) == outputFolders.end())
             outputFolders.push_back(folder);

@@ -18,6 +18,10 @@
 
 class TCommandManager;
 
+// What is worth telling of an item that converted: "converted with N decoding
+// errors (see log)", "unchecked: why"; empty for a plain success or a failure.
+std::string remarkOn(const ItemOutcome& outcome);
+
 // What a run came to: counted as its items end, kept until the next Start.
 struct RunSummary {
     int converted = 0;
@@ -25,7 +29,13 @@ struct RunSummary {
     int stopped = 0;
     int unchecked = 0; // converted without a check of their length
     int decodeErrors = 0; // lines where ffmpeg reported damaged input, in the converted items
-    std::vector<std::string> failedSources;
+    // The items that failed, in the order they ended.
+    struct Failure {
+        std::string source;
+        std::string reason;
+        std::string log; // empty when none was kept
+    };
+    std::vector<Failure> failures;
     std::vector<std::string> outputFolders; // of the converted items, in the order first used
 
     // Adds what another run came to, as if both were one.
@@ -161,6 +171,8 @@ private:
     void startIdleLanes();
     void itemEnded(Slot& slot, const ItemOutcome& outcome);
     void countOutcome(const ItemOutcome& outcome);
+    // Marks the running items' progress as held, or going on.
+    void showHeld(bool held);
     void tickStep();
     bool anyBusy() const;
     void endRun(bool stopped);

@@ -26,6 +26,7 @@ struct ItemProgress {
     double fraction = -1; // 0..1 of the input; -1 without a known length
     double secondsLeft = -1; // for this item; -1 when it cannot be told yet
     bool checking = false; // the output is being decoded to check it, not converted
+    bool paused = false; // held with the whole run
 };
 
 // Node states, which are also the indexes of the state pictures.
@@ -45,5 +46,6 @@ struct TItemNodeData {
     QString Failure; // why the last conversion failed (ffmpeg's last line); empty otherwise
     ItemProgress Progress; // while converting
     QString Output; // the file the last conversion made; empty unless done
+    QString Remark; // what is worth telling of a conversion that succeeded: unchecked, decoding errors
     QString Log; // ffmpeg's whole output of the last conversion, where it was kept
 };

@@ -87,6 +87,20 @@ int main(int argc, char* argv[])
     window.VirtualStringTree1->setCurrentIndex(jobs.index(std::min(items, 1), 0));
     QApplication::processEvents();
     window.grab().save(saved("main-window.png"));
+    // The same run going on, and held: Convert holds and lets go, the held rows grey.
+    window.controller()->SetRunningState();
+    window.showConvertAs("pause");
+    QApplication::processEvents();
+    window.grab().save(saved("running-window.png"));
+    window.showConvertAs("resume");
+    for (int row = 0; row < jobs.count(); ++row)
+        jobs.nodeAt(row)->Progress.paused = jobs.nodeAt(row)->State == kStateConverting;
+    window.VirtualStringTree1->viewport()->update();
+    QApplication::processEvents();
+    window.grab().save(saved("paused-window.png"));
+    for (int row = 0; row < jobs.count(); ++row)
+        jobs.nodeAt(row)->Progress.paused = false;
+    window.controller()->SetIdleState();
     // Where the keyboard is: on the Convert tool, then in the list.
     QApplication::setActiveWindow(&window);
     window.btnConvert->setFocus();

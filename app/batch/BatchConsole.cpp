@@ -53,6 +53,14 @@ QJsonValue checkName(ItemOutcome::Check check)
     return {};
 }
 
+QJsonArray failedInputs(const RunSummary& run)
+{
+    QJsonArray array;
+    for (const RunSummary::Failure& failure : run.failures)
+        array.append(text(failure.source));
+    return array;
+}
+
 QJsonArray textArray(const std::vector<std::string>& values)
 {
     QJsonArray array;
@@ -238,7 +246,7 @@ void BatchConsole::finish(const RunSummary& run, int notRecorded)
     if (m_options.json) {
         QJsonObject event {{"event", "summary"}, {"converted", run.converted}, {"failed", run.failed},
             {"stopped", run.stopped}, {"unchecked", run.unchecked}, {"decode_errors", run.decodeErrors},
-            {"elapsed_s", static_cast<qint64>(m_elapsed)}, {"failed_inputs", textArray(run.failedSources)},
+            {"elapsed_s", static_cast<qint64>(m_elapsed)}, {"failed_inputs", failedInputs(run)},
             {"output_folders", textArray(run.outputFolders)}};
         if (m_options.journal)
             event.insert("not_recorded", notRecorded);
@@ -259,8 +267,8 @@ void BatchConsole::finish(const RunSummary& run, int notRecorded)
         std::printf("%d converted item(s) could not be recorded in the journal: a resumed run would convert them "
                     "again\n",
             notRecorded);
-    for (const std::string& source : run.failedSources)
-        std::printf("failed: %s\n", source.c_str());
+    for (const RunSummary::Failure& failure : run.failures)
+        std::printf("failed: %s\n", failure.source.c_str());
     if (!m_options.quiet) {
         for (const std::string& folder : run.outputFolders)
             std::printf("output folder: %s\n", folder.c_str());

@@ -183,7 +183,10 @@ TEST(DriverProgress, RisesFromNearZeroToTheEndAndTheRunIsCounted)
     EXPECT_EQ(run.converted, 1);
     EXPECT_EQ(run.failed, 1);
     EXPECT_EQ(run.stopped, 0);
-    EXPECT_EQ(run.failedSources, std::vector<std::string> {dir.file("missing.avi")});
+    ASSERT_EQ(run.failures.size(), 1u);
+    EXPECT_EQ(run.failures[0].source, dir.file("missing.avi"));
+    EXPECT_EQ(run.failures[0].reason, dir.file("missing.avi") + ": No such file or directory");
+    EXPECT_TRUE(run.failures[0].log.ends_with("_missing.avi.log")) << run.failures[0].log;
     EXPECT_EQ(run.outputFolders, std::vector<std::string> {dir.prefix()});
 }
 

@@ -13,16 +13,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The one-letter state /proc gives a process: S, R, T (stopped), Z.
-char processState(long pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const std::size_t close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
-}
-
 // A stand-in ffmpeg that writes its pid beside its source and waits until a
 // file named like the source with ".go" exists.
 class RunControlTest : public DriverTest {
@@ -112,8 +102,7 @@ TEST_F(RunControlTest, APausedRunHoldsEveryFfmpegStartsNothingAndItsClockStandsS
     QObject::connect(&driver, &TCommand::pausedChanged, [&](bool paused) { pauses.push_back(paused); });
     driver.Pause();
     EXPECT_TRUE(driver.Paused());
-    EXPECT_TRUE(waitFor([&] { return processState(a) == 'T' && processState(b) == 'T'; }, 2000))
-        << "held: " << processState(a) << processState(b);
+    EXPECT_TRUE(waitFor([&] { return processGroupHeld(a) && processGroupHeld(b); }, 2000)) << "held";
     const std::int64_t elapsed = driver.Elapsed();
     // a ends while paused (once let go for a moment): c does not start until Resume.
     release("a.avi");
@@ -123,7 +112,7 @@ TEST_F(RunControlTest, APausedRunHoldsEveryFfmpegStartsNothingAndItsClockStandsS
     EXPECT_EQ(started.size(), 2u) << "no item starts while paused";
     EXPECT_EQ(driver.Elapsed(), elapsed) << "the clock stands still";
     driver.Resume();
-    EXPECT_TRUE(waitFor([&] { return processState(b) != 'T'; }, 2000));
+    EXPECT_TRUE(waitFor([&] { return !processGroupHeld(b); }, 2000));
     ASSERT_TRUE(waitFor([&] { return started.size() == 3; }));
     release("b.avi");
     release("c.avi");
@@ -139,7 +128,7 @@ TEST_F(RunControlTest, StopWhilePausedEndsEverythingAndLeavesNothing)
     driver.Start();
     const long a = pidOf("a.avi");
     driver.Pause();
-    ASSERT_TRUE(waitFor([&] { return processState(a) == 'T'; }, 2000));
+    ASSERT_TRUE(waitFor([&] { return processGroupHeld(a); }, 2000));
     driver.Stop();
     ASSERT_TRUE(runEnded());
     EXPECT_EQ(finished, std::vector<bool> {true});

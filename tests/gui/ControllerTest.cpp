@@ -179,7 +179,7 @@ TEST_F(ControllerTest, TabsSwitchThePages)
     EXPECT_FALSE(window.LinePanel2->isVisible());
 }
 
-TEST_F(ControllerTest, DeleteAndClearAreRefusedDuringARun)
+TEST_F(ControllerTest, DuringARunWhatConvertsStaysAndTheRestOfTheListMayChange)
 {
     queue("/v/a.avi");
     queue("/v/b.avi");
@@ -194,15 +194,26 @@ TEST_F(ControllerTest, DeleteAndClearAreRefusedDuringARun)
     EXPECT_EQ(window.lbCount->text(), "2 files, finished 0 of 2");
 
     startEndlessRun();
+    ASSERT_TRUE(waitFor([&] { return jobs.nodeAt(0)->State == kStateConverting; }));
+    EXPECT_EQ(window.lbCount->text(), "2 files, finished 0 of 2");
+    view.setCurrentIndex(jobs.index(0, 0));
+    window.pmiDelete->trigger();
+    EXPECT_EQ(jobs.count(), 2) << "the converting item stays";
+    // A waiting item leaves the list and the run.
     view.setCurrentIndex(jobs.index(1, 0));
     window.pmiDelete->trigger();
+    EXPECT_EQ(fileNames(), QStringList {"/v/a.avi"});
+    EXPECT_EQ(window.lbCount->text(), "1 files, finished 0 of 1");
+    queue("/v/d.avi");
+    EXPECT_EQ(window.lbCount->text(), "2 files, finished 0 of 2") << "an item added joins the run";
     window.pmiClear->trigger();
+    EXPECT_EQ(fileNames(), QStringList {"/v/a.avi"}) << "Clear takes all but what converts";
+    // The list's dialogs open at any time.
     click(window.btnImport);
+    queue("/v/e.avi");
     click(window.btnExport);
-    click(window.lbAdd); // the label of a disabled button clicks nothing
-    click(window.btnAdd);
-    EXPECT_EQ(jobs.count(), 2);
-    EXPECT_TRUE(dialogs.calls.isEmpty()) << "no dialog opens while converting";
+    click(window.lbAdd);
+    EXPECT_EQ(dialogs.calls.size(), 3) << dialogs.calls.join(", ").toStdString();
     stopRun();
 
     window.pmiClear->trigger();
@@ -371,7 +382,7 @@ TEST_F(ControllerTest, TheKeyboardReachesWhatTheMouseDoes)
     keys(&view, "Ctrl+Return");
     EXPECT_FALSE(window.controller()->driver()->Idle()) << "Ctrl+Return converts";
     keys(&view, "Del");
-    EXPECT_EQ(jobs.count(), 1) << "refused during a run, as the menu is";
+    EXPECT_EQ(jobs.count(), 1) << "what converts stays, as the menu does";
     keys(&view, "Esc");
     EXPECT_TRUE(waitFor([&] { return window.controller()->driver()->Idle(); })) << "Esc stops";
 
@@ -462,9 +473,15 @@ TEST_F(ControllerTest, DroppedFilesAndFoldersComeInThroughTheAddFilesDialog)
     EXPECT_EQ(jobs.count(), 4);
 
     startEndlessRun();
+    offered.clear();
+    whenModalShows<TaddDlg>([&](TaddDlg& dialog) {
+        offered << dialog.MyListBox1->item(0)->text();
+        clickOk(dialog);
+    });
     drop();
-    processPendingEvents();
-    EXPECT_EQ(jobs.count(), 4) << "refused during a conversion, as Add is";
+    ASSERT_TRUE(waitFor([&] { return !offered.isEmpty(); }));
+    EXPECT_EQ(jobs.count(), 8) << "during a run the files join it, as Add's do";
+    EXPECT_EQ(window.controller()->driver()->RunItemCount(), 8);
     stopRun();
 }
 

@@ -10,6 +10,7 @@
 #include "Settings.h"
 #include "TempDir.h"
 #include "WhenDoneNotice.h"
+#include "command.h"
 #include "imagebutton.h"
 #include "mainForm.h"
 #include "uihook.h"
@@ -184,6 +185,29 @@ TEST_F(DesktopSession, AfterARunTheWindowSuspendsOrPowersOffOnceItsNoticeIsOver)
     ASSERT_TRUE(boxes.waitUntilSeen(6));
     EXPECT_FALSE(window.controller()->whenDoneNotice()->counting());
     EXPECT_EQ(logind.calls, QStringList {"Suspend false"}) << "only the test's own";
+}
+
+TEST_F(DesktopSession, AHeldRunGivesTheSleepLockBackAndTakesItAgainWhenItGoesOn)
+{
+    const TemporaryStateHome home;
+    TempDir dir;
+    writeScript(dir.file("ffmpeg"), standInArguments() + "exec sleep 60\n");
+    TmainDlg window;
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    window.controller()->driver()->FfmpegPath = dir.file("ffmpeg");
+    appendJob(*window.controller()->jobs(), QString::fromStdString(dir.file("a.avi")), 0,
+        QString::fromStdString(dir.prefix()));
+    window.controller()->btnConvertClick(window.btnConvert);
+    ASSERT_TRUE(waitFor([&] { return logind.lockEnd >= 0 && !logind.lockReleased(); }, 10000));
+    const int firstLock = logind.lockEnd;
+    window.controller()->pmiPauseClick(window.btnConvert);
+    EXPECT_TRUE(waitFor([&] { return logind.lockReleased(); }, 10000)) << "a held run lets the machine sleep";
+    window.controller()->pmiPauseClick(window.btnConvert);
+    EXPECT_TRUE(waitFor([&] { return logind.lockEnd != firstLock && !logind.lockReleased(); }, 10000))
+        << "and keeps it awake again when it goes on";
+    window.controller()->btnStopClick(window.btnStop);
+    EXPECT_TRUE(waitFor([&] { return window.controller()->driver()->Idle(); }, 10000));
 }
 
 } // namespace

@@ -64,7 +64,7 @@ QString FakeDialogs::getExistingDirectory(QWidget*, const QString& title, const 
 bool FakeDialogs::openUrl(const QString& address)
 {
     calls << "url:" + address;
-    return true;
+    return openUrlWorks;
 }
 
 MessageBoxAnswerer::MessageBoxAnswerer()

@@ -29,6 +29,7 @@ public:
     std::deque<QStringList> openAnswers; // for both open choosers
     std::deque<QString> saveAnswers;
     std::deque<QString> folderAnswers;
+    bool openUrlWorks = true; // false: as on a desktop without a program for the address
 
     // "open:<filter>", "open-many:<filter>", "save:<filter>", "folder:<title>", "url:<address>".
     QStringList calls;

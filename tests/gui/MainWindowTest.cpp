@@ -181,9 +181,11 @@ TEST_F(MainWindowTest, FixedSizeTitleAndInitialState)
     EXPECT_EQ(window.listImage->Count(), 4);
     EXPECT_EQ(window.listImage->item(2)->Name, "PngImage3");
     EXPECT_EQ(window.controller()->menuDraw().AttachedMenu(), window.PopupMenu1);
-    // The specified four entries first, then the log and the output folder, then the partial runs.
-    ASSERT_EQ(window.PopupMenu1->actions().size(), 10);
+    // The specified four entries first, then the log and the output folder, then steering runs.
+    ASSERT_EQ(window.PopupMenu1->actions().size(), 12);
     EXPECT_EQ(window.PopupMenu1->actions().at(8), window.pmiConvertRest);
+    EXPECT_EQ(window.PopupMenu1->actions().at(9), window.pmiStopItem);
+    EXPECT_EQ(window.PopupMenu1->actions().at(10), window.pmiPause);
     EXPECT_EQ(window.PopupMenu1->actions().at(3), window.pmiProperties);
     EXPECT_TRUE(window.N2->isSeparator());
     EXPECT_EQ(window.pmiClear->statusTip(), "clear all items");

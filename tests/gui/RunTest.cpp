@@ -115,6 +115,8 @@ protected:
         EXPECT_FALSE(window->btnStop->Enabled());
         EXPECT_EQ(window->lbAdd->palette().color(QPalette::WindowText), toQColor(kCaptionColor));
         EXPECT_EQ(window->lbStop->palette().color(QPalette::WindowText), toQColor(kDisabledCaptionColor));
+        EXPECT_EQ(window->lbConvert->text(), "<u>C</u>onvert");
+        EXPECT_FALSE(window->lbTimer->text().contains("left")) << "an ended run has no time left";
     }
     bool ffmpegRuns() const { return !childProcesses("ffmpeg").empty(); }
     // Chooses how many conversions run at once on the Option page, with the keyboard.
@@ -155,11 +157,14 @@ TEST_F(RunTest, ThreeFilesToTheEndAndAgain)
     addThroughTheWindow({clip("a.avi"), clip("b.avi"), clip("c.avi")}, kMp4);
     window->ProgressBar1->SetPosition(80);
     click(window->btnConvert);
-    EXPECT_FALSE(window->btnAdd->Enabled()) << "the running look";
-    EXPECT_FALSE(window->btnConvert->Enabled());
+    // The running look: Add adds to the run, Convert holds it, Stop ends it.
+    EXPECT_TRUE(window->btnAdd->Enabled());
+    EXPECT_TRUE(window->btnConvert->Enabled());
+    EXPECT_EQ(window->lbConvert->text(), "<u>P</u>ause");
+    EXPECT_EQ(window->btnConvert->accessibleName(), "Pause");
     EXPECT_TRUE(window->btnStop->Enabled());
-    EXPECT_EQ(window->lbConvert->palette().color(QPalette::WindowText), toQColor(kDisabledCaptionColor));
     EXPECT_EQ(window->lbStop->palette().color(QPalette::WindowText), toQColor(kCaptionColor));
+    EXPECT_EQ(window->lbTimer->text(), "timestamp: 00:00:00") << "the clock starts again at once";
     EXPECT_EQ(window->ProgressBar1->Position(), 0) << "a new run starts the bar from the start";
     ASSERT_TRUE(runEnds(1));
 
@@ -270,8 +275,10 @@ TEST_F(RunTest, LogsAndOutputFoldersOpenFromThePopupMenu)
     click(window->btnConvert);
     ASSERT_TRUE(runEnds(1));
     EXPECT_EQ(boxes.seen[0].text,
-        "1 converted, 1 failed, 0 stopped.\n\nFailed:\n" + QString::fromStdString(dir.file("missing.avi"))
-            + "\n\nConverted into:\n" + QString::fromStdString(out));
+        "1 converted, 1 failed, 0 stopped.\n\nFailed:\n" + QString::fromStdString(dir.file("missing.avi")) + ": "
+            + QString::fromStdString(dir.file("missing.avi")) + ": No such file or directory\n\nConverted into:\n"
+            + QString::fromStdString(out));
+    EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Warning) << "a run with a failure warns";
 
     JobListView& view = *window->VirtualStringTree1;
     const auto pointAt = [&](int row) {
@@ -556,8 +563,9 @@ TEST_F(RunTest, MissingFfmpegFailsEveryItemAndStillEnds)
         EXPECT_TRUE(boxes.seen[i].text.contains("abc"[i] + QString(".avi"))) << "in the order of the items";
     }
     EXPECT_EQ(boxes.seen[3].text,
-        "0 converted, 3 failed, 0 stopped.\n\nFailed:\n" + clip("a.avi") + "\n" + clip("b.avi") + "\n" + clip("c.avi"))
-        << "the end of the run says what came of it";
+        "0 converted, 3 failed, 0 stopped.\n\nFailed:\n" + clip("a.avi") + ": ffmpeg could not be started\n"
+            + clip("b.avi") + ": ffmpeg could not be started\n" + clip("c.avi") + ": ffmpeg could not be started")
+        << "the end of the run says what came of it, and why";
     EXPECT_TRUE(hintOf(2).endsWith("\n[error]: ffmpeg could not be started")) << qPrintable(hintOf(2));
     expectIdleLook();
 }

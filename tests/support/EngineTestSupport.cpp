@@ -8,6 +8,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 #include <vector>
 
@@ -83,6 +84,31 @@ bool processRuns(long pid)
         return false;
     const auto close = line.rfind(')');
     return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+}
+
+bool processGroupHeld(long group)
+{
+    bool anyStopped = false;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
+        std::ifstream stat(entry.path() / "stat");
+        std::string line;
+        if (!std::getline(stat, line))
+            continue;
+        // "pid (comm) state ppid pgrp ..."
+        const auto close = line.rfind(')');
+        if (close == std::string::npos)
+            continue;
+        std::istringstream rest(line.substr(close + 2));
+        char state = 0;
+        long parent = 0;
+        long pgrp = 0;
+        if (!(rest >> state >> parent >> pgrp) || pgrp != group || state == 'Z')
+            continue;
+        if (state != 'T' && state != 't' && state != 'D')
+            return false;
+        anyStopped = anyStopped || state == 'T' || state == 't';
+    }
+    return anyStopped;
 }
 
 std::string standInArguments()

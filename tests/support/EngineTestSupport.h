@@ -30,6 +30,10 @@ void writeScript(const std::string& path, const std::string& body);
 // True when a process with that id still runs (a zombie does not count).
 bool processRuns(long pid);
 
+// True when every process of the process group is held by SIGSTOP: stopped,
+// or (a shell starting a command with vfork) waiting on a stopped child.
+bool processGroupHeld(long group);
+
 class TCommandManager;
 
 // The index of the first catalogue entry that makes files with that extension:

@@ -121,6 +121,26 @@ void glyphStop(QPainter& p, const QRectF& r, const QColor& c)
     p.drawRoundedRect(r.adjusted(10, 10, -10, -10), 5, 5);
 }
 
+void glyphPause(QPainter& p, const QRectF& r, const QColor& c)
+{
+    // two bars
+    p.setPen(Qt::NoPen);
+    p.setBrush(c);
+    const QRectF area = r.adjusted(12, 9, -12, -9);
+    const double bar = area.width() * 0.34;
+    p.drawRoundedRect(QRectF(area.left(), area.top(), bar, area.height()), 4, 4);
+    p.drawRoundedRect(QRectF(area.right() - bar, area.top(), bar, area.height()), 4, 4);
+}
+
+void glyphResume(QPainter& p, const QRectF& r, const QColor& c)
+{
+    // a triangle pointing on
+    p.setPen(QPen(c, 4, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
+    p.setBrush(c);
+    const QRectF area = r.adjusted(14, 9, -9, -9);
+    p.drawPolygon(QPolygonF({area.topLeft(), QPointF(area.right(), area.center().y()), area.bottomLeft()}));
+}
+
 void glyphSupport(QPainter& p, const QRectF& r, const QColor& c)
 {
     p.setPen(QPen(c, 4));
@@ -459,6 +479,9 @@ int main(int argc, char* argv[])
         {"add", glyphAdd, QColor(0x15, 0x42, 0x8B)},
         {"convert", glyphConvert, QColor(0x1F, 0x7A, 0x3A)},
         {"stop", glyphStop, QColor(0xB0, 0x30, 0x30)},
+        // Convert turns into these while a run goes on.
+        {"pause", glyphPause, QColor(0xB0, 0x78, 0x10)},
+        {"resume", glyphResume, QColor(0x1F, 0x7A, 0x3A)},
         {"support", glyphSupport, QColor(0x15, 0x42, 0x8B)},
     };
     const char* states[] = {"normal", "over", "down", "disabled"};

@@ -3,7 +3,9 @@
 //  2. 500 sequential no-op children through runner and driver, against a
 //     posix_spawn + waitpid loop;
 //  3. a child writing about 200 MB of short lines: all delivered, in order;
-//  4. 10,000 failing children through the driver: the threads held.
+//  4. 10,000 failing children through the driver: the threads held;
+//  5. one line of 20 MB and of 80 MB without a line end: the time grows with
+//     the size, not its square.
 
 #include "DosCommand.h"
 #include "JobListModel.h"
@@ -159,6 +161,32 @@ void floodOfLines()
         (inOrder && expected - 1 == kLines) ? "all in order" : "LOST OR REORDERED", bytes / 1e6 / seconds);
 }
 
+// Seconds to read one line of megabytes "x" with no line end until the last.
+double endlessLine(int megabytes)
+{
+    TDosCommand runner;
+    bool done = false;
+    std::size_t longest = 0;
+    runner.OnNewLine
+        = [&](TDosCommand*, const std::string& line, TOutputType) { longest = std::max(longest, line.size()); };
+    runner.OnTerminated = [&](TDosCommand*, std::uint32_t) { done = true; };
+    runner.Arguments = {"/bin/sh", "-c", "head -c " + std::to_string(megabytes * 1000000) + " /dev/zero | tr '\\0' x"};
+    runner.CommandLine = "one long line";
+    QElapsedTimer clock;
+    clock.start();
+    runner.Execute();
+    runUntil(done);
+    return clock.nsecsElapsed() / 1e9;
+}
+
+void longLines()
+{
+    const double twenty = endlessLine(20);
+    const double eighty = endlessLine(80);
+    std::printf("one line without an end: 20 MB %.2f s, 80 MB %.2f s, ratio %.2f (linear: about 4)\n", twenty, eighty,
+        eighty / twenty);
+}
+
 int threadCount()
 {
     std::ifstream status("/proc/self/status");
@@ -195,7 +223,7 @@ void threadsHeld()
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    // An argument picks one part: silent, children, lines or threads.
+    // An argument picks one part: silent, children, lines, threads or long.
     const QString only = argc > 1 ? QString(argv[1]) : QString();
     if (only.isEmpty() || only == "silent")
         silentChild();
@@ -205,5 +233,7 @@ int main(int argc, char* argv[])
         floodOfLines();
     if (only.isEmpty() || only == "threads")
         threadsHeld();
+    if (only.isEmpty() || only == "long")
+        longLines();
     return 0;
 }

@@ -23,7 +23,8 @@ TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObjec
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &TCommand::tickStep);
     connect(&m_model, &JobListModel::nodeAboutToBeRemoved, this, [this](JobListModel::Node* node) {
-        m_waiting.erase(node);
+        if (m_waiting.erase(node) > 0)
+            endWhenDone();
         if (node == m_cursor)
             m_cursor = nullptr;
         // A node removed under a running item would leave the driver holding a dead record.
@@ -211,6 +212,7 @@ void TCommand::StopItem(JobListModel::Node* node)
     if (m_waiting.erase(node) > 0) {
         if (node == m_cursor)
             m_cursor = nullptr;
+        endWhenDone();
         return;
     }
     for (const std::unique_ptr<Slot>& slot : m_slots) {
@@ -238,6 +240,20 @@ void TCommand::Stop()
         if (slot->busy)
             slot->lane->stop();
     }
+    // Held between items, nothing runs whose end would end the run.
+    endWhenDone();
+}
+
+void TCommand::endWhenDone()
+{
+    // From the event loop, so that a caller of Stop or StopItem is out before the run's end is told.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (!m_idle && !anyBusy() && (m_stopRequested || m_waiting.empty()))
+                endRun(m_stopRequested);
+        },
+        Qt::QueuedConnection);
 }
 
 void TCommand::Pause()
@@ -266,6 +282,7 @@ void TCommand::Resume()
     }
     showHeld(false);
     startIdleLanes();
+    endWhenDone();
     emit pausedChanged(false);
 }
 
@@ -320,6 +337,7 @@ void TCommand::startNext(Slot& slot)
     m_currentIndex = static_cast<std::uint32_t>(m_model.indexOf(node));
     slot.busy = true;
     slot.node = node;
+    slot.started = m_starts++;
     node->State = kStateConverting;
     node->Failure.clear();
     node->Progress = ItemProgress();
@@ -337,7 +355,7 @@ void TCommand::itemEnded(Slot& slot, const ItemOutcome& outcome)
 {
     JobListModel::Node* const node = slot.node;
     m_lastEnded = slot.lane.get();
-    countOutcome(outcome);
+    countOutcome(outcome, slot.started);
     slot.busy = false;
     if (OnProgress && RunItemCount() > 0)
         OnProgress(&slot.lane->runner(), static_cast<std::int32_t>(m_finishedItems * 100 / RunItemCount()));
@@ -384,7 +402,7 @@ std::string remarkOn(const ItemOutcome& outcome)
     return remark;
 }
 
-void TCommand::countOutcome(const ItemOutcome& outcome)
+void TCommand::countOutcome(const ItemOutcome& outcome, std::uint64_t started)
 {
     ++m_finishedItems;
     if (outcome.converted) {
@@ -400,7 +418,10 @@ void TCommand::countOutcome(const ItemOutcome& outcome)
         ++m_summary.stopped;
     } else {
         ++m_summary.failed;
-        m_summary.failures.push_back({outcome.source, outcome.reason, outcome.log});
+        const RunSummary::Failure failure {outcome.source, outcome.reason, outcome.log, started};
+        auto after = std::upper_bound(m_summary.failures.begin(), m_summary.failures.end(), failure,
+            [](const RunSummary::Failure& a, const RunSummary::Failure& b) { return a.started < b.started; });
+        m_summary.failures.insert(after, failure);
     }
 }
 

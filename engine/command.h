@@ -29,11 +29,13 @@ struct RunSummary {
     int stopped = 0;
     int unchecked = 0; // converted without a check of their length
     int decodeErrors = 0; // lines where ffmpeg reported damaged input, in the converted items
-    // The items that failed, in the order they ended.
+    // The items that failed, in the order they were started (the list's
+    // order), however their ends came.
     struct Failure {
         std::string source;
         std::string reason;
         std::string log; // empty when none was kept
+        std::uint64_t started = 0; // the item's place among the run's starts
     };
     std::vector<Failure> failures;
     std::vector<std::string> outputFolders; // of the converted items, in the order first used
@@ -159,6 +161,7 @@ private:
         std::unique_ptr<ItemLane> lane;
         JobListModel::Node* node = nullptr;
         bool busy = false;
+        std::uint64_t started = 0; // its item's place among the run's starts
     };
     Plan planFor(const JobListModel::Node& node) const;
     ItemJob jobFor(JobListModel::Node& node);
@@ -169,8 +172,10 @@ private:
     // Gives the slot's lane the next item, unless the run is stopping, paused or through.
     void startNext(Slot& slot);
     void startIdleLanes();
+    // Ends the run, soon, if nothing runs and nothing of it is left to start (or it is stopping).
+    void endWhenDone();
     void itemEnded(Slot& slot, const ItemOutcome& outcome);
-    void countOutcome(const ItemOutcome& outcome);
+    void countOutcome(const ItemOutcome& outcome, std::uint64_t started);
     // Marks the running items' progress as held, or going on.
     void showHeld(bool held);
     void tickStep();
@@ -198,4 +203,5 @@ private:
     std::set<std::string> m_sweptDirs; // output folders cleared of stale temporaries in this run
     RunSummary m_summary;
     int m_finishedItems = 0; // in this run
+    std::uint64_t m_starts = 0; // items started, over every run
 };

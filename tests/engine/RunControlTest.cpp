@@ -137,4 +137,35 @@ TEST_F(RunControlTest, StopWhilePausedEndsEverythingAndLeavesNothing)
     EXPECT_FALSE(driver.Paused());
 }
 
+TEST_F(RunControlTest, APausedRunWithNothingConvertingStillEndsByStopOrOnceNothingWaits)
+{
+    // Stop: the item that ran was stopped alone, one waits.
+    item("a.avi");
+    item("b.avi");
+    driver.Start();
+    pidOf("a.avi");
+    driver.Pause();
+    driver.StopItem(model.nodeAt(0));
+    ASSERT_TRUE(waitFor([&] { return outcomes.size() == 1; }));
+    driver.Stop();
+    ASSERT_TRUE(runEnded(5000)) << "Stop ends a held run with no ffmpeg to wait for";
+    EXPECT_EQ(started.size(), 1u);
+
+    // Nothing left: the one waiting item is taken off while the run is held.
+    model.clear();
+    finished.clear();
+    outcomes.clear();
+    item("c.avi");
+    item("d.avi");
+    driver.Start();
+    pidOf("c.avi");
+    driver.Pause();
+    driver.StopItem(model.nodeAt(0));
+    ASSERT_TRUE(waitFor([&] { return outcomes.size() == 1; }));
+    EXPECT_TRUE(finished.empty()) << "d still waits";
+    model.remove(model.nodeAt(1));
+    ASSERT_TRUE(runEnded(5000)) << "a held run with nothing left ends by itself";
+    EXPECT_FALSE(driver.Paused());
+}
+
 } // namespace

@@ -240,6 +240,8 @@ void ItemLane::ffmpegEnded(std::uint32_t exitCode)
         outcome.reason = failureText(exitCode);
     else if (!m_run.writeError.empty())
         outcome.reason = m_run.writeError;
+    else if (!m_run.temporary->folderIntact())
+        outcome.reason = "the output folder was removed while ffmpeg wrote into it";
     else if (!m_run.temporary->identity() || m_run.temporary->size() == 0)
         outcome.reason = "ffmpeg wrote no output";
     else if (m_job.verification != Verification::none && !verdict.failure.empty())

@@ -85,25 +85,54 @@ bool isOldTemporaryName(const char* name, const std::set<std::string>& extension
         && extensions.contains(name + prefix + kRandomPart + 1);
 }
 
-// Removes every entry of an opened folder but its subfolders and the marker.
-void removeContents(int folderFd)
+// What ffmpeg is given to write in a private folder: "output" and the extension.
+bool isOutputName(const std::string& name)
 {
-    const int listFd = ::dup(folderFd);
+    return name.starts_with("output.") || name == "output";
+}
+
+// Calls visit with each entry of an opened folder but ".", ".." and the
+// marker, through a descriptor of its own, so that the folder's own
+// descriptor keeps its place for the next listing.
+template <typename Visit> bool forEachEntry(int folderFd, Visit visit)
+{
+    const int listFd = ::openat(folderFd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     DIR* listing = listFd >= 0 ? ::fdopendir(listFd) : nullptr;
     if (!listing) {
         if (listFd >= 0)
             ::close(listFd);
-        return;
+        return false;
     }
     while (const dirent* entry = ::readdir(listing)) {
         const std::string name = entry->d_name;
-        if (name == "." || name == ".." || name == TemporaryOutput::kMarker)
-            continue;
+        if (name != "." && name != ".." && name != TemporaryOutput::kMarker)
+            visit(name);
+    }
+    ::closedir(listing);
+    return true;
+}
+
+// True when an opened folder holds what a private folder holds: its marker,
+// and what ffmpeg wrote under the name it was given; nothing else.
+bool holdsOnlyOurs(int folderFd)
+{
+    bool ours = true;
+    const bool listed = forEachEntry(folderFd, [&](const std::string& name) {
+        struct stat info { };
+        ours = ours && isOutputName(name) && ::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0
+            && S_ISREG(info.st_mode);
+    });
+    return listed && ours;
+}
+
+// Removes every entry of an opened folder but its subfolders and the marker.
+void removeContents(int folderFd)
+{
+    forEachEntry(folderFd, [folderFd](const std::string& name) {
         struct stat info { };
         if (::fstatat(folderFd, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0 && !S_ISDIR(info.st_mode))
             ::unlinkat(folderFd, name.c_str(), 0);
-    }
-    ::closedir(listing);
+    });
 }
 
 bool isStale(const struct stat& info, std::time_t now)
@@ -111,12 +140,14 @@ bool isStale(const struct stat& info, std::time_t now)
     return info.st_uid == ::geteuid() && now - info.st_mtime >= kStaleAfterSeconds;
 }
 
-// A private folder that a run which ended left: its marker unlocked, theirs and old.
+// A private folder that a run which ended left: as Calvera makes it (0700,
+// its marker empty and 0600), the marker unlocked, theirs and old, and
+// nothing in it but what ffmpeg was told to write.
 bool removeStaleFolder(int directoryFd, const char* name, std::time_t now)
 {
     struct stat info { };
     if (::fstatat(directoryFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(info.st_mode)
-        || info.st_uid != ::geteuid())
+        || info.st_uid != ::geteuid() || (info.st_mode & 07777) != 0700)
         return false;
     const Descriptor folder(::openat(directoryFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder)
@@ -124,8 +155,9 @@ bool removeStaleFolder(int directoryFd, const char* name, std::time_t now)
     const Descriptor marker(
         ::openat(folder.get(), TemporaryOutput::kMarker, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat markerInfo { };
-    if (!marker || ::fstat(marker.get(), &markerInfo) != 0 || !S_ISREG(markerInfo.st_mode) || !isStale(markerInfo, now)
-        || ::flock(marker.get(), LOCK_EX | LOCK_NB) != 0)
+    if (!marker || ::fstat(marker.get(), &markerInfo) != 0 || !S_ISREG(markerInfo.st_mode) || markerInfo.st_size != 0
+        || (markerInfo.st_mode & 07777) != 0600 || !isStale(markerInfo, now)
+        || ::flock(marker.get(), LOCK_EX | LOCK_NB) != 0 || !holdsOnlyOurs(folder.get()))
         return false;
     removeContents(folder.get());
     ::unlinkat(folder.get(), TemporaryOutput::kMarker, 0);
@@ -137,9 +169,11 @@ bool removeOldTemporary(int directoryFd, const char* name, std::time_t now)
     const Descriptor file(::openat(directoryFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat info { };
     struct stat named { };
-    const bool stale = file && ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode) && isStale(info, now)
-        && ::flock(file.get(), LOCK_EX | LOCK_NB) == 0 && ::fstatat(directoryFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0
-        && named.st_dev == info.st_dev && named.st_ino == info.st_ino;
+    // mkstemps made them 0600; they were given other rights only once published.
+    const bool stale = file && ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)
+        && (info.st_mode & 07777) == 0600 && isStale(info, now) && ::flock(file.get(), LOCK_EX | LOCK_NB) == 0
+        && ::fstatat(directoryFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == info.st_dev
+        && named.st_ino == info.st_ino;
     return stale && ::unlinkat(directoryFd, name, 0) == 0;
 }
 
@@ -158,7 +192,9 @@ TemporaryOutput::TemporaryOutput(const std::string& wanted)
     struct stat info { };
     const int marker
         = folderFd ? ::openat(folderFd.get(), kMarker, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
-    if (marker < 0 || ::flock(marker, LOCK_EX | LOCK_NB) != 0 || ::fstat(folderFd.get(), &info) != 0) {
+    // Their rights are part of what marks them as Calvera's, whatever the umask.
+    if (marker < 0 || ::fchmod(folderFd.get(), 0700) != 0 || ::fchmod(marker, 0600) != 0
+        || ::flock(marker, LOCK_EX | LOCK_NB) != 0 || ::fstat(folderFd.get(), &info) != 0) {
         const int error = errno;
         if (marker >= 0) {
             ::unlinkat(folderFd.get(), kMarker, 0);
@@ -204,6 +240,11 @@ std::optional<FileIdentity> TemporaryOutput::identity() const
         || !S_ISREG(info.st_mode))
         return std::nullopt;
     return FileIdentity {info.st_dev, info.st_ino};
+}
+
+bool TemporaryOutput::folderIntact() const
+{
+    return m_markerFd >= 0 && Descriptor(openFolder(m_folder, m_folderIdentity));
 }
 
 off_t TemporaryOutput::size() const

@@ -45,6 +45,8 @@ public:
     off_t size() const;
     // The file ffmpeg made, when it is a regular file in the folder.
     std::optional<FileIdentity> identity() const;
+    // False once the private folder is gone (its output folder removed, say).
+    bool folderIntact() const;
 
     // Puts the file on the disk (its data and, once published, its name).
     // Raises TOutputFileError when the disk refuses.
@@ -58,10 +60,12 @@ public:
     void discard();
 
     // Removes what an ended Calvera left in directory: its private folders
-    // (".calvera-" and six characters, holding an unlocked lock file) and
-    // the single-file temporaries of earlier versions (".calvera-", six
-    // characters and one of extensions, unlocked), when they belong to this
-    // user and were untouched for a minute. Returns how many went.
+    // (".calvera-" and six characters, 0700, holding an unlocked, empty 0600
+    // lock file and nothing but "output.*" files) and the single-file
+    // temporaries of earlier versions (".calvera-", six characters and one
+    // of extensions, 0600, unlocked), when they belong to this user and were
+    // untouched for a minute. Anything else of such a name is left alone.
+    // Returns how many went.
     static int removeStale(const std::string& directory, const std::set<std::string>& extensions);
 
     static constexpr const char* kPrefix = ".calvera-";

@@ -125,27 +125,36 @@ TEST(TemporaryOutput, TheSweepTakesOnlyCalverasOwnUnlockedOldLeftovers)
         const timespec old[2] = {{1000, 0}, {1000, 0}};
         ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), old, AT_SYMLINK_NOFOLLOW), 0) << path;
     };
-    const auto folderWith = [&](const std::string& name, bool marker) {
-        std::filesystem::create_directory(dir.file(name));
-        writeFileBytes(dir.file(name + "/output.mp4"), "x");
+    namespace fs = std::filesystem;
+    // As Calvera makes them: the folder 0700, its marker empty and 0600, old files 0600.
+    const auto folderWith = [&](const std::string& name, bool marker, const std::string& inside = "output.mp4") {
+        fs::create_directory(dir.file(name));
+        fs::permissions(dir.file(name), fs::perms::owner_all);
+        writeFileBytes(dir.file(name + "/" + inside), "x");
         if (marker) {
             writeFileBytes(dir.file(name + "/" + TemporaryOutput::kMarker), "");
+            fs::permissions(
+                dir.file(name + "/" + TemporaryOutput::kMarker), fs::perms::owner_read | fs::perms::owner_write);
             age(dir.file(name + "/" + TemporaryOutput::kMarker));
         }
         return dir.file(name);
     };
+    const auto fileOf = [&](const std::string& name, fs::perms rights) {
+        writeFileBytes(dir.file(name), "");
+        fs::permissions(dir.file(name), rights);
+        age(dir.file(name));
+        return dir.file(name);
+    };
+    const fs::perms privateFile = fs::perms::owner_read | fs::perms::owner_write;
+    const fs::perms usersFile = privateFile | fs::perms::group_read | fs::perms::others_read;
     const std::string crashed = folderWith(".calvera-Crash1", true); // its lock went with the process
     const std::string unmarked = folderWith(".calvera-nomark", false);
     const std::string longer = folderWith(".calvera-toolong", true);
-    const std::string oldFile = dir.file(".calvera-Ab12cd.mp4"); // what earlier versions left
-    writeFileBytes(oldFile, "");
-    age(oldFile);
-    const std::string otherExtension = dir.file(".calvera-Ab12cd.txt");
-    writeFileBytes(otherExtension, "");
-    age(otherExtension);
-    const std::string notes = dir.file(".calvera-notes.txt");
-    writeFileBytes(notes, "");
-    age(notes);
+    const std::string photos = folderWith(".calvera-photos", true, "beach.jpg"); // a user's, marker and all
+    const std::string oldFile = fileOf(".calvera-Ab12cd.mp4", privateFile); // what earlier versions left
+    const std::string backup = fileOf(".calvera-backup.mp4", usersFile); // a user's, named alike
+    const std::string otherExtension = fileOf(".calvera-Ab12cd.txt", privateFile);
+    const std::string notes = fileOf(".calvera-notes.txt", privateFile);
     const std::string freshFile = dir.file(".calvera-fresh1.mp4");
     writeFileBytes(freshFile, "");
     // A link to a folder elsewhere is never followed.
@@ -160,7 +169,7 @@ TEST(TemporaryOutput, TheSweepTakesOnlyCalverasOwnUnlockedOldLeftovers)
     EXPECT_EQ(TemporaryOutput::removeStale(dir.prefix(), {"mp4", "mp3"}), 2);
     EXPECT_FALSE(std::filesystem::exists(crashed));
     EXPECT_FALSE(std::filesystem::exists(oldFile));
-    for (const std::string& kept : {unmarked, longer, otherExtension, notes, freshFile})
+    for (const std::string& kept : {unmarked, longer, photos + "/beach.jpg", backup, otherExtension, notes, freshFile})
         EXPECT_TRUE(std::filesystem::exists(kept)) << kept << " is not Calvera's, or may be a live run's";
     EXPECT_TRUE(std::filesystem::exists(elsewhere.file(TemporaryOutput::kMarker)));
     EXPECT_EQ(contents(live.path()), "being written") << "locked by a live run";

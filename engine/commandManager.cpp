@@ -83,6 +83,9 @@ void TCommandManager::read(const std::string& fileName, bool user)
     document.LoadFromFile(fileName);
     for (int i = 0; i < document.Root().ChildCount(); ++i) {
         const TJclSimpleXMLElem* entry = document.Root().ChildAt(i);
+        // In your own catalogue, a comment is a comment; in the shipped one every child is an entry.
+        if (user && !dynamic_cast<const TJclSimpleXMLElemClassic*>(entry))
+            continue;
         m_formats.push_back(entry->ChildValue("format"));
         m_entries.push_back(
             {entry->ChildValue("params"), entry->ChildValue("inputparams"), entry->ChildValue("ext"), user});
@@ -121,7 +124,7 @@ std::string TCommandManager::whyUnavailable(int index, const FfmpegAbilities* ab
     const Entry& entry = m_entries[static_cast<std::size_t>(index)];
     if (const std::string why = whyNotOneToOne(entry.inputParams, entry.params); !why.empty())
         return why;
-    if (entry.ext.find('/') != std::string::npos)
+    if (entry.ext.empty() || entry.ext == "." || entry.ext.find('/') != std::string::npos)
         return "its extension \"" + entry.ext + "\" is no file name extension";
     const bool vaapi
         = entry.params.find("vaapi") != std::string::npos || entry.inputParams.find("vaapi") != std::string::npos;

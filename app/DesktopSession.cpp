@@ -61,25 +61,34 @@ void notifyDesktop(const QString& summary, const QString& body)
 
 namespace {
 
-void callLogind(const char* method)
+void callLogind(const char* method, const std::function<void(const QString& why)>& failed)
 {
     QDBusConnection bus = QDBusConnection::systemBus();
-    if (!bus.isConnected())
+    if (!bus.isConnected()) {
+        if (failed)
+            failed("there is no system bus to ask logind on");
         return;
+    }
     QDBusMessage call = QDBusMessage::createMethodCall(
         "org.freedesktop.login1", "/org/freedesktop/login1", "org.freedesktop.login1.Manager", method);
     call << false;
-    bus.asyncCall(call);
+    // Told when logind refuses (no such service, no right to), never waited for.
+    auto* watcher = new QDBusPendingCallWatcher(bus.asyncCall(call));
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher, [failed](QDBusPendingCallWatcher* done) {
+        if (done->isError() && failed)
+            failed(done->error().message());
+        done->deleteLater();
+    });
 }
 
 } // namespace
 
-void requestSuspend()
+void requestSuspend(const std::function<void(const QString& why)>& failed)
 {
-    callLogind("Suspend");
+    callLogind("Suspend", failed);
 }
 
-void requestPowerOff()
+void requestPowerOff(const std::function<void(const QString& why)>& failed)
 {
-    callLogind("PowerOff");
+    callLogind("PowerOff", failed);
 }

@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <memory>
 
 class QDBusPendingCallWatcher;
@@ -34,6 +35,7 @@ void notifyDesktop(const QString& summary, const QString& body);
 
 // Ask logind on the system bus to suspend or to power off the machine, as
 // the user who runs Calvera, without an authentication dialog (interactive
-// false): where the user may not, nothing happens. Nothing waits for the answer.
-void requestSuspend();
-void requestPowerOff();
+// false). Nothing waits for the answer; failed is told why, later, when
+// logind cannot be asked or refuses (the user may not).
+void requestSuspend(const std::function<void(const QString& why)>& failed = {});
+void requestPowerOff(const std::function<void(const QString& why)>& failed = {});

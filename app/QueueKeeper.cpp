@@ -162,10 +162,19 @@ bool QueueKeeper::takeLock()
 
 QString QueueKeeper::restore()
 {
-    const std::optional<std::string> text
-        = readUserFile(queuePath().toStdString(), static_cast<std::size_t>(TJclSimpleXML::kMaxFileBytes));
+    const std::string path = queuePath().toStdString();
+    switch (checkUserFile(path)) {
+    case UserFileKind::Missing: return {};
+    case UserFileKind::Refused:
+        // Not Calvera's to replace: the list is not kept.
+        m_writer.reset();
+        return "The list cannot be kept for the next start: " + queuePath()
+            + " is not a regular file. This window starts with an empty list, and its list is not kept.";
+    case UserFileKind::Regular: break;
+    }
+    const std::optional<std::string> text = readUserFile(path, static_cast<std::size_t>(TJclSimpleXML::kMaxFileBytes));
     if (!text)
-        return {};
+        return setAside("it is larger than Calvera ever writes it, or it cannot be read");
     try {
         m_lists.RestoreQueue(*text, queuePath().toStdString());
     } catch (const std::exception& error) {

@@ -1,5 +1,7 @@
 #include "Startup.h"
 
+#include "ErrorReport.h"
+
 #include "Fonts.h"
 #include "FormsSupport.h"
 #include "ProgramDir.h"
@@ -43,7 +45,14 @@ int runCalvera(QApplication& app, const TickCounter& tick, const std::function<v
     window.show();
     reached("main window shown");
     if (!files.isEmpty())
-        QTimer::singleShot(0, &window, [&window, files] { window.controller()->openFiles(files); });
+        QTimer::singleShot(0, &window, [&window, files] {
+            // A list file that cannot be read is told, as Import tells it.
+            try {
+                window.controller()->openFiles(files);
+            } catch (const std::exception& error) {
+                reportError(error.what());
+            }
+        });
     if (stopSignal)
         return 128 + stopSignal;
     return app.exec();

@@ -13,6 +13,10 @@
 void writeFileAtomically(const QString& path, const QByteArray& bytes)
 {
     const QByteArray target = QFile::encodeName(path);
+    // Only a file of Calvera's is replaced: what else stands there (a FIFO, a folder) stays.
+    struct stat existing { };
+    if (::lstat(target.constData(), &existing) == 0 && !S_ISREG(existing.st_mode))
+        throw std::runtime_error("Cannot write \"" + target.toStdString() + "\": it is not a regular file");
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash > 0 ? target.left(slash) : QByteArray(slash == 0 ? "/" : ".");
     QByteArray temporary = target.left(slash + 1) + "." + target.mid(slash + 1) + ".XXXXXX";

@@ -43,6 +43,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSessionManager>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
 
@@ -96,7 +97,7 @@ void setToolEnabled(TImageButton& button, QLabel& caption, bool enabled)
 
 } // namespace
 
-QStringList filesToAdd(const QStringList& dropped)
+QStringList filesToAdd(const QStringList& dropped, const std::atomic<bool>* cancelled)
 {
     QStringList files;
     for (const QString& path : dropped) {
@@ -106,7 +107,7 @@ QStringList filesToAdd(const QStringList& dropped)
         }
         QStringList found;
         QDirIterator folder(path, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
-        while (folder.hasNext()) {
+        while (folder.hasNext() && !(cancelled && *cancelled)) {
             const QString file = folder.next();
             if (kAddExtensions.contains(QFileInfo(file).suffix().toLower()))
                 found << file;
@@ -172,6 +173,7 @@ TUIHook::TUIHook()
 
 TUIHook::~TUIHook()
 {
+    cancelFolderSearch();
     m_whenDoneNotice.reset();
     // The list as it is before the driver ends its items: converting ones start again next time.
     m_queueKeeper.reset();
@@ -363,7 +365,7 @@ void TUIHook::bindKeys(TmainDlg& window)
     JobListView& view = *window.VirtualStringTree1;
     view.onDeleteKey = guarded([this, &window] { pmiDeleteClick(window.pmiDelete); });
     // Dropped files and folders come in as files passed on the command line do.
-    view.onDropped = guarded([this](const QStringList& paths) { openFiles(filesToAdd(paths)); });
+    view.onDropped = guarded([this](const QStringList& paths) { openFiles(paths); });
 
     // Tab goes along the tools, into the list, then to the list buttons.
     QWidget* order[] = {window.btnAdd, window.btnConvert, window.btnStop, window.btnSupport, window.VirtualStringTree1,
@@ -444,10 +446,19 @@ void TUIHook::whenDoneDue(WhenDone action)
         m_queueKeeper->flush();
     switch (action) {
     case WhenDone::Quit: m_window->close(); break;
-    case WhenDone::Suspend: requestSuspend(); break;
-    case WhenDone::PowerOff: requestPowerOff(); break;
+    case WhenDone::Suspend: requestSuspend(sayFailed("The computer could not be suspended")); break;
+    case WhenDone::PowerOff: requestPowerOff(sayFailed("The computer could not be powered off")); break;
     case WhenDone::Nothing: break;
     }
+}
+
+std::function<void(const QString&)> TUIHook::sayFailed(const QString& what)
+{
+    const QPointer<TmainDlg> alive(m_window);
+    return [alive, what](const QString& why) {
+        if (alive && alive->controller())
+            alive->controller()->m_messages->show(QMessageBox::Warning, what + ": " + why);
+    };
 }
 
 QString TUIHook::outputFolderShown() const
@@ -476,14 +487,53 @@ void TUIHook::openFiles(const QStringList& paths)
     // Refused while Add is.
     if (!m_window->btnAdd->Enabled())
         return;
+    if (std::none_of(paths.begin(), paths.end(), [](const QString& path) { return QFileInfo(path).isDir(); })) {
+        addFromOutside(paths);
+        return;
+    }
+    // A folder is searched on a thread of its own: a big one takes seconds, and the window goes on meanwhile.
+    // Each drop's files come in when its search is through; a later drop does not cancel an earlier one.
+    QThread* search = QThread::create([this, paths, cancelled = m_folderSearchCancelled] {
+        QStringList found = filesToAdd(paths, cancelled.get());
+        QMetaObject::invokeMethod(m_window, guarded([this, found, cancelled] {
+            if (!*cancelled)
+                addFromOutside(found);
+        }),
+            Qt::QueuedConnection);
+    });
+    // Searches that are through are let go as new ones start.
+    std::erase_if(m_folderSearches, [](const std::unique_ptr<QThread>& done) { return done->isFinished(); });
+    m_folderSearches.emplace_back(search);
+    search->start();
+}
+
+void TUIHook::cancelFolderSearch()
+{
+    *m_folderSearchCancelled = true;
+    for (const std::unique_ptr<QThread>& search : m_folderSearches)
+        search->wait();
+    m_folderSearches.clear();
+}
+
+void TUIHook::addFromOutside(const QStringList& paths)
+{
+    // A list file that cannot be read is told; the other lists and files still come in.
     QStringList files;
+    std::vector<std::string> errors;
     for (const QString& path : paths) {
-        if (path.endsWith(kListExtension))
-            m_saveManager->ImportFromFile(path.toStdString());
-        else
+        if (!path.endsWith(kListExtension)) {
             files << path;
+            continue;
+        }
+        try {
+            m_saveManager->ImportFromFile(path.toStdString());
+        } catch (const std::exception& error) {
+            errors.emplace_back(error.what());
+        }
     }
     addFiles(files);
+    for (const std::string& error : errors)
+        reportError(error);
 }
 
 void TUIHook::addFiles(const QStringList& files)
@@ -619,7 +669,13 @@ void TUIHook::btnImportClick(QObject*)
     const QString chosen = SystemDialogs::current().getOpenFileName(nullptr, {}, kListFilter);
     if (chosen.isEmpty())
         return;
-    m_saveManager->ImportFromFile(chosen.toStdString());
+    // The items read before a bad one stay, and the count says so.
+    try {
+        m_saveManager->ImportFromFile(chosen.toStdString());
+    } catch (...) {
+        ShowFileCount(idle() ? 0 : m_command->FinishedCount());
+        throw;
+    }
     ShowFileCount(idle() ? 0 : m_command->FinishedCount());
 }
 
@@ -747,8 +803,10 @@ void TUIHook::CommandFinished(TDosCommand*, bool Stopped)
     // Someone who went away from the window learns it from the desktop.
     if (!m_window->isActiveWindow())
         notifyDesktop("Conversion finished", text);
-    // The box waits for its OK; what comes after the run does not.
-    startWhenDone();
+    // The box waits for its OK; what comes after the run does not. A run
+    // whose every item the user stopped was, in effect, stopped.
+    if (run.converted + run.failed > 0)
+        startWhenDone();
 }
 
 void TUIHook::showItemProgress()
@@ -849,11 +907,19 @@ void TUIHook::ShowItemProperties(const std::vector<TItemNodeData*>& chosen)
         memo.appendPlainText(QString::fromStdString("file name: " + extractFileName(fileName)));
         memo.appendPlainText(QString("file size: %1 Bytes").arg(GetFileSize(fileName)));
     } else {
+        // An input that is gone blocks nothing here: the others may still be changed.
         std::int64_t total = 0;
-        for (const TItemNodeData* node : nodes)
-            total += GetFileSize(node->Item.FileName.toStdString());
+        int missing = 0;
+        for (const TItemNodeData* node : nodes) {
+            try {
+                total += GetFileSize(node->Item.FileName.toStdString());
+            } catch (const std::exception&) {
+                ++missing;
+            }
+        }
         memo.appendPlainText(QString("file count: %1").arg(nodes.size()));
-        memo.appendPlainText(QString("file size: %1 Bytes in all").arg(total));
+        memo.appendPlainText(QString("file size: %1 Bytes in all").arg(total)
+            + (missing > 0 ? QString(" (%1 not found)").arg(missing) : QString()));
     }
     if (!oneFormat) {
         memo.appendPlainText("format: several, each kept unless one is chosen");

@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <atomic>
 #include <functional>
 #include <memory>
 #include <string>
@@ -16,6 +17,7 @@ class JobListModel;
 class MessageQueue;
 class QObject;
 class QWidget;
+class QThread;
 class QTimer;
 class QueueKeeper;
 class SleepInhibitor;
@@ -108,8 +110,10 @@ public:
     void refreshUnavailableFormats();
 
     // Files from outside (the command line, a drop): list files are imported,
-    // the others go through the Add Files dialog as if chosen in the file
-    // chooser. Refused during a conversion, as Add is.
+    // folders searched (on a thread of their own) for the files the Add filter
+    // lists, and the files go through the Add Files dialog as if chosen in
+    // the file chooser; during a run they join it. A list file that cannot be
+    // read is told in a box.
     void openFiles(const QStringList& paths);
 
     // Whether the window may close now: during a run the user is asked
@@ -150,6 +154,12 @@ private:
     // The node the popup menu's item entries act on: the focused row's.
     TItemNodeData* focusedNode() const;
     void showItemProgress();
+    // Files from outside once their folders were searched: list files imported, the rest through Add Files.
+    void addFromOutside(const QStringList& paths);
+    // Ends the folder searches still going on, and waits for their threads; their files never come in.
+    void cancelFolderSearch();
+    // Says, in a box, that what failed, with why, while the window lives.
+    std::function<void(const QString& why)> sayFailed(const QString& what);
     // The main bar at percent of the run.
     void showBar(int percent);
     // Opens a file or folder with the desktop's program for it, or says that there is none.
@@ -175,6 +185,8 @@ private:
     QPointer<TFileDialog> m_formatDialog; // the Add Files or Item Property dialog while it is open
     std::chrono::milliseconds m_whenDoneCountdown {60000};
     std::int64_t m_elapsedShown = 0; // the run's time at its last tick
+    std::vector<std::unique_ptr<QThread>> m_folderSearches; // dropped folders searched for files to add
+    std::shared_ptr<std::atomic<bool>> m_folderSearchCancelled = std::make_shared<std::atomic<bool>>(false);
     int m_barItems = 0; // the run's items when the main bar was last set
     bool m_sessionEnding = false;
 };
@@ -193,8 +205,9 @@ QString timestampText(std::int64_t seconds, std::int64_t secondsLeft = -1);
 QString endOfRunText(const RunSummary& run);
 
 // Dropped paths as files to add: a folder gives the files in it (and below)
-// that the Add filter lists, sorted; anything else stays as it is.
-QStringList filesToAdd(const QStringList& dropped);
+// that the Add filter lists, sorted; anything else stays as it is. The
+// search ends early once cancelled is set.
+QStringList filesToAdd(const QStringList& dropped, const std::atomic<bool>* cancelled = nullptr);
 
 // The name an export writes to: the chosen name, with ".qfl" appended unless
 // it already ends in exactly that extension.

@@ -7,6 +7,7 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -97,6 +98,9 @@ std::optional<std::string> readUserFile(const std::string& path, std::size_t max
         return std::nullopt;
     std::string bytes;
     const char* problem = nullptr;
+    struct stat info { };
+    if (::fstat(fd, &info) == 0 && static_cast<std::uint64_t>(info.st_size) > maxBytes)
+        problem = "it is larger than Calvera ever writes it";
     while (!problem) {
         char buffer[65536];
         const ssize_t got = ::read(fd, buffer, sizeof buffer);

@@ -17,6 +17,7 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QDBusContext>
 #include <QDBusUnixFileDescriptor>
 #include <QProcess>
 #include <QTest>
@@ -30,7 +31,7 @@
 
 namespace {
 
-class FakeLogind final : public QObject {
+class FakeLogind final : public QObject, protected QDBusContext {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.freedesktop.login1.Manager")
 
@@ -43,6 +44,7 @@ public:
     QString what, mode;
     int lockEnd = -1; // our end of the lock; it hangs up once every copy of the other end is closed
     QStringList calls; // "Suspend false", "PowerOff false"
+    bool refuse = false; // answers Suspend and PowerOff as logind does a user without the right
 
     bool lockReleased() const
     {
@@ -50,9 +52,17 @@ public:
         return lockEnd >= 0 && ::poll(&end, 1, 0) == 1 && (end.revents & POLLHUP);
     }
 
+private:
+    void called(const QString& call)
+    {
+        calls << call;
+        if (refuse)
+            sendErrorReply(QDBusError::AccessDenied, "Interactive authentication required.");
+    }
+
 public slots:
-    void Suspend(bool interactive) { calls << QString("Suspend ") + (interactive ? "true" : "false"); }
-    void PowerOff(bool interactive) { calls << QString("PowerOff ") + (interactive ? "true" : "false"); }
+    void Suspend(bool interactive) { called(QString("Suspend ") + (interactive ? "true" : "false")); }
+    void PowerOff(bool interactive) { called(QString("PowerOff ") + (interactive ? "true" : "false")); }
     QDBusUnixFileDescriptor Inhibit(const QString& what, const QString&, const QString&, const QString& mode)
     {
         this->what = what;
@@ -185,6 +195,31 @@ TEST_F(DesktopSession, AfterARunTheWindowSuspendsOrPowersOffOnceItsNoticeIsOver)
     ASSERT_TRUE(boxes.waitUntilSeen(6));
     EXPECT_FALSE(window.controller()->whenDoneNotice()->counting());
     EXPECT_EQ(logind.calls, QStringList {"Suspend false"}) << "only the test's own";
+}
+
+TEST_F(DesktopSession, ARefusalFromLogindIsSaidInABox)
+{
+    const TemporaryStateHome home;
+    TempDir dir;
+    MessageBoxAnswerer boxes;
+    logind.refuse = true;
+    for (const WhenDone action : {WhenDone::Suspend, WhenDone::PowerOff}) {
+        Settings chosen;
+        chosen.whenDone = action;
+        chosen.save();
+        TmainDlg window;
+        window.controller()->setWhenDoneCountdown(std::chrono::milliseconds(100));
+        const std::size_t before = boxes.seen.size();
+        appendJob(*window.controller()->jobs(), QString::fromStdString(dir.file("a.avi")), 99, {});
+        window.controller()->btnConvertClick(window.btnConvert);
+        ASSERT_TRUE(boxes.waitUntilSeen(before + 3)) << "the format's error, the end of the run, the refusal";
+        EXPECT_EQ(boxes.seen.back().icon, QMessageBox::Warning);
+        EXPECT_EQ(boxes.seen.back().text,
+            QString(action == WhenDone::Suspend ? "The computer could not be suspended"
+                                                : "The computer could not be powered off")
+                + ": Interactive authentication required.");
+    }
+    logind.refuse = false;
 }
 
 TEST_F(DesktopSession, AHeldRunGivesTheSleepLockBackAndTakesItAgainWhenItGoesOn)

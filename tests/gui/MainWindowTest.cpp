@@ -92,6 +92,47 @@ TEST(Startup, FilesOnTheCommandLineGoThroughTheAddFilesDialog)
     EXPECT_EQ(queued, (QStringList {"/v/listed.avi", files[0], files[2]})) << "the list file imported";
 }
 
+TEST(Startup, ABrokenListIsToldWhileTheFilesOfAFolderBesideItStillComeIn)
+{
+    const TemporaryStateHome home;
+    TempDir dir;
+    writeFileBytes(
+        dir.file("broken.qfl"), "<list><item><filename>/v/x.avi</filename><format>two</format></item></list>");
+    std::filesystem::create_directories(dir.file("clips/deeper"));
+    writeFileBytes(dir.file("clips/deeper/c.avi"), "v");
+    writeFileBytes(dir.file("clips/b.mkv"), "v");
+    writeFileBytes(dir.file("clips/notes.txt"), "not a video");
+    MessageBoxAnswerer boxes;
+    QStringList offered;
+    whenModalShows<TaddDlg>([&](TaddDlg& dialog) {
+        for (int i = 0; i < dialog.MyListBox1->count(); ++i)
+            offered << dialog.MyListBox1->item(i)->text();
+        QTest::mouseClick(dialog.btnOk, Qt::LeftButton, {}, dialog.btnOk->rect().center());
+    });
+    std::uint32_t now = 0;
+    const int code = runCalvera(
+        *qApp, [&] { return now += 500; },
+        [&](const char* stage) {
+            if (std::string(stage) != "main window shown")
+                return;
+            // The window closes once the box about the list was seen.
+            QTimer::singleShot(0, [&] {
+                boxes.waitUntilSeen(1);
+                for (QWidget* top : QApplication::topLevelWidgets()) {
+                    if (qobject_cast<TmainDlg*>(top))
+                        top->close();
+                }
+            });
+        },
+        {QString::fromStdString(dir.file("broken.qfl")), QString::fromStdString(dir.file("clips"))});
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(offered,
+        (QStringList {
+            QString::fromStdString(dir.file("clips/b.mkv")), QString::fromStdString(dir.file("clips/deeper/c.avi"))}));
+    ASSERT_EQ(boxes.seen.size(), 1u);
+    EXPECT_TRUE(boxes.seen[0].text.contains("'two' is not a valid integer value")) << qPrintable(boxes.seen[0].text);
+}
+
 TEST(Startup, ABadCatalogueOfYourOwnIsToldAfterStartAndLeftOut)
 {
     TempDir config;

@@ -26,6 +26,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <fstream>
 #include <thread>
 
 #include <fcntl.h>
@@ -190,7 +191,40 @@ TEST_F(QueueTest, AFileThatCannotBeReadIsSetAsideAndSaidSo)
     EXPECT_TRUE(boxes.seen[2].text.contains("'two' is not a valid integer value")) << qPrintable(boxes.seen[2].text);
 }
 
-TEST_F(QueueTest, AFifoInItsPlaceIsPassedOverWithoutHangingTheStart)
+TEST_F(QueueTest, AnOversizeFileIsSetAsideAndAFolderInItsPlaceIsLeftAndNotKept)
+{
+    fs::create_directories(home.calvera());
+    {
+        std::ofstream(queueFile()) << "<list>";
+    }
+    fs::resize_file(queueFile(), (256ull << 20) + 1); // sparse: larger than a list is ever written
+    {
+        const auto window = openWindow();
+        ASSERT_TRUE(boxes.waitUntilSeen(1));
+        EXPECT_TRUE(boxes.seen[0].text.startsWith(
+            "The list kept from the last time cannot be read (it is larger than Calvera ever writes it"))
+            << qPrintable(boxes.seen[0].text);
+        EXPECT_FALSE(fs::exists(queueFile())) << "set aside";
+    }
+    for (const auto& entry : fs::directory_iterator(home.calvera())) {
+        if (entry.path().filename().string().starts_with("queue.qfl.damaged-"))
+            fs::remove(entry.path());
+    }
+
+    fs::remove(queueFile());
+    fs::create_directories(queueFile());
+    const auto window = openWindow();
+    ASSERT_TRUE(boxes.waitUntilSeen(2));
+    EXPECT_TRUE(boxes.seen[1].text.endsWith("queue.qfl is not a regular file. This window starts with an empty "
+                                            "list, and its list is not kept."))
+        << qPrintable(boxes.seen[1].text);
+    appendJob(jobs(*window), "/v/a.avi", 0, {});
+    window->controller()->queueKeeper()->flush();
+    EXPECT_EQ(window->controller()->queueKeeper()->writes(), 0);
+    EXPECT_TRUE(fs::is_directory(queueFile())) << "what stands there stays";
+}
+
+TEST_F(QueueTest, AFifoInItsPlaceNeitherHangsTheStartNorIsWrittenOver)
 {
     fs::create_directories(home.calvera());
     ASSERT_EQ(::mkfifo(queueFile().c_str(), 0600), 0);
@@ -211,10 +245,12 @@ TEST_F(QueueTest, AFifoInItsPlaceIsPassedOverWithoutHangingTheStart)
     rescuer.join();
     EXPECT_FALSE(rescued) << "the FIFO was opened as if it were a file";
     EXPECT_EQ(jobs(*window).count(), 0);
-    processPendingEvents();
-    EXPECT_TRUE(boxes.seen.empty()) << "a warning on standard error, no box";
+    ASSERT_TRUE(boxes.waitUntilSeen(1));
+    EXPECT_TRUE(boxes.seen[0].text.contains("is not a regular file")) << qPrintable(boxes.seen[0].text);
     appendJob(jobs(*window), "/v/a.avi", 0, {});
-    ASSERT_TRUE(waitFor([&] { return written(*window); }, 5000)) << "the list is kept as a file";
+    window->controller()->queueKeeper()->flush();
+    EXPECT_EQ(window->controller()->queueKeeper()->writes(), 0);
+    EXPECT_TRUE(fs::is_fifo(queueFile())) << "not Calvera's to replace";
 }
 
 TEST_F(QueueTest, ASecondWindowStartsEmptySaysWhyAndNeverWritesTheFile)

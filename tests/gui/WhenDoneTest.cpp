@@ -6,6 +6,7 @@
 #include "FlatEditUnit.h"
 #include "GuiTestSupport.h"
 #include "JobListModel.h"
+#include "JobListView.h"
 #include "MyButtonEx.h"
 #include "OptionsPage.h"
 #include "Settings.h"
@@ -16,6 +17,7 @@
 #include "mainForm.h"
 #include "uihook.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QLabel>
 #include <QTest>
@@ -163,6 +165,16 @@ TEST_F(WhenDoneTest, CancelEscAStoppedRunAndANewRunStopIt)
     ASSERT_TRUE(waitFor([&] { return window->controller()->driver()->Idle(); }));
     EXPECT_EQ(notice(), nullptr) << "a stopped run does nothing";
     EXPECT_EQ(boxes.seen.size(), 6u);
+
+    // Its only item stopped alone: the run ends by itself, stopped all the same.
+    click(window->btnConvert);
+    ASSERT_TRUE(waitFor([&] { return window->controller()->jobs()->nodeAt(0)->State == kStateConverting; }));
+    window->VirtualStringTree1->setCurrentIndex(window->controller()->jobs()->index(0, 0));
+    window->pmiStopItem->trigger();
+    ASSERT_TRUE(waitFor([&] { return window->controller()->driver()->Idle(); }));
+    ASSERT_TRUE(boxes.waitUntilSeen(7));
+    EXPECT_TRUE(boxes.seen[6].text.startsWith("0 converted, 0 failed, 1 stopped.")) << qPrintable(boxes.seen[6].text);
+    EXPECT_EQ(notice(), nullptr) << "an all-stopped run does nothing either";
 }
 
 TEST(WhenDoneNotice, SaysWhatComesAndCountsDown)

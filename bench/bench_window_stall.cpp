@@ -67,9 +67,7 @@ int main(int argc, char* argv[])
     QElapsedTimer sinceTick;
     qint64 longest = 0;
     QTimer heartbeat;
-    QObject::connect(&heartbeat, &QTimer::timeout, [&] {
-        longest = std::max(longest, sinceTick.restart());
-    });
+    QObject::connect(&heartbeat, &QTimer::timeout, [&] { longest = std::max(longest, sinceTick.restart()); });
     QTimer closer;
     bool shown = false;
     QObject::connect(&closer, &QTimer::timeout, [&] {

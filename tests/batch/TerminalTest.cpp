@@ -163,16 +163,6 @@ TEST_F(QueueTest, NamesFromStandardInputEndedByNulKeepEveryByte)
 
 namespace {
 
-// The one-letter state /proc gives a process: S, R, T (stopped), Z.
-char stateOf(long pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const std::size_t close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
-}
-
 TEST_F(QueueTest, CtrlZHoldsEveryFfmpegAndFgLetsThemFinishWithThePauseLeftOutOfTheTime)
 {
     // Each item takes about two seconds of its own time, and says so.
@@ -191,7 +181,7 @@ TEST_F(QueueTest, CtrlZHoldsEveryFfmpegAndFgLetsThemFinishWithThePauseLeftOutOfT
     program.sendSignal(SIGTSTP);
     EXPECT_TRUE(waitFor([&] { return processGroupHeld(a) && processGroupHeld(b); }, 1000))
         << "both ffmpegs held within a second";
-    EXPECT_TRUE(waitFor([&] { return stateOf(program.pid()) == 'T'; }, 1000)) << "and calvera-batch itself";
+    EXPECT_TRUE(waitFor([&] { return processState(program.pid()) == 'T'; }, 1000)) << "and calvera-batch itself";
     waitFor([] { return false; }, 3000);
     EXPECT_TRUE(processGroupHeld(a)) << "still held";
     program.sendSignal(SIGCONT);

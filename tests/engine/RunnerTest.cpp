@@ -96,16 +96,6 @@ TEST(Runner, ALineWithoutEndIsCutAtItsLimitAndTheNextLineIsWhole)
     EXPECT_EQ(lines.back(), (Line {"end", otEntireLine, rcLF}));
 }
 
-// The one-letter state /proc gives a process: R, S, T (stopped), Z.
-char processState(long pid)
-{
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const std::size_t close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
-}
-
 TEST(Runner, SignalsReachTheWholeProcessGroupWhileTheChildLives)
 {
     TempDir dir;
@@ -364,7 +354,11 @@ TEST(Runner, ThreadsStayBoundedOverManyRuns)
     const int before = threadCount();
     runner.Execute();
     ASSERT_TRUE(waitFor([&] { return ended == kRuns; }, 120000));
-    EXPECT_LE(mostThreads, before + 2) << "one reader per child, released once the next run starts";
+    // The reader that delivers the end, the next run's, and on a loaded
+    // machine one before them not yet through its last step: a few, never
+    // one per run.
+    EXPECT_LE(mostThreads, before + 3) << "readers are released as the next runs start";
+    EXPECT_TRUE(waitFor([&] { return threadCount() <= before + 1; }, 10000)) << "and all but the last are gone";
 }
 
 TEST(Runner, AThrowingHandlerIsReportedOnceAndTheReadingGoesOn)

@@ -86,6 +86,15 @@ bool processRuns(long pid)
     return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
 }
 
+char processState(long pid)
+{
+    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
+    std::string line;
+    std::getline(stat, line);
+    const std::size_t close = line.rfind(')');
+    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
+}
+
 bool processGroupHeld(long group)
 {
     bool anyStopped = false;

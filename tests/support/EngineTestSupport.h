@@ -30,6 +30,9 @@ void writeScript(const std::string& path, const std::string& body);
 // True when a process with that id still runs (a zombie does not count).
 bool processRuns(long pid);
 
+// The one-letter state /proc gives a process: R, S, D, T (stopped), Z; '?' when there is none.
+char processState(long pid);
+
 // True when every process of the process group is held by SIGSTOP: stopped,
 // or (a shell starting a command with vfork) waiting on a stopped child.
 bool processGroupHeld(long group);

@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc)
 # WERROR=ON (CI sets it) makes every warning an error.
 WERROR ?= OFF
 
-.PHONY: all bootstrap build run test test-slurm test-sanitize test-tsan fuzz-smoke bench format-check clean
+.PHONY: all bootstrap build run test test-slurm test-sanitize test-tsan fuzz-smoke bench format-check translations clean
 
 all: build
 
@@ -47,6 +47,10 @@ fuzz-smoke: bootstrap
 
 bench: build
 	@for b in $(BUILD)/bench/bench_*; do echo "== $$b"; $$b; done
+
+# Brings the catalogues in resources/translations/ up to date with the sources (lupdate).
+translations: bootstrap
+	scripts/translations.sh update
 
 format-check:
 	clang-format --dry-run --Werror $$(git ls-files '*.cpp' '*.h')

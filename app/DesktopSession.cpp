@@ -2,6 +2,7 @@
 
 #include "FormsSupport.h"
 
+#include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDBusPendingCallWatcher>
@@ -66,7 +67,7 @@ void callLogind(const char* method, const std::function<void(const QString& why)
     QDBusConnection bus = QDBusConnection::systemBus();
     if (!bus.isConnected()) {
         if (failed)
-            failed("there is no system bus to ask logind on");
+            failed(QCoreApplication::translate("DesktopSession", "there is no system bus to ask logind on"));
         return;
     }
     QDBusMessage call = QDBusMessage::createMethodCall(

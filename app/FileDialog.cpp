@@ -65,8 +65,8 @@ TFileDialog::TFileDialog(const QString& caption, const std::vector<std::string>&
     MyListBox1->setFont(formFont(16));
     setTextColor(*MyListBox1, kFieldTextColor);
 
-    btnOk = makeFormsButton(this, "&OK", QRect(312, 496, 121, 41));
-    btnCancel = makeFormsButton(this, "&Cancel", QRect(184, 496, 121, 41));
+    btnOk = makeFormsButton(this, tr("&OK"), QRect(312, 496, 121, 41));
+    btnCancel = makeFormsButton(this, tr("&Cancel"), QRect(184, 496, 121, 41));
     btnOk->OnClick = [this](TMyButtonEx*) {
         m_ok = true;
         accept();
@@ -79,12 +79,12 @@ TFileDialog::TFileDialog(const QString& caption, const std::vector<std::string>&
         ComboBox1->addItem(QString::fromStdString(format));
     ComboBox1->setCurrentIndex(formats.empty() ? -1 : 0);
 
-    Label1 = new QLabel("Information", this);
+    Label1 = new QLabel(tr("Information"), this);
     Label1->move(8, 272);
     Label1->setFont(formFont(16));
     setTextColor(*Label1, kCaptionColor);
     Label1->adjustSize();
-    Label2 = new QLabel("save path (leave it blank to use global path)", this);
+    Label2 = new QLabel(tr("save path (leave it blank to use global path)"), this);
     Label2->move(8, 192);
     Label2->setFont(formFont(16));
     setTextColor(*Label2, kCaptionColor);
@@ -93,7 +93,7 @@ TFileDialog::TFileDialog(const QString& caption, const std::vector<std::string>&
     btDirectory = new TPngSpeedButton(this);
     btDirectory->setGeometry(410, 226, 24, 24);
     btDirectory->SetPngImage(QImage(":/art/folder.png"));
-    btDirectory->setToolTip("directory select");
+    btDirectory->setToolTip(tr("directory select"));
     connect(btDirectory, &QAbstractButton::clicked, this, [this] { btDirectoryClick(); });
 
     // The information box comes first, so it takes the focus and hands it to OK.
@@ -126,7 +126,7 @@ QStringList TFileDialog::informationLines() const
 
 void TFileDialog::btDirectoryClick()
 {
-    const QString chosen = BrowseForFolder(this, "Save Directory");
+    const QString chosen = BrowseForFolder(this, tr("Save Directory"));
     if (chosen.isEmpty())
         return;
     etDirectory->setText(withTrailingSeparator(chosen));

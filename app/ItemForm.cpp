@@ -1,7 +1,7 @@
 #include "ItemForm.h"
 
 TItemDlg::TItemDlg(const std::vector<std::string>& formats, QWidget* parent)
-    : TFileDialog("Item Property", formats, parent)
+    : TFileDialog(tr("Item Property"), formats, parent)
 {
     setObjectName("ItemDlg");
 }

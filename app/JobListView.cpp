@@ -180,18 +180,22 @@ QString JobListView::hintAt(const QPoint& globalPosition) const
     if (!viewport()->rect().contains(local) || columnAt(local.x()) != 0 || !m_jobs)
         return {};
     const JobListModel::Node* node = m_jobs->nodeAt(indexAt(local).row());
-    if (!node)
-        return {};
+    return node ? hintFor(*node) : QString();
+}
+
+QString JobListView::hintFor(const TItemNodeData& item) const
+{
+    const JobListModel::Node* node = &item;
     static const std::vector<std::string> kNoFormats;
     QString hint = TTreeManager::HintText(node->Item, m_formats ? *m_formats : kNoFormats);
     // A failed item says why, so that the user need not guess.
     if (node->State == kStateFailed && !node->Failure.isEmpty())
-        hint += "\n[error]: " + node->Failure;
+        hint += "\n" + tr("[error]: %1").arg(node->Failure);
     // Converted, and yet worth knowing: unchecked, or damaged input.
     if (node->State == kStateDone && !node->Remark.isEmpty())
-        hint += "\n[note]: " + node->Remark;
+        hint += "\n" + tr("[note]: %1").arg(node->Remark);
     if (node->State == kStateConverting && node->Item.Busy)
-        hint += "\n[progress]: " + progressText(node->Progress);
+        hint += "\n" + tr("[progress]: %1").arg(progressText(node->Progress));
     return hint;
 }
 
@@ -199,17 +203,19 @@ QString progressText(const ItemProgress& progress)
 {
     QStringList parts;
     if (progress.paused)
-        parts << "paused";
+        parts << JobListView::tr("paused");
     if (progress.checking)
-        parts << "checking";
+        parts << JobListView::tr("checking");
     if (progress.fraction >= 0)
         parts << QString::number(static_cast<int>(progress.fraction * 100)) + " %";
     else
-        parts << QString::fromStdString(clockText(std::llround(progress.position))) + " converted";
+        parts
+            << JobListView::tr("%1 converted").arg(QString::fromStdString(clockText(std::llround(progress.position))));
     if (progress.speed > 0)
         parts << QString::number(progress.speed, 'g', 3) + "x";
     if (progress.secondsLeft >= 0)
-        parts << "about " + QString::fromStdString(clockText(std::llround(progress.secondsLeft))) + " left";
+        parts << JobListView::tr("about %1 left")
+                     .arg(QString::fromStdString(clockText(std::llround(progress.secondsLeft))));
     return parts.join(", ");
 }
 

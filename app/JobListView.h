@@ -64,6 +64,8 @@ public:
     // The popup menu for a click at a viewport position, or none.
     QMenu* menuAt(const QPoint& viewportPosition) const;
     QString hintAt(const QPoint& globalPosition) const override;
+    // The hint of a row: the item, and why it failed, what is worth knowing of it, or how far it is.
+    QString hintFor(const TItemNodeData& node) const;
     // Where the watermark sits in the viewport.
     QPoint watermarkOffset() const;
 

@@ -35,7 +35,9 @@ QCheckBox* checkBox(QWidget* parent, const QString& objectName, const QString& t
 }
 
 // The when-done choices, in the order of WhenDone.
-const QStringList kWhenDoneEntries = {"Do nothing", "Quit Calvera", "Suspend", "Power off"};
+const char* const kWhenDoneEntries[]
+    = {QT_TRANSLATE_NOOP("OptionsPage", "Do nothing"), QT_TRANSLATE_NOOP("OptionsPage", "Quit Calvera"),
+        QT_TRANSLATE_NOOP("OptionsPage", "Suspend"), QT_TRANSLATE_NOOP("OptionsPage", "Power off")};
 
 } // namespace
 
@@ -44,25 +46,26 @@ OptionsPage::OptionsPage(QWidget* parent)
 {
     setObjectName("OptionsPage");
 
-    QLabel* jobsCaption = caption(this, "Simultaneous conversions", 24, 14);
+    QLabel* jobsCaption = caption(this, tr("Simultaneous conversions"), 24, 14);
     cbJobs = makeFormsComboBox(this, QRect(24, 38, 120, 30));
     cbJobs->setObjectName("cbJobs");
     for (int jobs = 1; jobs <= Settings::maxJobs(); ++jobs)
         cbJobs->addItem(QString::number(jobs));
     cbJobs->setAccessibleName(jobsCaption->text());
     caption(this,
-        QString("files converted at once; this computer has %1 cores,\n1 converts one file after another")
-            .arg(Settings::maxJobs()),
+        tr("files converted at once; this computer has %n cores,\n1 converts one file after another", nullptr,
+            Settings::maxJobs()),
         156, 38, 12);
 
-    QLabel* whenDoneCaption = caption(this, "When a run ends", 480, 14);
+    QLabel* whenDoneCaption = caption(this, tr("When a run ends"), 480, 14);
     cbWhenDone = makeFormsComboBox(this, QRect(480, 38, 200, 30));
     cbWhenDone->setObjectName("cbWhenDone");
-    cbWhenDone->addItems(kWhenDoneEntries);
+    for (const char* entry : kWhenDoneEntries)
+        cbWhenDone->addItem(tr(entry));
     cbWhenDone->setAccessibleName(whenDoneCaption->text());
-    caption(this, "after a one-minute notice you can cancel; not after Stop", 480, 72, 12);
+    caption(this, tr("after a one-minute notice you can cancel; not after Stop"), 480, 72, 12);
 
-    QLabel* folderCaption = caption(this, "Default output folder", 24, 98);
+    QLabel* folderCaption = caption(this, tr("Default output folder"), 24, 98);
     etFolder = makeFolderField(this, QRect(24, 124, 592, 28));
     etFolder->setObjectName("etFolder");
     etFolder->setAccessibleName(folderCaption->text());
@@ -70,17 +73,17 @@ OptionsPage::OptionsPage(QWidget* parent)
     btFolder->setObjectName("btFolder");
     btFolder->setGeometry(624, 126, 24, 24);
     btFolder->SetPngImage(QImage(":/art/folder.png"));
-    btFolder->setToolTip("choose the default output folder");
-    btFolder->setAccessibleName("Choose the default output folder");
-    btnDefaultFolder = makeFormsButton(this, "&Default", QRect(660, 122, 121, 32));
+    btFolder->setToolTip(tr("choose the default output folder"));
+    btFolder->setAccessibleName(tr("Choose the default output folder"));
+    btnDefaultFolder = makeFormsButton(this, tr("&Default"), QRect(660, 122, 121, 32));
     btnDefaultFolder->setObjectName("btnDefaultFolder");
-    btnDefaultFolder->setToolTip("convert into Calvera's own default folder again");
-    caption(this, "items without a save path of their own are converted into this folder", 24, 158, 12);
+    btnDefaultFolder->setToolTip(tr("convert into Calvera's own default folder again"));
+    caption(this, tr("items without a save path of their own are converted into this folder"), 24, 158, 12);
 
-    cbStartEmpty = checkBox(this, "cbStartEmpty", "Start with an empty list", 24, 192);
-    cbStartEmpty->setToolTip("do not keep the list for the next start");
-    cbVerifyDecode = checkBox(this, "cbVerifyDecode", "Check each output by decoding it (slower)", 304, 192);
-    cbVerifyDecode->setToolTip("decode every converted file once, to find a damaged one");
+    cbStartEmpty = checkBox(this, "cbStartEmpty", tr("Start with an empty list"), 24, 192);
+    cbStartEmpty->setToolTip(tr("do not keep the list for the next start"));
+    cbVerifyDecode = checkBox(this, "cbVerifyDecode", tr("Check each output by decoding it (slower)"), 304, 192);
+    cbVerifyDecode->setToolTip(tr("decode every converted file once, to find a damaged one"));
 
     connect(cbJobs, &QComboBox::activated, this, [this](int row) {
         Settings next = m_settings;
@@ -93,7 +96,7 @@ OptionsPage::OptionsPage(QWidget* parent)
         change(next);
     });
     connect(btFolder, &QAbstractButton::clicked, this, [this] {
-        const QString chosen = BrowseForFolder(this, "Default Output Folder", etFolder->text());
+        const QString chosen = BrowseForFolder(this, tr("Default Output Folder"), etFolder->text());
         if (chosen.isEmpty())
             return;
         Settings next = m_settings;

@@ -79,7 +79,8 @@ private:
                 ++m_written;
             } catch (const std::exception& error) {
                 // The list is still on screen and the next change tries again.
-                qWarning("Calvera: the list is not kept: %s", error.what());
+                qWarning("Calvera: %s",
+                    qPrintable(QueueKeeper::tr("the list is not kept: %1").arg(QString::fromStdString(error.what()))));
             }
             lock.lock();
             m_busy = false;
@@ -129,8 +130,8 @@ QString QueueKeeper::start(bool restore)
 {
     QDir().mkpath(m_folder);
     if (!takeLock()) {
-        return restore ? "Another Calvera window is open, and it keeps the list for the next start. This window "
-                         "starts with an empty list, and its list is not kept."
+        return restore ? tr("Another Calvera window is open, and it keeps the list for the next start. This window "
+                            "starts with an empty list, and its list is not kept.")
                        : QString();
     }
     m_writer = std::make_unique<Writer>(queuePath());
@@ -147,7 +148,8 @@ bool QueueKeeper::takeLock()
     const int fd = ::open(path.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK, 0600);
     struct stat info { };
     if (fd < 0 || ::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        qWarning("Calvera: the list is not kept: %s cannot be used as a lock", path.constData());
+        qWarning("Calvera: %s",
+            qPrintable(tr("the list is not kept: %1 cannot be used as a lock").arg(QFile::decodeName(path))));
         if (fd >= 0)
             ::close(fd);
         return false;
@@ -168,13 +170,14 @@ QString QueueKeeper::restore()
     case UserFileKind::Refused:
         // Not Calvera's to replace: the list is not kept.
         m_writer.reset();
-        return "The list cannot be kept for the next start: " + queuePath()
-            + " is not a regular file. This window starts with an empty list, and its list is not kept.";
+        return tr("The list cannot be kept for the next start: %1 is not a regular file. This window starts with an "
+                  "empty list, and its list is not kept.")
+            .arg(queuePath());
     case UserFileKind::Regular: break;
     }
     const std::optional<std::string> text = readUserFile(path, static_cast<std::size_t>(TJclSimpleXML::kMaxFileBytes));
     if (!text)
-        return setAside("it is larger than Calvera ever writes it, or it cannot be read");
+        return setAside(tr("it is larger than Calvera ever writes it, or it cannot be read"));
     try {
         m_lists.RestoreQueue(*text, queuePath().toStdString());
     } catch (const std::exception& error) {
@@ -192,12 +195,14 @@ QString QueueKeeper::setAside(const QString& why)
     if (::rename(QFile::encodeName(queuePath()).constData(), QFile::encodeName(aside).constData()) != 0) {
         // Never written over: this window does not keep its list then.
         m_writer.reset();
-        return "The list kept from the last time cannot be read (" + why
-            + "), nor set aside: " + QString::fromLocal8Bit(std::strerror(errno))
-            + ". This window starts with an empty list, and its list " + "is not kept.";
+        return tr("The list kept from the last time cannot be read (%1), nor set aside: %2. This window starts with an "
+                  "empty list, and its list is not kept.")
+            .arg(why, QString::fromLocal8Bit(std::strerror(errno)));
     }
-    return "The list kept from the last time cannot be read (" + why + "). It was set aside as " + aside
-        + ", and Calvera starts with an empty list.";
+    return tr(
+        "The list kept from the last time cannot be read (%1). It was set aside as %2, and Calvera starts with an "
+        "empty list.")
+        .arg(why, aside);
 }
 
 void QueueKeeper::setKeeping(bool keep)

@@ -1,5 +1,6 @@
 #include "UserFiles.h"
 
+#include <QCoreApplication>
 #include <QFile>
 
 #include <cerrno>
@@ -16,14 +17,17 @@ void writeFileAtomically(const QString& path, const QByteArray& bytes)
     // Only a file of Calvera's is replaced: what else stands there (a FIFO, a folder) stays.
     struct stat existing { };
     if (::lstat(target.constData(), &existing) == 0 && !S_ISREG(existing.st_mode))
-        throw std::runtime_error("Cannot write \"" + target.toStdString() + "\": it is not a regular file");
+        throw std::runtime_error(QCoreApplication::translate("UserFiles", "Cannot write \"%1\": %2")
+                                     .arg(path, QCoreApplication::translate("UserFiles", "it is not a regular file"))
+                                     .toStdString());
     const qsizetype slash = target.lastIndexOf('/');
     const QByteArray folder = slash > 0 ? target.left(slash) : QByteArray(slash == 0 ? "/" : ".");
     QByteArray temporary = target.left(slash + 1) + "." + target.mid(slash + 1) + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
-        throw std::runtime_error(
-            "Cannot create a file beside \"" + target.toStdString() + "\": " + std::strerror(errno));
+        throw std::runtime_error(QCoreApplication::translate("UserFiles", "Cannot create a file beside \"%1\": %2")
+                                     .arg(path, QString::fromLocal8Bit(std::strerror(errno)))
+                                     .toStdString());
     int error = 0;
     for (qsizetype done = 0; done < bytes.size() && error == 0;) {
         const ssize_t n = ::write(fd, bytes.constData() + done, static_cast<std::size_t>(bytes.size() - done));
@@ -40,7 +44,9 @@ void writeFileAtomically(const QString& path, const QByteArray& bytes)
         error = errno;
     if (error != 0) {
         ::unlink(temporary.constData());
-        throw std::runtime_error("Cannot write \"" + target.toStdString() + "\": " + std::strerror(error));
+        throw std::runtime_error(QCoreApplication::translate("UserFiles", "Cannot write \"%1\": %2")
+                                     .arg(path, QString::fromLocal8Bit(std::strerror(error)))
+                                     .toStdString());
     }
     // The rename itself is on the disk only once the folder is.
     if (const int folderFd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC); folderFd >= 0) {

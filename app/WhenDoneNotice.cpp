@@ -8,11 +8,14 @@
 
 QString whenDoneText(WhenDone action, int secondsLeft)
 {
-    const QString seconds = QString::number(secondsLeft) + (secondsLeft == 1 ? " second" : " seconds");
+    // English says "1 second" but "0 seconds": the one form is for exactly one.
+    const QString seconds
+        = secondsLeft == 1 ? WhenDoneNotice::tr("1 second") : WhenDoneNotice::tr("%n seconds", nullptr, secondsLeft);
     switch (action) {
-    case WhenDone::Quit: return "The run has ended.\nCalvera quits in " + seconds + ".";
-    case WhenDone::Suspend: return "The run has ended.\nThe computer suspends in " + seconds + ".";
-    case WhenDone::PowerOff: return "The run has ended.\nThe computer powers off in " + seconds + ".";
+    case WhenDone::Quit: return WhenDoneNotice::tr("The run has ended.\nCalvera quits in %1.").arg(seconds);
+    case WhenDone::Suspend: return WhenDoneNotice::tr("The run has ended.\nThe computer suspends in %1.").arg(seconds);
+    case WhenDone::PowerOff:
+        return WhenDoneNotice::tr("The run has ended.\nThe computer powers off in %1.").arg(seconds);
     case WhenDone::Nothing: break;
     }
     return {};
@@ -36,7 +39,7 @@ WhenDoneNotice::WhenDoneNotice(WhenDone action, std::chrono::milliseconds countd
     lbText->setFont(formFont(16));
     lbText->setWordWrap(true);
     setTextColor(*lbText, kCaptionColor);
-    btnCancel = makeFormsButton(this, "&Cancel", QRect(283, 64, 121, 38));
+    btnCancel = makeFormsButton(this, tr("&Cancel"), QRect(283, 64, 121, 38));
     btnCancel->setObjectName("btnCancel");
     btnCancel->OnClick = [this](TMyButtonEx*) {
         m_end.stop();

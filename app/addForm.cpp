@@ -13,7 +13,7 @@ constexpr int kLineCount = 5;
 } // namespace
 
 TaddDlg::TaddDlg(const std::vector<std::string>& formats, const QString& globalFolder, QWidget* parent)
-    : TFileDialog("Add Files", formats, parent)
+    : TFileDialog(tr("Add Files"), formats, parent)
     , m_globalFolder(globalFolder)
 {
     setObjectName("addDlg");
@@ -22,7 +22,7 @@ TaddDlg::TaddDlg(const std::vector<std::string>& formats, const QString& globalF
 
 void TaddDlg::showFormat()
 {
-    setLine(1, "format: " + ComboBox1->currentText());
+    setLine(1, tr("format: %1").arg(ComboBox1->currentText()));
 }
 
 void TaddDlg::formatTextChanged()
@@ -34,17 +34,17 @@ void TaddDlg::Fill(const QStringList& files)
 {
     MyListBox1->addItems(files);
     Memo1->clear();
-    Memo1->appendPlainText(QString("file count: %1").arg(files.size()));
-    Memo1->appendPlainText("format: " + ComboBox1->currentText());
-    Memo1->appendPlainText("save to: " + globalPathText());
-    Memo1->appendPlainText("Ready to go...click OK");
-    Memo1->appendPlainText("Cancel the operation...click Cancel");
+    Memo1->appendPlainText(tr("file count: %1").arg(files.size()));
+    Memo1->appendPlainText(tr("format: %1").arg(ComboBox1->currentText()));
+    Memo1->appendPlainText(tr("save to: %1").arg(globalPathText()));
+    Memo1->appendPlainText(tr("Ready to go...click OK"));
+    Memo1->appendPlainText(tr("Cancel the operation...click Cancel"));
 }
 
 QString TaddDlg::globalPathText() const
 {
     // What an empty folder means, with the folder it means on this machine.
-    return "use global path (" + m_globalFolder + ")";
+    return tr("use global path (%1)").arg(m_globalFolder);
 }
 
 void TaddDlg::setLine(int index, const QString& text)
@@ -58,7 +58,7 @@ void TaddDlg::setLine(int index, const QString& text)
 
 void TaddDlg::showSaveTo()
 {
-    setLine(2, "save to: " + (etDirectory->text().isEmpty() ? globalPathText() : etDirectory->text()));
+    setLine(2, tr("save to: %1").arg(etDirectory->text().isEmpty() ? globalPathText() : etDirectory->text()));
 }
 
 void TaddDlg::btDirectoryClick()

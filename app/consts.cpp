@@ -1,5 +1,7 @@
 #include "consts.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <cstring>
 #include <stdexcept>
@@ -10,7 +12,9 @@ std::int64_t GetFileSize(const std::string& path)
     struct stat info { };
     if (::stat(path.c_str(), &info) != 0) {
         const int error = errno;
-        throw std::runtime_error("System Error.  Code: " + std::to_string(error) + ".\r\n" + std::strerror(error));
+        throw std::runtime_error(
+            QCoreApplication::translate("GetFileSize", "System Error.  Code: %1.").arg(error).toStdString() + "\r\n"
+            + std::strerror(error));
     }
     return static_cast<std::int64_t>(info.st_size);
 }

@@ -3,6 +3,7 @@
 // and --help answer on standard output without opening it.
 
 #include "Startup.h"
+#include "Translations.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -13,12 +14,13 @@
 
 namespace {
 
-const char* const kUsage = "Usage: calvera [FILE | LIST.qfl]...\n"
-                           "       calvera --version | --help\n"
-                           "\n"
-                           "Calvera converts batches of video files with ffmpeg. Add files, give each an\n"
-                           "output format and folder, and press Convert. Without a window, calvera-batch\n"
-                           "does the same from scripts (see calvera-batch --help).\n";
+const char* const kUsage = QT_TRANSLATE_NOOP("calvera",
+    "Usage: calvera [FILE | LIST.qfl]...\n"
+    "       calvera --version | --help\n"
+    "\n"
+    "Calvera converts batches of video files with ffmpeg. Add files, give each an\n"
+    "output format and folder, and press Convert. Without a window, calvera-batch\n"
+    "does the same from scripts (see calvera-batch --help).\n");
 
 } // namespace
 
@@ -30,11 +32,15 @@ int main(int argc, char* argv[])
             return 0;
         }
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
-            std::fputs(kUsage, stdout);
+            // No window, so no display: the core of Qt is enough to translate.
+            QCoreApplication core(argc, argv);
+            const Translations translations;
+            std::fputs(QCoreApplication::translate("calvera", kUsage).toStdString().c_str(), stdout);
             return 0;
         }
     }
     QApplication app(argc, argv);
+    const Translations translations;
     // What Qt left of the arguments: files, as a desktop's "open with" passes them.
     QStringList files;
     for (const QString& argument : QApplication::arguments().mid(1)) {

@@ -106,8 +106,8 @@ TmainDlg::TmainDlg()
     Image1->setPixmap(QPixmap(":/art/header.png"));
     Image1->setGeometry(0, 0, 400, 200);
 
-    btnAdd = toolButton(this, "add", "btnAdd", 16, "add video files");
-    lbAdd = toolLabel(this, "lbAdd", "&Add", 16);
+    btnAdd = toolButton(this, "add", "btnAdd", 16, tr("add video files"));
+    lbAdd = toolLabel(this, "lbAdd", tr("&Add"), 16);
 
     Image2 = new QLabel(this);
     Image2->setObjectName("Image2");
@@ -132,7 +132,10 @@ TmainDlg::TmainDlg()
     QFont updateFont = formFont(12, true, true);
     updateFont.setUnderline(true);
     lbUpdate
-        = label(this, "lbUpdate", "check for updates", QRect(740, 8, 104, 18), updateFont, clWhite, Qt::AlignRight);
+        = label(this, "lbUpdate", tr("check for updates"), QRect(740, 8, 104, 18), updateFont, clWhite, Qt::AlignRight);
+    // Right-aligned at the window's edge: longer words in another language take room to the left.
+    if (const int wanted = lbUpdate->sizeHint().width(); wanted > lbUpdate->width())
+        lbUpdate->setGeometry(844 - wanted, 8, wanted, 18);
     lbUpdate->setCursor(Qt::PointingHandCursor);
 
     Image3 = new QLabel(this);
@@ -140,21 +143,21 @@ TmainDlg::TmainDlg()
     Image3->setGeometry(849, 517, 11, 11);
     Image3->setPixmap(QPixmap(":/art/corner.png"));
 
-    btnConvert = toolButton(this, "convert", "btnConvert", 144, "start converting");
-    lbConvert = toolLabel(this, "lbConvert", "&Convert", 144);
-    lbTimer = label(this, "lbTimer", "timestamp: 00:00:00", QRect(600, 456, 244, 18), formFont(12, false, true),
-        clWhite, Qt::AlignRight);
-    btnStop = toolButton(this, "stop", "btnStop", 272, "stop converting");
-    lbStop = toolLabel(this, "lbStop", "&Stop", 272);
-    btnSupport = toolButton(this, "support", "btnSupport", 400, "online support");
-    lbSupport = toolLabel(this, "lbSupport", "S&upport", 400);
+    btnConvert = toolButton(this, "convert", "btnConvert", 144, tr("start converting"));
+    lbConvert = toolLabel(this, "lbConvert", tr("&Convert"), 144);
+    lbTimer = label(this, "lbTimer", timestampText(0), QRect(600, 456, 244, 18), formFont(12, false, true), clWhite,
+        Qt::AlignRight);
+    btnStop = toolButton(this, "stop", "btnStop", 272, tr("stop converting"));
+    lbStop = toolLabel(this, "lbStop", tr("&Stop"), 272);
+    btnSupport = toolButton(this, "support", "btnSupport", 400, tr("online support"));
+    lbSupport = toolLabel(this, "lbSupport", tr("S&upport"), 400);
 
-    btnImport = makeFormsButton(this, "&Import", QRect(16, 456, 121, 41));
+    btnImport = makeFormsButton(this, tr("&Import"), QRect(16, 456, 121, 41));
     btnImport->setObjectName("btnImport");
-    btnImport->setToolTip("load list from a disk file");
-    btnExport = makeFormsButton(this, "&Export", QRect(144, 456, 121, 41));
+    btnImport->setToolTip(tr("load list from a disk file"));
+    btnExport = makeFormsButton(this, tr("&Export"), QRect(144, 456, 121, 41));
     btnExport->setObjectName("btnExport");
-    btnExport->setToolTip("save list to a disk file");
+    btnExport->setToolTip(tr("save list to a disk file"));
     setTabOrder(btnImport, btnExport);
 
     LinePanel1 = new TLinePanel(this);
@@ -169,10 +172,10 @@ TmainDlg::TmainDlg()
     Shape1->setGeometry(0, 39, 828, 1);
     fillBackground(*Shape1, 14922381);
     lbList = label(
-        LinePanel1, "lbList", "List", QRect(8, 21, 66, 16), formFont(11, true), kCaptionColor, Qt::AlignHCenter);
-    lbOption = label(
-        LinePanel1, "lbOption", "Option", QRect(73, 21, 66, 16), formFont(11, true), kCaptionColor, Qt::AlignHCenter);
-    lbCount = label(LinePanel1, "lbCount", "0 files finished 0 of 0", QRect(576, 8, 244, 18), formFont(12),
+        LinePanel1, "lbList", tr("List"), QRect(8, 21, 66, 16), formFont(11, true), kCaptionColor, Qt::AlignHCenter);
+    lbOption = label(LinePanel1, "lbOption", tr("Option"), QRect(73, 21, 66, 16), formFont(11, true), kCaptionColor,
+        Qt::AlignHCenter);
+    lbCount = label(LinePanel1, "lbCount", tr("0 files finished 0 of 0"), QRect(576, 8, 244, 18), formFont(12),
         kCaptionColor, Qt::AlignRight);
 
     VirtualStringTree1 = new JobListView(LinePanel1);
@@ -215,19 +218,20 @@ TmainDlg::TmainDlg()
         action->setStatusTip(hint);
         return action;
     };
-    pmiDelete = entry("&Delete", "pmiDelete", "delete selected item");
-    pmiClear = entry("&Clear", "pmiClear", "clear all items");
+    pmiDelete = entry(tr("&Delete"), "pmiDelete", tr("delete selected item"));
+    pmiClear = entry(tr("&Clear"), "pmiClear", tr("clear all items"));
     N1 = PopupMenu1->addSeparator();
     N1->setObjectName("N1");
-    pmiProperties = entry("&Properties", "pmiProperties", "show properties");
+    pmiProperties = entry(tr("&Properties"), "pmiProperties", tr("show properties"));
     N2 = PopupMenu1->addSeparator();
-    pmiShowLog = entry("Show &log", "pmiShowLog", "ffmpeg's words on the last conversion");
-    pmiOpenFolder = entry("&Open output folder", "pmiOpenFolder", "where the converted file is");
+    pmiShowLog = entry(tr("Show &log"), "pmiShowLog", tr("ffmpeg's words on the last conversion"));
+    pmiOpenFolder = entry(tr("&Open output folder"), "pmiOpenFolder", tr("where the converted file is"));
     N3 = PopupMenu1->addSeparator();
-    pmiConvertRest = entry("Convert the &rest", "pmiConvertRest", "convert the items not converted yet");
-    pmiStopItem = entry("&Stop this item", "pmiStopItem", "end the chosen items' conversions, the run goes on");
-    pmiPause = entry("P&ause", "pmiPause", "hold every running conversion");
-    pmiRemoveFinished = entry("Remove co&nverted items", "pmiRemoveFinished", "take the converted items off the list");
+    pmiConvertRest = entry(tr("Convert the &rest"), "pmiConvertRest", tr("convert the items not converted yet"));
+    pmiStopItem = entry(tr("&Stop this item"), "pmiStopItem", tr("end the chosen items' conversions, the run goes on"));
+    pmiPause = entry(pauseEntryText(false), "pmiPause", tr("hold every running conversion"));
+    pmiRemoveFinished
+        = entry(tr("Remove co&nverted items"), "pmiRemoveFinished", tr("take the converted items off the list"));
 
     // Labels over the buttons must not hide the buttons' pictures.
     for (QLabel* caption : {lbAdd, lbConvert, lbStop, lbSupport})
@@ -255,18 +259,23 @@ void TmainDlg::showConvertAs(const QString& picture)
         const char* name;
     };
     static const Look looks[] = {
-        {"convert", "&Convert", "start converting", "Convert"},
-        {"pause", "&Pause", "hold every running conversion (Ctrl+P)", "Pause"},
-        {"resume", "&Resume", "let the held conversions go on (Ctrl+P)", "Resume"},
+        {"convert", QT_TR_NOOP("&Convert"), QT_TR_NOOP("start converting"), QT_TR_NOOP("Convert")},
+        {"pause", QT_TR_NOOP("&Pause"), QT_TR_NOOP("hold every running conversion (Ctrl+P)"), QT_TR_NOOP("Pause")},
+        {"resume", QT_TR_NOOP("&Resume"), QT_TR_NOOP("let the held conversions go on (Ctrl+P)"), QT_TR_NOOP("Resume")},
     };
     for (const Look& look : looks) {
         if (picture != look.picture)
             continue;
         setToolPictures(*btnConvert, picture);
-        btnConvert->setToolTip(look.hint);
-        btnConvert->setAccessibleName(look.name);
-        lbConvert->setText(captionText(look.caption));
+        btnConvert->setToolTip(tr(look.hint));
+        btnConvert->setAccessibleName(tr(look.name));
+        lbConvert->setText(captionText(tr(look.caption)));
     }
+}
+
+QString TmainDlg::pauseEntryText(bool paused)
+{
+    return paused ? tr("&Resume", "menu") : tr("P&ause", "menu");
 }
 
 void TmainDlg::closeEvent(QCloseEvent* event)

@@ -72,6 +72,8 @@ public:
     // What the Convert button shows: "convert", or "pause" and "resume" while
     // a run goes on; its pictures, caption and hint follow.
     void showConvertAs(const QString& picture);
+    // The popup's entry that holds a run or lets it go on.
+    static QString pauseEntryText(bool paused);
 
     TUIHook* controller() const { return m_hook.get(); }
 

@@ -59,17 +59,21 @@ const QStringList kAddExtensions = {"mpg", "mpeg", "wmv", "avi", "vob", "mov", "
     "webm", "m4v", "ts", "m2ts", "mts", "3gp", "ogv", "mp3", "wav", "flac", "m4a", "ogg", "opus"};
 
 // Upper case too, since Linux names are case-sensitive.
-const QString kAddFilter = [] {
+QString addFilter()
+{
     QStringList patterns;
     for (const QString& extension : kAddExtensions)
         patterns << "*." + extension;
     for (const QString& extension : kAddExtensions)
         patterns << "*." + extension.toUpper();
-    return "All Supported Formats (" + patterns.join(' ') + ");;All Files (*)";
-}();
-const QString kListFilter = "Qelt File List File (*.qfl)";
-// What a field of the Item Property dialog shows for items whose values differ.
-const QString kSeveral = "(several)";
+    return TUIHook::tr("All Supported Formats") + " (" + patterns.join(' ') + ");;" + TUIHook::tr("All Files") + " (*)";
+}
+
+QString listFilter()
+{
+    return TUIHook::tr("Qelt File List File") + " (*.qfl)";
+}
+
 const QString kListExtension = ".qfl";
 
 // Every handler runs through this: an error that escapes it is shown to the
@@ -83,7 +87,7 @@ template <typename Handler> auto guarded(Handler handler)
         } catch (const std::exception& error) {
             reportError(error.what());
         } catch (...) {
-            reportError("An unexpected error occurred.");
+            reportError(TUIHook::tr("An unexpected error occurred.").toStdString());
         }
     };
 }
@@ -118,6 +122,11 @@ QStringList filesToAdd(const QStringList& dropped, const std::atomic<bool>* canc
     return files;
 }
 
+QString fileCountText(int count, int finished, int of)
+{
+    return TUIHook::tr("%n files, finished %1 of %2", nullptr, count).arg(finished).arg(of);
+}
+
 QString exportFileName(const QString& chosen)
 {
     const qsizetype nameStart = chosen.lastIndexOf('/') + 1;
@@ -128,37 +137,38 @@ QString exportFileName(const QString& chosen)
 
 QString timestampText(std::int64_t seconds, std::int64_t secondsLeft)
 {
-    std::string text = "timestamp: " + clockText(seconds);
-    if (secondsLeft >= 0)
-        text += ", about " + clockText(secondsLeft) + " left";
-    return QString::fromStdString(text);
+    const QString elapsed = QString::fromStdString(clockText(seconds));
+    if (secondsLeft < 0)
+        return TUIHook::tr("timestamp: %1").arg(elapsed);
+    return TUIHook::tr("timestamp: %1, about %2 left").arg(elapsed, QString::fromStdString(clockText(secondsLeft)));
 }
 
 QString endOfRunText(const RunSummary& run)
 {
     if (run.failed == 0 && run.stopped == 0) {
-        QString text = "Congratulations, works done!";
+        QString text = TUIHook::tr("Congratulations, works done!");
         // What the user may still want to look at, in one line.
         QStringList notes;
         if (run.unchecked > 0)
-            notes << QString("%1 converted without a check of its length").arg(run.unchecked);
+            notes << TUIHook::tr("%n converted without a check of its length", nullptr, run.unchecked);
         if (run.decodeErrors > 0)
-            notes << QString("%1 decoding errors in the inputs (see the items' logs)").arg(run.decodeErrors);
+            notes << TUIHook::tr("%n decoding errors in the inputs (see the items' logs)", nullptr, run.decodeErrors);
         if (!notes.isEmpty())
             text += "\n" + notes.join("; ") + ".";
         return text;
     }
-    QString text = QString("%1 converted, %2 failed, %3 stopped.").arg(run.converted).arg(run.failed).arg(run.stopped);
+    QString text = TUIHook::tr("%1 converted, %2 failed, %3 stopped.")
+                       .arg(QString::number(run.converted), QString::number(run.failed), QString::number(run.stopped));
     // The first few that failed, each with why.
     constexpr std::size_t kNamed = 5;
     if (!run.failures.empty())
-        text += "\n\nFailed:";
+        text += "\n\n" + TUIHook::tr("Failed:");
     for (std::size_t i = 0; i < run.failures.size() && i < kNamed; ++i)
-        text += "\n" + QString::fromStdString(run.failures[i].source + ": " + run.failures[i].reason);
+        text += "\n" + QString::fromStdString(run.failures[i].source + ": " + run.failures[i].reasonShown);
     if (run.failures.size() > kNamed)
-        text += QString("\nand %1 more").arg(run.failures.size() - kNamed);
+        text += "\n" + TUIHook::tr("and %1 more").arg(run.failures.size() - kNamed);
     if (!run.outputFolders.empty())
-        text += "\n\nConverted into:";
+        text += "\n\n" + TUIHook::tr("Converted into:");
     for (const std::string& folder : run.outputFolders)
         text += "\n" + QString::fromStdString(folder);
     return text;
@@ -264,7 +274,7 @@ void TUIHook::HookControls(TmainDlg& window)
         window.pmiRemoveFinished->setEnabled(anyConverted);
         window.pmiStopItem->setEnabled(!idle() && view.selectionModel()->hasSelection());
         window.pmiPause->setEnabled(!idle());
-        window.pmiPause->setText(m_command->Paused() ? "&Resume" : "P&ause");
+        window.pmiPause->setText(TmainDlg::pauseEntryText(m_command->Paused()));
     });
 
     // The job list and its view.
@@ -294,7 +304,7 @@ void TUIHook::HookControls(TmainDlg& window)
         if (paused)
             m_sleepInhibitor->release();
         else
-            m_sleepInhibitor->hold("Converting videos");
+            m_sleepInhibitor->hold(tr("Converting videos"));
         m_window->showConvertAs(paused ? "resume" : "pause");
     }));
     // Items added or removed during a run change its count.
@@ -374,10 +384,10 @@ void TUIHook::bindKeys(TmainDlg& window)
         QWidget::setTabOrder(order[i], order[i + 1]);
 
     // What assistive technology says of the controls.
-    const std::pair<QWidget*, const char*> names[] = {{window.btnAdd, "Add"}, {window.btnConvert, "Convert"},
-        {window.btnStop, "Stop"}, {window.btnSupport, "Support"}, {window.btnList, "List"},
-        {window.btnOption, "Option"}, {window.btnImport, "Import"}, {window.btnExport, "Export"}, {&view, "Job list"},
-        {window.ProgressBar1, "Progress of the run"}};
+    const std::pair<QWidget*, QString> names[] = {{window.btnAdd, tr("Add")}, {window.btnConvert, tr("Convert")},
+        {window.btnStop, tr("Stop")}, {window.btnSupport, tr("Support")}, {window.btnList, tr("List")},
+        {window.btnOption, tr("Option")}, {window.btnImport, tr("Import")}, {window.btnExport, tr("Export")},
+        {&view, tr("Job list")}, {window.ProgressBar1, tr("Progress of the run")}};
     for (const auto& [widget, name] : names)
         widget->setAccessibleName(name);
 }
@@ -446,8 +456,8 @@ void TUIHook::whenDoneDue(WhenDone action)
         m_queueKeeper->flush();
     switch (action) {
     case WhenDone::Quit: m_window->close(); break;
-    case WhenDone::Suspend: requestSuspend(sayFailed("The computer could not be suspended")); break;
-    case WhenDone::PowerOff: requestPowerOff(sayFailed("The computer could not be powered off")); break;
+    case WhenDone::Suspend: requestSuspend(sayFailed(tr("The computer could not be suspended"))); break;
+    case WhenDone::PowerOff: requestPowerOff(sayFailed(tr("The computer could not be powered off"))); break;
     case WhenDone::Nothing: break;
     }
 }
@@ -471,12 +481,12 @@ void TUIHook::ShowFileCount(int finished)
     // During a run, of all the run's items: those ended, running and waiting.
     const int count = m_jobs->count();
     const int of = idle() ? count : m_command->RunItemCount();
-    m_window->lbCount->setText(QString::asprintf("%d files, finished %d of %d", count, finished, of));
+    m_window->lbCount->setText(fileCountText(count, finished, of));
 }
 
 void TUIHook::btnAddClick(QObject*)
 {
-    const QStringList files = SystemDialogs::current().getOpenFileNames(nullptr, {}, kAddFilter);
+    const QStringList files = SystemDialogs::current().getOpenFileNames(nullptr, {}, addFilter());
     // The area under the closed file dialog is drawn again before anything else shows.
     m_window->repaint();
     addFiles(files);
@@ -581,7 +591,7 @@ void TUIHook::startRun(const std::function<bool(const TItemNodeData&)>& wanted)
     m_barItems = 0;
     m_elapsedShown = 0;
     m_window->lbTimer->setText(timestampText(0));
-    m_sleepInhibitor->hold("Converting videos");
+    m_sleepInhibitor->hold(tr("Converting videos"));
     m_command->Start(wanted);
     // A selection of nothing starts nothing.
     if (m_command->Idle())
@@ -666,7 +676,7 @@ void TUIHook::btnOptionClick(QObject*)
 
 void TUIHook::btnImportClick(QObject*)
 {
-    const QString chosen = SystemDialogs::current().getOpenFileName(nullptr, {}, kListFilter);
+    const QString chosen = SystemDialogs::current().getOpenFileName(nullptr, {}, listFilter());
     if (chosen.isEmpty())
         return;
     // The items read before a bad one stay, and the count says so.
@@ -683,7 +693,7 @@ void TUIHook::btnExportClick(QObject*)
 {
     if (m_jobs->count() == 0)
         return;
-    const QString chosen = SystemDialogs::current().getSaveFileName(nullptr, {}, kListFilter);
+    const QString chosen = SystemDialogs::current().getSaveFileName(nullptr, {}, listFilter());
     if (chosen.isEmpty())
         return;
     m_saveManager->ExportToFile(exportFileName(chosen).toStdString());
@@ -727,8 +737,8 @@ void TUIHook::markUnavailable(TFileDialog& dialog) const
     // A format this machine cannot make stays in its place, so indexes keep, and says why.
     const FfmpegProbe::Answer abilities = FfmpegProbe::of(m_command->FfmpegPath)->answer();
     for (int i = 0; i < static_cast<int>(m_commandManager->Formats().size()); ++i) {
-        if (const std::string why = m_commandManager->whyUnavailable(i, abilities.get()); !why.empty())
-            dialog.setUnavailable(i, QString::fromStdString(why));
+        if (const Wording why = m_commandManager->unavailability(i, abilities.get()); !why.empty())
+            dialog.setUnavailable(i, QString::fromStdString(why.shown));
     }
 }
 
@@ -755,7 +765,7 @@ void TUIHook::pmiOpenFolderClick(QObject*)
 void TUIHook::openOrSay(const QString& path)
 {
     if (!SystemDialogs::current().openUrl(QUrl::fromLocalFile(path).toString()))
-        m_messages->show(QMessageBox::Warning, "No program was found to open \"" + path + "\".");
+        m_messages->show(QMessageBox::Warning, tr("No program was found to open \"%1\".").arg(path));
 }
 
 void TUIHook::pmiPropertiesClick(QObject*)
@@ -796,13 +806,13 @@ void TUIHook::CommandFinished(TDosCommand*, bool Stopped)
     const RunSummary& run = m_command->lastRun();
     const QString text = endOfRunText(run);
     if (run.failed > 0 && !run.failures.front().log.empty())
-        m_messages->show(QMessageBox::Warning, text, "Show log",
+        m_messages->show(QMessageBox::Warning, text, tr("Show log"),
             [this, log = QString::fromStdString(run.failures.front().log)] { openOrSay(log); });
     else
         m_messages->show(run.failed > 0 ? QMessageBox::Warning : QMessageBox::Information, text);
     // Someone who went away from the window learns it from the desktop.
     if (!m_window->isActiveWindow())
-        notifyDesktop("Conversion finished", text);
+        notifyDesktop(tr("Conversion finished"), text);
     // The box waits for its OK; what comes after the run does not. A run
     // whose every item the user stopped was, in effect, stopped.
     if (run.converted + run.failed > 0)
@@ -823,16 +833,16 @@ void TUIHook::CommandTick(QTimer*)
 QString closeQuestionText(int converting)
 {
     if (converting == 1)
-        return "1 conversion is running. Stop it and quit?";
-    return QString("%1 conversions are running. Stop them and quit?").arg(converting);
+        return TUIHook::tr("1 conversion is running. Stop it and quit?");
+    return TUIHook::tr("%n conversions are running. Stop them and quit?", nullptr, converting);
 }
 
 std::unique_ptr<QMessageBox> makeCloseQuestion(int converting, QWidget* parent)
 {
     auto question = std::make_unique<QMessageBox>(QMessageBox::Question, QApplication::applicationName(),
         closeQuestionText(converting), QMessageBox::NoButton, parent);
-    question->addButton("Stop and quit", QMessageBox::DestructiveRole);
-    QPushButton* keep = question->addButton("Keep converting", QMessageBox::RejectRole);
+    question->addButton(TUIHook::tr("Stop and quit"), QMessageBox::DestructiveRole);
+    QPushButton* keep = question->addButton(TUIHook::tr("Keep converting"), QMessageBox::RejectRole);
     question->setDefaultButton(keep);
     question->setEscapeButton(keep);
     return question;
@@ -894,18 +904,20 @@ void TUIHook::ShowItemProperties(const std::vector<TItemNodeData*>& chosen)
     for (const TItemNodeData* node : nodes)
         dialog.MyListBox1->addItem(node->Item.FileName);
     // Differing values show as such, and stay each item's own unless one is chosen.
+    // What a field shows for items whose values differ.
+    const QString several = tr("(several)");
     if (!oneFormat)
-        dialog.ComboBox1->setPlaceholderText(kSeveral);
+        dialog.ComboBox1->setPlaceholderText(several);
     dialog.ComboBox1->setCurrentIndex(knownFormat ? first.FormatIndex : -1);
     if (onePath)
         dialog.etDirectory->setText(first.Path);
     else
-        dialog.etDirectory->setPlaceholderText(kSeveral);
+        dialog.etDirectory->setPlaceholderText(several);
     QPlainTextEdit& memo = *dialog.Memo1;
     if (nodes.size() == 1) {
         const std::string fileName = first.FileName.toStdString();
-        memo.appendPlainText(QString::fromStdString("file name: " + extractFileName(fileName)));
-        memo.appendPlainText(QString("file size: %1 Bytes").arg(GetFileSize(fileName)));
+        memo.appendPlainText(tr("file name: %1").arg(QString::fromStdString(extractFileName(fileName))));
+        memo.appendPlainText(tr("file size: %1 Bytes").arg(GetFileSize(fileName)));
     } else {
         // An input that is gone blocks nothing here: the others may still be changed.
         std::int64_t total = 0;
@@ -917,19 +929,19 @@ void TUIHook::ShowItemProperties(const std::vector<TItemNodeData*>& chosen)
                 ++missing;
             }
         }
-        memo.appendPlainText(QString("file count: %1").arg(nodes.size()));
-        memo.appendPlainText(QString("file size: %1 Bytes in all").arg(total)
-            + (missing > 0 ? QString(" (%1 not found)").arg(missing) : QString()));
+        memo.appendPlainText(tr("file count: %1").arg(nodes.size()));
+        memo.appendPlainText(tr("file size: %1 Bytes in all").arg(total)
+            + (missing > 0 ? tr(" (%1 not found)").arg(missing) : QString()));
     }
     if (!oneFormat) {
-        memo.appendPlainText("format: several, each kept unless one is chosen");
+        memo.appendPlainText(tr("format: several, each kept unless one is chosen"));
     } else if (!knownFormat) {
         // Nothing in the list stands for the item's format: say so, and keep
         // it unless the user picks one.
-        memo.appendPlainText(QString("format: unknown (number %1), choose one").arg(first.FormatIndex));
+        memo.appendPlainText(tr("format: unknown (number %1), choose one").arg(first.FormatIndex));
     }
     if (!onePath)
-        memo.appendPlainText("save path: several, each kept unless one is chosen");
+        memo.appendPlainText(tr("save path: several, each kept unless one is chosen"));
     m_formatDialog = &dialog;
     dialog.exec();
     if (!dialog.OK())

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoreApplication>
 #include <QPointer>
 #include <QString>
 
@@ -43,6 +44,8 @@ inline constexpr const char* kHomePage = "https://calvera-video.org/";
 // The main window's controller: owns the program-wide objects, binds the
 // window's controls to its handlers and carries out the user's commands.
 class TUIHook final {
+    Q_DECLARE_TR_FUNCTIONS(TUIHook)
+
 public:
     // Creates the format catalogue, the staging list and the menu painter.
     TUIHook();
@@ -200,6 +203,9 @@ std::unique_ptr<QMessageBox> makeCloseQuestion(int converting, QWidget* parent);
 // "timestamp: HH:MM:SS" for a number of seconds; the hours go on past 24 and 99.
 // With a time left for the run: "timestamp: 00:03:12, about 00:07:40 left".
 QString timestampText(std::int64_t seconds, std::int64_t secondsLeft = -1);
+
+// "N files, finished F of N" under the list.
+QString fileCountText(int count, int finished, int of);
 
 // What the end of a run that was not stopped says.
 QString endOfRunText(const RunSummary& run);

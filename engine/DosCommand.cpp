@@ -2,6 +2,8 @@
 
 #include "ErrorReport.h"
 
+#include <QCoreApplication>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -27,6 +29,25 @@ namespace {
 // dropped, so a child that never ends its line costs time and memory in
 // proportion to what it wrote, not to the square of it.
 constexpr std::size_t kMaxLineBytes = 64 * 1024;
+
+std::string missing(const std::string& commandLine)
+{
+    return QCoreApplication::translate("TDosCommand", "%1 doesn't exist.")
+        .arg(QString::fromStdString(commandLine))
+        .toStdString();
+}
+
+std::string noPipe(int error)
+{
+    return QCoreApplication::translate("TDosCommand", "Cannot create a pipe for the child's output. %1")
+        .arg(QString::fromLocal8Bit(std::strerror(error)))
+        .toStdString();
+}
+
+std::string unexpected()
+{
+    return QCoreApplication::translate("TDosCommand", "An unexpected error occurred.").toStdString();
+}
 
 void closeFd(int& fd)
 {
@@ -306,18 +327,18 @@ void TDosThread::spawnChild(pid_t& pid, int& outputFd)
 {
     const std::string program = m_arguments.empty() ? std::string() : findProgram(m_arguments.front());
     if (program.empty())
-        throw TCreateProcessError(m_commandLine + " doesn't exist.");
+        throw TCreateProcessError(missing(m_commandLine));
 
     int pipeFds[2];
     if (::pipe2(pipeFds, O_CLOEXEC) != 0)
-        throw TCreatePipeError(std::string("Cannot create a pipe for the child's output. ") + std::strerror(errno));
+        throw TCreatePipeError(noPipe(errno));
     // The child writes its exec error here; a successful exec closes it empty.
     int errorFds[2];
     if (::pipe2(errorFds, O_CLOEXEC) != 0) {
         const int error = errno;
         ::close(pipeFds[0]);
         ::close(pipeFds[1]);
-        throw TCreatePipeError(std::string("Cannot create a pipe for the child's output. ") + std::strerror(error));
+        throw TCreatePipeError(noPipe(error));
     }
 
     // Everything the child needs is made before the vfork: between it and
@@ -372,7 +393,7 @@ void TDosThread::spawnChild(pid_t& pid, int& outputFd)
     if (pid < 0) {
         ::close(errorFds[0]);
         ::close(pipeFds[0]);
-        throw TCreateProcessError(m_commandLine + " doesn't exist. " + std::strerror(forkError));
+        throw TCreateProcessError(missing(m_commandLine) + " " + std::strerror(forkError));
     }
     // Set here too, so that a Stop right after the start finds the group.
     ::setpgid(pid, pid);
@@ -385,7 +406,7 @@ void TDosThread::spawnChild(pid_t& pid, int& outputFd)
         while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) { }
         pid = -1;
         ::close(pipeFds[0]);
-        throw TCreateProcessError(m_commandLine + " doesn't exist.");
+        throw TCreateProcessError(missing(m_commandLine));
     }
     outputFd = pipeFds[0];
     ::fcntl(outputFd, F_SETFL, ::fcntl(outputFd, F_GETFL) | O_NONBLOCK);
@@ -475,7 +496,7 @@ void TDosThread::deliverPieces()
             } catch (const std::exception& e) {
                 reportHandlerError(e.what());
             } catch (...) {
-                reportHandlerError("An unexpected error occurred.");
+                reportHandlerError(unexpected());
             }
         }
     });
@@ -502,7 +523,7 @@ void TDosThread::deliverEnd(std::uint32_t exitCode, const std::string& error)
             } catch (const std::exception& e) {
                 reportHandlerError(e.what());
             } catch (...) {
-                reportHandlerError("An unexpected error occurred.");
+                reportHandlerError(unexpected());
             }
         }
     });

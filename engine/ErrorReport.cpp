@@ -31,5 +31,7 @@ void reportWarning(const std::string& message)
 {
     const std::string program
         = QCoreApplication::instance() ? QCoreApplication::applicationName().toStdString() : std::string("calvera");
-    std::fprintf(stderr, "%s: warning: %s\n", program.c_str(), message.c_str());
+    const QString warning
+        = QCoreApplication::translate("ErrorReport", "warning: %1").arg(QString::fromStdString(message));
+    std::fprintf(stderr, "%s: %s\n", program.c_str(), warning.toStdString().c_str());
 }

@@ -234,17 +234,22 @@ std::set<std::string> FfmpegAbilities::parseList(const std::string& answer)
     return names;
 }
 
-std::string FfmpegAbilities::whyCannotWrite(const std::string& params) const
+Wording FfmpegAbilities::cannotWrite(const std::string& params) const
 {
     const std::vector<std::string> words = splitCommandLine(params);
     for (std::size_t i = 0; i + 1 < words.size(); ++i) {
         const std::string& value = words[i + 1];
         if (namesEncoder(words[i]) && value != "copy" && !encoders.empty() && !encoders.contains(value))
-            return "the installed ffmpeg has no encoder \"" + value + "\"";
+            return reason(QT_TRANSLATE_NOOP("Reason", "the installed ffmpeg has no encoder \"%1\""), value);
         if (words[i] == "-f" && !muxers.empty() && !muxers.contains(value))
-            return "the installed ffmpeg has no muxer \"" + value + "\"";
+            return reason(QT_TRANSLATE_NOOP("Reason", "the installed ffmpeg has no muxer \"%1\""), value);
     }
     return {};
+}
+
+std::string FfmpegAbilities::whyCannotWrite(const std::string& params) const
+{
+    return cannotWrite(params).english;
 }
 
 void FfmpegProbe::setDeadline(std::chrono::milliseconds deadline)

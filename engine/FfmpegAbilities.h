@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Wording.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -19,6 +21,8 @@ struct FfmpegAbilities {
 
     // Empty when the ffmpeg can write what these output parameters ask for
     // (their -c/-codec/-vcodec/-acodec/-scodec encoders and -f muxer), else why not.
+    Wording cannotWrite(const std::string& params) const;
+    // The same in English alone.
     std::string whyCannotWrite(const std::string& params) const;
 
     // The names in ffmpeg's "-encoders" or "-muxers" answer: the second word of

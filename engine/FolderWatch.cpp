@@ -1,5 +1,6 @@
 #include "FolderWatch.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <cerrno>
@@ -68,8 +69,12 @@ void FolderWatch::start()
 {
     struct stat status { };
     if (::stat(m_folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode))
-        throw std::runtime_error("cannot watch \"" + m_folder + "\": "
-            + (errno != 0 && !S_ISDIR(status.st_mode) ? std::string(std::strerror(errno)) : "it is not a folder"));
+        throw std::runtime_error(QCoreApplication::translate("FolderWatch", "cannot watch \"%1\": %2")
+                                     .arg(QString::fromStdString(m_folder),
+                                         errno != 0 && !S_ISDIR(status.st_mode)
+                                             ? QString::fromLocal8Bit(std::strerror(errno))
+                                             : QCoreApplication::translate("FolderWatch", "it is not a folder"))
+                                     .toStdString());
     m_looking = m_lookOnly || isNetworkFileSystem(m_folder);
     if (!m_looking) {
         m_notices = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);

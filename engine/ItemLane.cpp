@@ -84,7 +84,7 @@ void ItemLane::start()
     m_state = State::starting;
     if (!m_job.failure.empty()) {
         ItemOutcome outcome = outcomeSoFar();
-        outcome.reason = m_job.failure;
+        outcome.setReason(m_job.failure);
         finish(std::move(outcome));
         return;
     }
@@ -100,10 +100,11 @@ void ItemLane::abilitiesKnown(const FfmpegProbe::Answer& answer)
 {
     if (m_state != State::starting)
         return;
-    const std::string why = m_job.catalogue->whyUnavailable(m_job.formatIndex, answer.get());
+    const Wording why = m_job.catalogue->unavailability(m_job.formatIndex, answer.get());
     if (!why.empty()) {
         ItemOutcome outcome = outcomeSoFar();
-        outcome.reason = "the format \"" + m_job.catalogue->formatName(m_job.formatIndex) + "\" is unavailable: " + why;
+        outcome.setReason(reason(QT_TRANSLATE_NOOP("Reason", "the format \"%1\" is unavailable: %2"),
+            m_job.catalogue->formatName(m_job.formatIndex), why));
         finish(std::move(outcome));
         return;
     }
@@ -120,7 +121,7 @@ void ItemLane::launch()
         m_run.temporary = std::make_unique<TemporaryOutput>(m_job.outputPath);
     } catch (const std::exception& error) {
         ItemOutcome outcome = outcomeSoFar();
-        outcome.reason = error.what();
+        outcome.setReason(wordingOf(error));
         finish(std::move(outcome));
         return;
     }
@@ -237,22 +238,23 @@ void ItemLane::ffmpegEnded(std::uint32_t exitCode)
     outcome.outputSeconds = verdict.outputSeconds;
     outcome.decodeErrors = verdict.decodeErrors;
     if (exitCode != 0)
-        outcome.reason = failureText(exitCode);
+        outcome.setReason(failureText(exitCode));
     else if (!m_run.writeError.empty())
-        outcome.reason = m_run.writeError;
+        outcome.setReason(Wording::verbatim(m_run.writeError));
     else if (!m_run.temporary->folderIntact())
-        outcome.reason = "the output folder was removed while ffmpeg wrote into it";
+        outcome.setReason(
+            reason(QT_TRANSLATE_NOOP("Reason", "the output folder was removed while ffmpeg wrote into it")));
     else if (!m_run.temporary->identity() || m_run.temporary->size() == 0)
-        outcome.reason = "ffmpeg wrote no output";
+        outcome.setReason(reason(QT_TRANSLATE_NOOP("Reason", "ffmpeg wrote no output")));
     else if (m_job.verification != Verification::none && !verdict.failure.empty())
-        outcome.reason = verdict.failure;
+        outcome.setReason({verdict.failure, verdict.failureShown});
     else
         outcome.converted = true;
     if (outcome.converted && m_job.verification != Verification::none) {
         outcome.checked = verdict.checked ? ItemOutcome::Check::duration : ItemOutcome::Check::none;
-        outcome.uncheckedWhy = verdict.uncheckedWhy;
+        outcome.setUncheckedWhy({verdict.uncheckedWhy, verdict.uncheckedWhyShown});
     } else if (outcome.converted) {
-        outcome.uncheckedWhy = "its length is not checked (--verify=none)";
+        outcome.setUncheckedWhy(reason(QT_TRANSLATE_NOOP("Reason", "its length is not checked (--verify=none)")));
     }
     if (outcome.converted && m_job.verification == Verification::decode) {
         m_run.outcome = std::move(outcome);
@@ -285,28 +287,30 @@ void ItemLane::checkEnded(std::uint32_t exitCode)
         outcome.converted = false;
         outcome.stopped = true;
         outcome.exitCode = kStillActive;
-        outcome.reason = "stopped";
+        outcome.setReason(reason(QT_TRANSLATE_NOOP("Reason", "stopped")));
     } else if (exitCode != 0 || !m_run.checkError.empty()) {
         outcome.converted = false;
-        outcome.reason = !m_run.checkError.empty()
-            ? m_run.checkError
-            : "the output could not be decoded (ffmpeg ended with code " + std::to_string(exitCode) + ")";
+        outcome.setReason(!m_run.checkError.empty()
+                ? Wording::verbatim(m_run.checkError)
+                : reason(QT_TRANSLATE_NOOP("Reason", "the output could not be decoded (ffmpeg ended with code %1)"),
+                    exitCode));
     } else {
         outcome.checked = ItemOutcome::Check::decode;
-        outcome.uncheckedWhy.clear();
+        outcome.setUncheckedWhy({});
     }
     finish(std::move(outcome));
 }
 
-std::string ItemLane::failureText(std::uint32_t exitCode) const
+Wording ItemLane::failureText(std::uint32_t exitCode) const
 {
     if (exitCode == kStillActive)
-        return "stopped";
+        return reason(QT_TRANSLATE_NOOP("Reason", "stopped"));
+    // ffmpeg's own words are never translated.
     if (!m_run.lastLine.empty())
-        return m_run.lastLine;
+        return Wording::verbatim(m_run.lastLine);
     if (exitCode == kCannotStart)
-        return "ffmpeg could not be started";
-    return "ffmpeg ended with code " + std::to_string(exitCode);
+        return reason(QT_TRANSLATE_NOOP("Reason", "ffmpeg could not be started"));
+    return reason(QT_TRANSLATE_NOOP("Reason", "ffmpeg ended with code %1"), exitCode);
 }
 
 ItemOutcome ItemLane::outcomeSoFar() const
@@ -323,7 +327,7 @@ ItemOutcome ItemLane::stoppedOutcome() const
     ItemOutcome outcome = outcomeSoFar();
     outcome.stopped = true;
     outcome.exitCode = kStillActive;
-    outcome.reason = "stopped";
+    outcome.setReason(reason(QT_TRANSLATE_NOOP("Reason", "stopped")));
     return outcome;
 }
 
@@ -349,7 +353,7 @@ void ItemLane::finish(ItemOutcome outcome)
                 outcome.output = temporary->publish(wanted, durable);
             } catch (const std::exception& error) {
                 outcome.converted = false;
-                outcome.reason = error.what();
+                outcome.setReason(wordingOf(error));
             }
         }
         if (temporary)

@@ -7,6 +7,7 @@
 #include "OutputCheck.h"
 #include "ProgressReader.h"
 #include "TemporaryOutput.h"
+#include "Wording.h"
 
 #include <QObject>
 
@@ -28,17 +29,33 @@ struct ItemOutcome {
     std::string source;
     // The published file when converted, else the name it would have had.
     std::string output;
-    std::string reason; // why it was not converted
+    // Why it was not converted: in English (for JSON) and in the user's language.
+    std::string reason;
+    std::string reasonShown;
     std::string log; // ffmpeg's whole output, where it was kept; empty when it was not
     bool recorded = true; // false when the run's record of it (a journal) could not be written
 
     // How its output was checked before it was published.
     enum class Check { none, duration, decode };
     Check checked = Check::none;
-    std::string uncheckedWhy; // converted without a check of its length: why
+    // Converted without a check of its length: why, in English and in the user's language.
+    std::string uncheckedWhy;
+    std::string uncheckedWhyShown;
     double inputSeconds = -1; // what the output should hold, when known
     double outputSeconds = -1; // what ffmpeg says it wrote, when it said
     int decodeErrors = 0; // lines where ffmpeg reported damaged input
+
+    // Both forms of each, from one Wording.
+    void setReason(const Wording& why)
+    {
+        reason = why.english;
+        reasonShown = why.shown;
+    }
+    void setUncheckedWhy(const Wording& why)
+    {
+        uncheckedWhy = why.english;
+        uncheckedWhyShown = why.shown;
+    }
 };
 
 // How much an item's output is checked before it is published: not at all,
@@ -62,7 +79,7 @@ public:
 // What a lane needs to convert one item.
 struct ItemJob {
     const void* item = nullptr; // the item, for the recorder
-    std::string failure; // when set, the item fails at once with this reason
+    Wording failure; // when set, the item fails at once with this reason
     const TCommandManager* catalogue = nullptr;
     int formatIndex = 0;
     std::shared_ptr<FfmpegProbe> probe; // the abilities of ffmpeg, asked in the background
@@ -157,7 +174,7 @@ private:
     // The line with the names ffmpeg was given turned into the user's names for them.
     std::string shown(const std::string& line) const;
     // Why the item failed, from what ffmpeg said and how it ended.
-    std::string failureText(std::uint32_t exitCode) const;
+    Wording failureText(std::uint32_t exitCode) const;
     // The item's outcome before anything is known of it: not converted, under its planned name.
     ItemOutcome outcomeSoFar() const;
     ItemOutcome stoppedOutcome() const;

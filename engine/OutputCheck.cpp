@@ -1,6 +1,7 @@
 #include "OutputCheck.h"
 
 #include "ProgressReader.h"
+#include "Wording.h"
 
 #include <algorithm>
 #include <array>
@@ -133,14 +134,18 @@ OutputCheck::Verdict OutputCheck::verdict(const ItemProgress& progress) const
     }
     if (m_statusSeen)
         verdict.outputSeconds = progress.position;
+    const auto unchecked = [&verdict](const Wording& why) {
+        verdict.uncheckedWhy = why.english;
+        verdict.uncheckedWhyShown = why.shown;
+    };
     if (m_timingChanged)
-        verdict.uncheckedWhy = "the format's options change the output's length";
+        unchecked(reason(QT_TRANSLATE_NOOP("Reason", "the format's options change the output's length")));
     else if (m_stillPicture)
-        verdict.uncheckedWhy = "the input is a still picture";
+        unchecked(reason(QT_TRANSLATE_NOOP("Reason", "the input is a still picture")));
     else if (verdict.inputSeconds < 0)
-        verdict.uncheckedWhy = "ffmpeg did not tell the input's length";
+        unchecked(reason(QT_TRANSLATE_NOOP("Reason", "ffmpeg did not tell the input's length")));
     else if (verdict.outputSeconds < 0)
-        verdict.uncheckedWhy = "ffmpeg did not tell how much it wrote";
+        unchecked(reason(QT_TRANSLATE_NOOP("Reason", "ffmpeg did not tell how much it wrote")));
     if (!verdict.uncheckedWhy.empty())
         return verdict;
     const double tolerance = std::max(0.5, 0.01 * verdict.inputSeconds);
@@ -148,10 +153,13 @@ OutputCheck::Verdict OutputCheck::verdict(const ItemProgress& progress) const
         verdict.checked = true;
     } else if (m_outputHasVideo || m_decodeErrors > 0) {
         verdict.checked = true;
-        verdict.failure = "the output holds " + clock(verdict.outputSeconds) + " of " + clock(verdict.inputSeconds)
-            + ": the input is damaged or ends early";
+        const Wording failure
+            = reason(QT_TRANSLATE_NOOP("Reason", "the output holds %1 of %2: the input is damaged or ends early"),
+                clock(verdict.outputSeconds), clock(verdict.inputSeconds));
+        verdict.failure = failure.english;
+        verdict.failureShown = failure.shown;
     } else {
-        verdict.uncheckedWhy = "its sound is shorter than the input, which may be so";
+        unchecked(reason(QT_TRANSLATE_NOOP("Reason", "its sound is shorter than the input, which may be so")));
     }
     return verdict;
 }

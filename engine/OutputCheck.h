@@ -26,10 +26,13 @@ public:
     // Takes one line of ffmpeg's output.
     void read(std::string_view line);
 
+    // Its texts in English, and each beside it in the user's language.
     struct Verdict {
         std::string failure; // empty when the output may be published
+        std::string failureShown;
         bool checked = false; // its length was compared with the input's
         std::string uncheckedWhy; // why it was not, when it was not
+        std::string uncheckedWhyShown;
         double inputSeconds = -1; // what it should hold; -1 when unknown
         double outputSeconds = -1; // what ffmpeg says it wrote; -1 when it did not say
         int decodeErrors = 0;

@@ -55,7 +55,9 @@ namespace {
 
 void passOver(const std::string& path, const std::string& why)
 {
-    reportWarning("\"" + path + "\" was passed over: " + why);
+    reportWarning(QCoreApplication::translate("ProgramDir", "\"%1\" was passed over: %2")
+                      .arg(QString::fromStdString(path), QString::fromStdString(why))
+                      .toStdString());
 }
 
 // The file opened for reading, or -1 with kind saying why not.
@@ -70,7 +72,7 @@ int openUserFile(const std::string& path, UserFileKind& kind)
     }
     struct stat info { };
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        passOver(path, "it is not a regular file");
+        passOver(path, QCoreApplication::translate("ProgramDir", "it is not a regular file").toStdString());
         ::close(fd);
         kind = UserFileKind::Refused;
         return -1;
@@ -97,11 +99,11 @@ std::optional<std::string> readUserFile(const std::string& path, std::size_t max
     if (fd < 0)
         return std::nullopt;
     std::string bytes;
-    const char* problem = nullptr;
+    std::string problem;
     struct stat info { };
     if (::fstat(fd, &info) == 0 && static_cast<std::uint64_t>(info.st_size) > maxBytes)
-        problem = "it is larger than Calvera ever writes it";
-    while (!problem) {
+        problem = QCoreApplication::translate("ProgramDir", "it is larger than Calvera ever writes it").toStdString();
+    while (problem.empty()) {
         char buffer[65536];
         const ssize_t got = ::read(fd, buffer, sizeof buffer);
         if (got < 0 && errno == EINTR)
@@ -111,12 +113,13 @@ std::optional<std::string> readUserFile(const std::string& path, std::size_t max
         else if (got == 0)
             break;
         else if (bytes.size() + static_cast<std::size_t>(got) > maxBytes)
-            problem = "it is larger than Calvera ever writes it";
+            problem
+                = QCoreApplication::translate("ProgramDir", "it is larger than Calvera ever writes it").toStdString();
         else
             bytes.append(buffer, static_cast<std::size_t>(got));
     }
     ::close(fd);
-    if (problem) {
+    if (!problem.empty()) {
         passOver(path, problem);
         return std::nullopt;
     }

@@ -1,6 +1,9 @@
 #include "RunJournal.h"
 
+#include "Wording.h"
 #include "overwriteManager.h"
+
+#include <QCoreApplication>
 
 #include <array>
 #include <cctype>
@@ -18,6 +21,15 @@
 namespace {
 
 constexpr const char* kOutcomeWords[] = {"converted", "failed", "stopped"};
+constexpr const char* kCannotWrite = QT_TRANSLATE_NOOP("RunJournal", "cannot write the journal \"%1\": %2");
+
+// A message in the user's language; the journal's own lines are never translated.
+std::string said(const char* source, const std::string& first, const std::string& second = {})
+{
+    return wording::filled(QCoreApplication::translate("RunJournal", source),
+        {QString::fromStdString(first), QString::fromStdString(second)})
+        .toStdString();
+}
 
 std::uint32_t crc32(const std::string& text)
 {
@@ -106,7 +118,7 @@ void writeWhole(int fd, const std::string& bytes, const std::string& path)
         if (wrote < 0 && errno == EINTR)
             continue;
         if (wrote <= 0)
-            throw std::runtime_error("cannot write the journal \"" + path + "\": " + std::strerror(errno));
+            throw std::runtime_error(said(kCannotWrite, path, std::strerror(errno)));
         done += static_cast<std::size_t>(wrote);
     }
 }
@@ -155,19 +167,24 @@ RunJournal::RunJournal(const std::string& path)
     // Non-blocking: a FIFO here must not hold the run.
     m_fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_APPEND | O_CLOEXEC | O_NONBLOCK | O_NOCTTY, 0644);
     if (m_fd < 0)
-        throw JournalError("cannot open the journal \"" + path + "\": " + std::strerror(errno));
+        throw JournalError(
+            said(QT_TRANSLATE_NOOP("RunJournal", "cannot open the journal \"%1\": %2"), path, std::strerror(errno)));
     try {
         struct stat status { };
         if (::fstat(m_fd, &status) != 0 || !S_ISREG(status.st_mode))
-            throw JournalError("the journal \"" + path + "\" is not a regular file");
+            throw JournalError(said(QT_TRANSLATE_NOOP("RunJournal", "the journal \"%1\" is not a regular file"), path));
         // Refused rather than waited for: the other run may last for hours.
         if (::flock(m_fd, LOCK_EX | LOCK_NB) != 0) {
             if (errno == EWOULDBLOCK)
-                throw JournalError("the journal \"" + path + "\" is in use by another run");
-            throw JournalError("cannot lock the journal \"" + path + "\": " + std::strerror(errno));
+                throw JournalError(
+                    said(QT_TRANSLATE_NOOP("RunJournal", "the journal \"%1\" is in use by another run"), path));
+            throw JournalError(said(
+                QT_TRANSLATE_NOOP("RunJournal", "cannot lock the journal \"%1\": %2"), path, std::strerror(errno)));
         }
         if (status.st_size > kMaxBytes)
-            throw JournalError("the journal \"" + path + "\" is larger than 256 MiB: it is not a journal of Calvera's");
+            throw JournalError(said(QT_TRANSLATE_NOOP("RunJournal",
+                                        "the journal \"%1\" is larger than 256 MiB: it is not a journal of Calvera's"),
+                path));
         if (status.st_size == 0)
             append(std::string(kHeader) + '\n');
         else
@@ -220,7 +237,8 @@ void RunJournal::read()
         if (got < 0 && errno == EINTR)
             continue;
         if (got < 0)
-            throw JournalError("cannot read the journal \"" + m_path + "\": " + std::strerror(errno));
+            throw JournalError(said(
+                QT_TRANSLATE_NOOP("RunJournal", "cannot read the journal \"%1\": %2"), m_path, std::strerror(errno)));
         if (got == 0)
             break;
         at += got;
@@ -232,8 +250,10 @@ void RunJournal::read()
     }
     // Without its header a file is taken only when it is a journal through and through.
     if (!headed && foreign > 0)
-        throw JournalError("the journal \"" + m_path + "\" is not a journal of Calvera's (line "
-            + std::to_string(foreign) + " is no journal line); it was left unchanged");
+        throw JournalError(said(QT_TRANSLATE_NOOP("RunJournal",
+                                    "the journal \"%1\" is not a journal of Calvera's (line %2 is no journal line); it "
+                                    "was left unchanged"),
+            m_path, std::to_string(foreign)));
     // A last line cut short: it is passed over, and the next line starts on a line of its own.
     if (!carried.empty()) {
         ++m_damaged;
@@ -270,7 +290,7 @@ void RunJournal::append(const std::string& line)
 {
     writeWhole(m_fd, line, m_path);
     if (::fdatasync(m_fd) != 0)
-        throw std::runtime_error("cannot write the journal \"" + m_path + "\": " + std::strerror(errno));
+        throw std::runtime_error(said(kCannotWrite, m_path, std::strerror(errno)));
 }
 
 std::string RunJournal::lineFor(const Key& key, Outcome outcome, const std::string& output, const std::string& time)

@@ -177,15 +177,16 @@ bool removeOldTemporary(int directoryFd, const char* name, std::time_t now)
     return stale && ::unlinkat(directoryFd, name, 0) == 0;
 }
 
+constexpr const char* kCannotCreate = QT_TRANSLATE_NOOP("Reason", "Cannot create file \"%1\". %2");
+
 } // namespace
 
 TemporaryOutput::TemporaryOutput(const std::string& wanted)
 {
     const std::string directory = wanted.substr(0, wanted.size() - extractFileName(wanted).size());
     std::string folder = directory + kPrefix + "XXXXXX";
-    const auto refuse = [&wanted](int error) {
-        return TOutputFileError("Cannot create file \"" + wanted + "\". " + std::strerror(error));
-    };
+    const auto refuse
+        = [&wanted](int error) { return TOutputFileError(reason(kCannotCreate, wanted, Wording::systemError(error))); };
     if (!::mkdtemp(folder.data()))
         throw refuse(errno);
     const Descriptor folderFd(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
@@ -259,7 +260,8 @@ void TemporaryOutput::sync(const std::string& wanted) const
     const Descriptor file(
         folder ? ::openat(folder.get(), extractFileName(m_path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1);
     if (!file || ::fsync(file.get()) != 0)
-        throw TOutputFileError("Cannot write file \"" + wanted + "\" to the disk. " + std::strerror(errno));
+        throw TOutputFileError(reason(QT_TRANSLATE_NOOP("Reason", "Cannot write file \"%1\" to the disk. %2"), wanted,
+            Wording::systemError(errno)));
 }
 
 std::string TemporaryOutput::publish(const std::string& wanted, bool durable)
@@ -268,7 +270,8 @@ std::string TemporaryOutput::publish(const std::string& wanted, bool durable)
     const std::string name = extractFileName(m_path);
     struct stat info { };
     if (!folder || ::fstatat(folder.get(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode))
-        throw TOutputFileError("The output was removed while ffmpeg wrote it (\"" + m_path + "\").");
+        throw TOutputFileError(
+            reason(QT_TRANSLATE_NOOP("Reason", "The output was removed while ffmpeg wrote it (\"%1\")."), m_path));
     const std::string extension = extractFileExt(wanted);
     std::string candidate = wanted;
     for (int tries = 0; tries < TOverwriteManager::kMaxNames; ++tries) {
@@ -287,7 +290,7 @@ std::string TemporaryOutput::publish(const std::string& wanted, bool durable)
             return candidate;
         }
         if (errno != EEXIST)
-            throw TOutputFileError("Cannot create file \"" + candidate + "\". " + std::strerror(errno));
+            throw TOutputFileError(reason(kCannotCreate, candidate, Wording::systemError(errno)));
         candidate = TOverwriteManager::nextName(candidate, extension);
     }
     throw TOverwriteManager::noFreeName(wanted);

@@ -2,14 +2,16 @@
 
 #include <sys/types.h>
 
+#include "Wording.h"
+
 #include <optional>
 #include <set>
 #include <stdexcept>
 #include <string>
 
-class TOutputFileError : public std::runtime_error {
+class TOutputFileError : public WordedError {
 public:
-    using std::runtime_error::runtime_error;
+    using WordedError::WordedError;
 };
 
 // Which file a name led to at one moment.

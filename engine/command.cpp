@@ -4,7 +4,9 @@
 #include "ProgramDir.h"
 #include "commandManager.h"
 
+#include <QCoreApplication>
 #include <QPointer>
+#include <QStringList>
 
 #include <algorithm>
 #include <cmath>
@@ -62,7 +64,8 @@ TCommand::Plan TCommand::planFor(const JobListModel::Node& node) const
     plan.source = node.Item.FileName.toStdString();
     const std::string path = node.Item.Path.toStdString();
     if (plan.source.find('\0') != std::string::npos || path.find('\0') != std::string::npos)
-        throw std::runtime_error("The name of \"" + plan.source + "\" or its folder holds a NUL character.");
+        throw WordedError(reason(
+            QT_TRANSLATE_NOOP("Reason", "The name of \"%1\" or its folder holds a NUL character."), plan.source));
     if (!path.empty())
         plan.outputDir = path;
     else if (!GlobalPath.empty())
@@ -78,8 +81,9 @@ TCommand::Plan TCommand::planFor(const JobListModel::Node& node) const
     const long longest = ::pathconf(plan.outputDir.c_str(), _PC_NAME_MAX);
     const std::size_t limit = longest > 0 ? static_cast<std::size_t>(longest) : 255;
     if (extractFileName(plan.outputPath).size() > limit)
-        throw std::runtime_error("the output name \"" + extractFileName(plan.outputPath)
-            + "\" is longer than the file system allows (" + std::to_string(limit) + " bytes)");
+        throw WordedError(reason(
+            QT_TRANSLATE_NOOP("Reason", "the output name \"%1\" is longer than the file system allows (%2 bytes)"),
+            extractFileName(plan.outputPath), limit));
 
     const std::string params = m_catalogue.GetParams(node.Item.FormatIndex);
     const std::string inputParams = m_catalogue.GetInputParams(node.Item.FormatIndex);
@@ -301,9 +305,13 @@ ItemJob TCommand::jobFor(JobListModel::Node& node)
     job.verification = Verify;
     if (!m_catalogue.isValidIndex(node.Item.FormatIndex)) {
         // Never run ffmpeg with values from outside the catalogue.
-        reportError("The format of \"" + job.source + "\" (number " + std::to_string(node.Item.FormatIndex)
-            + ") is not in the format catalogue.");
-        job.failure = "format number " + std::to_string(node.Item.FormatIndex) + " is not in the format catalogue";
+        reportError(
+            QCoreApplication::translate("TCommand", "The format of \"%1\" (number %2) is not in the format catalogue.")
+                .arg(QString::fromStdString(job.source))
+                .arg(node.Item.FormatIndex)
+                .toStdString());
+        job.failure = reason(
+            QT_TRANSLATE_NOOP("Reason", "format number %1 is not in the format catalogue"), node.Item.FormatIndex);
         return job;
     }
     try {
@@ -321,7 +329,7 @@ ItemJob TCommand::jobFor(JobListModel::Node& node)
                 },
                 nullptr);
     } catch (const std::exception& error) {
-        job.failure = error.what();
+        job.failure = wordingOf(error);
     }
     return job;
 }
@@ -364,7 +372,7 @@ void TCommand::itemEnded(Slot& slot, const ItemOutcome& outcome)
     if (node) {
         node->State = outcome.converted ? kStateDone : kStateFailed;
         if (!outcome.converted)
-            node->Failure = QString::fromStdString(outcome.reason);
+            node->Failure = QString::fromStdString(outcome.reasonShown);
         else
             node->Output = QString::fromStdString(outcome.output);
         node->Remark = QString::fromStdString(remarkOn(outcome));
@@ -394,12 +402,14 @@ std::string remarkOn(const ItemOutcome& outcome)
 {
     if (!outcome.converted)
         return {};
-    std::string remark;
+    QStringList remarks;
     if (outcome.decodeErrors > 0)
-        remark = "converted with " + std::to_string(outcome.decodeErrors) + " decoding errors (see log)";
+        remarks << QCoreApplication::translate(
+            "TCommand", "converted with %n decoding errors (see log)", nullptr, outcome.decodeErrors);
     if (outcome.checked == ItemOutcome::Check::none && !outcome.uncheckedWhy.empty())
-        remark += (remark.empty() ? "" : "; ") + std::string("unchecked: ") + outcome.uncheckedWhy;
-    return remark;
+        remarks << QCoreApplication::translate("TCommand", "unchecked: %1")
+                       .arg(QString::fromStdString(outcome.uncheckedWhyShown));
+    return remarks.join("; ").toStdString();
 }
 
 void TCommand::countOutcome(const ItemOutcome& outcome, std::uint64_t started)
@@ -418,7 +428,7 @@ void TCommand::countOutcome(const ItemOutcome& outcome, std::uint64_t started)
         ++m_summary.stopped;
     } else {
         ++m_summary.failed;
-        const RunSummary::Failure failure {outcome.source, outcome.reason, outcome.log, started};
+        const RunSummary::Failure failure {outcome.source, outcome.reason, outcome.reasonShown, outcome.log, started};
         auto after = std::upper_bound(m_summary.failures.begin(), m_summary.failures.end(), failure,
             [](const RunSummary::Failure& a, const RunSummary::Failure& b) { return a.started < b.started; });
         m_summary.failures.insert(after, failure);

@@ -18,8 +18,9 @@
 
 class TCommandManager;
 
-// What is worth telling of an item that converted: "converted with N decoding
-// errors (see log)", "unchecked: why"; empty for a plain success or a failure.
+// What is worth telling of an item that converted, in the user's language:
+// "converted with N decoding errors (see log)", "unchecked: why"; empty for a
+// plain success or a failure.
 std::string remarkOn(const ItemOutcome& outcome);
 
 // What a run came to: counted as its items end, kept until the next Start.
@@ -33,7 +34,8 @@ struct RunSummary {
     // order), however their ends came.
     struct Failure {
         std::string source;
-        std::string reason;
+        std::string reason; // in English
+        std::string reasonShown; // in the user's language
         std::string log; // empty when none was kept
         std::uint64_t started = 0; // the item's place among the run's starts
     };

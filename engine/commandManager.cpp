@@ -5,6 +5,8 @@
 #include "DosCommand.h"
 #include "SimpleXML.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <filesystem>
 #include <sys/stat.h>
@@ -17,16 +19,17 @@ const std::set<std::string> kSeveralFileMuxers
     = {"hls", "dash", "segment", "ssegment", "stream_segment", "webm_chunk", "hds", "smoothstreaming"};
 
 // Why these parameters would make ffmpeg do more than convert one input into one file.
-std::string whyNotOneToOne(const std::string& inputParams, const std::string& params)
+Wording whyNotOneToOne(const std::string& inputParams, const std::string& params)
 {
     for (const std::string& word : splitCommandLine(inputParams + " " + params)) {
         if (word == "-i")
-            return "its parameters hold -i, which would make ffmpeg read another input";
+            return reason(
+                QT_TRANSLATE_NOOP("Reason", "its parameters hold -i, which would make ffmpeg read another input"));
     }
     const std::vector<std::string> words = splitCommandLine(params);
     for (std::size_t i = 0; i + 1 < words.size(); ++i) {
         if (words[i] == "-f" && kSeveralFileMuxers.contains(words[i + 1]))
-            return "it writes several files (the \"" + words[i + 1] + "\" muxer)";
+            return reason(QT_TRANSLATE_NOOP("Reason", "it writes several files (the \"%1\" muxer)"), words[i + 1]);
     }
     return {};
 }
@@ -73,7 +76,10 @@ void TCommandManager::LoadUserEntries(const std::string& fileName)
     try {
         read(fileName, true);
     } catch (const std::exception& error) {
-        m_userCatalogueError = "Your own formats in \"" + fileName + "\" were left out: " + error.what();
+        m_userCatalogueError
+            = QCoreApplication::translate("TCommandManager", "Your own formats in \"%1\" were left out: %2")
+                  .arg(QString::fromStdString(fileName), QString::fromStdString(error.what()))
+                  .toStdString();
     }
 }
 
@@ -119,18 +125,23 @@ bool TCommandManager::isUserEntry(int index) const
 
 std::string TCommandManager::whyUnavailable(int index, const FfmpegAbilities* abilities) const
 {
+    return unavailability(index, abilities).english;
+}
+
+Wording TCommandManager::unavailability(int index, const FfmpegAbilities* abilities) const
+{
     if (!isValidIndex(index))
         return {};
     const Entry& entry = m_entries[static_cast<std::size_t>(index)];
-    if (const std::string why = whyNotOneToOne(entry.inputParams, entry.params); !why.empty())
+    if (Wording why = whyNotOneToOne(entry.inputParams, entry.params); !why.empty())
         return why;
     if (entry.ext.empty() || entry.ext == "." || entry.ext.find('/') != std::string::npos)
-        return "its extension \"" + entry.ext + "\" is no file name extension";
+        return reason(QT_TRANSLATE_NOOP("Reason", "its extension \"%1\" is no file name extension"), entry.ext);
     const bool vaapi
         = entry.params.find("vaapi") != std::string::npos || entry.inputParams.find("vaapi") != std::string::npos;
     if (vaapi && !hasRenderDevice())
-        return "it needs a VAAPI render device, and /dev/dri has none";
-    return abilities ? abilities->whyCannotWrite(entry.params) : std::string();
+        return reason(QT_TRANSLATE_NOOP("Reason", "it needs a VAAPI render device, and /dev/dri has none"));
+    return abilities ? abilities->cannotWrite(entry.params) : Wording();
 }
 
 std::set<std::string> TCommandManager::extensions() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Wording.h"
+
 #include <set>
 #include <string>
 #include <vector>
@@ -43,6 +45,8 @@ public:
     // extension, parameters that need a VAAPI render device where
     // /dev/dri/renderD* has none, or an encoder or muxer that abilities (an
     // ffmpeg's answer; none: not known yet) lack.
+    Wording unavailability(int index, const FfmpegAbilities* abilities = nullptr) const;
+    // The same in English alone, as --formats tells it.
     std::string whyUnavailable(int index, const FfmpegAbilities* abilities = nullptr) const;
     // The extensions of the catalogue's entries, without their dot.
     std::set<std::string> extensions() const;

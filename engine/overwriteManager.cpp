@@ -44,7 +44,7 @@ std::string TOverwriteManager::nextName(const std::string& path, const std::stri
 ENoFreeNameError TOverwriteManager::noFreeName(const std::string& wanted)
 {
     return ENoFreeNameError(
-        "No free output name for \"" + wanted + "\" after " + std::to_string(kMaxNames) + " tries.");
+        reason(QT_TRANSLATE_NOOP("Reason", "No free output name for \"%1\" after %2 tries."), wanted, kMaxNames));
 }
 
 std::string TOverwriteManager::GetUniqueFileName(const std::string& wanted) const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Wording.h"
+
 #include <stdexcept>
 #include <string>
 
@@ -9,9 +11,9 @@ std::string extractFileName(const std::string& path);
 std::string extractFileExt(const std::string& path);
 std::string changeFileExt(const std::string& path, const std::string& extension);
 
-class ENoFreeNameError : public std::runtime_error {
+class ENoFreeNameError : public WordedError {
 public:
-    using std::runtime_error::runtime_error;
+    using WordedError::WordedError;
 };
 
 // Never overwrite: a wanted output path that names an existing file gets

@@ -2,6 +2,7 @@
 
 #include "JobListModel.h"
 
+#include <QCoreApplication>
 #include <QStringDecoder>
 
 #include <charconv>
@@ -11,16 +12,40 @@
 
 namespace {
 
+// source marked with QT_TRANSLATE_NOOP("TSaveManager", …), in the user's language.
+QString said(const char* source)
+{
+    return QCoreApplication::translate("TSaveManager", source);
+}
+
+// "Item 3 of "list.qfl"", made only when something is wrong with it.
+QString itemText(int number, const std::string& path)
+{
+    return said(QT_TRANSLATE_NOOP("TSaveManager", "Item %1 of \"%2\""))
+        .arg(QString::number(number), QString::fromStdString(path));
+}
+
+EListFileError listFileError(const QString& message)
+{
+    return EListFileError(message.toStdString());
+}
+
 // A name of a list file as the job list holds it: every byte kept, relative
 // names taken from the list file's folder. A NUL would cut the name short and
 // a byte sequence that is not UTF-8 would be changed on the way, so both
 // refuse the list file instead.
-QString itemName(const std::string& text, const std::string& folder, const std::string& item, const char* what)
+QString itemName(const std::string& text, const std::string& folder, int number, const std::string& path, bool isPath)
 {
     if (text.find('\0') != std::string::npos)
-        throw EListFileError(item + " has a NUL character in its " + what + ".");
+        throw listFileError(
+            (isPath ? said(QT_TRANSLATE_NOOP("TSaveManager", "%1 has a NUL character in its path."))
+                    : said(QT_TRANSLATE_NOOP("TSaveManager", "%1 has a NUL character in its file name.")))
+                .arg(itemText(number, path)));
     if (!isUtf8(text))
-        throw EListFileError(item + " has a " + what + " that is not valid UTF-8.");
+        throw listFileError(
+            (isPath ? said(QT_TRANSLATE_NOOP("TSaveManager", "%1 has a path that is not valid UTF-8."))
+                    : said(QT_TRANSLATE_NOOP("TSaveManager", "%1 has a file name that is not valid UTF-8.")))
+                .arg(itemText(number, path)));
     QString name = QString::fromStdString(text);
     if (!text.empty() && text.front() != '/')
         name.prepend(QString::fromStdString(folder));
@@ -51,17 +76,17 @@ void readItems(const TJclSimpleXML& document, const std::string& path,
         if (!dynamic_cast<const TJclSimpleXMLElemClassic*>(item))
             continue;
         ++itemNumber;
-        const std::string itemText = "Item " + std::to_string(itemNumber) + " of \"" + path + "\"";
         const auto field = [&](const char* name) -> const std::string& {
             const TJclSimpleXMLElem* found = item->FindChild(name);
             if (!found)
-                throw EListFileError(itemText + " has no \"" + name + "\" element.");
+                throw listFileError(said(QT_TRANSLATE_NOOP("TSaveManager", "%1 has no \"%2\" element."))
+                                        .arg(itemText(itemNumber, path), QString::fromUtf8(name)));
             return found->Value();
         };
         TItemData data;
-        data.FileName = itemName(field("filename"), folder, itemText, "file name");
+        data.FileName = itemName(field("filename"), folder, itemNumber, path, false);
         data.FormatIndex = listFileInteger(field("format"));
-        const QString itemPath = itemName(field("path"), folder, itemText, "path");
+        const QString itemPath = itemName(field("path"), folder, itemNumber, path, true);
         if (itemPath != lastPath)
             lastPath = itemPath;
         data.Path = lastPath; // shares the text with the previous item's when equal
@@ -108,7 +133,8 @@ int listFileInteger(const std::string& text)
 {
     const std::optional<int> value = parseInteger(text);
     if (!value)
-        throw EListFileError("'" + text + "' is not a valid integer value");
+        throw listFileError(said(QT_TRANSLATE_NOOP("TSaveManager", "'%1' is not a valid integer value"))
+                                .arg(QString::fromStdString(text)));
     return *value;
 }
 
@@ -178,7 +204,8 @@ void TSaveManager::RestoreQueue(const std::string& text, const std::string& path
     TJclSimpleXML document;
     document.LoadFromString(text);
     if (document.Root().Name() != "list")
-        throw EListFileError("\"" + path + "\" is not a Calvera list: its root is <" + document.Root().Name() + ">.");
+        throw listFileError(said(QT_TRANSLATE_NOOP("TSaveManager", "\"%1\" is not a Calvera list: its root is <%2>."))
+                                .arg(QString::fromStdString(path), QString::fromStdString(document.Root().Name())));
     struct Restored {
         TItemData data;
         std::int32_t state;

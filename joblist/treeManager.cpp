@@ -3,6 +3,8 @@
 #include "JobListModel.h"
 #include "itemManager.h"
 
+#include <QCoreApplication>
+
 TTreeManager::TTreeManager(JobListModel& model, TItemManager& staging)
     : m_model(model)
     , m_staging(staging)
@@ -26,7 +28,9 @@ QString TTreeManager::HintText(const TItemData& item, const std::vector<std::str
 {
     const bool known = item.FormatIndex >= 0 && item.FormatIndex < static_cast<int>(formats.size());
     // A format the catalogue does not list is shown by its number.
-    const std::string format = known ? formats[static_cast<std::size_t>(item.FormatIndex)]
-                                     : "(unknown format " + std::to_string(item.FormatIndex) + ")";
-    return "[File Name]: " + item.FileName + "\n[format]: " + QString::fromStdString(format) + "\n[path]: " + item.Path;
+    const QString format = known
+        ? QString::fromStdString(formats[static_cast<std::size_t>(item.FormatIndex)])
+        : QCoreApplication::translate("TTreeManager", "(unknown format %1)").arg(item.FormatIndex);
+    return QCoreApplication::translate("TTreeManager", "[File Name]: %1\n[format]: %2\n[path]: %3")
+        .arg(item.FileName, format, item.Path);
 }

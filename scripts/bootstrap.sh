@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
     g++ make cmake pkg-config
     qt6-base-dev libgl-dev
+    # lupdate and lrelease for the translations, and Qt's own German for its standard buttons
+    qt6-l10n-tools qt6-translations-l10n
     libgtest-dev libgmock-dev
     ffmpeg
     xvfb xauth

@@ -17,6 +17,7 @@
 #include "imagebutton.h"
 #include "JobListModel.h"
 #include "SplashForm.h"
+#include "Translations.h"
 #include "ItemForm.h"
 #include "OptionsPage.h"
 #include "WhenDoneNotice.h"
@@ -46,6 +47,8 @@ int main(int argc, char* argv[])
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
+    // In the language the environment asks for, as the program would be (LANGUAGE=de).
+    const Translations translations;
     nameApplication();
     installFontFallbacks();
     const QString folder = argc > 1 ? argv[1] : "screenshots";
@@ -80,7 +83,7 @@ int main(int argc, char* argv[])
             node->Progress = i < 4 ? ItemProgress {600, 252, 2.4, 0.42, 145} : ItemProgress {300, 45, 1.9, 0.15, 134};
         }
     }
-    window.lbCount->setText(QString("%1 files, finished %2 of %1").arg(items).arg(std::min(items, 2)));
+    window.lbCount->setText(fileCountText(items, std::min(items, 2), items));
     window.ProgressBar1->SetPosition(items ? static_cast<int>((2 + 0.42) * 100 / items) : 0);
     window.lbTimer->setText(timestampText(192, 460));
     window.show();
@@ -143,12 +146,8 @@ int main(int argc, char* argv[])
 
     // The hint of the first row.
     if (items > 0) {
-        const std::vector<std::string>& formats = window.controller()->catalogue().Formats();
         TMyFlatHintWindow* hint = TMyFlatHint::window();
-        const JobListModel::Node& first = *jobs.nodeAt(0);
-        QString text = TTreeManager::HintText(first.Item, formats);
-        if (first.State == kStateConverting)
-            text += "\n[progress]: " + progressText(first.Progress);
+        const QString text = window.VirtualStringTree1->hintFor(*jobs.nodeAt(0));
         hint->ActivateHint(text, QPoint(200, 200), QRect(0, 0, 1920, 1080));
         hint->renderHint().save(saved("row-hint.png"));
         hint->hide();
@@ -160,8 +159,8 @@ int main(int argc, char* argv[])
     // The screenshot waits for ffmpeg's answer; the window never does.
     const FfmpegProbe::Answer abilities = FfmpegProbe::of(window.controller()->driver()->FfmpegPath)->wait();
     for (int i = 0; i < static_cast<int>(catalogue.Formats().size()); ++i) {
-        if (const std::string why = catalogue.whyUnavailable(i, abilities.get()); !why.empty())
-            add.setUnavailable(i, QString::fromStdString(why));
+        if (const Wording why = catalogue.unavailability(i, abilities.get()); !why.empty())
+            add.setUnavailable(i, QString::fromStdString(why.shown));
     }
     add.Fill({"/home/me/Videos/holiday 1.avi", "/home/me/Videos/garden 3.avi", "/home/me/Videos/concert 4.avi"});
     add.show();

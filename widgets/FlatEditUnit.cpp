@@ -150,7 +150,7 @@ bool TMyCustomFlatEdit::readInteger(int& value) const
     value = text().trimmed().toInt(&ok, 10);
     if (!ok) {
         value = 0;
-        emit const_cast<TMyCustomFlatEdit*>(this)->integerError("'" + text() + "' is not a valid integer value");
+        emit const_cast<TMyCustomFlatEdit*>(this)->integerError(tr("'%1' is not a valid integer value").arg(text()));
     }
     return ok;
 }
@@ -349,7 +349,7 @@ void TMyFlatComboBox::setItemUnavailable(int index, const QString& reason)
         return;
     if (!entry->data(kNameRole).isValid())
         entry->setData(entry->text(), kNameRole);
-    entry->setText(entry->data(kNameRole).toString() + " (unavailable: " + reason + ")");
+    entry->setText(tr("%1 (unavailable: %2)").arg(entry->data(kNameRole).toString(), reason));
     entry->setToolTip(reason);
     entry->setFlags(entry->flags() & ~(Qt::ItemIsEnabled | Qt::ItemIsSelectable));
     update();

@@ -1,6 +1,9 @@
 #include "BatchCommandLine.h"
 
+#include "Wording.h"
 #include "saveManager.h"
+
+#include <QCoreApplication>
 
 #include <cerrno>
 #include <cstring>
@@ -9,46 +12,58 @@
 #include <getopt.h>
 #include <unistd.h>
 
-const char* const kBatchUsage
-    = "Usage:\n"
-      "  calvera-batch [options] LIST.qfl...               convert every item of the list files, in order\n"
-      "  calvera-batch [options] -f INDEX [-o DIR] FILE...  queue the files with that format index (and output "
-      "directory)\n"
-      "  calvera-batch [options] -f INDEX --watch DIR        convert what appears in DIR, until Ctrl-C\n"
-      "\n"
-      "List files and files may be combined; items keep the order given, and -f and -o apply to the\n"
-      "files after them (those of --files-from too). Items without an output directory go to convert/\n"
-      "next to the program, or where that cannot be written (an installed Calvera) to Calvera/ in the\n"
-      "Videos folder. An output directory given with -o is made when it is missing.\n"
-      "\n"
-      "Options:\n"
-      "  -f, --format=INDEX      format index in the catalogue for the files that follow (see --formats)\n"
-      "  -o, --output=DIR        output directory for the files that follow\n"
-      "      --files-from=FILE   queue the files named in FILE, one a line (- for standard input)\n"
-      "      --files0-from=FILE  the same with names ended by NUL characters (find -print0)\n"
-      "  -n, --dry-run           print the ffmpeg command of every item, quoted for a shell, run nothing\n"
-      "  -s, --save-list=FILE    write the queued items as a list file, run nothing\n"
-      "  -l, --formats           print the catalogue: index, name, extension, parameters, origin\n"
-      "  -j, --jobs=N            convert N items at once (0: one per core; default 1)\n"
-      "      --journal=FILE      record each ended item in FILE; items it records as converted are skipped\n"
-      "      --retry-failed      with --journal: convert only the items that failed or were stopped\n"
-      "      --shard=K/N         convert only the items at positions p (from 0) with p % N == K\n"
-      "      --verify=CHECK      check each output before it is published: none, duration (the default:\n"
-      "                          its length against the input's) or decode (also decode it whole)\n"
-      "      --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C\n"
-      "      --new-only          with --watch: leave the files already there alone\n"
-      "      --progress=json     write the run as JSON events on standard output, one a line\n"
-      "  -q, --quiet             print errors and the summary only\n"
-      "  -v, --verbose           print ffmpeg's own lines too, on standard error\n"
-      "      --catalogue=FILE    use this catalogue instead of `command` next to the program\n"
-      "      --ffmpeg=PATH       use this ffmpeg instead of bin/ffmpeg next to the program (or on PATH)\n"
-      "  -h, --help              show this help\n"
-      "      --version           show the version\n"
-      "\n"
-      "Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage or a list\n"
-      "file that cannot be read, 130 when interrupted.\n";
+const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
+    "Usage:\n"
+    "  calvera-batch [options] LIST.qfl...               convert every item of the list files, in order\n"
+    "  calvera-batch [options] -f INDEX [-o DIR] FILE...  queue the files with that format index (and output "
+    "directory)\n"
+    "  calvera-batch [options] -f INDEX --watch DIR        convert what appears in DIR, until Ctrl-C\n"
+    "\n"
+    "List files and files may be combined; items keep the order given, and -f and -o apply to the\n"
+    "files after them (those of --files-from too). Items without an output directory go to convert/\n"
+    "next to the program, or where that cannot be written (an installed Calvera) to Calvera/ in the\n"
+    "Videos folder. An output directory given with -o is made when it is missing.\n"
+    "\n"
+    "Options:\n"
+    "  -f, --format=INDEX      format index in the catalogue for the files that follow (see --formats)\n"
+    "  -o, --output=DIR        output directory for the files that follow\n"
+    "      --files-from=FILE   queue the files named in FILE, one a line (- for standard input)\n"
+    "      --files0-from=FILE  the same with names ended by NUL characters (find -print0)\n"
+    "  -n, --dry-run           print the ffmpeg command of every item, quoted for a shell, run nothing\n"
+    "  -s, --save-list=FILE    write the queued items as a list file, run nothing\n"
+    "  -l, --formats           print the catalogue: index, name, extension, parameters, origin\n"
+    "  -j, --jobs=N            convert N items at once (0: one per core; default 1)\n"
+    "      --journal=FILE      record each ended item in FILE; items it records as converted are skipped\n"
+    "      --retry-failed      with --journal: convert only the items that failed or were stopped\n"
+    "      --shard=K/N         convert only the items at positions p (from 0) with p % N == K\n"
+    "      --verify=CHECK      check each output before it is published: none, duration (the default:\n"
+    "                          its length against the input's) or decode (also decode it whole)\n"
+    "      --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C\n"
+    "      --new-only          with --watch: leave the files already there alone\n"
+    "      --progress=json     write the run as JSON events on standard output, one a line\n"
+    "  -q, --quiet             print errors and the summary only\n"
+    "  -v, --verbose           print ffmpeg's own lines too, on standard error\n"
+    "      --catalogue=FILE    use this catalogue instead of `command` next to the program\n"
+    "      --ffmpeg=PATH       use this ffmpeg instead of bin/ffmpeg next to the program (or on PATH)\n"
+    "  -h, --help              show this help\n"
+    "      --version           show the version\n"
+    "\n"
+    "Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage or a list\n"
+    "file that cannot be read, 130 when interrupted.\n");
+
+std::string batchUsage()
+{
+    return QCoreApplication::translate("BatchCommandLine", kBatchUsage).toStdString();
+}
 
 namespace {
+
+// A usage error in the user's language, its %1, %2 … filled with arguments as they are.
+BatchUsageError usageError(const char* source, const std::vector<std::string>& arguments = {})
+{
+    return BatchUsageError(
+        wording::filled(QCoreApplication::translate("BatchCommandLine", source).toStdString(), arguments));
+}
 
 enum LongOnly {
     kFilesFrom = 256,
@@ -104,7 +119,8 @@ std::string absolute(const std::string& path)
 std::string itemName(const std::string& name)
 {
     if (!isUtf8(name))
-        throw BatchUsageError("the name " + name + " is not valid UTF-8; rename the file or folder");
+        throw usageError(
+            QT_TRANSLATE_NOOP("BatchCommandLine", "the name %1 is not valid UTF-8; rename the file or folder"), {name});
     return name;
 }
 
@@ -114,16 +130,17 @@ bool endsWith(const std::string& text, const std::string& suffix)
 }
 
 // A whole number of at least least for an option, as the catalogue's indexes are read.
-int count(const std::string& option, const std::string& text, int least)
+int count(const std::string& option, const std::string& given, int least)
 {
     int value = 0;
     try {
-        value = listFileInteger(text);
+        value = listFileInteger(given);
     } catch (const std::exception&) {
-        throw BatchUsageError(option + " needs a whole number, not '" + text + "'");
+        throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "%1 needs a whole number, not '%2'"), {option, given});
     }
     if (value < least)
-        throw BatchUsageError(option + " needs a number of at least " + std::to_string(least) + ", not " + text);
+        throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "%1 needs a number of at least %2, not %3"),
+            {option, std::to_string(least), given});
     return value;
 }
 
@@ -132,7 +149,8 @@ std::vector<std::string> namesIn(const std::string& file, char end)
 {
     const int fd = file == "-" ? STDIN_FILENO : ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0)
-        throw BatchUsageError("cannot read the names in \"" + file + "\": " + std::strerror(errno));
+        throw usageError(
+            QT_TRANSLATE_NOOP("BatchCommandLine", "cannot read the names in \"%1\": %2"), {file, std::strerror(errno)});
     std::string text;
     char buffer[65536];
     for (;;) {
@@ -143,7 +161,8 @@ std::vector<std::string> namesIn(const std::string& file, char end)
             const int error = errno;
             if (fd != STDIN_FILENO)
                 ::close(fd);
-            throw BatchUsageError("cannot read the names in \"" + file + "\": " + std::strerror(error));
+            throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "cannot read the names in \"%1\": %2"),
+                {file, std::strerror(error)});
         }
         if (got == 0)
             break;
@@ -175,7 +194,8 @@ public:
         source.isListFile = endsWith(name, ".qfl");
         if (!source.isListFile) {
             if (!m_formatGiven)
-                throw BatchUsageError("no format for " + name + ": give -f INDEX before the files");
+                throw usageError(
+                    QT_TRANSLATE_NOOP("BatchCommandLine", "no format for %1: give -f INDEX before the files"), {name});
             source.formatIndex = m_formatIndex;
             source.outputDir = m_outputDir;
         }
@@ -200,7 +220,7 @@ public:
         case 'j': options.jobs = count(name, value, 0); break;
         case 'f': try { m_formatIndex = listFileInteger(value);
             } catch (const std::exception&) {
-                throw BatchUsageError("format index '" + value + "' is not a number");
+                throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "format index '%1' is not a number"), {value});
             }
             m_formatGiven = true;
             break;
@@ -224,11 +244,15 @@ public:
             else if (value == "decode")
                 options.verification = Verification::decode;
             else
-                throw BatchUsageError("--verify takes none, duration or decode, not '" + value + "'");
+                throw usageError(
+                    QT_TRANSLATE_NOOP("BatchCommandLine", "--verify takes none, duration or decode, not '%1'"),
+                    {value});
             break;
         case kWatch:
             if (!m_formatGiven)
-                throw BatchUsageError("no format for --watch " + value + ": give -f INDEX before it");
+                throw usageError(
+                    QT_TRANSLATE_NOOP("BatchCommandLine", "no format for --watch %1: give -f INDEX before it"),
+                    {value});
             options.watch = absolute(itemName(value));
             if (options.watch.back() != '/')
                 options.watch += '/';
@@ -237,7 +261,7 @@ public:
             break;
         case kProgress:
             if (value != "json")
-                throw BatchUsageError("--progress takes json, not '" + value + "'");
+                throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "--progress takes json, not '%1'"), {value});
             options.jsonProgress = true;
             break;
         }
@@ -246,24 +270,26 @@ public:
     void finish()
     {
         if (options.retryFailed && options.journal.empty())
-            throw BatchUsageError("--retry-failed needs --journal FILE");
+            throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "--retry-failed needs --journal FILE"));
         if (options.newOnly && options.watch.empty())
-            throw BatchUsageError("--new-only needs --watch DIR");
+            throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "--new-only needs --watch DIR"));
         if (!options.help && !options.version && !options.listFormats && options.sources.empty()
             && options.watch.empty())
-            throw BatchUsageError("nothing to convert: give list files, or -f INDEX and files");
+            throw usageError(
+                QT_TRANSLATE_NOOP("BatchCommandLine", "nothing to convert: give list files, or -f INDEX and files"));
     }
 
 private:
-    void shard(const std::string& text)
+    void shard(const std::string& given)
     {
-        const std::size_t slash = text.find('/');
+        const std::size_t slash = given.find('/');
         if (slash == std::string::npos)
-            throw BatchUsageError("--shard needs K/N, as 3/8, not '" + text + "'");
-        options.shard = count("--shard", text.substr(0, slash), 0);
-        options.shards = count("--shard", text.substr(slash + 1), 1);
+            throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "--shard needs K/N, as 3/8, not '%1'"), {given});
+        options.shard = count("--shard", given.substr(0, slash), 0);
+        options.shards = count("--shard", given.substr(slash + 1), 1);
         if (options.shard >= options.shards)
-            throw BatchUsageError("--shard " + text + ": K must be below N (K counts from 0)");
+            throw usageError(
+                QT_TRANSLATE_NOOP("BatchCommandLine", "--shard %1: K must be below N (K counts from 0)"), {given});
     }
 
     bool m_formatGiven = false;
@@ -294,15 +320,15 @@ BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
             continue;
         }
         if (code == '?')
-            throw BatchUsageError("unknown option "
-                + (optopt != 0 && !given.starts_with("--") ? "-" + std::string(1, char(optopt)) : given));
+            throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "unknown option %1"),
+                {optopt != 0 && !given.starts_with("--") ? "-" + std::string(1, char(optopt)) : given});
         if (code == ':')
-            throw BatchUsageError("option " + given + " needs a value");
+            throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "option %1 needs a value"), {given});
         const std::string name
             = given.starts_with("--") ? given.substr(0, given.find('=')) : "-" + std::string(1, char(code));
         // An empty value is a mistake ("$UNSET"), never "not given".
         if (optarg && *optarg == '\0')
-            throw BatchUsageError("option " + name + " needs a value");
+            throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "option %1 needs a value"), {name});
         reader.option(code, name, optarg ? optarg : "");
     }
     // After "--", everything is a file.

@@ -51,4 +51,6 @@ public:
 // names, "-" for standard input). Raises BatchUsageError.
 BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments);
 
+// --help's text in English, and in the user's language.
 extern const char* const kBatchUsage;
+std::string batchUsage();

@@ -4,6 +4,7 @@
 #include "StopSignals.h"
 #include "command.h"
 
+#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -29,6 +30,12 @@ std::string fileNameOf(const std::string& path)
 QString text(const std::string& value)
 {
     return QString::fromStdString(value);
+}
+
+// What the terminal shows goes out as UTF-8, as names come in.
+void print(FILE* stream, const QString& line)
+{
+    std::fputs((line + '\n').toStdString().c_str(), stream);
 }
 
 // A number of seconds or, when it cannot be told, JSON's null.
@@ -175,18 +182,25 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
     if (m_options.quiet && !wrong)
         return;
     clearStatus();
-    std::printf("%-6s exit %-3u %s%s\n", outcome.converted ? "done" : "failed", outcome.exitCode,
-        outcome.output.empty() ? "(not run)" : outcome.output.c_str(),
-        m_options.journal && !outcome.recorded ? " (not recorded)" : "");
-    if (!outcome.converted && !outcome.reason.empty())
-        std::printf("       %s\n", outcome.reason.c_str());
+    // The outcome words take the room of the longer one, so that the columns after them line up.
+    const QString done = tr("done");
+    const QString failed = tr("failed");
+    const QString said = (outcome.converted ? done : failed).leftJustified(std::max(done.size(), failed.size()));
+    QString line = said + ' ' + tr("exit %1").arg(QString::number(outcome.exitCode).leftJustified(3)) + ' '
+        + (outcome.output.empty() ? tr("(not run)") : text(outcome.output));
+    if (m_options.journal && !outcome.recorded)
+        line += ' ' + tr("(not recorded)");
+    print(stdout, line);
+    const QString indent(7, ' ');
+    if (!outcome.converted && !outcome.reasonShown.empty())
+        print(stdout, indent + text(outcome.reasonShown));
     if (outcome.converted && outcome.decodeErrors > 0)
-        std::printf("       converted with %d decoding errors (see log)\n", outcome.decodeErrors);
+        print(stdout, indent + tr("converted with %n decoding errors (see log)", nullptr, outcome.decodeErrors));
     if (outcome.converted && outcome.checked == ItemOutcome::Check::none && !m_options.quiet)
-        std::printf("       unchecked: %s\n", outcome.uncheckedWhy.c_str());
+        print(stdout, indent + tr("unchecked: %1").arg(text(outcome.uncheckedWhyShown)));
     if ((!outcome.converted && !outcome.stopped) || (outcome.converted && outcome.decodeErrors > 0)) {
         if (!outcome.log.empty())
-            std::printf("       log: %s\n", outcome.log.c_str());
+            print(stdout, indent + tr("log: %1").arg(text(outcome.log)));
     }
     std::fflush(stdout);
     drawStatus();
@@ -226,8 +240,10 @@ void BatchConsole::watching(const std::string& folder, bool looking)
     if (m_options.quiet)
         return;
     clearStatus();
-    std::fprintf(stderr, "calvera-batch: watching \"%s\"%s; Ctrl-C ends\n", folder.c_str(),
-        looking ? " (looked through every few seconds: it gives no change notices)" : "");
+    const QString watched = looking
+        ? tr("watching \"%1\" (looked through every few seconds: it gives no change notices); Ctrl-C ends")
+        : tr("watching \"%1\"; Ctrl-C ends");
+    print(stderr, "calvera-batch: " + watched.arg(text(folder)));
     std::fflush(stderr);
     drawStatus();
 }
@@ -253,25 +269,26 @@ void BatchConsole::finish(const RunSummary& run, int notRecorded)
         json(jsonLine(event));
         return;
     }
-    std::string converted = std::to_string(run.converted) + " converted";
-    std::vector<std::string> notes;
+    QString converted = tr("%n converted", nullptr, run.converted);
+    QStringList notes;
     if (run.unchecked > 0)
-        notes.push_back(std::to_string(run.unchecked) + " unchecked");
+        notes << tr("%n unchecked", nullptr, run.unchecked);
     if (run.decodeErrors > 0)
-        notes.push_back(std::to_string(run.decodeErrors) + " decoding errors");
-    for (std::size_t i = 0; i < notes.size(); ++i)
-        converted += (i == 0 ? " (" : ", ") + notes[i] + (i + 1 == notes.size() ? ")" : "");
-    std::printf("%s, %d failed, %d stopped\n", converted.c_str(), run.failed, run.stopped);
+        notes << tr("%n decoding errors", nullptr, run.decodeErrors);
+    if (!notes.isEmpty())
+        converted += " (" + notes.join(", ") + ")";
+    print(stdout,
+        tr("%1, %2 failed, %3 stopped").arg(converted, QString::number(run.failed), QString::number(run.stopped)));
     // Converted, yet a resumed run would not know it.
     if (notRecorded > 0)
-        std::printf("%d converted item(s) could not be recorded in the journal: a resumed run would convert them "
-                    "again\n",
-            notRecorded);
+        print(stdout,
+            tr("%n converted item(s) could not be recorded in the journal: a resumed run would convert them again",
+                nullptr, notRecorded));
     for (const RunSummary::Failure& failure : run.failures)
-        std::printf("failed: %s\n", failure.source.c_str());
+        print(stdout, tr("failed: %1").arg(text(failure.source)));
     if (!m_options.quiet) {
         for (const std::string& folder : run.outputFolders)
-            std::printf("output folder: %s\n", folder.c_str());
+            print(stdout, tr("output folder: %1").arg(text(folder)));
     }
     std::fflush(stdout);
 }
@@ -284,23 +301,24 @@ std::string BatchConsole::statusText() const
     const int filled = static_cast<int>(done * kBarWidth);
     std::string bar(static_cast<std::size_t>(filled), '#');
     bar.append(static_cast<std::size_t>(kBarWidth - filled), '-');
+    const auto word = [](const QString& translated) { return translated.toStdString(); };
     std::string line = "[" + std::to_string(index + 1) + "/" + std::to_string(m_itemCount) + "] "
-        + (m_paused ? "paused " : "") + fileNameOf(running.source) + (item.checking ? " checking" : "") + " [" + bar
-        + "] ";
+        + (m_paused ? word(tr("paused")) + " " : "") + fileNameOf(running.source)
+        + (item.checking ? " " + word(tr("checking")) : "") + " [" + bar + "] ";
     // An input of unknown length: how much of it is converted, not a share.
     line += item.fraction >= 0 ? std::to_string(static_cast<int>(item.fraction * 100)) + "%"
-                               : clockText(std::llround(item.position)) + " converted";
+                               : word(tr("%1 converted").arg(text(clockText(std::llround(item.position)))));
     if (item.speed > 0) {
         char speed[32];
         std::snprintf(speed, sizeof speed, " %.3gx", item.speed);
         line += speed;
     }
     if (item.secondsLeft >= 0)
-        line += " item " + clockText(std::llround(item.secondsLeft)) + " left";
+        line += " " + word(tr("item %1 left").arg(text(clockText(std::llround(item.secondsLeft)))));
     if (m_runLeft >= 0)
-        line += ", run " + clockText(m_runLeft) + " left";
+        line += ", " + word(tr("run %1 left").arg(text(clockText(m_runLeft))));
     if (m_running.size() > 1)
-        line += " (+" + std::to_string(m_running.size() - 1) + " running)";
+        line += " " + word(tr("(+%1 running)").arg(m_running.size() - 1));
     return line;
 }
 

@@ -2,6 +2,7 @@
 
 #include "ItemData.h"
 
+#include <QCoreApplication>
 #include <QJsonObject>
 
 #include <chrono>
@@ -24,6 +25,8 @@ struct RunSummary;
 // terminal's width and redrawn when the terminal changes size; errors and
 // warnings there too.
 class BatchConsole final {
+    Q_DECLARE_TR_FUNCTIONS(BatchConsole)
+
 public:
     struct Options {
         bool json = false;

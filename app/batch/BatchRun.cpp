@@ -6,6 +6,7 @@
 #include "FfmpegAbilities.h"
 #include "ProgramDir.h"
 #include "StopSignals.h"
+#include "Wording.h"
 #include "command.h"
 #include "commandManager.h"
 
@@ -14,9 +15,11 @@
 #include <QJsonObject>
 #include <QThread>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <tuple>
@@ -28,12 +31,20 @@ QString text(const std::string& value)
     return QString::fromStdString(value);
 }
 
+// A message in the user's language, its %1, %2 … filled with arguments as they are.
+std::string said(const char* source, const std::vector<std::string>& arguments = {})
+{
+    return wording::filled(QCoreApplication::translate("BatchRun", source).toStdString(), arguments);
+}
+
 RunJournal::Outcome journalOutcome(const ItemOutcome& outcome)
 {
     return outcome.converted ? RunJournal::Outcome::converted
         : outcome.stopped    ? RunJournal::Outcome::stopped
                              : RunJournal::Outcome::failed;
 }
+
+constexpr const char* kCannotReadCatalogue = QT_TRANSLATE_NOOP("BatchRun", "cannot read the catalogue \"%1\": %2");
 
 } // namespace
 
@@ -53,12 +64,12 @@ std::unique_ptr<TCommandManager> loadCatalogues(const BatchOptions& options)
     // The catalogue next to the program may be missing (an empty catalogue); one the user names must exist.
     std::error_code ec;
     if (!options.catalogue.empty() && !std::filesystem::exists(path, ec))
-        throw BatchExit {kBadUsage, "cannot read the catalogue \"" + path + "\": No such file or directory"};
+        throw BatchExit {kBadUsage, said(kCannotReadCatalogue, {path, std::strerror(ENOENT)})};
     std::unique_ptr<TCommandManager> catalogue;
     try {
         catalogue = std::make_unique<TCommandManager>(path);
     } catch (const std::exception& error) {
-        throw BatchExit {kBadUsage, "cannot read the catalogue \"" + path + "\": " + error.what()};
+        throw BatchExit {kBadUsage, said(kCannotReadCatalogue, {path, error.what()})};
     }
     // A catalogue named on the command line stands alone.
     if (options.catalogue.empty()) {
@@ -94,7 +105,7 @@ void buildQueue(const BatchOptions& options, const TCommandManager& catalogue, B
     for (const BatchOptions::Source& source : options.sources) {
         std::error_code ec;
         if (!std::filesystem::exists(source.path, ec))
-            throw BatchExit {kBadUsage, source.path + ": No such file or directory"};
+            throw BatchExit {kBadUsage, source.path + ": " + std::strerror(ENOENT)};
         if (source.isListFile) {
             try {
                 queue.lists.ImportFromFile(source.path);
@@ -111,12 +122,13 @@ void buildQueue(const BatchOptions& options, const TCommandManager& catalogue, B
         const TItemData& item = queue.model.nodeAt(row)->Item;
         if (catalogue.isValidIndex(item.FormatIndex))
             continue;
-        std::string message = "format index " + std::to_string(item.FormatIndex) + " is not in the catalogue \""
-            + cataloguePath(options) + "\", which lists " + std::to_string(catalogue.Formats().size())
-            + " formats (see --formats); item " + std::to_string(row + 1) + " (" + item.FileName.toStdString()
-            + ") asks for it";
+        std::string message = said(QT_TRANSLATE_NOOP("BatchRun",
+                                       "format index %1 is not in the catalogue \"%2\", which lists %3 formats (see "
+                                       "--formats); item %4 (%5) asks for it"),
+            {std::to_string(item.FormatIndex), cataloguePath(options), std::to_string(catalogue.Formats().size()),
+                std::to_string(row + 1), item.FileName.toStdString()});
         if (!catalogue.userCatalogueError().empty())
-            message += "; your own formats were left out";
+            message += said(QT_TRANSLATE_NOOP("BatchRun", "; your own formats were left out"));
         throw BatchExit {kBadUsage, message};
     }
 }
@@ -152,8 +164,8 @@ int printCommands(const TCommand& driver, const BatchQueue& queue, const std::ve
                              {"command_line", text(driver.commandLineFor(node))}, {"arguments", given}})
                     .c_str());
         } catch (const std::exception& error) {
-            reportError(
-                "item " + std::to_string(row + 1) + " (" + node.Item.FileName.toStdString() + "): " + error.what());
+            reportError(said(QT_TRANSLATE_NOOP("BatchRun", "item %1 (%2): %3"),
+                {std::to_string(row + 1), node.Item.FileName.toStdString(), error.what()}));
             status = kSomeFailed;
         }
     }
@@ -229,7 +241,8 @@ void makeOutputFolders(const BatchOptions& options)
         std::filesystem::create_directories(folder, ec);
         if (ec || !std::filesystem::is_directory(folder, ec))
             throw BatchExit {kBadUsage,
-                "cannot make the output folder \"" + folder + "\": " + (ec ? ec.message() : "it is not a folder")};
+                said(QT_TRANSLATE_NOOP("BatchRun", "cannot make the output folder \"%1\": %2"),
+                    {folder, ec ? ec.message() : said(QT_TRANSLATE_NOOP("BatchRun", "it is not a folder"))})};
     }
 }
 
@@ -239,8 +252,9 @@ int jobsWithinMeans(int asked, std::string& warning)
     const int most = TCommand::maxJobs();
     if (wanted <= most)
         return wanted;
-    warning = "-j " + std::to_string(wanted) + " is more than the limit on open files allows here; converting "
-        + std::to_string(most) + " at once";
+    warning = said(
+        QT_TRANSLATE_NOOP("BatchRun", "-j %1 is more than the limit on open files allows here; converting %2 at once"),
+        {std::to_string(wanted), std::to_string(most)});
     return most;
 }
 
@@ -294,7 +308,8 @@ void followFolder(FolderWatch& watch, const Watching& watching, TCommand& driver
         if (stopping)
             return;
         if (!isUtf8(path)) {
-            reportWarning("the name " + path + " is not valid UTF-8; the file was passed over");
+            reportWarning(said(
+                QT_TRANSLATE_NOOP("BatchRun", "the name %1 is not valid UTF-8; the file was passed over"), {path}));
             return;
         }
         const RunJournal::Key key = journalKeyForNext(queue.model, path, options.watchFormat, options.watchOutputDir);
@@ -365,7 +380,7 @@ RunResult runQueue(TCommand& driver, BatchQueue& queue, const std::unordered_set
             QCoreApplication::exit();
             return;
         }
-        console.error("interrupted: stopping the conversion");
+        console.error(said(QT_TRANSLATE_NOOP("BatchRun", "interrupted: stopping the conversion")));
         driver.Stop();
     });
     // Ctrl-Z holds every running ffmpeg (each in a process group of its own,

@@ -9,6 +9,7 @@
 #include "FfmpegAbilities.h"
 #include "ProgramDir.h"
 #include "RunJournal.h"
+#include "Translations.h"
 #include "command.h"
 #include "commandManager.h"
 
@@ -24,7 +25,10 @@ BatchOptions parseOptions(int argc, char* argv[])
     try {
         return parseBatchCommandLine(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const BatchUsageError& error) {
-        throw BatchExit {kBadUsage, std::string(error.what()) + "\nTry 'calvera-batch --help' for more information."};
+        throw BatchExit {kBadUsage,
+            std::string(error.what()) + "\n"
+                + QCoreApplication::translate("calvera-batch", "Try 'calvera-batch --help' for more information.")
+                      .toStdString()};
     }
 }
 
@@ -35,8 +39,10 @@ std::unique_ptr<RunJournal> openJournal(const BatchOptions& options)
     try {
         auto journal = std::make_unique<RunJournal>(options.journal);
         if (journal->damagedLines() > 0)
-            reportWarning("the journal \"" + options.journal + "\" has " + std::to_string(journal->damagedLines())
-                + " damaged line(s); they were passed over");
+            reportWarning(QCoreApplication::translate("calvera-batch",
+                "the journal \"%1\" has %n damaged line(s); they were passed over", nullptr, journal->damagedLines())
+                              .arg(QString::fromStdString(options.journal))
+                              .toStdString());
         return journal;
     } catch (const JournalError& error) {
         throw BatchExit {kBadUsage, error.what()};
@@ -91,7 +97,8 @@ int convert(const BatchOptions& options)
         return status;
     const bool watching = !options.watch.empty();
     if (queue.model.count() == 0 && !watching) {
-        reportError("calvera-batch: the list files hold no items");
+        reportError("calvera-batch: "
+            + QCoreApplication::translate("calvera-batch", "the list files hold no items").toStdString());
         return kAllConverted;
     }
 
@@ -111,8 +118,11 @@ int convert(const BatchOptions& options)
         return exitStatus(runQueue(driver, queue, selection, console, &watch));
     }
     if (selection.empty()) {
-        console.error(journal ? "nothing to convert: the journal records no item of this run as still to do"
-                              : "nothing to convert in this shard");
+        console.error(journal
+                ? QCoreApplication::translate(
+                    "calvera-batch", "nothing to convert: the journal records no item of this run as still to do")
+                      .toStdString()
+                : QCoreApplication::translate("calvera-batch", "nothing to convert in this shard").toStdString());
         console.finish(driver.lastRun());
         return kAllConverted;
     }
@@ -125,6 +135,7 @@ int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName("calvera-batch");
+    const Translations translations;
     try {
         const BatchOptions options = parseOptions(argc, argv);
         if (options.version) {
@@ -132,7 +143,7 @@ int main(int argc, char* argv[])
             return kAllConverted;
         }
         if (options.help) {
-            std::fputs(kBatchUsage, stdout);
+            std::fputs(batchUsage().c_str(), stdout);
             return kAllConverted;
         }
         return convert(options);

@@ -13,7 +13,30 @@
 #include <unistd.h>
 #include <unordered_map>
 
+// lupdate finds the texts by this marker; the library has no Qt, so it is its own.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(scope, x) x
+#endif
+
 namespace {
+
+XmlTranslator translator = nullptr;
+
+// format's translation with %1 and %2 replaced in one pass.
+std::string fileMessage(const char* format, const std::string& first, const std::string& second)
+{
+    const std::string text = xmlText("SimpleXML", format);
+    std::string message;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && (text[i + 1] == '1' || text[i + 1] == '2')) {
+            message += text[i + 1] == '1' ? first : second;
+            ++i;
+        } else {
+            message += text[i];
+        }
+    }
+    return message;
+}
 
 char upperAscii(char c)
 {
@@ -35,7 +58,23 @@ std::string systemText(int error)
     return std::strerror(error);
 }
 
+constexpr const char* kCannotOpen = QT_TRANSLATE_NOOP("SimpleXML", "Cannot open file \"%1\". %2");
+constexpr const char* kCannotCreate = QT_TRANSLATE_NOOP("SimpleXML", "Cannot create file \"%1\". %2");
+constexpr const char* kCannotWrite = QT_TRANSLATE_NOOP("SimpleXML", "Cannot write file \"%1\". %2");
+constexpr const char* kTooLarge = QT_TRANSLATE_NOOP("SimpleXML", "It is larger than %1 MiB.");
+constexpr const char* kNotRegular = QT_TRANSLATE_NOOP("SimpleXML", "It is not a regular file.");
+
 } // namespace
+
+void setXmlTranslator(XmlTranslator newTranslator)
+{
+    translator = newTranslator;
+}
+
+std::string xmlText(const char* context, const char* source)
+{
+    return translator ? translator(context, source) : std::string(source);
+}
 
 // Bump allocator for the elements of one document, in 64 KiB blocks, with free
 // lists per size so that elements destroyed by Clear are reused. Once no
@@ -711,13 +750,13 @@ void TJclSimpleXML::SaveToFile(const std::string& path)
     const bool exists = ::stat(target.c_str(), &existing) == 0;
     if (exists && (S_ISDIR(existing.st_mode) || ::access(target.c_str(), W_OK) != 0)) {
         const int error = S_ISDIR(existing.st_mode) ? EISDIR : errno;
-        throw FileError("Cannot open file \"" + shownPath + "\". " + systemText(error));
+        throw FileError(fileMessage(kCannotOpen, shownPath, systemText(error)));
     }
 
     std::string tempPath;
     const int fd = createSiblingTempFile(target, tempPath);
     if (fd < 0)
-        throw FileError("Cannot create file \"" + shownPath + "\". " + systemText(errno));
+        throw FileError(fileMessage(kCannotCreate, shownPath, systemText(errno)));
     if (exists)
         ::fchmod(fd, existing.st_mode & 07777);
 
@@ -735,7 +774,7 @@ void TJclSimpleXML::SaveToFile(const std::string& path)
         error = errno;
     if (error != 0) {
         ::unlink(tempPath.c_str());
-        throw FileError("Cannot write file \"" + shownPath + "\". " + systemText(error));
+        throw FileError(fileMessage(kCannotWrite, shownPath, systemText(error)));
     }
 }
 
@@ -744,18 +783,18 @@ void TJclSimpleXML::LoadFromFile(const std::string& path)
     // Without O_NONBLOCK, opening a FIFO would wait for a writer.
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
-        throw FileError("Cannot open file \"" + absolutePath(path) + "\". " + systemText(errno));
+        throw FileError(fileMessage(kCannotOpen, absolutePath(path), systemText(errno)));
     std::string data;
     struct stat info { };
     const auto refuse = [&](const std::string& why) {
         ::close(fd);
-        return FileError("Cannot open file \"" + absolutePath(path) + "\". " + why);
+        return FileError(fileMessage(kCannotOpen, absolutePath(path), why));
     };
-    const std::string tooLarge = "It is larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB.";
+    const std::string tooLarge = fileMessage(kTooLarge, std::to_string(kMaxFileBytes >> 20), {});
     if (::fstat(fd, &info) != 0)
         throw refuse(systemText(errno));
     if (!S_ISREG(info.st_mode))
-        throw refuse("It is not a regular file.");
+        throw refuse(xmlText("SimpleXML", kNotRegular));
     if (info.st_size > kMaxFileBytes)
         throw refuse(tooLarge);
     data.reserve(static_cast<std::size_t>(info.st_size));

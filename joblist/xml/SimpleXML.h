@@ -37,6 +37,15 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// Puts the library's messages into the user's language: a program with
+// translations sets it at start; without one they stay English. It gets the
+// context and the English text as marked with QT_TRANSLATE_NOOP where the
+// text is written, placeholders and all.
+using XmlTranslator = std::string (*)(const char* context, const char* source);
+void setXmlTranslator(XmlTranslator translator);
+// source as the translator gives it, else as it is.
+std::string xmlText(const char* context, const char* source);
+
 class TJclSimpleXMLProp final {
 public:
     TJclSimpleXMLProp(TJclSimpleXMLProps* parent, std::string name, std::string value);

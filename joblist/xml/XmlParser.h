@@ -56,7 +56,8 @@ public:
     void skipProcessingInstruction();
     std::string decode(std::string_view text) const;
 
-    [[noreturn]] static void fail(const std::string& message);
+    // Raise message, or format with %s (or %0:s) and %1:s filled, in the user's language.
+    [[noreturn]] static void fail(const char* message);
     [[noreturn]] static void failFormat(const char* format, std::string_view arg0, std::string_view arg1 = {});
 
     void enterElement();
@@ -75,6 +76,12 @@ private:
     int m_depth = 0;
 };
 
+// lupdate finds the texts by this marker; the library has no Qt, so it is its own.
+#ifndef QT_TRANSLATE_NOOP
+#define QT_TRANSLATE_NOOP(scope, x) x
+#endif
+
 namespace XmlMessages {
-inline constexpr const char* kElementEndOfData = "Invalid XML Element: Unexpected end of data";
+inline constexpr const char* kElementEndOfData
+    = QT_TRANSLATE_NOOP("XmlParser", "Invalid XML Element: Unexpected end of data");
 }

@@ -7,24 +7,36 @@
 
 namespace {
 
-constexpr const char* kPrologText = "Invalid Document: Unexpected text in file prolog";
-constexpr const char* kInstructionEndOfData = "Invalid Document: Unexpected end of data";
-constexpr const char* kHeaderMismatch = "Invalid Header: expected \"%0:s\" but found \"%1:s\"";
-constexpr const char* kCommentMismatch = "Invalid Comment: expected \"%0:s\" but found \"%1:s\"";
-constexpr const char* kCommentEndOfData = "Invalid Comment: Unexpected end of data";
-constexpr const char* kCommentDashes = "Invalid Comment: \"--\" not allowed inside comments";
-constexpr const char* kSheetMismatch = "Invalid Stylesheet: expected \"%0:s\" but found \"%1:s\"";
-constexpr const char* kSheetEndOfData = "Invalid Stylesheet: Unexpected end of data";
-constexpr const char* kCDataMismatch = "Invalid CDATA: expected \"%0:s\" but found \"%1:s\"";
-constexpr const char* kCDataEndOfData = "Invalid CDATA: Unexpected end of data";
-constexpr const char* kTagStart = "Invalid XML Element: Expected beginning of tag but \"%s\" found";
-constexpr const char* kNoName = "Invalid XML Element: malformed tag found (no valid name)";
-constexpr const char* kTagEnd = "Invalid XML Element: Expected end of tag but \"%s\" found";
+constexpr const char* kPrologText = QT_TRANSLATE_NOOP("XmlParser", "Invalid Document: Unexpected text in file prolog");
+constexpr const char* kInstructionEndOfData
+    = QT_TRANSLATE_NOOP("XmlParser", "Invalid Document: Unexpected end of data");
+constexpr const char* kHeaderMismatch
+    = QT_TRANSLATE_NOOP("XmlParser", "Invalid Header: expected \"%0:s\" but found \"%1:s\"");
+constexpr const char* kCommentMismatch
+    = QT_TRANSLATE_NOOP("XmlParser", "Invalid Comment: expected \"%0:s\" but found \"%1:s\"");
+constexpr const char* kCommentEndOfData = QT_TRANSLATE_NOOP("XmlParser", "Invalid Comment: Unexpected end of data");
+constexpr const char* kCommentDashes
+    = QT_TRANSLATE_NOOP("XmlParser", "Invalid Comment: \"--\" not allowed inside comments");
+constexpr const char* kSheetMismatch
+    = QT_TRANSLATE_NOOP("XmlParser", "Invalid Stylesheet: expected \"%0:s\" but found \"%1:s\"");
+constexpr const char* kSheetEndOfData = QT_TRANSLATE_NOOP("XmlParser", "Invalid Stylesheet: Unexpected end of data");
+constexpr const char* kCDataMismatch
+    = QT_TRANSLATE_NOOP("XmlParser", "Invalid CDATA: expected \"%0:s\" but found \"%1:s\"");
+constexpr const char* kCDataEndOfData = QT_TRANSLATE_NOOP("XmlParser", "Invalid CDATA: Unexpected end of data");
+constexpr const char* kTagStart
+    = QT_TRANSLATE_NOOP("XmlParser", "Invalid XML Element: Expected beginning of tag but \"%s\" found");
+constexpr const char* kNoName
+    = QT_TRANSLATE_NOOP("XmlParser", "Invalid XML Element: malformed tag found (no valid name)");
+constexpr const char* kTagEnd
+    = QT_TRANSLATE_NOOP("XmlParser", "Invalid XML Element: Expected end of tag but \"%s\" found");
 constexpr const char* kEndTagMismatch
-    = "Invalid XML Element: Erroneous end of tag, expecting </%0:s> but </%1:s> found";
-constexpr const char* kPropChar = "Invalid XML Element: Unexpected character in property declaration (\"%s\" found)";
-constexpr const char* kPropQuote
-    = "Invalid XML Element: Unexpected character in property declaration. Expecting \" or ' but \"%s\"  found";
+    = QT_TRANSLATE_NOOP("XmlParser", "Invalid XML Element: Erroneous end of tag, expecting </%0:s> but </%1:s> found");
+constexpr const char* kPropChar = QT_TRANSLATE_NOOP(
+    "XmlParser", "Invalid XML Element: Unexpected character in property declaration (\"%s\" found)");
+constexpr const char* kPropQuote = QT_TRANSLATE_NOOP("XmlParser",
+    "Invalid XML Element: Unexpected character in property declaration. Expecting \" or ' but \"%s\"  found");
+constexpr const char* kTooDeep
+    = QT_TRANSLATE_NOOP("XmlParser", "Invalid XML Element: elements are nested more than %s levels deep");
 
 bool isPrologFiller(unsigned char c)
 {
@@ -157,15 +169,16 @@ XmlParser::XmlParser(std::string_view data, const TJclSimpleXML& document)
     , m_document(document)
 { }
 
-void XmlParser::fail(const std::string& message)
+void XmlParser::fail(const char* message)
 {
-    throw EJclSimpleXMLError(message);
+    throw EJclSimpleXMLError(xmlText("XmlParser", message));
 }
 
 void XmlParser::failFormat(const char* format, std::string_view arg0, std::string_view arg1)
 {
     std::string message;
-    for (const char* p = format; *p; ++p) {
+    const std::string translated = xmlText("XmlParser", format);
+    for (const char* p = translated.c_str(); *p; ++p) {
         if (std::strncmp(p, "%0:s", 4) == 0) {
             message.append(arg0);
             p += 3;
@@ -179,14 +192,13 @@ void XmlParser::failFormat(const char* format, std::string_view arg0, std::strin
             message.push_back(*p);
         }
     }
-    fail(message);
+    throw EJclSimpleXMLError(message);
 }
 
 void XmlParser::enterElement()
 {
     if (++m_depth > TJclSimpleXML::kMaxDepth) {
-        fail("Invalid XML Element: elements are nested more than " + std::to_string(TJclSimpleXML::kMaxDepth)
-            + " levels deep");
+        failFormat(kTooDeep, std::to_string(TJclSimpleXML::kMaxDepth));
     }
 }
 

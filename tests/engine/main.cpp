@@ -6,6 +6,7 @@
 
 int main(int argc, char* argv[])
 {
+    useEnglishLocale();
     QCoreApplication app(argc, argv);
     const TemporaryStateHome state;
     testing::InitGoogleTest(&argc, argv);

@@ -249,6 +249,7 @@ TEST_F(DesktopSession, AHeldRunGivesTheSleepLockBackAndTakesItAgainWhenItGoesOn)
 
 int main(int argc, char* argv[])
 {
+    useEnglishLocale();
     // A bus of the test's own, for both the system's and the session's
     // services, started before anything connects to either.
     QProcess daemon;

@@ -394,6 +394,7 @@ TEST_F(MainWindowTest, ClosingDuringARunLeavesNothingRunning)
 
 int main(int argc, char* argv[])
 {
+    useEnglishLocale();
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);

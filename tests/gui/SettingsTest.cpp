@@ -5,6 +5,7 @@
 #include "OptionsPage.h"
 #include "Settings.h"
 #include "TempDir.h"
+#include "Translations.h"
 #include "UserFiles.h"
 #include "ProgramDir.h"
 #include "commandManager.h"
@@ -126,26 +127,32 @@ protected:
 
 TEST_F(OptionsPageTest, EveryControlFitsThePageAndNoneCoversAnother)
 {
-    QList<QWidget*> controls;
-    for (QObject* child : page.children()) {
-        if (auto* widget = qobject_cast<QWidget*>(child); widget && !widget->isWindow())
-            controls << widget;
-    }
-    ASSERT_GE(controls.size(), 12);
-    for (const QWidget* control : controls) {
-        const std::string name = control->objectName().toStdString() + " " + control->accessibleName().toStdString();
-        EXPECT_TRUE(page.rect().contains(control->geometry())) << name << " sticks out of the page";
-        if (auto* label = qobject_cast<const QLabel*>(control)) {
-            EXPECT_GE(label->width(), label->sizeHint().width()) << qPrintable(label->text()) << " is cut";
-            EXPECT_GE(label->height(), label->sizeHint().height()) << qPrintable(label->text()) << " is cut";
+    // In every language Calvera speaks: longer words must still fit their places.
+    for (const QString& language : QStringList {"en"} + Translations::available()) {
+        const Translations translations(QStringList {language});
+        const OptionsPage translated(&holder);
+        QList<QWidget*> controls;
+        for (QObject* child : translated.children()) {
+            if (auto* widget = qobject_cast<QWidget*>(child); widget && !widget->isWindow())
+                controls << widget;
         }
-        if (auto* box = qobject_cast<const QCheckBox*>(control)) {
-            EXPECT_GE(box->width(), box->sizeHint().width()) << qPrintable(box->text()) << " is cut";
-        }
-        for (const QWidget* other : controls) {
-            if (other != control) {
-                EXPECT_FALSE(control->geometry().intersects(other->geometry()))
-                    << name << " covers " << other->objectName().toStdString();
+        ASSERT_GE(controls.size(), 12);
+        for (const QWidget* control : controls) {
+            const std::string name = language.toStdString() + ": " + control->objectName().toStdString() + " "
+                + control->accessibleName().toStdString();
+            EXPECT_TRUE(page.rect().contains(control->geometry())) << name << " sticks out of the page";
+            if (auto* label = qobject_cast<const QLabel*>(control)) {
+                EXPECT_GE(label->width(), label->sizeHint().width()) << qPrintable(label->text()) << " is cut";
+                EXPECT_GE(label->height(), label->sizeHint().height()) << qPrintable(label->text()) << " is cut";
+            }
+            if (auto* box = qobject_cast<const QCheckBox*>(control)) {
+                EXPECT_GE(box->width(), box->sizeHint().width()) << qPrintable(box->text()) << " is cut";
+            }
+            for (const QWidget* other : controls) {
+                if (other != control) {
+                    EXPECT_FALSE(control->geometry().intersects(other->geometry()))
+                        << name << " covers " << other->objectName().toStdString();
+                }
             }
         }
     }

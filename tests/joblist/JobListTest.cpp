@@ -1,6 +1,7 @@
 #include "JobListModel.h"
 #include "itemManager.h"
 #include "treeManager.h"
+#include "TempDir.h"
 
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
@@ -174,6 +175,7 @@ TEST(JobList, StagedFormatThatIsNotANumberReadsAsNoFormat)
 
 int main(int argc, char* argv[])
 {
+    useEnglishLocale();
     QCoreApplication app(argc, argv);
     testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();

@@ -64,6 +64,12 @@ FileSizeLimit::~FileSizeLimit()
     std::signal(SIGXFSZ, m_savedHandler);
 }
 
+void useEnglishLocale()
+{
+    ::setenv("LC_ALL", "C.UTF-8", 1);
+    ::unsetenv("LANGUAGE");
+}
+
 TemporaryStateHome::TemporaryStateHome()
 {
     for (const char* name : {"XDG_STATE_HOME", "XDG_CACHE_HOME", "XDG_CONFIG_HOME"}) {

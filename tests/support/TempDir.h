@@ -62,5 +62,10 @@ private:
     std::vector<Saved> m_saved;
 };
 
+// Test programs, and the programs they start, speak today's English whatever
+// the locale of whoever runs them, as in CI's C locale: LC_ALL=C.UTF-8 and
+// no LANGUAGE. Called first in main, before Qt reads the locale.
+void useEnglishLocale();
+
 std::string readFileBytes(const std::string& path);
 void writeFileBytes(const std::string& path, const std::string& bytes);

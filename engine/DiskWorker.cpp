@@ -1,12 +1,16 @@
 #include "DiskWorker.h"
 
-#include <QMetaObject>
+#include "ThreadMailbox.h"
+
 #include <QObject>
+#include <QThread>
 
 DiskWorker::DiskWorker(QObject* context)
-    : m_context(context)
+    : m_mailbox(std::make_unique<ThreadMailbox>())
     , m_thread([this] { run(); })
-{ }
+{
+    m_mailbox->moveToThread(context->thread());
+}
 
 DiskWorker::~DiskWorker()
 {
@@ -44,6 +48,6 @@ void DiskWorker::run()
         next.first();
         // Once ending, the context is going: what was done is done, nobody is told.
         if (!ending && next.second)
-            QMetaObject::invokeMethod(m_context, std::move(next.second), Qt::QueuedConnection);
+            m_mailbox->post(std::move(next.second));
     }
 }

@@ -3,11 +3,13 @@
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
 
 class QObject;
+class ThreadMailbox;
 
 // One thread for the work that may wait on a slow disk (putting files and
 // journal lines on it, publishing outputs), so that neither the window nor the
@@ -15,7 +17,8 @@ class QObject;
 // order they were posted, so what one item writes stays in its order.
 class DiskWorker final {
 public:
-    // The done parts of jobs run on context's thread, as queued calls to it.
+    // The done parts of jobs run on context's thread, from its event loop,
+    // while the worker lives.
     explicit DiskWorker(QObject* context);
     // Runs the jobs still waiting, without their done parts, then ends the thread.
     ~DiskWorker();
@@ -28,7 +31,7 @@ public:
 private:
     void run();
 
-    QObject* const m_context;
+    std::unique_ptr<ThreadMailbox> m_mailbox; // on the context's thread
     std::mutex m_mutex;
     std::condition_variable m_posted;
     std::deque<std::pair<std::function<void()>, std::function<void()>>> m_jobs; // under m_mutex

@@ -645,7 +645,8 @@ void TDosCommand::enqueueHandOver(HandOver* request)
     }
     // One wake-up serves every request queued before it runs.
     if (wake)
-        QMetaObject::invokeMethod(this, &TDosCommand::runHandOvers, Qt::QueuedConnection);
+        // By name: no function object of Qt's is shared between the threads.
+        QMetaObject::invokeMethod(this, "runHandOvers", Qt::QueuedConnection);
 }
 
 void TDosCommand::runHandOvers()

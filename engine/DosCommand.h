@@ -145,7 +145,7 @@ private:
     // queued call wakes the main thread's event loop, so a runner holds no
     // descriptor of its own.
     void enqueueHandOver(HandOver* request);
-    void runHandOvers();
+    Q_INVOKABLE void runHandOvers();
 
     std::unique_ptr<TProcessTimer> m_timer;
     TDosThread* m_reader = nullptr;

@@ -1,6 +1,7 @@
 #include "FfmpegAbilities.h"
 
 #include "DosCommand.h"
+#include "ThreadMailbox.h"
 #include "ProgramDir.h"
 
 #include <QCoreApplication>
@@ -354,9 +355,7 @@ void FfmpegProbe::whenAnswered(std::function<void(const Answer&)> done)
 
 void FfmpegProbe::deliver(const std::function<void(const Answer&)>& done) const
 {
-    QCoreApplication* const application = QCoreApplication::instance();
-    if (!application)
+    if (!QCoreApplication::instance())
         return;
-    QMetaObject::invokeMethod(
-        application, [done, answer = this->answer()] { done(answer); }, Qt::QueuedConnection);
+    ThreadMailbox::main().post([done, answer = this->answer()] { done(answer); });
 }

@@ -4,6 +4,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <dirent.h>
 #include <stdexcept>
@@ -103,8 +104,10 @@ void FolderWatch::addFolder(const std::string& folder, bool filesAreNew)
     if (passedOver(folder))
         return;
     if (m_notices >= 0) {
+        // Only the watched folder's own move matters: a subfolder moved inside is told as moved in.
+        const std::uint32_t moved = folder == m_folder ? IN_MOVE_SELF : 0;
         const int watch = ::inotify_add_watch(m_notices, folder.c_str(),
-            IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW);
+            IN_CLOSE_WRITE | IN_MOVED_TO | IN_CREATE | IN_DELETE_SELF | IN_ONLYDIR | IN_DONT_FOLLOW | moved);
         if (watch >= 0)
             m_watched[watch] = folder;
     }
@@ -143,8 +146,11 @@ void FolderWatch::readNotices()
             const auto folder = m_watched.find(event->wd);
             if (folder == m_watched.end())
                 continue;
-            if (event->mask & (IN_DELETE_SELF | IN_IGNORED)) {
+            if (event->mask & (IN_DELETE_SELF | IN_IGNORED | IN_MOVE_SELF)) {
+                const bool watchedFolder = folder->second == m_folder;
                 m_watched.erase(folder);
+                if (watchedFolder)
+                    gone();
                 continue;
             }
             if (event->len == 0 || isHidden(event->name))
@@ -174,6 +180,11 @@ void FolderWatch::look()
     // Only what was found before this look can have stood still since.
     const std::vector<std::pair<std::string, Seen>> waiting(m_waiting.begin(), m_waiting.end());
     if (m_looking) {
+        struct stat status { };
+        if (::stat(m_folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
+            gone();
+            return;
+        }
         // Without notices, the whole tree is looked through each time.
         addFolder(m_folder, true);
     }
@@ -191,6 +202,15 @@ void FolderWatch::look()
             m_waiting[path] = now;
         }
     }
+}
+
+void FolderWatch::gone()
+{
+    if (m_gone)
+        return;
+    m_gone = true;
+    m_lookAgain.stop();
+    emit folderGone();
 }
 
 void FolderWatch::lookedAt(const std::string& path, const Seen& now)

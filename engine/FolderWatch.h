@@ -46,6 +46,8 @@ public:
 
 signals:
     void fileComplete(const std::string& path);
+    // The watched folder itself was removed or moved away: nothing more comes. Told once.
+    void folderGone();
 
 private:
     struct Seen {
@@ -61,12 +63,14 @@ private:
     void lookedAt(const std::string& path, const Seen& now);
     void tell(const std::string& path, const Seen& now);
     bool passedOver(const std::string& folder) const;
+    void gone();
 
     std::string m_folder; // with a trailing "/"
     std::vector<std::string> m_passedOver; // with trailing "/"
     bool m_includeExisting;
     bool m_lookOnly = false;
     bool m_looking = false;
+    bool m_gone = false;
     int m_notices = -1;
     std::unique_ptr<QSocketNotifier> m_noticeReader;
     std::map<int, std::string> m_watched; // watch descriptor: folder, with a trailing "/"

@@ -182,10 +182,14 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
     if (m_options.quiet && !wrong)
         return;
     clearStatus();
-    // The outcome words take the room of the longer one, so that the columns after them line up.
+    // The outcome words take the room of the longer of done and failed, so that the columns after
+    // them line up; the rarer stopped may stand out by a letter.
     const QString done = tr("done");
     const QString failed = tr("failed");
-    const QString said = (outcome.converted ? done : failed).leftJustified(std::max(done.size(), failed.size()));
+    const QString said = (outcome.converted ? done
+            : outcome.stopped               ? tr("stopped")
+                                            : failed)
+                             .leftJustified(std::max(done.size(), failed.size()));
     QString line = said + ' ' + tr("exit %1").arg(QString::number(outcome.exitCode).leftJustified(3)) + ' '
         + (outcome.output.empty() ? tr("(not run)") : text(outcome.output));
     if (m_options.journal && !outcome.recorded)

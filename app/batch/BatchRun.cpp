@@ -149,10 +149,11 @@ int printCommands(const TCommand& driver, const BatchQueue& queue, const std::ve
         const JobListModel::Node& node = *queue.model.nodeAt(row);
         try {
             const std::vector<std::string> arguments = driver.argumentsFor(node);
+            // One form for people and programs alike: a line a shell runs as Calvera would.
+            std::string line;
+            for (const std::string& argument : arguments)
+                line += (line.empty() ? "" : " ") + shellQuoted(argument);
             if (!json) {
-                std::string line;
-                for (const std::string& argument : arguments)
-                    line += (line.empty() ? "" : " ") + shellQuoted(argument);
                 std::printf("%s\n", line.c_str());
                 continue;
             }
@@ -161,7 +162,7 @@ int printCommands(const TCommand& driver, const BatchQueue& queue, const std::ve
                 given.append(text(argument));
             std::printf("%s\n",
                 jsonLine({{"event", "command"}, {"item", row}, {"input", node.Item.FileName},
-                             {"command_line", text(driver.commandLineFor(node))}, {"arguments", given}})
+                             {"command_line", text(line)}, {"arguments", given}})
                     .c_str());
         } catch (const std::exception& error) {
             reportError(said(QT_TRANSLATE_NOOP("BatchRun", "item %1 (%2): %3"),
@@ -326,6 +327,16 @@ void followFolder(FolderWatch& watch, const Watching& watching, TCommand& driver
         if (driver.Idle())
             driver.Start([node](const JobListModel::Node& candidate) { return &candidate == node; });
     });
+    // Outputs go to a folder that is never watched: the watched folder itself would take nothing in.
+    std::string output = options.watchOutputDir.empty() ? defaultOutputFolder() : options.watchOutputDir;
+    if (!output.ends_with('/'))
+        output += '/';
+    if (output == options.watch)
+        throw BatchExit {kBadUsage,
+            said(QT_TRANSLATE_NOOP("BatchRun",
+                     "the output folder %1 is the watched folder, whose outputs would be taken in again; "
+                     "give -o another folder (one inside it is fine)"),
+                {options.watch})};
     try {
         watch.start();
     } catch (const std::exception& error) {
@@ -368,10 +379,10 @@ RunResult runQueue(TCommand& driver, BatchQueue& queue, const std::unordered_set
     // A watched folder keeps the program going from run to run, until a stop signal.
     QObject::connect(&driver, &TCommand::runFinished, [&] {
         total.add(driver.lastRun());
-        if (!watching || stopping)
+        if (!watching || stopping || result.watchLost)
             QCoreApplication::exit();
     });
-    const StopSignalWatch stopSignals([&](int signal) {
+    const auto stop = [&](int signal) {
         if (stopping)
             return;
         stopping = true;
@@ -382,7 +393,10 @@ RunResult runQueue(TCommand& driver, BatchQueue& queue, const std::unordered_set
         }
         console.error(said(QT_TRANSLATE_NOOP("BatchRun", "interrupted: stopping the conversion")));
         driver.Stop();
-    });
+    };
+    const StopSignalWatch stopSignals(stop);
+    // A reader that went away (| head) ends the run as Ctrl-C does: nothing half-made is left.
+    const SignalWatch brokenPipe({SIGPIPE}, stop);
     // Ctrl-Z holds every running ffmpeg (each in a process group of its own,
     // out of the terminal's reach) before this program stops; fg or bg lets them go on.
     const SignalWatch jobControl({SIGTSTP, SIGCONT}, [&](int signal) {
@@ -400,6 +414,14 @@ RunResult runQueue(TCommand& driver, BatchQueue& queue, const std::unordered_set
         watch = std::make_unique<FolderWatch>(
             watching->options.watch, foldersNotWatched(watching->options), !watching->options.newOnly);
         followFolder(*watch, *watching, driver, queue, console, stopping);
+        // Without its folder, the watch can take nothing more in: what runs ends, then the program.
+        QObject::connect(watch.get(), &FolderWatch::folderGone, [&] {
+            console.error(said(QT_TRANSLATE_NOOP("BatchRun", "the watched folder %1 is gone: watching ends"),
+                {watching->options.watch}));
+            result.watchLost = true;
+            if (driver.Idle())
+                QCoreApplication::exit();
+        });
     }
     if (!selection.empty())
         driver.Start([&selection](const JobListModel::Node& node) { return selection.contains(&node); });
@@ -414,5 +436,5 @@ int exitStatus(const RunResult& result)
 {
     if (result.stopSignal)
         return 128 + result.stopSignal;
-    return result.failed > 0 || result.notRecorded > 0 ? kSomeFailed : kAllConverted;
+    return result.failed > 0 || result.notRecorded > 0 || result.watchLost ? kSomeFailed : kAllConverted;
 }

@@ -114,6 +114,7 @@ struct RunResult {
     int failed = 0; // failed or stopped
     int notRecorded = 0; // converted, but the journal does not say so
     int stopSignal = 0; // the signal that stopped the run, if one did
+    bool watchLost = false; // the watched folder went away
 };
 
 // A folder whose new files join the queue (--watch), with the journal that

@@ -9,6 +9,7 @@
 #include "FfmpegAbilities.h"
 #include "ProgramDir.h"
 #include "RunJournal.h"
+#include "SimpleXML.h"
 #include "Translations.h"
 #include "command.h"
 #include "commandManager.h"
@@ -16,6 +17,7 @@
 #include <QCoreApplication>
 
 #include <cstdio>
+#include <sys/stat.h>
 #include <memory>
 
 namespace {
@@ -59,6 +61,31 @@ BatchConsole::Options consoleOptions(const BatchOptions& options, bool journal)
     return console;
 }
 
+// -s writes a list file, replacing only a list: anything else under its name
+// (a video given as the list's name by mistake, a link, a FIFO) stays as it is.
+void checkListTarget(const std::string& path)
+{
+    struct stat info { };
+    if (::lstat(path.c_str(), &info) != 0)
+        return;
+    const auto refuse = [&path](const char* why) {
+        return BatchExit {kBadUsage,
+            QCoreApplication::translate("calvera-batch", "-s will not write over \"%1\": %2")
+                .arg(QString::fromStdString(path), QCoreApplication::translate("calvera-batch", why))
+                .toStdString()};
+    };
+    if (!S_ISREG(info.st_mode))
+        throw refuse(QT_TRANSLATE_NOOP("calvera-batch", "it is not a regular file"));
+    TJclSimpleXML existing;
+    try {
+        existing.LoadFromFile(path);
+    } catch (const std::exception&) {
+        throw refuse(QT_TRANSLATE_NOOP("calvera-batch", "it is not a Calvera list"));
+    }
+    if (existing.Root().Name() != "list")
+        throw refuse(QT_TRANSLATE_NOOP("calvera-batch", "it is not a Calvera list"));
+}
+
 int convert(const BatchOptions& options)
 {
     const std::unique_ptr<TCommandManager> catalogue = loadCatalogues(options);
@@ -84,6 +111,7 @@ int convert(const BatchOptions& options)
 
     int status = kAllConverted;
     if (!options.saveList.empty()) {
+        checkListTarget(options.saveList);
         try {
             queue.lists.ExportToFile(options.saveList);
         } catch (const std::exception& error) {

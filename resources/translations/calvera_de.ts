@@ -262,6 +262,10 @@ Unterbrechung.
         <source>(+%1 running)</source>
         <translation>(+%1 laufen)</translation>
     </message>
+    <message>
+        <source>stopped</source>
+        <translation>gestoppt</translation>
+    </message>
 </context>
 <context>
     <name>BatchRun</name>
@@ -300,6 +304,14 @@ Unterbrechung.
     <message>
         <source>interrupted: stopping the conversion</source>
         <translation>unterbrochen: die Umwandlung wird gestoppt</translation>
+    </message>
+    <message>
+        <source>the output folder %1 is the watched folder, whose outputs would be taken in again; give -o another folder (one inside it is fine)</source>
+        <translation>der Ausgabeordner %1 ist der beobachtete Ordner, dessen Ausgaben wieder aufgenommen würden; bitte mit -o einen anderen Ordner angeben (einer darin geht)</translation>
+    </message>
+    <message>
+        <source>the watched folder %1 is gone: watching ends</source>
+        <translation>der beobachtete Ordner %1 ist fort: das Beobachten endet</translation>
     </message>
 </context>
 <context>
@@ -1365,6 +1377,18 @@ calvera-batch --help).
     <message>
         <source>nothing to convert in this shard</source>
         <translation>nichts umzuwandeln in diesem Shard</translation>
+    </message>
+    <message>
+        <source>-s will not write over &quot;%1&quot;: %2</source>
+        <translation>-s schreibt nicht über „%1“: %2</translation>
+    </message>
+    <message>
+        <source>it is not a regular file</source>
+        <translation>es ist keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>it is not a Calvera list</source>
+        <translation>es ist keine Calvera-Liste</translation>
     </message>
 </context>
 </TS>

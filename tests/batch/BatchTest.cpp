@@ -87,6 +87,33 @@ TEST_F(BatchTest, ConvertsFilesAndListFilesInTheOrderGiven)
     EXPECT_EQ(probe(dir.file("clip.flac")), "flac:flac");
 }
 
+TEST_F(BatchTest, SaveListReplacesOnlyAListAndLeavesAnythingElseAsItIs)
+{
+    const std::string clip = dir.file("clip.avi");
+    const std::string video = readFileBytes(clip);
+    writeFileBytes(dir.file("old.qfl"), "<list><item><filename>/v/old.avi</filename><format>0</format></item></list>");
+    ASSERT_EQ(runProgram(batch({"-s", dir.file("old.qfl"), "-f", kMp3, clip})), 0);
+    EXPECT_NE(readFileBytes(dir.file("old.qfl")).find(clip), std::string::npos) << "a list is written over";
+
+    fs::create_symlink(dir.file("old.qfl"), dir.file("link.qfl"));
+    const struct {
+        std::string target;
+        std::string why;
+    } refused[] = {
+        {clip, "it is not a Calvera list"}, // the video itself, named by mistake
+        {dir.file("link.qfl"), "it is not a regular file"},
+        {dir.path().string(), "it is not a regular file"},
+    };
+    const std::string kept = readFileBytes(dir.file("old.qfl"));
+    for (const auto& [target, why] : refused) {
+        RunningProgram program(batch({"-s", target, "-f", kMp3, clip}));
+        EXPECT_EQ(program.finish(), 2) << target;
+        EXPECT_EQ(program.errors(), "calvera-batch: -s will not write over \"" + target + "\": " + why + "\n");
+    }
+    EXPECT_EQ(readFileBytes(clip), video);
+    EXPECT_EQ(readFileBytes(dir.file("old.qfl")), kept) << "nor through a link";
+}
+
 TEST_F(BatchTest, ExitStatusTellsFailureFromBadUsage)
 {
     // A failing item fails the run, not the others: an input that is no video.
@@ -149,10 +176,34 @@ TEST_F(BatchTest, InterruptStopsTheRunAndLeavesNothingRunning)
     program.sendSignal(SIGINT);
     EXPECT_EQ(program.finish(), 130);
     EXPECT_EQ(program.output().find("[2/2]"), std::string::npos) << "the rest is not started";
-    EXPECT_NE(program.output().find("failed exit 259 " + dir.file("clip.mp3")), std::string::npos) << program.output();
+    EXPECT_NE(program.output().find("stopped exit 259 " + dir.file("clip.mp3")), std::string::npos) << program.output();
     EXPECT_FALSE(processRuns(ffmpeg));
     EXPECT_TRUE(temporariesIn(dir.prefix()).empty()) << "the stopped item's partial output is removed";
     EXPECT_FALSE(fs::exists(dir.file("clip.mp3")));
+}
+
+TEST_F(BatchTest, AReaderThatGoesAwayStopsTheRunAsCtrlCDoes)
+{
+    // Two at once: the reader goes once both ffmpegs run; a ends a second later, while b is still being written.
+    writeScript(dir.file("two-ffmpeg"),
+        standInArguments() + "echo $$ >> \"" + dir.file("ffmpeg.pids")
+            + "\"\necho partial > \"$output\"\ncase \"$source\" in *a.avi) sleep 1;; *) sleep 60;; esac\n");
+    writeFileBytes(dir.file("a.avi"), "a");
+    writeFileBytes(dir.file("b.avi"), "b");
+    const std::string command = "\"$0\" --catalogue \"$1\" --ffmpeg \"$2\" -j 2 -f " + std::string(kMp3)
+        + " -o \"$3\" \"$4\" \"$5\" | { head -n 1 >/dev/null; until [ \"$(wc -l < \"$6\")\" = 2 ]; do sleep 0.05; "
+          "done; }"
+          "; exit ${PIPESTATUS[0]}";
+    RunningProgram program({"/bin/bash", "-c", command, CALVERA_BATCH, CALVERA_CATALOGUE, dir.file("two-ffmpeg"),
+        dir.path().string(), dir.file("a.avi"), dir.file("b.avi"), dir.file("ffmpeg.pids")});
+    EXPECT_EQ(program.finish(), 128 + SIGPIPE) << program.errors();
+    std::ifstream pids(dir.file("ffmpeg.pids"));
+    int started = 0;
+    for (long pid = 0; pids >> pid; ++started)
+        EXPECT_TRUE(waitFor([&] { return !processRuns(pid); }, 2000)) << pid;
+    EXPECT_EQ(started, 2);
+    EXPECT_TRUE(temporariesIn(dir.prefix()).empty()) << "b's private folder is removed as for Ctrl-C";
+    EXPECT_FALSE(fs::exists(dir.file("b.mp3")));
 }
 
 TEST_F(BatchTest, HostileInputIsBadUsageAndRefusedAtOnce)

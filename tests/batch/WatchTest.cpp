@@ -120,6 +120,26 @@ TEST_F(WatchTest, AFolderThatCannotBeWatchedIsBadUsage)
     EXPECT_EQ(program.finish(), 2);
     EXPECT_NE(program.errors().find("cannot watch \"" + dir.file("none") + "/\""), std::string::npos)
         << program.errors();
+
+    // Outputs into the watched folder itself would never be taken in: said at once.
+    RunningProgram itself({CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg", dir.file("ffmpeg"), "-f", kMp3,
+        "-o", dir.file("in"), "--watch", dir.file("in")});
+    EXPECT_EQ(itself.finish(), 2);
+    EXPECT_TRUE(itself.errors().starts_with(
+        "calvera-batch: the output folder " + dir.file("in") + "/ is the watched folder, whose outputs"))
+        << itself.errors();
+}
+
+TEST_F(WatchTest, AWatchedFolderThatGoesAwayEndsTheProgramWithAFailure)
+{
+    RunningProgram program(watching({}));
+    writeFileBytes(dir.file("in/a.avi"), "a");
+    ASSERT_TRUE(converted("a.mp3")) << program.errors();
+    fs::remove_all(dir.file("in"));
+    EXPECT_EQ(program.finish(), 1) << "a service manager sees it fail and may start it again";
+    EXPECT_NE(
+        program.errors().find("the watched folder " + dir.file("in") + "/ is gone: watching ends"), std::string::npos)
+        << program.errors();
 }
 
 } // namespace

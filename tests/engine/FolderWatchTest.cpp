@@ -82,4 +82,33 @@ TEST_F(FolderWatchTest, WithoutChangeNoticesAFileIsCompleteOnceItStandsStillAcro
     EXPECT_FALSE(toldOf("in/before.avi", 10)) << "there before, and the old are left alone";
 }
 
+TEST_F(FolderWatchTest, AWatchedFolderRemovedOrMovedAwayIsToldOnceAndAMovedSubfolderIsNot)
+{
+    const struct {
+        bool lookOnly;
+        bool move;
+    } cases[] = {{false, false}, {false, true}, {true, false}};
+    for (const auto& [lookOnly, move] : cases) {
+        fs::create_directories(dir.file("in/sub"));
+        const auto watch = watching(false, lookOnly);
+        int gone = 0;
+        QObject::connect(watch.get(), &FolderWatch::folderGone, [&gone] { ++gone; });
+        if (!lookOnly) {
+            fs::rename(dir.file("in/sub"), dir.file("in/moved"));
+            waitFor([] { return false; }, 300);
+            EXPECT_EQ(gone, 0) << "a subfolder moved inside";
+        }
+        if (move)
+            fs::rename(dir.file("in"), dir.file("away"));
+        else
+            fs::remove_all(dir.file("in"));
+        EXPECT_TRUE(waitFor([&] { return gone > 0; }, 4 * FolderWatch::kNetworkLookMs))
+            << "looking " << lookOnly << ", moved " << move;
+        waitFor([] { return false; }, lookOnly ? FolderWatch::kNetworkLookMs + 500 : 300);
+        EXPECT_EQ(gone, 1) << "told once";
+        fs::remove_all(dir.file("away"));
+        fs::create_directories(dir.file("in/out"));
+    }
+}
+
 } // namespace

@@ -115,7 +115,6 @@ int TCommand::maxJobs()
 {
     // Room for what the program holds besides its lanes: Qt, the journal, the disk worker.
     constexpr rlim_t kReserved = 64;
-    constexpr int kMostLanes = 256;
     struct rlimit limit { };
     if (::getrlimit(RLIMIT_NOFILE, &limit) != 0 || limit.rlim_cur == RLIM_INFINITY)
         return kMostLanes;

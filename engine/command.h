@@ -99,8 +99,10 @@ public:
     // name in place of the private file it writes. Raises what planning raises.
     std::vector<std::string> argumentsFor(const JobListModel::Node& node) const;
 
+    // At most this many items at once, whatever the machine allows.
+    static constexpr int kMostLanes = 256;
     // The most items this process can convert at once: what the descriptor
-    // limit leaves room for, and no more than 256.
+    // limit leaves room for, and no more than kMostLanes.
     static int maxJobs();
 
     // bin/ffmpeg in the program directory, or ffmpeg from PATH (defaultFfmpegPath), unless changed.

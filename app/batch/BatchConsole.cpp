@@ -309,9 +309,13 @@ std::string BatchConsole::statusText() const
     std::string line = "[" + std::to_string(index + 1) + "/" + std::to_string(m_itemCount) + "] "
         + (m_paused ? word(tr("paused")) + " " : "") + fileNameOf(running.source)
         + (item.checking ? " " + word(tr("checking")) : "") + " [" + bar + "] ";
-    // An input of unknown length: how much of it is converted, not a share.
-    line += item.fraction >= 0 ? std::to_string(static_cast<int>(item.fraction * 100)) + "%"
-                               : word(tr("%1 converted").arg(text(clockText(std::llround(item.position)))));
+    // An input of unknown length: how much of it is converted, not a share; before ffmpeg said anything, neither.
+    if (item.fraction >= 0)
+        line += std::to_string(static_cast<int>(item.fraction * 100)) + "%";
+    else if (item.position > 0)
+        line += word(tr("%1 converted").arg(text(clockText(std::llround(item.position)))));
+    else
+        line += word(tr("starting"));
     if (item.speed > 0) {
         char speed[32];
         std::snprintf(speed, sizeof speed, " %.3gx", item.speed);
@@ -319,7 +323,8 @@ std::string BatchConsole::statusText() const
     }
     if (item.secondsLeft >= 0)
         line += " " + word(tr("item %1 left").arg(text(clockText(std::llround(item.secondsLeft)))));
-    if (m_runLeft >= 0)
+    // With one item the run's time left is the item's.
+    if (m_runLeft >= 0 && m_itemCount > 1)
         line += ", " + word(tr("run %1 left").arg(text(clockText(m_runLeft))));
     if (m_running.size() > 1)
         line += " " + word(tr("(+%1 running)").arg(m_running.size() - 1));

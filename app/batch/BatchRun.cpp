@@ -239,11 +239,18 @@ void makeOutputFolders(const BatchOptions& options)
         folders.push_back(options.watchOutputDir);
     for (const std::string& folder : folders) {
         std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        if (ec || !std::filesystem::is_directory(folder, ec))
+        // A file where the folder should be is said as such, not as the "File exists" of making it.
+        std::string bare = folder;
+        while (bare.size() > 1 && bare.back() == '/')
+            bare.pop_back();
+        const bool blocked = std::filesystem::exists(bare, ec) && !std::filesystem::is_directory(bare, ec);
+        if (!blocked)
+            std::filesystem::create_directories(folder, ec);
+        if (blocked || ec || !std::filesystem::is_directory(folder, ec))
             throw BatchExit {kBadUsage,
                 said(QT_TRANSLATE_NOOP("BatchRun", "cannot make the output folder \"%1\": %2"),
-                    {folder, ec ? ec.message() : said(QT_TRANSLATE_NOOP("BatchRun", "it is not a folder"))})};
+                    {folder,
+                        ec && !blocked ? ec.message() : said(QT_TRANSLATE_NOOP("BatchRun", "it is not a folder"))})};
     }
 }
 
@@ -253,9 +260,12 @@ int jobsWithinMeans(int asked, std::string& warning)
     const int most = TCommand::maxJobs();
     if (wanted <= most)
         return wanted;
-    warning = said(
-        QT_TRANSLATE_NOOP("BatchRun", "-j %1 is more than the limit on open files allows here; converting %2 at once"),
-        {std::to_string(wanted), std::to_string(most)});
+    warning = most == TCommand::kMostLanes
+        ? said(QT_TRANSLATE_NOOP("BatchRun", "-j %1 is more than Calvera converts at once; converting %2 at once"),
+            {std::to_string(wanted), std::to_string(most)})
+        : said(QT_TRANSLATE_NOOP(
+                   "BatchRun", "-j %1 is more than the limit on open files allows here; converting %2 at once"),
+            {std::to_string(wanted), std::to_string(most)});
     return most;
 }
 

@@ -266,6 +266,10 @@ Unterbrechung.
         <source>stopped</source>
         <translation>gestoppt</translation>
     </message>
+    <message>
+        <source>starting</source>
+        <translation>startet</translation>
+    </message>
 </context>
 <context>
     <name>BatchRun</name>
@@ -312,6 +316,10 @@ Unterbrechung.
     <message>
         <source>the watched folder %1 is gone: watching ends</source>
         <translation>der beobachtete Ordner %1 ist fort: das Beobachten endet</translation>
+    </message>
+    <message>
+        <source>-j %1 is more than Calvera converts at once; converting %2 at once</source>
+        <translation>-j %1 ist mehr, als Calvera gleichzeitig umwandelt; es werden %2 gleichzeitig umgewandelt</translation>
     </message>
 </context>
 <context>

@@ -134,6 +134,10 @@ TEST_F(BatchTest, ExitStatusTellsFailureFromBadUsage)
         std::string::npos)
         << unmakeable.errors();
     EXPECT_EQ(unmakeable.output(), "") << "nothing ran";
+    RunningProgram onAFile(batch({"-f", kMp3, "-o", dir.file("clip.avi"), dir.file("clip.avi")}));
+    EXPECT_EQ(onAFile.finish(), 2);
+    EXPECT_EQ(onAFile.errors(),
+        "calvera-batch: cannot make the output folder \"" + dir.file("clip.avi/") + "\": it is not a folder\n");
 
     const std::vector<std::pair<std::vector<std::string>, std::string>> usage = {
         {{}, "nothing to convert"},

@@ -121,6 +121,24 @@ TEST_F(QueueTest, TheLiveLineGoesToStandardErrorCutToTheTerminalsWidthAndFollows
     EXPECT_EQ(dumb.shown.find("\033[K"), std::string::npos) << "a dumb terminal cannot redraw a line";
 }
 
+TEST_F(QueueTest, BeforeFfmpegSaysHowFarItIsTheLiveLineSaysStartingAndOneItemHasOneTimeLeft)
+{
+    // Names the input's length, is silent for a moment, then says how far it is.
+    standIn("echo '  Duration: 00:00:10.00, start: 0.000000, bitrate: 100 kb/s'\nsleep 1.5\n"
+            "for i in $(seq 30); do\n"
+            "  printf 'frame=%d fps=5 q=1 size=1kB time=00:00:0%d.00 bitrate=1kbits/s speed=3x\\r' $i $((i / 4))\n"
+            "  sleep 0.1\n"
+            "done");
+    Terminal terminal(run({}, {"clip"}), 200, "xterm", dir.file("stdout"));
+    EXPECT_EQ(terminal.readToTheEnd([] {}), 0) << terminal.shown;
+    const std::size_t starting = terminal.shown.find("-] starting");
+    EXPECT_NE(starting, std::string::npos) << terminal.shown;
+    EXPECT_EQ(terminal.shown.find("00:00:00 converted"), std::string::npos) << "reads as if it were done";
+    EXPECT_NE(terminal.shown.find("%", starting), std::string::npos) << terminal.shown;
+    EXPECT_NE(terminal.shown.find(" left", starting), std::string::npos) << terminal.shown;
+    EXPECT_EQ(terminal.shown.find("run "), std::string::npos) << "one item: its own time left only";
+}
+
 TEST_F(QueueTest, QuietSaysOnlyWhatWentWrongAndVerboseShowsFfmpegsOwnLines)
 {
     standIn("echo 'ffmpeg says hello'\ncase \"$source\" in *bad*) echo 'bad input'; exit 1;; esac");

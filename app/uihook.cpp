@@ -22,6 +22,7 @@
 #include "WhenDoneNotice.h"
 #include "ProgramDir.h"
 #include "SystemDialogs.h"
+#include "ThreadMailbox.h"
 #include "addForm.h"
 #include "command.h"
 #include "commandManager.h"
@@ -505,11 +506,10 @@ void TUIHook::openFiles(const QStringList& paths)
     // Each drop's files come in when its search is through; a later drop does not cancel an earlier one.
     QThread* search = QThread::create([this, paths, cancelled = m_folderSearchCancelled] {
         QStringList found = filesToAdd(paths, cancelled.get());
-        QMetaObject::invokeMethod(m_window, guarded([this, found, cancelled] {
+        ThreadMailbox::main().post(guarded([this, found, cancelled] {
             if (!*cancelled)
                 addFromOutside(found);
-        }),
-            Qt::QueuedConnection);
+        }));
     });
     // Searches that are through are let go as new ones start.
     std::erase_if(m_folderSearches, [](const std::unique_ptr<QThread>& done) { return done->isFinished(); });

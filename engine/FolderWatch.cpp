@@ -224,6 +224,9 @@ void FolderWatch::lookedAt(const std::string& path, const Seen& now)
 
 void FolderWatch::tell(const std::string& path, const Seen& now)
 {
+    // Once the folder is gone, the paths under it name nothing that can be trusted.
+    if (m_gone)
+        return;
     const auto told = m_told.find(path);
     if (told != m_told.end() && told->second == now)
         return;

@@ -9,7 +9,7 @@ DiskWorker::DiskWorker(QObject* context)
     : m_mailbox(std::make_unique<ThreadMailbox>())
     , m_thread([this] { run(); })
 {
-    m_mailbox->moveToThread(context->thread());
+    Q_ASSERT(context->thread() == QThread::currentThread());
 }
 
 DiskWorker::~DiskWorker()

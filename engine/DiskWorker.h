@@ -17,8 +17,8 @@ class ThreadMailbox;
 // order they were posted, so what one item writes stays in its order.
 class DiskWorker final {
 public:
-    // The done parts of jobs run on context's thread, from its event loop,
-    // while the worker lives.
+    // The done parts of jobs run on context's thread (the one making the
+    // worker), from its event loop, while the worker lives.
     explicit DiskWorker(QObject* context);
     // Runs the jobs still waiting, without their done parts, then ends the thread.
     ~DiskWorker();

@@ -1,6 +1,7 @@
 #include "DosCommand.h"
 
 #include "ErrorReport.h"
+#include "ThreadMailbox.h"
 
 #include <QCoreApplication>
 
@@ -612,7 +613,10 @@ void TDosThread::run()
 TDosCommand::TDosCommand(QObject* owner)
     : QObject(owner)
     , m_alive(std::make_shared<bool>(true))
-{ }
+{
+    // Made here, on the thread its readers hand their events to.
+    ThreadMailbox::main();
+}
 
 TDosCommand::~TDosCommand()
 {
@@ -645,8 +649,10 @@ void TDosCommand::enqueueHandOver(HandOver* request)
     }
     // One wake-up serves every request queued before it runs.
     if (wake)
-        // By name: no function object of Qt's is shared between the threads.
-        QMetaObject::invokeMethod(this, "runHandOvers", Qt::QueuedConnection);
+        ThreadMailbox::main().post([this, alive = m_alive] {
+            if (*alive)
+                runHandOvers();
+        });
 }
 
 void TDosCommand::runHandOvers()

@@ -141,11 +141,11 @@ private:
     };
     // Frees the readers whose runs are over.
     void releaseEndedReaders();
-    // Readers hand their events to the main thread through this queue; a
-    // queued call wakes the main thread's event loop, so a runner holds no
+    // Readers hand their events to the main thread through this queue; the
+    // main thread's mailbox wakes its event loop, so a runner holds no
     // descriptor of its own.
     void enqueueHandOver(HandOver* request);
-    Q_INVOKABLE void runHandOvers();
+    void runHandOvers();
 
     std::unique_ptr<TProcessTimer> m_timer;
     TDosThread* m_reader = nullptr;

@@ -265,6 +265,8 @@ std::chrono::milliseconds FfmpegProbe::deadline()
 
 std::shared_ptr<FfmpegProbe> FfmpegProbe::of(const std::string& ffmpegPath)
 {
+    // Answers come back through the main thread's mailbox, made here on the asking thread.
+    ThreadMailbox::main();
     const QString found = ffmpegPath.find('/') == std::string::npos
         ? QStandardPaths::findExecutable(QString::fromStdString(ffmpegPath))
         : QString::fromStdString(ffmpegPath);

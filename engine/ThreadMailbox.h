@@ -7,12 +7,15 @@
 #include <memory>
 #include <mutex>
 
+class QSocketNotifier;
+
 // Calls handed in from any thread, run in order on the thread the mailbox
-// lives on, from its event loop. The calls travel in a queue of the
-// mailbox's own, under its lock; only a plain queued wake-up crosses threads,
-// so no function object is shared with Qt's reference counting, which
-// ThreadSanitizer cannot see into. Calls still waiting when the mailbox goes
-// are dropped.
+// was made on, from its event loop. The calls travel in a queue of the
+// mailbox's own, under its lock, and the wake-up is a write to an eventfd
+// that the thread's event loop watches: nothing of Qt's is shared between
+// the threads, so ThreadSanitizer, which cannot see Qt's own locks, sees
+// every hand-over ordered. Calls still waiting when the mailbox goes are
+// dropped.
 class ThreadMailbox final : public QObject {
     Q_OBJECT
 
@@ -23,13 +26,14 @@ public:
     void post(std::function<void()> call);
 
     // The mailbox of the application's main thread, for callers that have no
-    // object of their own there. Made on first use, which must come after the
-    // application object was made.
+    // mailbox of their own there. Its first use must be on that thread.
     static ThreadMailbox& main();
 
 private:
-    Q_INVOKABLE void deliver();
+    void deliver();
 
+    int m_wake = -1; // eventfd
+    std::unique_ptr<QSocketNotifier> m_notifier;
     std::mutex m_mutex;
     std::deque<std::function<void()>> m_calls; // under m_mutex
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);

@@ -163,15 +163,7 @@ protected:
                   "echo done > \"$output\"");
         driver.FfmpegPath = dir.file("fake-ffmpeg");
     }
-    long slowPid(const std::string& source)
-    {
-        long pid = 0;
-        waitFor([&] {
-            std::ifstream in(source + ".pid");
-            return static_cast<bool>(in >> pid);
-        });
-        return pid;
-    }
+    static long slowPid(const std::string& source) { return pidWrittenTo(source + ".pid"); }
 };
 
 TEST_F(StoppingTest, StopDuringSecondItemMarksItFailed)

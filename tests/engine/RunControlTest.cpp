@@ -29,12 +29,7 @@ protected:
             [this](JobListModel::Node* node) { started.push_back(node->Item.FileName.toStdString()); });
     }
     JobListModel::Node* item(const std::string& name) { return add(dir.file(name), kMp3, dir.prefix()); }
-    long pidOf(const std::string& name)
-    {
-        long pid = 0;
-        waitFor([&] { return static_cast<bool>(std::ifstream(dir.file(name) + ".pid") >> pid); });
-        return pid;
-    }
+    long pidOf(const std::string& name) { return pidWrittenTo(dir.file(name) + ".pid"); }
     void release(const std::string& name) { writeFileBytes(dir.file(name) + ".go", ""); }
     bool runEnded(int timeoutMs = 30000)
     {

@@ -54,12 +54,7 @@ protected:
         writeFileBytes(dir.file(name), "v");
         return appendJob(jobs(), QString::fromStdString(dir.file(name)), 0, QString::fromStdString(dir.prefix()));
     }
-    long pidOf(const std::string& name)
-    {
-        long pid = 0;
-        waitFor([&] { return static_cast<bool>(std::ifstream(dir.file(name) + ".pid") >> pid); });
-        return pid;
-    }
+    long pidOf(const std::string& name) { return pidWrittenTo(dir.file(name) + ".pid"); }
     void release(const std::string& name) { writeFileBytes(dir.file(name) + ".go", ""); }
     static void click(QWidget* widget) { QTest::mouseClick(widget, Qt::LeftButton, {}, widget->rect().center()); }
     bool runEnds() const

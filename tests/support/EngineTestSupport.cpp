@@ -76,6 +76,13 @@ void writeScript(const std::string& path, const std::string& body)
         std::filesystem::perms::owner_all | std::filesystem::perms::group_read | std::filesystem::perms::others_read);
 }
 
+long pidWrittenTo(const std::string& file)
+{
+    long pid = 0;
+    waitFor([&] { return static_cast<bool>(std::ifstream(file) >> pid); });
+    return pid;
+}
+
 bool processRuns(long pid)
 {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");

@@ -27,6 +27,9 @@ std::string probe(const std::string& path);
 // Writes an executable shell script.
 void writeScript(const std::string& path, const std::string& body);
 
+// The process id a stand-in wrote to file, once it has; 0 when none came in time.
+long pidWrittenTo(const std::string& file);
+
 // True when a process with that id still runs (a zombie does not count).
 bool processRuns(long pid);
 

@@ -110,7 +110,7 @@ void sequentialChildren()
     TCommand driver(queue.model, queue.catalogue);
     driver.FfmpegPath = "/bin/true";
     bool done = false;
-    driver.OnFinished = [&](TDosCommand*, bool) { done = true; };
+    QObject::connect(&driver, &TCommand::OnFinished, [&](TDosCommand*, bool) { done = true; });
 
     // Best of three runs of each, taken in turns.
     double driverSeconds = 1e9;
@@ -210,7 +210,7 @@ void threadsHeld()
         if (++ended % 100 == 0)
             most = std::max(most, threadCount());
     });
-    driver.OnFinished = [&](TDosCommand*, bool) { done = true; };
+    QObject::connect(&driver, &TCommand::OnFinished, [&](TDosCommand*, bool) { done = true; });
     const int before = threadCount();
     driver.Start();
     runUntil(done);

@@ -55,18 +55,84 @@ std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& 
     return arguments;
 }
 
-ItemLane::ItemLane(DiskWorker& worker, QObject* parent)
+namespace {
+
+class RealFfmpeg final : public LaneFfmpeg {
+public:
+    RealFfmpeg()
+    {
+        m_runner.OnNewLine = [this](TDosCommand*, const std::string& line, TOutputType type) {
+            if (type == otEntireLine && lineRead)
+                lineRead(line);
+        };
+        m_runner.OnTerminated = [this](TDosCommand*, std::uint32_t exitCode) {
+            if (ended)
+                ended(exitCode);
+        };
+    }
+    ~RealFfmpeg() override
+    {
+        m_runner.OnNewLine = nullptr;
+        m_runner.OnTerminated = nullptr;
+    }
+
+    void whenAbilitiesKnown(const ItemJob& job, std::function<void(const FfmpegProbe::Answer&)> done) override
+    {
+        job.probe->whenAnswered(std::move(done));
+    }
+    void run(const std::vector<std::string>& arguments, const std::string& commandLine) override
+    {
+        m_runner.Arguments = arguments;
+        m_runner.CommandLine = commandLine;
+        m_runner.Execute();
+    }
+    void stop() override
+    {
+        // A held ffmpeg cannot die of the kill until it runs again.
+        m_runner.signalChild(SIGCONT);
+        m_runner.Stop();
+    }
+    void hold(bool held) override { m_runner.signalChild(held ? SIGSTOP : SIGCONT); }
+    bool running() const override { return m_runner.isRunning(); }
+    TDosCommand* runner() override { return &m_runner; }
+
+private:
+    TDosCommand m_runner;
+};
+
+} // namespace
+
+std::unique_ptr<LaneFfmpeg> makeRealFfmpeg()
+{
+    return std::make_unique<RealFfmpeg>();
+}
+
+ItemLane::ItemLane(DiskWorker& worker, std::unique_ptr<LaneFfmpeg> ffmpeg, QObject* parent)
     : QObject(parent)
     , m_worker(worker)
+    , m_ffmpeg(std::move(ffmpeg))
 {
-    m_runner.OnNewLine = [this](TDosCommand*, const std::string& line, TOutputType type) { lineHandler(line, type); };
-    m_runner.OnTerminated = [this](TDosCommand*, std::uint32_t exitCode) { ffmpegEnded(exitCode); };
+    m_ffmpeg->lineRead = [this](const std::string& line) { lineHandler(line, otEntireLine); };
+    m_ffmpeg->ended = [this](std::uint32_t exitCode) { ffmpegEnded(exitCode); };
 }
 
 ItemLane::~ItemLane()
 {
-    m_runner.OnNewLine = nullptr;
-    m_runner.OnTerminated = nullptr;
+    m_ffmpeg->lineRead = nullptr;
+    m_ffmpeg->ended = nullptr;
+}
+
+void ItemLane::setState(ItemState state)
+{
+    if (m_state == state)
+        return;
+    m_state = state;
+    emit stateChanged(state);
+}
+
+bool ItemLane::inState(ItemState state) const
+{
+    return m_state == state || (m_state == ItemState::paused && m_run.pausedFrom == state);
 }
 
 void ItemLane::assign(ItemJob job)
@@ -74,14 +140,14 @@ void ItemLane::assign(ItemJob job)
     m_job = std::move(job);
     m_run = ItemRun {};
     ++m_generation;
-    m_state = State::queued;
+    m_state = ItemState::waiting;
 }
 
 void ItemLane::start()
 {
-    if (m_state != State::queued)
+    if (m_state != ItemState::waiting || !m_job.item)
         return;
-    m_state = State::starting;
+    setState(ItemState::starting);
     if (!m_job.failure.empty()) {
         ItemOutcome outcome = outcomeSoFar();
         outcome.setReason(m_job.failure);
@@ -90,7 +156,7 @@ void ItemLane::start()
     }
     const QPointer<ItemLane> self(this);
     const std::uint64_t generation = m_generation;
-    m_job.probe->whenAnswered([self, generation](const FfmpegProbe::Answer& answer) {
+    m_ffmpeg->whenAbilitiesKnown(m_job, [self, generation](const FfmpegProbe::Answer& answer) {
         if (self && self->m_generation == generation)
             self->abilitiesKnown(answer);
     });
@@ -98,7 +164,7 @@ void ItemLane::start()
 
 void ItemLane::abilitiesKnown(const FfmpegProbe::Answer& answer)
 {
-    if (m_state != State::starting)
+    if (!inState(ItemState::starting))
         return;
     const Wording why = m_job.catalogue->unavailability(m_job.formatIndex, answer.get());
     if (!why.empty()) {
@@ -108,11 +174,10 @@ void ItemLane::abilitiesKnown(const FfmpegProbe::Answer& answer)
         finish(std::move(outcome));
         return;
     }
-    if (m_run.pauseRequested) {
-        m_state = State::paused;
-        return;
-    }
-    launch();
+    m_run.abilitiesKnown = true;
+    // Held while it was asked, ffmpeg starts only once the run goes on.
+    if (m_state == ItemState::starting)
+        launch();
 }
 
 void ItemLane::launch()
@@ -127,58 +192,57 @@ void ItemLane::launch()
     }
     m_run.log = std::make_unique<ItemLog>(m_job.logFolder, m_job.source, m_job.commandLine);
     m_run.check.emplace(m_job.inputParams, m_job.params);
-    m_runner.Arguments = ffmpegArguments(m_job, m_run.temporary->path());
-    m_runner.CommandLine = m_job.commandLine;
+    const std::vector<std::string> arguments = ffmpegArguments(m_job, m_run.temporary->path());
     // ffmpeg's words name the files as it got them; the user knows them by their own names.
-    m_run.shownNames = {{localFile(m_job.source), m_job.source}, {m_runner.Arguments.back(), m_job.outputPath}};
-    m_state = State::running;
-    m_runner.Execute();
+    m_run.shownNames = {{localFile(m_job.source), m_job.source}, {arguments.back(), m_job.outputPath}};
+    setState(ItemState::converting);
+    m_ffmpeg->run(arguments, m_job.commandLine);
 }
 
 void ItemLane::stop()
 {
     switch (m_state) {
-    case State::queued:
-    case State::starting: finish(stoppedOutcome()); break;
-    case State::paused:
-    case State::running:
-    case State::checking:
+    case ItemState::waiting:
+    case ItemState::starting: finish(stoppedOutcome()); break;
+    case ItemState::paused:
+    case ItemState::converting:
+    case ItemState::checking:
         m_run.stopRequested = true;
-        if (!m_runner.isRunning()) {
+        if (!m_ffmpeg->running()) {
             finish(stoppedOutcome());
             break;
         }
-        m_runner.signalChild(SIGCONT);
         // The end comes as ffmpeg's, with 259.
-        m_runner.Stop();
+        m_ffmpeg->stop();
         break;
-    case State::publishing:
-    case State::ended: break;
+    case ItemState::publishing:
+    case ItemState::done:
+    case ItemState::failed:
+    case ItemState::stopped: break;
     }
 }
 
 void ItemLane::pause()
 {
-    if (m_state == State::queued || m_state == State::starting) {
-        m_run.pauseRequested = true;
-    } else if (m_state == State::running || m_state == State::checking) {
-        m_runner.signalChild(SIGSTOP);
-        m_run.pausedFrom = m_state;
-        m_state = State::paused;
-    }
+    if (m_state != ItemState::starting && m_state != ItemState::converting && m_state != ItemState::checking)
+        return;
+    if (m_ffmpeg->running())
+        m_ffmpeg->hold(true);
+    m_run.pausedFrom = m_state;
+    setState(ItemState::paused);
 }
 
 void ItemLane::resume()
 {
-    m_run.pauseRequested = false;
-    if (m_state != State::paused)
+    if (m_state != ItemState::paused)
         return;
-    if (!m_runner.isRunning()) {
+    const ItemState from = m_run.pausedFrom;
+    if (m_ffmpeg->running())
+        m_ffmpeg->hold(false);
+    setState(from);
+    // Its abilities came while it was held: ffmpeg starts now.
+    if (from == ItemState::starting && m_run.abilitiesKnown)
         launch();
-        return;
-    }
-    m_runner.signalChild(SIGCONT);
-    m_state = m_run.pausedFrom;
 }
 
 void ItemLane::lineHandler(const std::string& line, TOutputType type)
@@ -188,8 +252,7 @@ void ItemLane::lineHandler(const std::string& line, TOutputType type)
     if (m_run.log)
         m_run.log->write(line);
     emit outputLine(line);
-    const bool checking
-        = m_state == State::checking || (m_state == State::paused && m_run.pausedFrom == State::checking);
+    const bool checking = inState(ItemState::checking);
     if (m_run.progress.read(line)) {
         ItemProgress progress = m_run.progress.progress();
         progress.checking = checking;
@@ -224,11 +287,11 @@ std::string ItemLane::shown(const std::string& line) const
 // with 0 and a cut file.
 void ItemLane::ffmpegEnded(std::uint32_t exitCode)
 {
-    if (m_state == State::checking || (m_state == State::paused && m_run.pausedFrom == State::checking)) {
+    if (inState(ItemState::checking)) {
         checkEnded(exitCode);
         return;
     }
-    if (m_state != State::running && m_state != State::paused)
+    if (!inState(ItemState::converting))
         return;
     ItemOutcome outcome = outcomeSoFar();
     outcome.exitCode = exitCode;
@@ -266,18 +329,24 @@ void ItemLane::ffmpegEnded(std::uint32_t exitCode)
 
 void ItemLane::startChecking()
 {
-    m_state = State::checking;
+    // Paused while ffmpeg ended, it stays paused: the check starts held.
+    if (m_state == ItemState::paused)
+        m_run.pausedFrom = ItemState::checking;
+    else
+        setState(ItemState::checking);
     const ItemOutcome& converted = m_run.outcome;
     m_run.progress.expect(converted.outputSeconds > 0 ? converted.outputSeconds : converted.inputSeconds);
     ItemProgress progress = m_run.progress.progress();
     progress.checking = true;
     emit progressed(progress);
     const std::string output = localFile(m_run.temporary->path());
-    m_runner.Arguments = {m_job.ffmpeg, "-nostdin", "-v", "error", "-stats", "-i", output, "-f", "null", "-"};
-    m_runner.CommandLine = "\"" + m_job.ffmpeg + "\" -v error -stats -i \"" + m_job.outputPath + "\" -f null -";
+    const std::string commandLine
+        = "\"" + m_job.ffmpeg + "\" -v error -stats -i \"" + m_job.outputPath + "\" -f null -";
     if (m_run.log)
-        m_run.log->write(m_runner.CommandLine);
-    m_runner.Execute();
+        m_run.log->write(commandLine);
+    m_ffmpeg->run({m_job.ffmpeg, "-nostdin", "-v", "error", "-stats", "-i", output, "-f", "null", "-"}, commandLine);
+    if (m_state == ItemState::paused)
+        m_ffmpeg->hold(true);
 }
 
 void ItemLane::checkEnded(std::uint32_t exitCode)
@@ -333,7 +402,7 @@ ItemOutcome ItemLane::stoppedOutcome() const
 
 void ItemLane::finish(ItemOutcome outcome)
 {
-    m_state = State::publishing;
+    setState(ItemState::publishing);
     if (const std::unique_ptr<ItemLog> log = std::move(m_run.log))
         outcome.log = log->path();
     // The job owns what it publishes or removes; the lane may take its next
@@ -364,8 +433,9 @@ void ItemLane::finish(ItemOutcome outcome)
     auto told = [self = QPointer<ItemLane>(this), generation = m_generation, concluded] {
         if (!self || self->m_generation != generation)
             return;
-        self->m_state = State::ended;
-        emit self->ended(*concluded);
+        const ItemOutcome& outcome = *concluded;
+        self->setState(outcome.converted ? ItemState::done : outcome.stopped ? ItemState::stopped : ItemState::failed);
+        emit self->ended(outcome);
     };
     // What waits for the disk (fsync, a record's lines) goes to the disk
     // worker; a rename alone is done here, and the end told from the event loop all the same.

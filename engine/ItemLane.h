@@ -11,6 +11,8 @@
 
 #include <QObject>
 
+#include <functional>
+
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -95,6 +97,32 @@ struct ItemJob {
     Verification verification = Verification::duration;
 };
 
+// The ffmpeg a lane runs, as the lane sees it: what it can make, one run at
+// a time, its lines and its end, and holding it. The real one runs ffmpeg
+// through the console process runner; tests put a stand-in in its place.
+class LaneFfmpeg {
+public:
+    virtual ~LaneFfmpeg() = default;
+    // Calls done with what the job's ffmpeg can make, from the event loop,
+    // never inside the call.
+    virtual void whenAbilitiesKnown(const ItemJob& job, std::function<void(const FfmpegProbe::Answer&)> done) = 0;
+    // Runs arguments; every line comes through lineRead, then the end through ended.
+    virtual void run(const std::vector<std::string>& arguments, const std::string& commandLine) = 0;
+    // Ends the run; its end still comes, with kStillActive.
+    virtual void stop() = 0;
+    // Holds the running process (and what it started), or lets it go on.
+    virtual void hold(bool held) = 0;
+    virtual bool running() const = 0;
+    // The runner behind it, for the driver's events that name one; null for a stand-in.
+    virtual TDosCommand* runner() { return nullptr; }
+
+    std::function<void(const std::string& line)> lineRead;
+    std::function<void(std::uint32_t exitCode)> ended;
+};
+
+// The real ffmpeg, through a TDosCommand and the job's probe of its abilities.
+std::unique_ptr<LaneFfmpeg> makeRealFfmpeg();
+
 // What one lane holds open while its item converts: ffmpeg's output pipe, a
 // handle on its process, the reader's wake-up, the log and the lock of the
 // private folder.
@@ -105,26 +133,27 @@ inline constexpr int kDescriptorsPerLane = 5;
 std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& output);
 
 // One lane of a run: converts one item at a time, from its start to its end,
-// through explicit states, and tells its end in one way only, always from
-// the event loop (never from inside a call to it), whatever ended the item:
+// and is the one place where an item's state moves on: each change is told
+// through stateChanged. Its end is told in one way only, always from the
+// event loop (never from inside a call to it), whatever ended the item:
 // ffmpeg's exit, Stop, or a failure before ffmpeg ran.
 //
-//   queued -> starting -> running <-> paused -> (checking <-> paused) -> publishing -> ended
+//   waiting -> starting -> converting -> (checking) -> publishing -> done | failed | stopped
 //
 // starting waits for the ffmpeg's abilities (asked in the background) and
 // for nothing else; checking decodes the output whole when asked to;
 // publishing puts the output on the disk and gives it its name (on the disk
-// worker when that waits for the disk). A lane is used for item after item.
+// worker when that waits for the disk). Starting, converting and checking
+// may be paused, and resume returns to the state paused from; publishing
+// runs on to the end, paused or not. A lane is used for item after item.
 class ItemLane final : public QObject {
     Q_OBJECT
 
 public:
-    enum class State { queued, starting, running, paused, checking, publishing, ended };
-
-    ItemLane(DiskWorker& worker, QObject* parent = nullptr);
+    ItemLane(DiskWorker& worker, std::unique_ptr<LaneFfmpeg> ffmpeg = makeRealFfmpeg(), QObject* parent = nullptr);
     ~ItemLane() override;
 
-    // Takes the next item; it starts with start(). Only when ended.
+    // Takes the next item, waiting; it starts with start(). Only when no item works.
     void assign(ItemJob job);
     void start();
     // Ends the item as stopped, unless it is being published already.
@@ -134,12 +163,16 @@ public:
     void pause();
     void resume();
 
-    State state() const { return m_state; }
+    ItemState state() const { return m_state; }
+    // Whether an item is assigned and has not ended.
+    bool busy() const { return m_job.item && (m_state == ItemState::waiting || isWorking(m_state)); }
     const void* item() const { return m_job.item; }
-    // The runner of the item's ffmpeg, for the events that name one.
-    TDosCommand& runner() { return m_runner; }
+    // The runner of the item's ffmpeg, for the events that name one; null without one.
+    TDosCommand* runner() { return m_ffmpeg->runner(); }
 
 signals:
+    // Every change of the item's state, as it happens.
+    void stateChanged(ItemState state);
     // When ffmpeg says how far it has come.
     void progressed(const ItemProgress& progress);
     // Each whole line ffmpeg writes, as it wrote it.
@@ -160,10 +193,13 @@ private:
         ItemOutcome outcome; // what is known of its end while its output is decoded
         std::string checkError; // the decoding check's first error
         bool stopRequested = false;
-        bool pauseRequested = false;
-        State pausedFrom = State::running;
+        bool abilitiesKnown = false; // and usable: ffmpeg may be started
+        ItemState pausedFrom = ItemState::converting;
     };
 
+    void setState(ItemState state);
+    // Converting, checking, or paused from one of them: whose end ffmpeg's end is.
+    bool inState(ItemState state) const;
     void abilitiesKnown(const FfmpegProbe::Answer& answer);
     void launch();
     void lineHandler(const std::string& line, TOutputType type);
@@ -183,12 +219,12 @@ private:
     void finish(ItemOutcome outcome);
 
     DiskWorker& m_worker;
-    State m_state = State::ended;
+    ItemState m_state = ItemState::waiting;
     ItemJob m_job;
     ItemRun m_run;
     // Counts the items taken, so that news of an earlier item never reaches a later one.
     std::uint64_t m_generation = 0;
     // Declared after the item's temporary output, so that ffmpeg is ended
     // before anything it writes is removed.
-    TDosCommand m_runner;
+    std::unique_ptr<LaneFfmpeg> m_ffmpeg;
 };

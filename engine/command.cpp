@@ -165,7 +165,7 @@ void TCommand::Start(const Selection& wanted)
 TCommand::Slot* TCommand::idleSlot()
 {
     for (const std::unique_ptr<Slot>& slot : m_slots) {
-        if (!slot->busy)
+        if (!slot->lane->busy())
             return slot.get();
     }
     if (m_slots.size() >= static_cast<std::size_t>(std::max(1, Jobs)))
@@ -173,15 +173,21 @@ TCommand::Slot* TCommand::idleSlot()
     auto slot = std::make_unique<Slot>();
     slot->lane = std::make_unique<ItemLane>(m_worker);
     Slot* const at = slot.get();
+    connect(slot->lane.get(), &ItemLane::stateChanged, this, [this, at](ItemState state) {
+        if (!at->node)
+            return;
+        m_model.setState(at->node, state);
+        emit itemStateChanged(at->node, state);
+    });
     connect(slot->lane.get(), &ItemLane::progressed, this, [this, at](const ItemProgress& progress) {
         if (!at->node)
             return;
         at->node->Progress = progress;
-        at->node->Progress.paused = m_paused;
         m_model.nodeChanged(at->node);
         emit itemProgress(at->node, progress);
     });
     connect(slot->lane.get(), &ItemLane::outputLine, this, [this, at](const std::string& line) {
+        emit OnOutput(at->lane->runner(), 0);
         if (at->node)
             emit itemOutput(at->node, line);
     });
@@ -203,8 +209,8 @@ void TCommand::startIdleLanes()
 
 int TCommand::RunItemCount() const
 {
-    const auto running
-        = std::count_if(m_slots.begin(), m_slots.end(), [](const std::unique_ptr<Slot>& slot) { return slot->busy; });
+    const auto running = std::count_if(
+        m_slots.begin(), m_slots.end(), [](const std::unique_ptr<Slot>& slot) { return slot->lane->busy(); });
     return m_finishedItems + static_cast<int>(running) + static_cast<int>(m_waiting.size());
 }
 
@@ -219,14 +225,14 @@ void TCommand::StopItem(JobListModel::Node* node)
         return;
     }
     for (const std::unique_ptr<Slot>& slot : m_slots) {
-        if (slot->busy && slot->node == node)
+        if (slot->lane->busy() && slot->node == node)
             slot->lane->stop();
     }
 }
 
 void TCommand::Enqueue(JobListModel::Node* node)
 {
-    if (m_idle || m_stopRequested || m_model.indexOf(node) < 0 || node->State == kStateConverting)
+    if (m_idle || m_stopRequested || m_model.indexOf(node) < 0 || isWorking(node->State))
         return;
     m_waiting.insert(node);
     m_cursor = nullptr;
@@ -240,7 +246,7 @@ void TCommand::Stop()
     // The waiting items stay counted: a stopped run still tells k of all n.
     m_stopRequested = true;
     for (const std::unique_ptr<Slot>& slot : m_slots) {
-        if (slot->busy)
+        if (slot->lane->busy())
             slot->lane->stop();
     }
     // Held between items, nothing runs whose end would end the run.
@@ -266,10 +272,9 @@ void TCommand::Pause()
     m_paused = true;
     m_timer.stop();
     for (const std::unique_ptr<Slot>& slot : m_slots) {
-        if (slot->busy)
+        if (slot->lane->busy())
             slot->lane->pause();
     }
-    showHeld(true);
     emit pausedChanged(true);
 }
 
@@ -280,10 +285,9 @@ void TCommand::Resume()
     m_paused = false;
     m_timer.start();
     for (const std::unique_ptr<Slot>& slot : m_slots) {
-        if (slot->busy)
+        if (slot->lane->busy())
             slot->lane->resume();
     }
-    showHeld(false);
     startIdleLanes();
     endWhenDone();
     emit pausedChanged(false);
@@ -342,20 +346,11 @@ void TCommand::startNext(Slot& slot)
         return;
     m_waiting.erase(node);
     m_currentIndex = static_cast<std::uint32_t>(m_model.indexOf(node));
-    slot.busy = true;
     slot.node = node;
     slot.started = m_starts++;
-    node->State = kStateConverting;
-    node->Failure.clear();
-    node->Progress = ItemProgress();
-    node->Output.clear();
-    node->Remark.clear();
-    node->Log.clear();
-    node->Item.Busy = true;
-    m_model.nodeChanged(node);
-    emit itemStarted(node);
     slot.lane->assign(jobFor(*node));
     slot.lane->start();
+    emit itemStarted(node);
 }
 
 void TCommand::itemEnded(Slot& slot, const ItemOutcome& outcome)
@@ -363,38 +358,24 @@ void TCommand::itemEnded(Slot& slot, const ItemOutcome& outcome)
     JobListModel::Node* const node = slot.node;
     m_lastEnded = slot.lane.get();
     countOutcome(outcome, slot.started);
-    slot.busy = false;
-    if (OnProgress && RunItemCount() > 0)
-        OnProgress(&slot.lane->runner(), static_cast<std::int32_t>(m_finishedItems * 100 / RunItemCount()));
+    if (RunItemCount() > 0)
+        emit OnProgress(slot.lane->runner(), static_cast<std::int32_t>(m_finishedItems * 100 / RunItemCount()));
     emit itemFinished(node, outcome);
-
     if (node) {
-        node->State = outcome.converted ? kStateDone : kStateFailed;
+        // What the ended item's row tells; its state came from the lane already.
         if (!outcome.converted)
             node->Failure = QString::fromStdString(outcome.reasonShown);
         else
             node->Output = QString::fromStdString(outcome.output);
         node->Remark = QString::fromStdString(remarkOn(outcome));
         node->Log = QString::fromStdString(outcome.log);
-        node->Progress = ItemProgress();
         m_model.nodeChanged(node);
     }
     slot.node = nullptr;
-    setNodeIdle(node);
 
     startNext(slot);
     if (!anyBusy() && (m_stopRequested || m_waiting.empty()))
         endRun(m_stopRequested);
-}
-
-void TCommand::showHeld(bool held)
-{
-    for (const std::unique_ptr<Slot>& slot : m_slots) {
-        if (slot->busy && slot->node) {
-            slot->node->Progress.paused = held;
-            m_model.nodeChanged(slot->node);
-        }
-    }
 }
 
 std::string remarkOn(const ItemOutcome& outcome)
@@ -455,7 +436,7 @@ double TCommand::runFraction() const
         return 0;
     double running = 0;
     for (const std::unique_ptr<Slot>& slot : m_slots) {
-        if (slot->busy && slot->node)
+        if (slot->lane->busy() && slot->node)
             running += std::max(0.0, slot->node->Progress.fraction);
     }
     return std::clamp((m_finishedItems + running) / items, 0.0, 1.0);
@@ -473,29 +454,20 @@ std::int64_t TCommand::runSecondsLeft() const
 void TCommand::tickStep()
 {
     for (const std::unique_ptr<Slot>& slot : m_slots) {
-        if (!slot->busy || !slot->node)
+        if (!slot->lane->busy() || !slot->node)
             continue;
         std::uint32_t& position = slot->node->Item.ActivityPos;
         position = position >= kLastActivityPos ? 0 : position + 1;
         m_model.nodeChanged(slot->node);
     }
     ++m_elapsed;
-    if (OnTick)
-        OnTick(&m_timer);
+    emit OnTick(&m_timer);
 }
 
 bool TCommand::anyBusy() const
 {
-    return std::any_of(m_slots.begin(), m_slots.end(), [](const std::unique_ptr<Slot>& slot) { return slot->busy; });
-}
-
-void TCommand::setNodeIdle(JobListModel::Node* node)
-{
-    if (!node)
-        return;
-    node->Item.Busy = false;
-    node->Item.ActivityPos = 0;
-    m_model.nodeChanged(node);
+    return std::any_of(
+        m_slots.begin(), m_slots.end(), [](const std::unique_ptr<Slot>& slot) { return slot->lane->busy(); });
 }
 
 void TCommand::endRun(bool stopped)
@@ -509,8 +481,7 @@ void TCommand::endRun(bool stopped)
     m_paused = false;
     m_elapsed = 0;
     const QPointer<TCommand> alive(this);
-    if (OnFinished)
-        OnFinished(m_lastEnded ? &m_lastEnded->runner() : nullptr, stopped);
+    emit OnFinished(m_lastEnded ? m_lastEnded->runner() : nullptr, stopped);
     if (alive)
         emit runFinished(stopped);
 }

@@ -49,8 +49,9 @@ struct RunSummary {
 // The conversion driver: walks the job list from its first node to its last,
 // runs ffmpeg once per item, up to Jobs items at once, each in a lane of its
 // own (ItemLane: runner, output, log, progress), starting them in list
-// order; marks each node as it starts and ends, and reports progress, a
-// tick per second and the end of the run.
+// order. Each node's state is its lane's, told to the job list through
+// itemStateChanged; the driver reports progress, a tick per second and the
+// end of the run, all through its signals.
 //
 // Its events keep the form of one item at a time; with several lanes, the
 // runner they name is that of the lane whose item ended last, OnOutput's
@@ -59,10 +60,6 @@ class TCommand final : public QObject {
     Q_OBJECT
 
 public:
-    using ProgressEvent = std::function<void(TDosCommand* Sender, std::int32_t Percent)>;
-    using FinishedEvent = std::function<void(TDosCommand* Sender, bool Stopped)>;
-    using TickEvent = std::function<void(QTimer* Sender)>;
-    using OutputEvent = std::function<void(TDosCommand* Sender, std::int32_t Value)>;
     // Which nodes a run converts; the others are passed over as if not listed.
     using Selection = std::function<bool(const JobListModel::Node& node)>;
 
@@ -129,14 +126,20 @@ public:
     // can be told.
     std::int64_t runSecondsLeft() const;
 
-    OutputEvent OnOutput;
-    ProgressEvent OnProgress;
-    FinishedEvent OnFinished;
-    TickEvent OnTick;
-
 signals:
     // Any number of listeners (the window, the console, a test) follow a run
-    // through these; the On* events above stay for their single owner.
+    // through these.
+    // Each line a running item's ffmpeg writes, with 0.
+    void OnOutput(TDosCommand* Sender, std::int32_t Value);
+    // After each item: the run's ended items in percent of all its items.
+    void OnProgress(TDosCommand* Sender, std::int32_t Percent);
+    // Once a run has ended, the driver idle again.
+    void OnFinished(TDosCommand* Sender, bool Stopped);
+    // Once a second during a run, after Elapsed grew.
+    void OnTick(QTimer* Sender);
+    // Every change of a node's state, as its lane tells it; the job list
+    // shows it by then.
+    void itemStateChanged(JobListModel::Node* node, ItemState state);
     void itemStarted(JobListModel::Node* node);
     // When ffmpeg says how far a running item has come (about twice a second).
     void itemProgress(JobListModel::Node* node, const ItemProgress& progress);
@@ -164,7 +167,6 @@ private:
     struct Slot {
         std::unique_ptr<ItemLane> lane;
         JobListModel::Node* node = nullptr;
-        bool busy = false;
         std::uint64_t started = 0; // its item's place among the run's starts
     };
     Plan planFor(const JobListModel::Node& node) const;
@@ -180,12 +182,9 @@ private:
     void endWhenDone();
     void itemEnded(Slot& slot, const ItemOutcome& outcome);
     void countOutcome(const ItemOutcome& outcome, std::uint64_t started);
-    // Marks the running items' progress as held, or going on.
-    void showHeld(bool held);
     void tickStep();
     bool anyBusy() const;
     void endRun(bool stopped);
-    void setNodeIdle(JobListModel::Node* node);
 
     JobListModel& m_model;
     const TCommandManager& m_catalogue;

@@ -14,7 +14,6 @@ struct TItemData {
     QString FileName; // full path of the source file
     std::int32_t FormatIndex = 0; // position in the format catalogue
     QString Path; // output directory; empty means the global path
-    bool Busy = false; // being converted: column 1 paints the activity block
     std::uint32_t ActivityPos = 0; // 0..kLastActivityPos, offset of the activity block
 };
 
@@ -26,21 +25,56 @@ struct ItemProgress {
     double fraction = -1; // 0..1 of the input; -1 without a known length
     double secondsLeft = -1; // for this item; -1 when it cannot be told yet
     bool checking = false; // the output is being decoded to check it, not converted
-    bool paused = false; // held with the whole run
 };
 
-// Node states, which are also the indexes of the state pictures.
-enum TItemState : std::int32_t {
+// Where an item is in its life. The lane that converts an item is the one
+// place that moves it on; the list shows what it was told, and a kept queue
+// reads back the ended states.
+enum class ItemState : std::int32_t {
+    waiting, // not started (in this run, or ever)
+    starting, // ffmpeg's abilities are being asked
+    converting,
+    paused, // held with the whole run, in any of the working states
+    checking, // its output is being checked before it is published
+    publishing, // its output is being put on the disk under its name
+    done,
+    failed,
+    stopped,
+};
+
+// An item that a lane holds: from starting to publishing.
+constexpr bool isWorking(ItemState state)
+{
+    return state != ItemState::waiting && state != ItemState::done && state != ItemState::failed
+        && state != ItemState::stopped;
+}
+
+// The state pictures: the four first are those of waiting, working, done
+// and failed items; stopped ones have their own.
+enum TItemStatePicture : std::int32_t {
     kStateQueued = 0,
     kStateConverting = 1,
     kStateDone = 2,
     kStateFailed = 3,
+    kStateStopped = 4,
 };
+
+constexpr std::int32_t statePicture(ItemState state)
+{
+    switch (state) {
+    case ItemState::waiting: return kStateQueued;
+    case ItemState::done: return kStateDone;
+    case ItemState::failed: return kStateFailed;
+    case ItemState::stopped: return kStateStopped;
+    default: return kStateConverting;
+    }
+}
 
 // The record every job list node carries.
 struct TItemNodeData {
     std::uint8_t Kind = 0; // 1 for every job item
-    std::int32_t State = kStateQueued;
+    // Written by the job list alone, as the item's lane or a kept queue tells it.
+    ItemState State = ItemState::waiting;
     QString Root; // kept with the node; nothing reads it
     TItemData Item;
     QString Failure; // why the last conversion failed (ffmpeg's last line); empty otherwise

@@ -49,7 +49,6 @@ JobListModel::Node* JobListModel::append(const TItemData& item)
     auto entry = std::make_unique<Entry>();
     entry->row = row;
     entry->data.Kind = 1;
-    entry->data.State = kStateQueued;
     entry->data.Item = item;
     Node* node = &entry->data;
     m_nodes.push_back(std::move(entry));
@@ -151,4 +150,23 @@ void JobListModel::move(const std::vector<Node*>& nodes, const Node* before)
         moveRows({}, indexOf(*node), 1, {}, before ? indexOf(before) : count());
         before = *node;
     }
+}
+
+void JobListModel::setState(Node* node, ItemState state)
+{
+    if (indexOf(node) < 0)
+        return;
+    if (!isWorking(node->State) && isWorking(state)) {
+        node->Failure.clear();
+        node->Output.clear();
+        node->Remark.clear();
+        node->Log.clear();
+        node->Progress = ItemProgress();
+    }
+    if (!isWorking(state)) {
+        node->Progress = ItemProgress();
+        node->Item.ActivityPos = 0;
+    }
+    node->State = state;
+    nodeChanged(node);
 }

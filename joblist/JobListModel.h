@@ -45,6 +45,11 @@ public:
         int destinationChild) override;
     // Tells views that a node's record changed and wants repainting.
     void nodeChanged(const Node* node);
+    // Where the node's item is now, as its lane (or a kept queue) says; the
+    // one way a node's state changes. A start clears what the last run left
+    // (its failure, output, remark, log); leaving the working states clears
+    // the progress and the activity block.
+    void setState(Node* node, ItemState state);
 
 signals:
     void nodeAboutToBeRemoved(JobListModel::Node* node);

@@ -94,10 +94,25 @@ void readItems(const TJclSimpleXML& document, const std::string& path,
     }
 }
 
-// The <state> words of the kept queue.
-constexpr const char* kDone = "done";
-constexpr const char* kFailed = "failed";
-constexpr const char* kQueued = "queued";
+// The <state> words of the kept queue: an item that works now starts again next time.
+const char* stateWord(ItemState state)
+{
+    switch (state) {
+    case ItemState::done: return "done";
+    case ItemState::failed: return "failed";
+    case ItemState::stopped: return "stopped";
+    default: return "queued";
+    }
+}
+
+ItemState stateOf(const std::string& word)
+{
+    for (const ItemState state : {ItemState::done, ItemState::failed, ItemState::stopped}) {
+        if (word == stateWord(state))
+            return state;
+    }
+    return ItemState::waiting;
+}
 
 } // namespace
 
@@ -193,8 +208,9 @@ std::string TSaveManager::QueueText() const
         item.Children().Add("filename").SetValue(node.Item.FileName.toStdString());
         item.Children().Add("format").SetValue(std::to_string(node.Item.FormatIndex));
         item.Children().Add("path").SetValue(node.Item.Path.toStdString());
-        const char* state = node.State == kStateDone ? kDone : node.State == kStateFailed ? kFailed : kQueued;
-        item.Children().Add("state").SetValue(state);
+        item.Children().Add("state").SetValue(stateWord(node.State));
+        if (node.State == ItemState::failed && !node.Failure.isEmpty())
+            item.Children().Add("reason").SetValue(node.Failure.toStdString());
     }
     return document.SaveToString();
 }
@@ -208,15 +224,19 @@ void TSaveManager::RestoreQueue(const std::string& text, const std::string& path
                                 .arg(QString::fromStdString(path), QString::fromStdString(document.Root().Name())));
     struct Restored {
         TItemData data;
-        std::int32_t state;
+        ItemState state;
+        QString reason;
     };
     std::vector<Restored> restored;
     readItems(document, path, [&restored](const TItemData& data, const TJclSimpleXMLElem& item) {
-        const std::string state = item.ChildValue("state");
-        restored.push_back({data, state == kDone ? kStateDone : state == kFailed ? kStateFailed : kStateQueued});
+        const ItemState state = stateOf(item.ChildValue("state"));
+        const QString reason
+            = state == ItemState::failed ? QString::fromStdString(item.ChildValue("reason")) : QString();
+        restored.push_back({data, state, reason});
     });
     for (const Restored& item : restored) {
         JobListModel::Node* node = m_model.append(item.data);
-        node->State = item.state;
+        m_model.setState(node, item.state);
+        node->Failure = item.reason;
     }
 }

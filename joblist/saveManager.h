@@ -35,9 +35,10 @@ public:
 
     // The job list as the window keeps it for its next start: the list file
     // layout (a fresh declaration and a <list> root, whatever was imported),
-    // each <item> with a <state> after its <path>: "done", "failed", or
-    // "queued" (also for an item converting now, which starts again next time).
-    // Import passes <state> over and Export never writes it.
+    // each <item> with a <state> after its <path>: "done", "failed",
+    // "stopped", or "queued" (also for an item converting now, which starts
+    // again next time), and a failed one's <reason> after it. Import passes
+    // both over and Export never writes them.
     std::string QueueText() const;
     // Appends the items of such a text (path names it in errors; relative
     // names are taken from its folder), each in the state its <state> says

@@ -385,7 +385,8 @@ RunResult runQueue(TCommand& driver, BatchQueue& queue, const std::unordered_set
         result.notRecorded += outcome.converted && !outcome.recorded ? 1 : 0;
         console.itemFinished(queue.model.indexOf(node), outcome);
     });
-    driver.OnTick = [&](QTimer*) { console.tick(driver.Elapsed(), driver.runSecondsLeft()); };
+    QObject::connect(
+        &driver, &TCommand::OnTick, [&](QTimer*) { console.tick(driver.Elapsed(), driver.runSecondsLeft()); });
     // A watched folder keeps the program going from run to run, until a stop signal.
     QObject::connect(&driver, &TCommand::runFinished, [&] {
         total.add(driver.lastRun());

@@ -52,12 +52,12 @@ QRect drawActivityFrame(QPainter& painter, const QRect& cell)
 
 } // namespace
 
-void paintProgress(QPainter& painter, const QRect& cell, const ItemProgress& progress)
+void paintProgress(QPainter& painter, const QRect& cell, const ItemProgress& progress, bool held)
 {
     const QRect frame = drawActivityFrame(painter, cell);
     const int filled = static_cast<int>(std::lround(std::clamp(progress.fraction, 0.0, 1.0) * frame.width()));
     // Held, it is grey; checked after converting, green.
-    const QColor fill = progress.paused ? kHeld : progress.checking ? kChecking : kActivity;
+    const QColor fill = held ? kHeld : progress.checking ? kChecking : kActivity;
     if (!frame.isEmpty())
         painter.fillRect(QRect(frame.left(), frame.top(), filled, frame.height()), fill);
 }
@@ -96,16 +96,18 @@ public:
         }
         if (index.column() == 1) {
             // A bar that fills while ffmpeg has told how far it is; the moving block otherwise.
-            if (node->Item.Busy && node->Progress.fraction >= 0)
-                paintProgress(*painter, option.rect, node->Progress);
+            const bool working = isWorking(node->State);
+            const bool held = node->State == ItemState::paused;
+            if (working && node->Progress.fraction >= 0)
+                paintProgress(*painter, option.rect, node->Progress, held);
             else
-                paintActivity(*painter, option.rect, node->Item.Busy, node->Item.ActivityPos, node->Progress.paused);
+                paintActivity(*painter, option.rect, working, node->Item.ActivityPos, held);
             return;
         }
         const int top = option.rect.top();
         if (m_view.m_images) {
             m_view.m_images->Draw(*painter, option.rect.left() + kPictureLeft,
-                top + (kRowHeight - m_view.m_images->Height()) / 2, node->State);
+                top + (kRowHeight - m_view.m_images->Height()) / 2, statePicture(node->State));
         }
         painter->save();
         painter->setFont(m_view.font());
@@ -189,21 +191,28 @@ QString JobListView::hintFor(const TItemNodeData& item) const
     static const std::vector<std::string> kNoFormats;
     QString hint = TTreeManager::HintText(node->Item, m_formats ? *m_formats : kNoFormats);
     // A failed item says why, so that the user need not guess.
-    if (node->State == kStateFailed && !node->Failure.isEmpty())
+    if (node->State == ItemState::failed && !node->Failure.isEmpty())
         hint += "\n" + tr("[error]: %1").arg(node->Failure);
+    // Stopped by the user: nothing went wrong with it.
+    if (node->State == ItemState::stopped)
+        hint += "\n" + tr("[stopped]: not converted; Convert or \"Convert the rest\" converts it");
     // Converted, and yet worth knowing: unchecked, or damaged input.
-    if (node->State == kStateDone && !node->Remark.isEmpty())
+    if (node->State == ItemState::done && !node->Remark.isEmpty())
         hint += "\n" + tr("[note]: %1").arg(node->Remark);
-    if (node->State == kStateConverting && node->Item.Busy)
-        hint += "\n" + tr("[progress]: %1").arg(progressText(node->Progress));
+    if (isWorking(node->State))
+        hint += "\n" + tr("[progress]: %1").arg(progressText(node->Progress, node->State));
     return hint;
 }
 
-QString progressText(const ItemProgress& progress)
+QString progressText(const ItemProgress& progress, ItemState state)
 {
     QStringList parts;
-    if (progress.paused)
-        parts << JobListView::tr("paused");
+    switch (state) {
+    case ItemState::starting: parts << JobListView::tr("starting"); break;
+    case ItemState::paused: parts << JobListView::tr("paused"); break;
+    case ItemState::publishing: parts << JobListView::tr("saving"); break;
+    default: break;
+    }
     if (progress.checking)
         parts << JobListView::tr("checking");
     if (progress.fraction >= 0)
@@ -258,7 +267,7 @@ bool JobListView::selectionMovable() const
 {
     const std::vector<JobListModel::Node*> nodes = selectedNodes();
     return !nodes.empty() && std::none_of(nodes.begin(), nodes.end(), [](const JobListModel::Node* node) {
-        return node->State == kStateConverting;
+        return isWorking(node->State);
     });
 }
 

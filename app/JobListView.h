@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ItemData.h"
 #include "MyFlatHintUnit.h"
 
 #include <QPixmap>
@@ -103,6 +104,6 @@ private:
 void paintActivity(QPainter& painter, const QRect& cell, bool busy, unsigned activityPos, bool held = false);
 // Paints column 1 of a running row whose progress is known: the frame filled
 // to its fraction, grey while held, green while its output is checked.
-void paintProgress(QPainter& painter, const QRect& cell, const ItemProgress& progress);
+void paintProgress(QPainter& painter, const QRect& cell, const ItemProgress& progress, bool held = false);
 // "42 %, 1.5x, about 00:01:10 left"; the time converted instead of the share for an input of unknown length.
-QString progressText(const ItemProgress& progress);
+QString progressText(const ItemProgress& progress, ItemState state = ItemState::converting);

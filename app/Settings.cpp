@@ -27,6 +27,13 @@ constexpr std::array<std::pair<WhenDone, const char*>, 4> kWhenDoneNames = {{
     {WhenDone::PowerOff, "poweroff"},
 }};
 
+// A machine is never suspended or powered off by a choice made days before:
+// those are for the next run alone, and only quitting is kept.
+WhenDone keptWhenDone(WhenDone choice)
+{
+    return choice == WhenDone::Quit ? WhenDone::Quit : WhenDone::Nothing;
+}
+
 } // namespace
 
 QString Settings::filePath()
@@ -47,10 +54,11 @@ Settings Settings::load()
     // Only an absolute folder: anything else would depend on where Calvera was started.
     if (folder.startsWith('/'))
         settings.outputFolder = withTrailingSeparator(folder);
+    // Only quitting is kept from one start to the next (keptWhenDone).
     const QString whenDone = saved.value(kWhenDone).toString();
     for (const auto& [choice, name] : kWhenDoneNames) {
         if (whenDone == name)
-            settings.whenDone = choice;
+            settings.whenDone = keptWhenDone(choice);
     }
     settings.startEmpty = saved.value(kStartEmpty, false).toBool();
     settings.verifyDecode = saved.value(kVerifyDecode, false).toBool();
@@ -70,7 +78,7 @@ void Settings::save() const
     else
         saved.setValue(kOutputFolder, outputFolder);
     for (const auto& [choice, name] : kWhenDoneNames) {
-        if (whenDone == choice)
+        if (keptWhenDone(whenDone) == choice)
             saved.setValue(kWhenDone, name);
     }
     saved.setValue(kStartEmpty, startEmpty);

@@ -19,6 +19,8 @@ struct Settings {
     // Where items without a folder of their own go, with a trailing "/";
     // empty for the default folder (defaultOutputFolder).
     QString outputFolder;
+    // Quit is kept for the next start; suspend and power off are for the
+    // next run alone, never saved.
     WhenDone whenDone = WhenDone::Nothing;
     // The job list is neither kept for the next start nor taken from the last one.
     bool startEmpty = false;

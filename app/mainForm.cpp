@@ -197,6 +197,7 @@ TmainDlg::TmainDlg()
     listImage->Add(art("state-1.png"), "PngImage1");
     listImage->Add(art("state-2.png"), "PngImage3");
     listImage->Add(art("state-3.png"), "PngImage2");
+    listImage->Add(art("state-4.png"), "PngImage4");
     listImage->EndUpdate();
 
     MyFlatHint1 = new TMyFlatHint(this);

@@ -1,5 +1,7 @@
 #include "uihook.h"
 
+#include "ItemProperties.h"
+
 #include "imagebutton.h"
 #include "MyButtonEx.h"
 #include "LinePanelUnit.h"
@@ -54,22 +56,6 @@
 
 namespace {
 
-// The specified ten first, then what today's cameras, phones and downloads
-// bring, and the audio the catalogue's audio formats take.
-const QStringList kAddExtensions = {"mpg", "mpeg", "wmv", "avi", "vob", "mov", "mp2", "mpv", "mp4", "flv", "mkv",
-    "webm", "m4v", "ts", "m2ts", "mts", "3gp", "ogv", "mp3", "wav", "flac", "m4a", "ogg", "opus"};
-
-// Upper case too, since Linux names are case-sensitive.
-QString addFilter()
-{
-    QStringList patterns;
-    for (const QString& extension : kAddExtensions)
-        patterns << "*." + extension;
-    for (const QString& extension : kAddExtensions)
-        patterns << "*." + extension.toUpper();
-    return TUIHook::tr("All Supported Formats") + " (" + patterns.join(' ') + ");;" + TUIHook::tr("All Files") + " (*)";
-}
-
 QString listFilter()
 {
     return TUIHook::tr("Qelt File List File") + " (*.qfl)";
@@ -93,40 +79,7 @@ template <typename Handler> auto guarded(Handler handler)
     };
 }
 
-// A tool button and its caption: the button first, then the caption's colour.
-void setToolEnabled(TImageButton& button, QLabel& caption, bool enabled)
-{
-    button.SetEnabled(enabled);
-    setTextColor(caption, enabled ? kCaptionColor : kDisabledCaptionColor);
-}
-
 } // namespace
-
-QStringList filesToAdd(const QStringList& dropped, const std::atomic<bool>* cancelled)
-{
-    QStringList files;
-    for (const QString& path : dropped) {
-        if (!QFileInfo(path).isDir()) {
-            files << path;
-            continue;
-        }
-        QStringList found;
-        QDirIterator folder(path, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
-        while (folder.hasNext() && !(cancelled && *cancelled)) {
-            const QString file = folder.next();
-            if (kAddExtensions.contains(QFileInfo(file).suffix().toLower()))
-                found << file;
-        }
-        found.sort();
-        files << found;
-    }
-    return files;
-}
-
-QString fileCountText(int count, int finished, int of)
-{
-    return TUIHook::tr("%n files, finished %1 of %2", nullptr, count).arg(finished).arg(of);
-}
 
 QString exportFileName(const QString& chosen)
 {
@@ -136,60 +89,23 @@ QString exportFileName(const QString& chosen)
     return hasListExtension ? chosen : chosen + kListExtension;
 }
 
-QString timestampText(std::int64_t seconds, std::int64_t secondsLeft)
-{
-    const QString elapsed = QString::fromStdString(clockText(seconds));
-    if (secondsLeft < 0)
-        return TUIHook::tr("timestamp: %1").arg(elapsed);
-    return TUIHook::tr("timestamp: %1, about %2 left").arg(elapsed, QString::fromStdString(clockText(secondsLeft)));
-}
-
-QString endOfRunText(const RunSummary& run)
-{
-    if (run.failed == 0 && run.stopped == 0) {
-        QString text = TUIHook::tr("Congratulations, works done!");
-        // What the user may still want to look at, in one line.
-        QStringList notes;
-        if (run.unchecked > 0)
-            notes << TUIHook::tr("%n converted without a check of its length", nullptr, run.unchecked);
-        if (run.decodeErrors > 0)
-            notes << TUIHook::tr("%n decoding errors in the inputs (see the items' logs)", nullptr, run.decodeErrors);
-        if (!notes.isEmpty())
-            text += "\n" + notes.join("; ") + ".";
-        return text;
-    }
-    QString text = TUIHook::tr("%1 converted, %2 failed, %3 stopped.")
-                       .arg(QString::number(run.converted), QString::number(run.failed), QString::number(run.stopped));
-    // The first few that failed, each with why.
-    constexpr std::size_t kNamed = 5;
-    if (!run.failures.empty())
-        text += "\n\n" + TUIHook::tr("Failed:");
-    for (std::size_t i = 0; i < run.failures.size() && i < kNamed; ++i)
-        text += "\n" + QString::fromStdString(run.failures[i].source + ": " + run.failures[i].reasonShown);
-    if (run.failures.size() > kNamed)
-        text += "\n" + TUIHook::tr("and %1 more").arg(run.failures.size() - kNamed);
-    if (!run.outputFolders.empty())
-        text += "\n\n" + TUIHook::tr("Converted into:");
-    for (const std::string& folder : run.outputFolders)
-        text += "\n" + QString::fromStdString(folder);
-    return text;
-}
-
 TUIHook::TUIHook()
-    : m_sleepInhibitor(std::make_unique<SleepInhibitor>())
-    , m_commandManager(std::make_unique<TCommandManager>())
+    : m_commandManager(std::make_unique<TCommandManager>())
     , m_itemManager(std::make_unique<TItemManager>())
     , m_menuDraw(std::make_unique<TMenuDraw>())
 { }
 
 TUIHook::~TUIHook()
 {
-    cancelFolderSearch();
-    m_whenDoneNotice.reset();
+    if (m_intake)
+        m_intake->cancelSearches();
+    if (m_run)
+        m_run->dropWhenDoneNotice();
     // The list as it is before the driver ends its items: converting ones start again next time.
     m_queueKeeper.reset();
     // The driver first: it ends a running ffmpeg, and nothing of it may reach
     // this controller, or the catalogue and job list it reads, afterwards.
+    m_run.reset();
     m_command.reset();
     m_menuDraw.reset();
     m_saveManager.reset();
@@ -227,9 +143,6 @@ void TUIHook::HookControls(TmainDlg& window)
     for (const auto& [label, button] : captions)
         forwardLabelToButton(*label, *button);
 
-    // Nothing runs yet.
-    setToolEnabled(*window.btnStop, *window.lbStop, false);
-
     // Clicks.
     const auto bind = [this](TImageButton* button, void (TUIHook::*handler)(QObject*)) {
         button->OnClick = guarded([this, handler](TImageButton* sender) { (this->*handler)(sender); });
@@ -243,7 +156,77 @@ void TUIHook::HookControls(TmainDlg& window)
     window.btnImport->OnClick = guarded([this](TMyButtonEx* sender) { btnImportClick(sender); });
     window.btnExport->OnClick = guarded([this](TMyButtonEx* sender) { btnExportClick(sender); });
     onLabelClick(*window.lbUpdate, guarded([this, &window] { lbUpdateClick(window.lbUpdate); }));
+    bindPopupMenu(window);
 
+    // The job list and its view.
+    m_jobs = std::make_unique<JobListModel>();
+    m_treeManager = std::make_unique<TTreeManager>(*m_jobs, *m_itemManager);
+    JobListView& view = *window.VirtualStringTree1;
+    view.bind(m_jobs.get(), window.listImage, &m_commandManager->Formats());
+    view.setPopupMenu(m_menuDraw->AttachedMenu());
+    view.onShowItemProperties = guarded([this] { pmiPropertiesClick(m_window->VirtualStringTree1); });
+    view.canOfferMenu = [] { return true; };
+
+    // The conversion driver, and ffmpeg asked for its abilities in the background from now on.
+    m_command = std::make_unique<TCommand>(*m_jobs, *m_commandManager);
+    // The choosers mark what it cannot make once it has answered, also in a dialog open by then.
+    const QPointer<TmainDlg> alive(&window);
+    FfmpegProbe::of(m_command->FfmpegPath)->whenAnswered([alive](const FfmpegProbe::Answer&) {
+        if (alive && alive->controller())
+            alive->controller()->refreshUnavailableFormats();
+    });
+    m_itemProperties = std::make_unique<ItemProperties>(*m_jobs, *m_commandManager, m_command->FfmpegPath);
+    m_run = std::make_unique<RunController>(window, *m_command, *m_jobs, *m_messages);
+    m_run->beforeMachineGoes = [this] {
+        if (m_queueKeeper)
+            m_queueKeeper->flush();
+    };
+    QObject::connect(m_command.get(), &TCommand::OnProgress, &view,
+        guarded([this](TDosCommand* sender, std::int32_t percent) { CommandProgress(sender, percent); }));
+    QObject::connect(m_command.get(), &TCommand::OnFinished, &view,
+        guarded([this](TDosCommand* sender, bool stopped) { CommandFinished(sender, stopped); }));
+    QObject::connect(
+        m_command.get(), &TCommand::OnTick, &view, guarded([this](QTimer* sender) { CommandTick(sender); }));
+    // Nothing runs yet.
+    SetIdleState();
+
+    // List files, and files from outside.
+    m_saveManager = std::make_unique<TSaveManager>(*m_jobs);
+    m_intake = std::make_unique<FileIntake>(
+        FileIntake::Parts {*m_commandManager, *m_itemManager, *m_treeManager, *m_saveManager,
+            [this] { return m_command->FfmpegPath; }, [this] { return outputFolderShown(); }, m_formatDialog},
+        &window);
+
+    // The Option page: what it shows is what the driver uses, from the start.
+    OptionsPage& options = *window.OptionsPage1;
+    options.setSettings(Settings::load());
+    applySettings(options.settings());
+    QObject::connect(&options, &OptionsPage::changed, &options, guarded([this](const Settings& settings) {
+        settings.save();
+        applySettings(settings);
+    }));
+    m_run->forgetWhenDone = [&options] {
+        Settings settings = options.settings();
+        settings.whenDone = WhenDone::Nothing;
+        options.setSettings(settings);
+        emit options.changed(settings);
+    };
+
+    // Logging out ends Calvera as a termination request does: at once, asking nothing.
+    QObject::connect(
+        qGuiApp, &QGuiApplication::commitDataRequest, &window, [this](QSessionManager&) { SessionEnding(false); },
+        Qt::DirectConnection);
+    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &window, [this] { SessionEnding(true); });
+
+    bindKeys(window);
+
+    // Your own formats that could not be read are left out; the shipped ones are all there.
+    if (!m_commandManager->userCatalogueError().empty())
+        m_messages->show(QMessageBox::Warning, QString::fromStdString(m_commandManager->userCatalogueError()));
+}
+
+void TUIHook::bindPopupMenu(TmainDlg& window)
+{
     // The popup menu, drawn by the menu painter, and its entries.
     m_menuDraw->AttachMenu(window.PopupMenu1);
     const auto bindEntry = [this](QAction* entry, void (TUIHook::*handler)(QObject*)) {
@@ -266,84 +249,17 @@ void TUIHook::HookControls(TmainDlg& window)
         window.pmiDelete->setEnabled(view.selectionModel()->hasSelection());
         window.pmiProperties->setEnabled(node != nullptr || view.selectionModel()->hasSelection());
         window.pmiShowLog->setEnabled(node && !node->Log.isEmpty() && QFileInfo::exists(node->Log));
-        window.pmiOpenFolder->setEnabled(node && node->State == kStateDone && !node->Output.isEmpty());
+        window.pmiOpenFolder->setEnabled(node && node->State == ItemState::done && !node->Output.isEmpty());
         bool anyConverted = false;
         bool anyLeft = false;
         for (int row = 0; row < m_jobs->count(); ++row)
-            (m_jobs->nodeAt(row)->State == kStateDone ? anyConverted : anyLeft) = true;
+            (m_jobs->nodeAt(row)->State == ItemState::done ? anyConverted : anyLeft) = true;
         window.pmiConvertRest->setEnabled(anyLeft);
         window.pmiRemoveFinished->setEnabled(anyConverted);
         window.pmiStopItem->setEnabled(!idle() && view.selectionModel()->hasSelection());
         window.pmiPause->setEnabled(!idle());
         window.pmiPause->setText(TmainDlg::pauseEntryText(m_command->Paused()));
     });
-
-    // The job list and its view.
-    m_jobs = std::make_unique<JobListModel>();
-    m_treeManager = std::make_unique<TTreeManager>(*m_jobs, *m_itemManager);
-    JobListView& view = *window.VirtualStringTree1;
-    view.bind(m_jobs.get(), window.listImage, &m_commandManager->Formats());
-    view.setPopupMenu(m_menuDraw->AttachedMenu());
-    view.onShowItemProperties = guarded([this] { pmiPropertiesClick(m_window->VirtualStringTree1); });
-
-    // The conversion driver, and ffmpeg asked for its abilities in the background from now on.
-    m_command = std::make_unique<TCommand>(*m_jobs, *m_commandManager);
-    // The choosers mark what it cannot make once it has answered, also in a dialog open by then.
-    const QPointer<TmainDlg> alive(&window);
-    FfmpegProbe::of(m_command->FfmpegPath)->whenAnswered([alive](const FfmpegProbe::Answer&) {
-        if (alive && alive->controller())
-            alive->controller()->refreshUnavailableFormats();
-    });
-    view.canOfferMenu = [] { return true; };
-    m_command->OnProgress
-        = guarded([this](TDosCommand* sender, std::int32_t percent) { CommandProgress(sender, percent); });
-    m_command->OnFinished = guarded([this](TDosCommand* sender, bool stopped) { CommandFinished(sender, stopped); });
-    m_command->OnTick = guarded([this](QTimer* sender) { CommandTick(sender); });
-    QObject::connect(m_command.get(), &TCommand::itemProgress, &view, [this] { showItemProgress(); });
-    QObject::connect(m_command.get(), &TCommand::pausedChanged, &view, guarded([this](bool paused) {
-        // A held run keeps no lock against sleeping; it takes it again when it goes on.
-        if (paused)
-            m_sleepInhibitor->release();
-        else
-            m_sleepInhibitor->hold(tr("Converting videos"));
-        m_window->showConvertAs(paused ? "resume" : "pause");
-    }));
-    // Items added or removed during a run change its count.
-    for (const auto& changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved}) {
-        QObject::connect(m_jobs.get(), changed, &view, [this] {
-            if (!idle())
-                ShowFileCount(m_command->FinishedCount());
-        });
-    }
-    QObject::connect(m_command.get(), &TCommand::itemStarted, &view, [this](JobListModel::Node* node) {
-        const QModelIndex index = m_jobs->index(m_jobs->indexOf(node), 0);
-        m_window->VirtualStringTree1->setCurrentIndex(index);
-        m_window->VirtualStringTree1->scrollTo(index);
-    });
-
-    // List files.
-    m_saveManager = std::make_unique<TSaveManager>(*m_jobs);
-
-    // The Option page: what it shows is what the driver uses, from the start.
-    OptionsPage& options = *window.OptionsPage1;
-    options.setSettings(Settings::load());
-    applySettings(options.settings());
-    QObject::connect(&options, &OptionsPage::changed, &options, guarded([this](const Settings& settings) {
-        settings.save();
-        applySettings(settings);
-    }));
-
-    // Logging out ends Calvera as a termination request does: at once, asking nothing.
-    QObject::connect(
-        qGuiApp, &QGuiApplication::commitDataRequest, &window, [this](QSessionManager&) { SessionEnding(false); },
-        Qt::DirectConnection);
-    QObject::connect(qApp, &QCoreApplication::aboutToQuit, &window, [this] { SessionEnding(true); });
-
-    bindKeys(window);
-
-    // Your own formats that could not be read are left out; the shipped ones are all there.
-    if (!m_commandManager->userCatalogueError().empty())
-        m_messages->show(QMessageBox::Warning, QString::fromStdString(m_commandManager->userCatalogueError()));
 }
 
 void TUIHook::bindKeys(TmainDlg& window)
@@ -400,23 +316,12 @@ bool TUIHook::idle() const
 
 void TUIHook::SetIdleState()
 {
-    showRunning(false);
+    m_run->showRunning(false);
 }
 
 void TUIHook::SetRunningState()
 {
-    showRunning(true);
-}
-
-void TUIHook::showRunning(bool running)
-{
-    // Items may be added during a run: they join it. Convert holds and lets go of a running one.
-    setToolEnabled(*m_window->btnAdd, *m_window->lbAdd, true);
-    m_window->showConvertAs(!running ? "convert" : m_command->Paused() ? "resume" : "pause");
-    setToolEnabled(*m_window->btnConvert, *m_window->lbConvert, true);
-    setToolEnabled(*m_window->btnStop, *m_window->lbStop, running);
-    // A run keeps the settings it started with.
-    m_window->OptionsPage1->setEnabled(!running);
+    m_run->showRunning(true);
 }
 
 void TUIHook::applySettings(const Settings& settings)
@@ -427,18 +332,7 @@ void TUIHook::applySettings(const Settings& settings)
     m_command->Jobs = settings.jobs;
     m_command->GlobalPath = settings.outputFolder.toStdString();
     m_command->Verify = settings.verifyDecode ? Verification::decode : Verification::duration;
-}
-
-void TUIHook::startWhenDone()
-{
-    if (!m_settings || m_settings->whenDone == WhenDone::Nothing)
-        return;
-    m_whenDoneNotice = std::make_unique<WhenDoneNotice>(m_settings->whenDone, m_whenDoneCountdown);
-    QObject::connect(m_whenDoneNotice.get(), &WhenDoneNotice::due, m_window,
-        guarded([this, action = m_settings->whenDone] { whenDoneDue(action); }));
-    // Beside the main window, where the user looks.
-    m_whenDoneNotice->move(m_window->geometry().center() - m_whenDoneNotice->rect().center() + QPoint(0, 140));
-    m_whenDoneNotice->show();
+    m_run->setWhenDone(settings.whenDone);
 }
 
 void TUIHook::keepQueue(const QString& folder)
@@ -450,28 +344,6 @@ void TUIHook::keepQueue(const QString& folder)
     ShowFileCount(0);
 }
 
-void TUIHook::whenDoneDue(WhenDone action)
-{
-    // The machine may be gone in a moment.
-    if (m_queueKeeper && action != WhenDone::Quit)
-        m_queueKeeper->flush();
-    switch (action) {
-    case WhenDone::Quit: m_window->close(); break;
-    case WhenDone::Suspend: requestSuspend(sayFailed(tr("The computer could not be suspended"))); break;
-    case WhenDone::PowerOff: requestPowerOff(sayFailed(tr("The computer could not be powered off"))); break;
-    case WhenDone::Nothing: break;
-    }
-}
-
-std::function<void(const QString&)> TUIHook::sayFailed(const QString& what)
-{
-    const QPointer<TmainDlg> alive(m_window);
-    return [alive, what](const QString& why) {
-        if (alive && alive->controller())
-            alive->controller()->m_messages->show(QMessageBox::Warning, what + ": " + why);
-    };
-}
-
 QString TUIHook::outputFolderShown() const
 {
     return QString::fromStdString(m_command->GlobalPath.empty() ? defaultOutputFolder() : m_command->GlobalPath);
@@ -479,95 +351,20 @@ QString TUIHook::outputFolderShown() const
 
 void TUIHook::ShowFileCount(int finished)
 {
-    // During a run, of all the run's items: those ended, running and waiting.
-    const int count = m_jobs->count();
-    const int of = idle() ? count : m_command->RunItemCount();
-    m_window->lbCount->setText(fileCountText(count, finished, of));
+    m_run->showFileCount(finished);
 }
 
 void TUIHook::btnAddClick(QObject*)
 {
-    const QStringList files = SystemDialogs::current().getOpenFileNames(nullptr, {}, addFilter());
-    // The area under the closed file dialog is drawn again before anything else shows.
-    m_window->repaint();
-    addFiles(files);
+    m_intake->chooseAndAdd();
+    m_run->refreshFileCount();
 }
 
 void TUIHook::openFiles(const QStringList& paths)
 {
     // Refused while Add is.
-    if (!m_window->btnAdd->Enabled())
-        return;
-    if (std::none_of(paths.begin(), paths.end(), [](const QString& path) { return QFileInfo(path).isDir(); })) {
-        addFromOutside(paths);
-        return;
-    }
-    // A folder is searched on a thread of its own: a big one takes seconds, and the window goes on meanwhile.
-    // Each drop's files come in when its search is through; a later drop does not cancel an earlier one.
-    QThread* search = QThread::create([this, paths, cancelled = m_folderSearchCancelled] {
-        QStringList found = filesToAdd(paths, cancelled.get());
-        ThreadMailbox::main().post(guarded([this, found, cancelled] {
-            if (!*cancelled)
-                addFromOutside(found);
-        }));
-    });
-    // Searches that are through are let go as new ones start.
-    std::erase_if(m_folderSearches, [](const std::unique_ptr<QThread>& done) { return done->isFinished(); });
-    m_folderSearches.emplace_back(search);
-    search->start();
-}
-
-void TUIHook::cancelFolderSearch()
-{
-    *m_folderSearchCancelled = true;
-    for (const std::unique_ptr<QThread>& search : m_folderSearches)
-        search->wait();
-    m_folderSearches.clear();
-}
-
-void TUIHook::addFromOutside(const QStringList& paths)
-{
-    // A list file that cannot be read is told; the other lists and files still come in.
-    QStringList files;
-    std::vector<std::string> errors;
-    for (const QString& path : paths) {
-        if (!path.endsWith(kListExtension)) {
-            files << path;
-            continue;
-        }
-        try {
-            m_saveManager->ImportFromFile(path.toStdString());
-        } catch (const std::exception& error) {
-            errors.emplace_back(error.what());
-        }
-    }
-    addFiles(files);
-    for (const std::string& error : errors)
-        reportError(error);
-}
-
-void TUIHook::addFiles(const QStringList& files)
-{
-    if (!files.isEmpty()) {
-        TaddDlg dialog(m_commandManager->Formats(), outputFolderShown(), m_window);
-        markUnavailable(dialog);
-        // The first format this machine can make is offered first.
-        TMyFlatComboBox& formats = *dialog.ComboBox1;
-        for (int i = 0; i < formats.count() && !formats.isItemAvailable(formats.currentIndex()); ++i) {
-            if (formats.isItemAvailable(i))
-                formats.setCurrentIndex(i);
-        }
-        dialog.Fill(files);
-        m_formatDialog = &dialog;
-        dialog.exec();
-        if (dialog.OK()) {
-            const std::string directory = dialog.directory().toStdString();
-            for (const QString& file : files)
-                m_itemManager->AddItem(file.toStdString(), dialog.formatIndex(), directory);
-            m_treeManager->AddItems(files);
-        }
-    }
-    ShowFileCount(idle() ? 0 : m_command->FinishedCount());
+    if (m_window->btnAdd->Enabled())
+        m_intake->open(paths, guarded([this] { m_run->refreshFileCount(); }));
 }
 
 void TUIHook::btnConvertClick(QObject* Sender)
@@ -579,23 +376,7 @@ void TUIHook::btnConvertClick(QObject* Sender)
     }
     if (m_jobs->count() == 0)
         return;
-    startRun({});
-}
-
-void TUIHook::startRun(const std::function<bool(const TItemNodeData&)>& wanted)
-{
-    // A new run is what the user wants now, not the end of the last one.
-    m_whenDoneNotice.reset();
-    SetRunningState();
-    m_window->ProgressBar1->SetPosition(0);
-    m_barItems = 0;
-    m_elapsedShown = 0;
-    m_window->lbTimer->setText(timestampText(0));
-    m_sleepInhibitor->hold(tr("Converting videos"));
-    m_command->Start(wanted);
-    // A selection of nothing starts nothing.
-    if (m_command->Idle())
-        CommandFinished(nullptr, true);
+    m_run->start({});
 }
 
 void TUIHook::pmiConvertRestClick(QObject*)
@@ -604,10 +385,10 @@ void TUIHook::pmiConvertRestClick(QObject*)
     const std::vector<TItemNodeData*> chosen = m_window->VirtualStringTree1->selectedNodes();
     const std::unordered_set<const TItemNodeData*> wanted(chosen.begin(), chosen.end());
     const auto isRest = [wanted](const JobListModel::Node& node) {
-        return node.State != kStateDone && node.State != kStateConverting && (wanted.empty() || wanted.contains(&node));
+        return node.State != ItemState::done && !isWorking(node.State) && (wanted.empty() || wanted.contains(&node));
     };
     if (idle()) {
-        startRun(isRest);
+        m_run->start(isRest);
         return;
     }
     // During a run they join it.
@@ -615,7 +396,7 @@ void TUIHook::pmiConvertRestClick(QObject*)
         if (isRest(*m_jobs->nodeAt(row)))
             m_command->Enqueue(m_jobs->nodeAt(row));
     }
-    ShowFileCount(m_command->FinishedCount());
+    m_run->refreshFileCount();
 }
 
 void TUIHook::pmiStopItemClick(QObject*)
@@ -623,27 +404,24 @@ void TUIHook::pmiStopItemClick(QObject*)
     for (TItemNodeData* node : m_window->VirtualStringTree1->selectedNodes())
         m_command->StopItem(node);
     if (!idle())
-        ShowFileCount(m_command->FinishedCount());
+        m_run->refreshFileCount();
 }
 
 void TUIHook::pmiPauseClick(QObject*)
 {
-    if (m_command->Paused())
-        m_command->Resume();
-    else
-        m_command->Pause();
+    m_run->togglePause();
 }
 
 void TUIHook::pmiRemoveFinishedClick(QObject*)
 {
     std::vector<JobListModel::Node*> converted;
     for (int row = 0; row < m_jobs->count(); ++row) {
-        if (m_jobs->nodeAt(row)->State == kStateDone)
+        if (m_jobs->nodeAt(row)->State == ItemState::done)
             converted.push_back(m_jobs->nodeAt(row));
     }
     for (JobListModel::Node* node : converted)
         m_jobs->remove(node);
-    ShowFileCount(idle() ? 0 : m_command->FinishedCount());
+    m_run->refreshFileCount();
 }
 
 void TUIHook::btnStopClick(QObject*)
@@ -683,10 +461,10 @@ void TUIHook::btnImportClick(QObject*)
     try {
         m_saveManager->ImportFromFile(chosen.toStdString());
     } catch (...) {
-        ShowFileCount(idle() ? 0 : m_command->FinishedCount());
+        m_run->refreshFileCount();
         throw;
     }
-    ShowFileCount(idle() ? 0 : m_command->FinishedCount());
+    m_run->refreshFileCount();
 }
 
 void TUIHook::btnExportClick(QObject*)
@@ -703,43 +481,33 @@ void TUIHook::pmiDeleteClick(QObject*)
 {
     // What converts (or is being checked) stays; a waiting item leaves the run.
     for (JobListModel::Node* node : m_window->VirtualStringTree1->selectedNodes()) {
-        if (node->State != kStateConverting)
+        if (!isWorking(node->State))
             m_jobs->remove(node);
     }
-    ShowFileCount(idle() ? 0 : m_command->FinishedCount());
+    m_run->refreshFileCount();
 }
 
 void TUIHook::pmiClearClick(QObject*)
 {
     if (idle()) {
         m_jobs->clear();
-        ShowFileCount(0);
+        m_run->refreshFileCount();
         return;
     }
     std::vector<JobListModel::Node*> ended;
     for (int row = 0; row < m_jobs->count(); ++row) {
-        if (m_jobs->nodeAt(row)->State != kStateConverting)
+        if (!isWorking(m_jobs->nodeAt(row)->State))
             ended.push_back(m_jobs->nodeAt(row));
     }
     for (JobListModel::Node* node : ended)
         m_jobs->remove(node);
-    ShowFileCount(m_command->FinishedCount());
+    m_run->refreshFileCount();
 }
 
 void TUIHook::refreshUnavailableFormats()
 {
     if (m_formatDialog)
-        markUnavailable(*m_formatDialog);
-}
-
-void TUIHook::markUnavailable(TFileDialog& dialog) const
-{
-    // A format this machine cannot make stays in its place, so indexes keep, and says why.
-    const FfmpegProbe::Answer abilities = FfmpegProbe::of(m_command->FfmpegPath)->answer();
-    for (int i = 0; i < static_cast<int>(m_commandManager->Formats().size()); ++i) {
-        if (const Wording why = m_commandManager->unavailability(i, abilities.get()); !why.empty())
-            dialog.setUnavailable(i, QString::fromStdString(why.shown));
-    }
+        markUnavailableFormats(*m_formatDialog, *m_commandManager, m_command->FfmpegPath);
 }
 
 TItemNodeData* TUIHook::focusedNode() const
@@ -779,73 +547,17 @@ void TUIHook::pmiPropertiesClick(QObject*)
 
 void TUIHook::CommandProgress(TDosCommand*, std::int32_t Percent)
 {
-    // At least the finished items' share; with several at once the running
-    // ones may have taken the bar further already.
-    showBar(Percent);
-    ShowFileCount(m_command->FinishedCount());
-}
-
-void TUIHook::showBar(int percent)
-{
-    // Within a run the bar goes back only when items joined it.
-    TFSProgressBar& bar = *m_window->ProgressBar1;
-    const int items = m_command->RunItemCount();
-    if (percent > bar.Position() || items > m_barItems)
-        bar.SetPosition(percent);
-    m_barItems = items;
+    m_run->progress(Percent);
 }
 
 void TUIHook::CommandFinished(TDosCommand*, bool Stopped)
 {
-    SetIdleState();
-    m_sleepInhibitor->release();
-    // The time the run took, no longer any time left.
-    m_window->lbTimer->setText(timestampText(m_elapsedShown));
-    if (Stopped)
-        return;
-    const RunSummary& run = m_command->lastRun();
-    const QString text = endOfRunText(run);
-    if (run.failed > 0 && !run.failures.front().log.empty())
-        m_messages->show(QMessageBox::Warning, text, tr("Show log"),
-            [this, log = QString::fromStdString(run.failures.front().log)] { openOrSay(log); });
-    else
-        m_messages->show(run.failed > 0 ? QMessageBox::Warning : QMessageBox::Information, text);
-    // Someone who went away from the window learns it from the desktop.
-    if (!m_window->isActiveWindow())
-        notifyDesktop(tr("Conversion finished"), text);
-    // The box waits for its OK; what comes after the run does not. A run
-    // whose every item the user stopped was, in effect, stopped.
-    if (run.converted + run.failed > 0)
-        startWhenDone();
-}
-
-void TUIHook::showItemProgress()
-{
-    showBar(static_cast<int>(m_command->runFraction() * 100));
+    m_run->finished(Stopped);
 }
 
 void TUIHook::CommandTick(QTimer*)
 {
-    m_elapsedShown = m_command->Elapsed();
-    m_window->lbTimer->setText(timestampText(m_command->Elapsed(), m_command->runSecondsLeft()));
-}
-
-QString closeQuestionText(int converting)
-{
-    if (converting == 1)
-        return TUIHook::tr("1 conversion is running. Stop it and quit?");
-    return TUIHook::tr("%n conversions are running. Stop them and quit?", nullptr, converting);
-}
-
-std::unique_ptr<QMessageBox> makeCloseQuestion(int converting, QWidget* parent)
-{
-    auto question = std::make_unique<QMessageBox>(QMessageBox::Question, QApplication::applicationName(),
-        closeQuestionText(converting), QMessageBox::NoButton, parent);
-    question->addButton(TUIHook::tr("Stop and quit"), QMessageBox::DestructiveRole);
-    QPushButton* keep = question->addButton(TUIHook::tr("Keep converting"), QMessageBox::RejectRole);
-    question->setDefaultButton(keep);
-    question->setEscapeButton(keep);
-    return question;
+    m_run->tick();
 }
 
 bool TUIHook::MayClose()
@@ -854,7 +566,7 @@ bool TUIHook::MayClose()
         return true;
     int converting = 0;
     for (int row = 0; row < m_jobs->count(); ++row)
-        converting += m_jobs->nodeAt(row)->State == kStateConverting ? 1 : 0;
+        converting += isWorking(m_jobs->nodeAt(row)->State) ? 1 : 0;
     // Between two items nothing converts for a moment, but the run goes on.
     const std::unique_ptr<QMessageBox> question = makeCloseQuestion(std::max(converting, 1), m_window);
     question->exec();
@@ -882,78 +594,8 @@ void TUIHook::ShowItemProperties(TItemNodeData* node)
     ShowItemProperties(std::vector<TItemNodeData*> {node});
 }
 
-void TUIHook::ShowItemProperties(const std::vector<TItemNodeData*>& chosen)
+void TUIHook::ShowItemProperties(const std::vector<TItemNodeData*>& nodes)
 {
-    std::vector<TItemNodeData*> nodes;
-    for (TItemNodeData* node : chosen) {
-        if (node && m_jobs->indexOf(node) >= 0)
-            nodes.push_back(node);
-    }
-    if (nodes.empty())
-        return;
-    TItemDlg dialog(m_commandManager->Formats(), m_window);
-    markUnavailable(dialog);
-    const TItemData& first = nodes.front()->Item;
-    const auto allAlike = [&nodes](const auto& field) {
-        return std::all_of(
-            nodes.begin(), nodes.end(), [&](const TItemNodeData* node) { return field(*node) == field(*nodes[0]); });
-    };
-    const bool oneFormat = allAlike([](const TItemNodeData& node) { return node.Item.FormatIndex; });
-    const bool onePath = allAlike([](const TItemNodeData& node) { return node.Item.Path; });
-    const bool knownFormat = oneFormat && m_commandManager->isValidIndex(first.FormatIndex);
-    for (const TItemNodeData* node : nodes)
-        dialog.MyListBox1->addItem(node->Item.FileName);
-    // Differing values show as such, and stay each item's own unless one is chosen.
-    // What a field shows for items whose values differ.
-    const QString several = tr("(several)");
-    if (!oneFormat)
-        dialog.ComboBox1->setPlaceholderText(several);
-    dialog.ComboBox1->setCurrentIndex(knownFormat ? first.FormatIndex : -1);
-    if (onePath)
-        dialog.etDirectory->setText(first.Path);
-    else
-        dialog.etDirectory->setPlaceholderText(several);
-    QPlainTextEdit& memo = *dialog.Memo1;
-    if (nodes.size() == 1) {
-        const std::string fileName = first.FileName.toStdString();
-        memo.appendPlainText(tr("file name: %1").arg(QString::fromStdString(extractFileName(fileName))));
-        memo.appendPlainText(tr("file size: %1 Bytes").arg(GetFileSize(fileName)));
-    } else {
-        // An input that is gone blocks nothing here: the others may still be changed.
-        std::int64_t total = 0;
-        int missing = 0;
-        for (const TItemNodeData* node : nodes) {
-            try {
-                total += GetFileSize(node->Item.FileName.toStdString());
-            } catch (const std::exception&) {
-                ++missing;
-            }
-        }
-        memo.appendPlainText(tr("file count: %1").arg(nodes.size()));
-        memo.appendPlainText(tr("file size: %1 Bytes in all").arg(total)
-            + (missing > 0 ? tr(" (%1 not found)").arg(missing) : QString()));
-    }
-    if (!oneFormat) {
-        memo.appendPlainText(tr("format: several, each kept unless one is chosen"));
-    } else if (!knownFormat) {
-        // Nothing in the list stands for the item's format: say so, and keep
-        // it unless the user picks one.
-        memo.appendPlainText(tr("format: unknown (number %1), choose one").arg(first.FormatIndex));
-    }
-    if (!onePath)
-        memo.appendPlainText(tr("save path: several, each kept unless one is chosen"));
-    m_formatDialog = &dialog;
-    dialog.exec();
-    if (!dialog.OK())
-        return;
-    // An item that converts by now keeps what it converts with; the others take the change.
-    for (TItemNodeData* node : nodes) {
-        if (m_jobs->indexOf(node) < 0 || node->State == kStateConverting)
-            continue;
-        if (dialog.formatIndex() >= 0)
-            node->Item.FormatIndex = dialog.formatIndex();
-        if (onePath || dialog.directoryChosen())
-            node->Item.Path = dialog.directory();
-        m_jobs->nodeChanged(node);
-    }
+    m_itemProperties->edit(
+        nodes, [this] { return !idle(); }, m_window, m_formatDialog);
 }

@@ -1,29 +1,27 @@
 #pragma once
 
+#include "FileIntake.h"
+#include "RunController.h"
+
 #include <QCoreApplication>
 #include <QPointer>
 #include <QString>
-
-#include <cstdint>
 #include <QStringList>
 
 #include <chrono>
-#include <atomic>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class ItemProperties;
 class JobListModel;
 class MessageQueue;
 class QObject;
-class QWidget;
-class QThread;
 class QTimer;
 class QueueKeeper;
-class SleepInhibitor;
 struct Settings;
-struct RunSummary;
 struct TItemNodeData;
 class TCommand;
 class TCommandManager;
@@ -35,14 +33,15 @@ class TSaveManager;
 class TTreeManager;
 class TmainDlg;
 class WhenDoneNotice;
-enum class WhenDone;
 
 // The shipped help page, next to the program, and the project's home page.
 inline constexpr const char* kHelpPage = "help/index.html";
 inline constexpr const char* kHomePage = "https://calvera-video.org/";
 
 // The main window's controller: owns the program-wide objects, binds the
-// window's controls to its handlers and carries out the user's commands.
+// window's controls to its handlers and carries out the user's commands. A
+// run's life is the run controller's; the driver's events reach it through
+// the handlers here.
 class TUIHook final {
     Q_DECLARE_TR_FUNCTIONS(TUIHook)
 
@@ -65,6 +64,7 @@ public:
     TTreeManager* treeManager() const { return m_treeManager.get(); }
     TCommand* driver() const { return m_command.get(); }
     TSaveManager* saveManager() const { return m_saveManager.get(); }
+    RunController* run() const { return m_run.get(); }
 
     // The tool buttons' enabled states and their captions' colours.
     void SetIdleState();
@@ -100,11 +100,13 @@ public:
     void CommandTick(QTimer* Sender);
 
     // Shows the Item Property dialog for node and applies the chosen format
-    // and directory, unless a conversion is running by the time it closes.
+    // and directory to it, unless it runs or ran in the run going on by the
+    // time the dialog closes.
     void ShowItemProperties(TItemNodeData* node);
     // The same for several nodes at once: the dialog lists every file, a
     // field whose values differ shows "(several)" and is applied only when
-    // the user changes it; a chosen format or folder goes to all of them.
+    // the user changes it; a chosen format or folder goes to all of them
+    // (during a run, to those still waiting).
     void ShowItemProperties(const std::vector<TItemNodeData*>& nodes);
 
     // Greys out, in the Add Files or Item Property dialog open now (if any),
@@ -129,9 +131,9 @@ public:
     QueueKeeper* queueKeeper() const { return m_queueKeeper.get(); }
 
     // How long the notice before the when-done action counts down (a minute).
-    void setWhenDoneCountdown(std::chrono::milliseconds countdown) { m_whenDoneCountdown = countdown; }
+    void setWhenDoneCountdown(std::chrono::milliseconds countdown) { m_run->setWhenDoneCountdown(countdown); }
     // The notice of the last run's end while it counts down or was shown; null before.
-    WhenDoneNotice* whenDoneNotice() const { return m_whenDoneNotice.get(); }
+    WhenDoneNotice* whenDoneNotice() const { return m_run ? m_run->whenDoneNotice() : nullptr; }
 
     // The main window is closing: a running conversion ends now.
     void WindowClosing();
@@ -142,36 +144,19 @@ public:
 
 private:
     bool idle() const;
-    void showRunning(bool running);
-    // Starts a run over the items wanted selects, or all of them without it.
-    void startRun(const std::function<bool(const TItemNodeData&)>& wanted);
     // The Option page's choices, for the driver and for the end of a run.
     void applySettings(const Settings& settings);
-    // The Option page's when-done choice, after its notice, once a run ended by itself.
-    void startWhenDone();
-    void whenDoneDue(WhenDone action);
     // The real folder where items without their own go.
     QString outputFolderShown() const;
+    // The popup menu's entries, and which of them fit the list as it is now.
+    void bindPopupMenu(TmainDlg& window);
     // The keyboard shortcuts, the focus order, drops on the list and the accessible names.
     void bindKeys(TmainDlg& window);
     // The node the popup menu's item entries act on: the focused row's.
     TItemNodeData* focusedNode() const;
-    void showItemProgress();
-    // Files from outside once their folders were searched: list files imported, the rest through Add Files.
-    void addFromOutside(const QStringList& paths);
-    // Ends the folder searches still going on, and waits for their threads; their files never come in.
-    void cancelFolderSearch();
-    // Says, in a box, that what failed, with why, while the window lives.
-    std::function<void(const QString& why)> sayFailed(const QString& what);
-    // The main bar at percent of the run.
-    void showBar(int percent);
     // Opens a file or folder with the desktop's program for it, or says that there is none.
     void openOrSay(const QString& path);
-    void addFiles(const QStringList& files);
-    // Greys out the formats this machine cannot make in a dialog's chooser.
-    void markUnavailable(TFileDialog& dialog) const;
 
-    std::unique_ptr<SleepInhibitor> m_sleepInhibitor;
     TmainDlg* m_window = nullptr;
     std::unique_ptr<MessageQueue> m_messages;
     std::unique_ptr<TCommandManager> m_commandManager;
@@ -180,40 +165,16 @@ private:
     std::unique_ptr<JobListModel> m_jobs;
     std::unique_ptr<TTreeManager> m_treeManager;
     std::unique_ptr<TCommand> m_command;
+    std::unique_ptr<RunController> m_run;
+    std::unique_ptr<ItemProperties> m_itemProperties;
     std::unique_ptr<TSaveManager> m_saveManager;
+    std::unique_ptr<FileIntake> m_intake;
     // After the job list and the list files it reads.
     std::unique_ptr<QueueKeeper> m_queueKeeper;
     std::unique_ptr<Settings> m_settings;
-    std::unique_ptr<WhenDoneNotice> m_whenDoneNotice;
     QPointer<TFileDialog> m_formatDialog; // the Add Files or Item Property dialog while it is open
-    std::chrono::milliseconds m_whenDoneCountdown {60000};
-    std::int64_t m_elapsedShown = 0; // the run's time at its last tick
-    std::vector<std::unique_ptr<QThread>> m_folderSearches; // dropped folders searched for files to add
-    std::shared_ptr<std::atomic<bool>> m_folderSearchCancelled = std::make_shared<std::atomic<bool>>(false);
-    int m_barItems = 0; // the run's items when the main bar was last set
     bool m_sessionEnding = false;
 };
-
-// What closing the window asks while rows convert.
-QString closeQuestionText(int converting);
-class QMessageBox;
-// The question itself: "Stop and quit", or "Keep converting" (the default, and Esc).
-std::unique_ptr<QMessageBox> makeCloseQuestion(int converting, QWidget* parent);
-
-// "timestamp: HH:MM:SS" for a number of seconds; the hours go on past 24 and 99.
-// With a time left for the run: "timestamp: 00:03:12, about 00:07:40 left".
-QString timestampText(std::int64_t seconds, std::int64_t secondsLeft = -1);
-
-// "N files, finished F of N" under the list.
-QString fileCountText(int count, int finished, int of);
-
-// What the end of a run that was not stopped says.
-QString endOfRunText(const RunSummary& run);
-
-// Dropped paths as files to add: a folder gives the files in it (and below)
-// that the Add filter lists, sorted; anything else stays as it is. The
-// search ends early once cancelled is set.
-QStringList filesToAdd(const QStringList& dropped, const std::atomic<bool>* cancelled = nullptr);
 
 // The name an export writes to: the chosen name, with ".qfl" appended unless
 // it already ends in exactly that extension.

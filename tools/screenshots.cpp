@@ -74,10 +74,13 @@ int main(int argc, char* argv[])
         item.FormatIndex = i % 3;
         item.Path = i % 2 ? QString("/home/me/Converted/") : QString();
         JobListModel::Node* node = jobs.append(item);
-        // With five items or more, two convert at once.
-        node->State = i < 4 ? (i + 2) % 4 : (i == 4 ? kStateConverting : kStateQueued);
-        if (node->State == kStateConverting) {
-            node->Item.Busy = true;
+        // Every state a row shows; with five items or more, two convert at once.
+        const ItemState states[]
+            = {ItemState::done, ItemState::failed, ItemState::stopped, ItemState::converting, ItemState::converting};
+        jobs.setState(node, i < 5 ? states[i] : ItemState::waiting);
+        if (node->State == ItemState::failed)
+            node->Failure = "Invalid data found when processing input";
+        if (node->State == ItemState::converting) {
             node->Item.ActivityPos = 30;
             // ffmpeg has said how far it is: the row shows a filling bar.
             node->Progress = i < 4 ? ItemProgress {600, 252, 2.4, 0.42, 145} : ItemProgress {300, 45, 1.9, 0.15, 134};
@@ -96,13 +99,21 @@ int main(int argc, char* argv[])
     QApplication::processEvents();
     window.grab().save(saved("running-window.png"));
     window.showConvertAs("resume");
-    for (int row = 0; row < jobs.count(); ++row)
-        jobs.nodeAt(row)->Progress.paused = jobs.nodeAt(row)->State == kStateConverting;
+    // Held rows keep how far they came.
+    std::vector<std::pair<JobListModel::Node*, ItemProgress>> held;
+    for (int row = 0; row < jobs.count(); ++row) {
+        if (jobs.nodeAt(row)->State == ItemState::converting) {
+            held.emplace_back(jobs.nodeAt(row), jobs.nodeAt(row)->Progress);
+            jobs.setState(jobs.nodeAt(row), ItemState::paused);
+        }
+    }
     window.VirtualStringTree1->viewport()->update();
     QApplication::processEvents();
     window.grab().save(saved("paused-window.png"));
-    for (int row = 0; row < jobs.count(); ++row)
-        jobs.nodeAt(row)->Progress.paused = false;
+    for (const auto& [node, progress] : held) {
+        jobs.setState(node, ItemState::converting);
+        node->Progress = progress;
+    }
     window.controller()->SetIdleState();
     // Where the keyboard is: on the Convert tool, then in the list.
     QApplication::setActiveWindow(&window);

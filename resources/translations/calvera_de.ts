@@ -337,6 +337,17 @@ Unterbrechung.
     </message>
 </context>
 <context>
+    <name>FileIntake</name>
+    <message>
+        <source>All Supported Formats</source>
+        <translation>Alle unterstützten Formate</translation>
+    </message>
+    <message>
+        <source>All Files</source>
+        <translation>Alle Dateien</translation>
+    </message>
+</context>
+<context>
     <name>FolderWatch</name>
     <message>
         <source>cannot watch &quot;%1&quot;: %2</source>
@@ -352,6 +363,52 @@ Unterbrechung.
     <message>
         <source>System Error.  Code: %1.</source>
         <translation>Systemfehler.  Code: %1.</translation>
+    </message>
+</context>
+<context>
+    <name>ItemProperties</name>
+    <message>
+        <source>(several)</source>
+        <translation>(mehrere)</translation>
+    </message>
+    <message>
+        <source>file name: %1</source>
+        <translation>Dateiname: %1</translation>
+    </message>
+    <message>
+        <source>file size: %1 Bytes</source>
+        <translation>Dateigröße: %1 Bytes</translation>
+    </message>
+    <message>
+        <source>file count: %1</source>
+        <translation>Anzahl Dateien: %1</translation>
+    </message>
+    <message>
+        <source>file size: %1 Bytes in all</source>
+        <translation>Dateigröße: %1 Bytes insgesamt</translation>
+    </message>
+    <message>
+        <source> (%1 not found)</source>
+        <translation> (%1 nicht gefunden)</translation>
+    </message>
+    <message>
+        <source>format: several, each kept unless one is chosen</source>
+        <translation>Format: mehrere, jedes bleibt, außer eines wird gewählt</translation>
+    </message>
+    <message>
+        <source>format: unknown (number %1), choose one</source>
+        <translation>Format: unbekannt (Nummer %1), bitte eines wählen</translation>
+    </message>
+    <message>
+        <source>save path: several, each kept unless one is chosen</source>
+        <translation>Speicherpfad: mehrere, jeder bleibt, außer einer wird gewählt</translation>
+    </message>
+    <message numerus="yes">
+        <source>a change applies to the %n waiting item(s) of %1; the others keep theirs</source>
+        <translation>
+            <numerusform>eine Änderung gilt für den %n wartenden Eintrag von %1; die anderen behalten ihre Werte</numerusform>
+            <numerusform>eine Änderung gilt für die %n wartenden Einträge von %1; die anderen behalten ihre Werte</numerusform>
+        </translation>
     </message>
 </context>
 <context>
@@ -383,6 +440,18 @@ Unterbrechung.
     <message>
         <source>about %1 left</source>
         <translation>noch etwa %1</translation>
+    </message>
+    <message>
+        <source>[stopped]: not converted; Convert or &quot;Convert the rest&quot; converts it</source>
+        <translation>[gestoppt]: nicht umgewandelt; „Umwandeln“ oder „Den Rest umwandeln“ wandelt es um</translation>
+    </message>
+    <message>
+        <source>starting</source>
+        <translation>startet</translation>
+    </message>
+    <message>
+        <source>saving</source>
+        <translation>wird gespeichert</translation>
     </message>
 </context>
 <context>
@@ -629,6 +698,101 @@ nicht nach Stopp</translation>
     </message>
 </context>
 <context>
+    <name>RunController</name>
+    <message>
+        <source>timestamp: %1</source>
+        <translation>Zeit: %1</translation>
+    </message>
+    <message>
+        <source>timestamp: %1, about %2 left</source>
+        <translation>Zeit: %1, noch etwa %2</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n files, finished %1 of %2</source>
+        <translation>
+            <numerusform>%n Datei, %1 von %2 fertig</numerusform>
+            <numerusform>%n Dateien, %1 von %2 fertig</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Congratulations, works done!</source>
+        <translation>Glückwunsch, alles erledigt!</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n converted without a check of its length</source>
+        <translation>
+            <numerusform>%n ohne Prüfung der Länge umgewandelt</numerusform>
+            <numerusform>%n ohne Prüfung der Länge umgewandelt</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n decoding errors in the inputs (see the items&apos; logs)</source>
+        <translation>
+            <numerusform>%n Dekodierfehler in den Eingaben (siehe die Protokolle der Einträge)</numerusform>
+            <numerusform>%n Dekodierfehler in den Eingaben (siehe die Protokolle der Einträge)</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 converted, %2 failed, %3 stopped.</source>
+        <translation>%1 umgewandelt, %2 fehlgeschlagen, %3 gestoppt.</translation>
+    </message>
+    <message>
+        <source>Failed:</source>
+        <translation>Fehlgeschlagen:</translation>
+    </message>
+    <message>
+        <source>and %1 more</source>
+        <translation>und %1 weitere</translation>
+    </message>
+    <message>
+        <source>Converted into:</source>
+        <translation>Umgewandelt nach:</translation>
+    </message>
+    <message>
+        <source>1 conversion is running. Stop it and quit?</source>
+        <translation>Eine Umwandlung läuft. Stoppen und beenden?</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n conversions are running. Stop them and quit?</source>
+        <translation>
+            <numerusform>%n Umwandlung läuft. Stoppen und beenden?</numerusform>
+            <numerusform>%n Umwandlungen laufen. Stoppen und beenden?</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>Stop and quit</source>
+        <translation>Stoppen und beenden</translation>
+    </message>
+    <message>
+        <source>Keep converting</source>
+        <translation>Weiter umwandeln</translation>
+    </message>
+    <message>
+        <source>Converting videos</source>
+        <translation>Videos werden umgewandelt</translation>
+    </message>
+    <message>
+        <source>Show log</source>
+        <translation>Protokoll zeigen</translation>
+    </message>
+    <message>
+        <source>Conversion finished</source>
+        <translation>Umwandlung beendet</translation>
+    </message>
+    <message>
+        <source>The computer could not be suspended</source>
+        <translation>Der Rechner konnte nicht in Bereitschaft versetzt werden</translation>
+    </message>
+    <message>
+        <source>The computer could not be powered off</source>
+        <translation>Der Rechner konnte nicht ausgeschaltet werden</translation>
+    </message>
+    <message>
+        <source>No program was found to open &quot;%1&quot;.</source>
+        <translation>Es fand sich kein Programm, das „%1“ öffnet.</translation>
+    </message>
+</context>
+<context>
     <name>RunJournal</name>
     <message>
         <source>cannot write the journal &quot;%1&quot;: %2</source>
@@ -827,73 +991,12 @@ nicht nach Stopp</translation>
 <context>
     <name>TUIHook</name>
     <message>
-        <source>All Supported Formats</source>
-        <translation>Alle unterstützten Formate</translation>
-    </message>
-    <message>
-        <source>All Files</source>
-        <translation>Alle Dateien</translation>
-    </message>
-    <message>
         <source>Qelt File List File</source>
         <translation>Qelt-Listendatei</translation>
     </message>
     <message>
         <source>An unexpected error occurred.</source>
         <translation>Ein unerwarteter Fehler ist aufgetreten.</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n files, finished %1 of %2</source>
-        <translation>
-            <numerusform>%n Datei, %1 von %2 fertig</numerusform>
-            <numerusform>%n Dateien, %1 von %2 fertig</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>timestamp: %1</source>
-        <translation>Zeit: %1</translation>
-    </message>
-    <message>
-        <source>timestamp: %1, about %2 left</source>
-        <translation>Zeit: %1, noch etwa %2</translation>
-    </message>
-    <message>
-        <source>Congratulations, works done!</source>
-        <translation>Glückwunsch, alles erledigt!</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n converted without a check of its length</source>
-        <translation>
-            <numerusform>%n ohne Prüfung der Länge umgewandelt</numerusform>
-            <numerusform>%n ohne Prüfung der Länge umgewandelt</numerusform>
-        </translation>
-    </message>
-    <message numerus="yes">
-        <source>%n decoding errors in the inputs (see the items&apos; logs)</source>
-        <translation>
-            <numerusform>%n Dekodierfehler in den Eingaben (siehe die Protokolle der Einträge)</numerusform>
-            <numerusform>%n Dekodierfehler in den Eingaben (siehe die Protokolle der Einträge)</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>%1 converted, %2 failed, %3 stopped.</source>
-        <translation>%1 umgewandelt, %2 fehlgeschlagen, %3 gestoppt.</translation>
-    </message>
-    <message>
-        <source>Failed:</source>
-        <translation>Fehlgeschlagen:</translation>
-    </message>
-    <message>
-        <source>and %1 more</source>
-        <translation>und %1 weitere</translation>
-    </message>
-    <message>
-        <source>Converted into:</source>
-        <translation>Umgewandelt nach:</translation>
-    </message>
-    <message>
-        <source>Converting videos</source>
-        <translation>Videos werden umgewandelt</translation>
     </message>
     <message>
         <source>Add</source>
@@ -938,77 +1041,6 @@ nicht nach Stopp</translation>
     <message>
         <source>No program was found to open &quot;%1&quot;.</source>
         <translation>Es fand sich kein Programm, das „%1“ öffnet.</translation>
-    </message>
-    <message>
-        <source>Show log</source>
-        <translation>Protokoll zeigen</translation>
-    </message>
-    <message>
-        <source>Conversion finished</source>
-        <translation>Umwandlung beendet</translation>
-    </message>
-    <message>
-        <source>1 conversion is running. Stop it and quit?</source>
-        <translation>Eine Umwandlung läuft. Stoppen und beenden?</translation>
-    </message>
-    <message numerus="yes">
-        <source>%n conversions are running. Stop them and quit?</source>
-        <translation>
-            <numerusform>%n Umwandlung läuft. Stoppen und beenden?</numerusform>
-            <numerusform>%n Umwandlungen laufen. Stoppen und beenden?</numerusform>
-        </translation>
-    </message>
-    <message>
-        <source>Stop and quit</source>
-        <translation>Stoppen und beenden</translation>
-    </message>
-    <message>
-        <source>Keep converting</source>
-        <translation>Weiter umwandeln</translation>
-    </message>
-    <message>
-        <source>(several)</source>
-        <translation>(mehrere)</translation>
-    </message>
-    <message>
-        <source>file name: %1</source>
-        <translation>Dateiname: %1</translation>
-    </message>
-    <message>
-        <source>file size: %1 Bytes</source>
-        <translation>Dateigröße: %1 Bytes</translation>
-    </message>
-    <message>
-        <source>file count: %1</source>
-        <translation>Anzahl Dateien: %1</translation>
-    </message>
-    <message>
-        <source>file size: %1 Bytes in all</source>
-        <translation>Dateigröße: %1 Bytes insgesamt</translation>
-    </message>
-    <message>
-        <source>format: several, each kept unless one is chosen</source>
-        <translation>Format: mehrere, jedes bleibt, außer eines wird gewählt</translation>
-    </message>
-    <message>
-        <source>format: unknown (number %1), choose one</source>
-        <translation>Format: unbekannt (Nummer %1), bitte eines wählen</translation>
-    </message>
-    <message>
-        <source>save path: several, each kept unless one is chosen</source>
-        <translation>Speicherpfad: mehrere, jeder bleibt, außer einer wird gewählt</translation>
-    </message>
-    <message>
-        <source>The computer could not be suspended</source>
-        <translation>Der Rechner konnte nicht in Bereitschaft versetzt werden</translation>
-    </message>
-    <message>
-        <source>The computer could not be powered off</source>
-        <translation>Der Rechner konnte nicht ausgeschaltet werden</translation>
-    </message>
-    <message>
-        <source> (%1 not found)</source>
-        <translation> (%1 nicht gefunden)</translation>
     </message>
 </context>
 <context>

@@ -363,7 +363,7 @@ QImage tab(int state)
 
 // The job list's state pictures: a white glyph on a round button whose colour
 // tells the state at a glance: slate for waiting, blue while converting,
-// green when done, red when failed.
+// green when done, red when failed, amber when stopped by the user.
 QImage statePicture(int kind)
 {
     struct Look {
@@ -374,8 +374,9 @@ QImage statePicture(int kind)
         {QColor(130, 190, 250), QColor(30, 100, 200), QColor(25, 80, 170)},
         {QColor(140, 220, 110), QColor(40, 140, 40), QColor(30, 110, 30)},
         {QColor(250, 140, 120), QColor(190, 40, 30), QColor(150, 30, 25)},
+        {QColor(255, 215, 120), QColor(205, 135, 20), QColor(165, 105, 15)},
     };
-    const Look& look = looks[std::clamp(kind, 0, 3)];
+    const Look& look = looks[std::clamp(kind, 0, 4)];
     QImage image = canvas(16, 16);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -399,9 +400,14 @@ QImage statePicture(int kind)
     case 2: // check mark: done
         p.drawPolyline(QPolygonF({c + QPointF(-4, 0), c + QPointF(-1, 3), c + QPointF(4, -3)}));
         break;
-    default: // cross: failed
+    case 3: // cross: failed
         p.drawLine(c + QPointF(-3, -3), c + QPointF(3, 3));
         p.drawLine(c + QPointF(-3, 3), c + QPointF(3, -3));
+        break;
+    default: // a square, as on a player's stop button: stopped
+        p.setPen(Qt::NoPen);
+        p.setBrush(Qt::white);
+        p.drawRect(QRectF(c - QPointF(3, 3), QSizeF(6, 6)));
         break;
     }
     return image;
@@ -491,7 +497,7 @@ int main(int argc, char* argv[])
     }
     for (int state = 0; state < 3; ++state)
         save(tab(state), QString("tab-%1.png").arg(states[state]));
-    for (int kind = 0; kind < 4; ++kind)
+    for (int kind = 0; kind < 5; ++kind)
         save(statePicture(kind), QString("state-%1.png").arg(kind));
 
     {

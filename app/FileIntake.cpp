@@ -1,0 +1,104 @@
+#include "FileIntake.h"
+
+#include "ErrorReport.h"
+#include "FlatEditUnit.h"
+#include "ItemProperties.h"
+#include "SystemDialogs.h"
+#include "addForm.h"
+#include "commandManager.h"
+#include "itemManager.h"
+#include "saveManager.h"
+#include "treeManager.h"
+
+#include <QFileInfo>
+#include <QWidget>
+
+#include <algorithm>
+
+namespace {
+
+const QString kListExtension = ".qfl";
+
+} // namespace
+
+QString addFilter()
+{
+    // Upper case too, since Linux names are case-sensitive.
+    QStringList patterns;
+    for (const QString& extension : addExtensions())
+        patterns << "*." + extension;
+    for (const QString& extension : addExtensions())
+        patterns << "*." + extension.toUpper();
+    return FileIntake::tr("All Supported Formats") + " (" + patterns.join(' ') + ");;" + FileIntake::tr("All Files")
+        + " (*)";
+}
+
+FileIntake::FileIntake(Parts parts, QWidget* window)
+    : m_parts(std::move(parts))
+    , m_window(window)
+{ }
+
+void FileIntake::chooseAndAdd()
+{
+    const QStringList files = SystemDialogs::current().getOpenFileNames(nullptr, {}, addFilter());
+    // The area under the closed file dialog is drawn again before anything else shows.
+    m_window->repaint();
+    add(files);
+}
+
+void FileIntake::open(const QStringList& paths, const std::function<void()>& added)
+{
+    if (std::none_of(paths.begin(), paths.end(), [](const QString& path) { return QFileInfo(path).isDir(); })) {
+        addFromOutside(paths);
+        added();
+        return;
+    }
+    m_search.search(paths, [this, added](const QStringList& found) {
+        addFromOutside(found);
+        added();
+    });
+}
+
+void FileIntake::addFromOutside(const QStringList& paths)
+{
+    // A list file that cannot be read is told; the other lists and files still come in.
+    QStringList files;
+    std::vector<std::string> errors;
+    for (const QString& path : paths) {
+        if (!path.endsWith(kListExtension)) {
+            files << path;
+            continue;
+        }
+        try {
+            m_parts.lists.ImportFromFile(path.toStdString());
+        } catch (const std::exception& error) {
+            errors.emplace_back(error.what());
+        }
+    }
+    add(files);
+    for (const std::string& error : errors)
+        reportError(error);
+}
+
+void FileIntake::add(const QStringList& files)
+{
+    if (files.isEmpty())
+        return;
+    TaddDlg dialog(m_parts.catalogue.Formats(), m_parts.outputFolder(), m_window);
+    markUnavailableFormats(dialog, m_parts.catalogue, m_parts.ffmpegPath());
+    // The first format this machine can make is offered first.
+    TMyFlatComboBox& formats = *dialog.ComboBox1;
+    for (int i = 0; i < formats.count() && !formats.isItemAvailable(formats.currentIndex()); ++i) {
+        if (formats.isItemAvailable(i))
+            formats.setCurrentIndex(i);
+    }
+    dialog.Fill(files);
+    m_parts.openDialog = &dialog;
+    dialog.exec();
+    if (!dialog.OK())
+        return;
+    const std::string directory = dialog.directory().toStdString();
+    for (const QString& file : files)
+        m_parts.staging.AddItem(file.toStdString(), dialog.formatIndex(), directory);
+    m_parts.tree.AddItems(files);
+}

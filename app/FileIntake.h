@@ -1,0 +1,59 @@
+#pragma once
+
+#include "FolderSearch.h"
+
+#include <QCoreApplication>
+#include <QPointer>
+#include <QStringList>
+
+#include <functional>
+#include <string>
+
+class QWidget;
+class TCommandManager;
+class TFileDialog;
+class TItemManager;
+class TSaveManager;
+class TTreeManager;
+
+// How files come into the job list: chosen with Add, dropped, or named on
+// the command line. Files go through the Add Files dialog; list files are
+// imported; dropped folders are searched for the files the Add filter lists.
+class FileIntake final {
+    Q_DECLARE_TR_FUNCTIONS(FileIntake)
+
+public:
+    struct Parts {
+        const TCommandManager& catalogue;
+        TItemManager& staging;
+        TTreeManager& tree;
+        TSaveManager& lists;
+        // The ffmpeg in use, and where items without a folder go now.
+        std::function<std::string()> ffmpegPath;
+        std::function<QString()> outputFolder;
+        // The Add Files or Item Property dialog while one is open.
+        QPointer<TFileDialog>& openDialog;
+    };
+
+    FileIntake(Parts parts, QWidget* window);
+
+    // Asks for files with the system's chooser, then adds them.
+    void chooseAndAdd();
+    // Paths from outside: folders are searched on a thread of their own and
+    // their files come in when found; a list file that cannot be read is told.
+    void open(const QStringList& paths, const std::function<void()>& added);
+    // Through the Add Files dialog; nothing is added when it is cancelled.
+    void add(const QStringList& files);
+
+    void cancelSearches() { m_search.cancel(); }
+
+private:
+    void addFromOutside(const QStringList& paths);
+
+    Parts m_parts;
+    QWidget* m_window;
+    FolderSearch m_search;
+};
+
+// The Add Files chooser's filter: the video and sound extensions, in either case.
+QString addFilter();

@@ -25,7 +25,7 @@ TEST_F(DriverTest, ThreeItemsConvertWithProgressAfterEach)
     ASSERT_TRUE(runToEnd());
     EXPECT_EQ(progress, (std::vector<int> {33, 66, 100}));
     EXPECT_EQ(finished, std::vector<bool> {false});
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::done, ItemState::done}));
     EXPECT_EQ(
         outputs, (std::vector<std::string> {dir.file("clip.mp4"), dir.file("clip_2.mp4"), dir.file("clip_2_2.mp4")}));
     for (const std::string& output : outputs)
@@ -34,7 +34,7 @@ TEST_F(DriverTest, ThreeItemsConvertWithProgressAfterEach)
     EXPECT_EQ(driver.Elapsed(), 0);
     EXPECT_EQ(driver.CurrentIndex(), 0u);
     for (int i = 0; i < 3; ++i)
-        EXPECT_FALSE(model.nodeAt(i)->Item.Busy);
+        EXPECT_FALSE(isWorking(model.nodeAt(i)->State));
 
     // A second run converts every item again, into new names.
     finished.clear();
@@ -72,7 +72,7 @@ TEST_F(DriverTest, EveryCatalogueFormatProducesItsContainerAndCodecs)
         EXPECT_EQ(found.substr(0, found.find(':')), expected[i].first) << catalogue.Formats()[i];
         for (const std::string& codec : expected[i].second)
             EXPECT_NE(found.find(codec, found.find(':')), std::string::npos) << catalogue.Formats()[i] << ": " << found;
-        EXPECT_EQ(model.nodeAt(static_cast<int>(i))->State, kStateDone) << catalogue.Formats()[i];
+        EXPECT_EQ(model.nodeAt(static_cast<int>(i))->State, ItemState::done) << catalogue.Formats()[i];
     }
 }
 
@@ -112,7 +112,8 @@ TEST_F(DriverTest, FailuresMarkTheItemAndTheRunGoesOn)
     add(clip(), 99, dir.prefix()); // format outside the catalogue
     add(clip(), kMp3, dir.prefix());
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed, kStateFailed, kStateDone}));
+    EXPECT_EQ(
+        states(), (std::vector<ItemState> {ItemState::failed, ItemState::failed, ItemState::failed, ItemState::done}));
     EXPECT_EQ(progress, (std::vector<int> {25, 50, 75, 100}));
     EXPECT_EQ(finished, std::vector<bool> {false});
     ASSERT_EQ(errors.size(), 1u) << "only the unknown format is reported; ffmpeg's own failures are not";
@@ -131,7 +132,7 @@ TEST_F(DriverTest, FailuresMarkTheItemAndTheRunGoesOn)
     model.nodeAt(0)->Item.Path = QString::fromStdString(dir.prefix());
     finished.clear();
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(model.nodeAt(0)->State, kStateDone);
+    EXPECT_EQ(model.nodeAt(0)->State, ItemState::done);
     EXPECT_EQ(model.nodeAt(0)->Failure, "");
 }
 
@@ -141,7 +142,7 @@ TEST_F(DriverTest, MissingFfmpegFailsEveryItemAndReportsEach)
     add(clip(), kMp3, dir.prefix());
     add(clip(), kMp3, dir.prefix());
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::failed, ItemState::failed}));
     EXPECT_EQ(model.nodeAt(0)->Failure, "ffmpeg could not be started");
     EXPECT_EQ(finished, std::vector<bool> {false});
     ASSERT_EQ(errors.size(), 2u);
@@ -166,7 +167,7 @@ protected:
     static long slowPid(const std::string& source) { return pidWrittenTo(source + ".pid"); }
 };
 
-TEST_F(StoppingTest, StopDuringSecondItemMarksItFailed)
+TEST_F(StoppingTest, StopDuringSecondItemMarksItStopped)
 {
     add(dir.file("a.avi"), kMp3, dir.prefix());
     JobListModel::Node* slow = add(dir.file("slow.avi"), kMp3, dir.prefix());
@@ -174,7 +175,7 @@ TEST_F(StoppingTest, StopDuringSecondItemMarksItFailed)
     std::vector<JobListModel::Node*> started;
     QObject::connect(&driver, &TCommand::itemStarted, [&](JobListModel::Node* node) { started.push_back(node); });
     std::vector<std::int64_t> ticks;
-    driver.OnTick = [&](QTimer*) { ticks.push_back(driver.Elapsed()); };
+    QObject::connect(&driver, &TCommand::OnTick, [&](QTimer*) { ticks.push_back(driver.Elapsed()); });
 
     driver.Start();
     const long pid = slowPid(dir.file("slow.avi"));
@@ -182,7 +183,7 @@ TEST_F(StoppingTest, StopDuringSecondItemMarksItFailed)
     ASSERT_TRUE(waitFor([&] { return !ticks.empty(); }, 3000));
     EXPECT_EQ(ticks.front(), 1);
     EXPECT_EQ(slow->Item.ActivityPos, 1u);
-    EXPECT_TRUE(slow->Item.Busy);
+    EXPECT_EQ(slow->State, ItemState::converting);
     EXPECT_EQ(driver.CurrentIndex(), 1u);
     driver.Stop();
     EXPECT_FALSE(driver.Idle()) << "stopping until the child's end is reported";
@@ -190,10 +191,10 @@ TEST_F(StoppingTest, StopDuringSecondItemMarksItFailed)
 
     EXPECT_EQ(finished, std::vector<bool> {true});
     EXPECT_EQ(progress, (std::vector<int> {33, 66}));
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateFailed, kStateQueued}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::stopped, ItemState::waiting}));
     EXPECT_EQ(slow->Failure, "stopped");
     EXPECT_EQ(started.size(), 2u);
-    EXPECT_FALSE(slow->Item.Busy);
+    EXPECT_FALSE(isWorking(slow->State));
     EXPECT_EQ(slow->Item.ActivityPos, 0u);
     EXPECT_TRUE(fs::exists(dir.file("a.mp3")));
     EXPECT_FALSE(fs::exists(dir.file("slow.mp3"))) << "the partial output of a stopped item is removed";
@@ -212,7 +213,7 @@ TEST_F(StoppingTest, StopDuringLastItemStillReportsStopped)
     ASSERT_TRUE(waitFor([&] { return !finished.empty(); }));
     EXPECT_EQ(finished, std::vector<bool> {true});
     EXPECT_EQ(progress, (std::vector<int> {50, 100}));
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateFailed}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::stopped}));
 }
 
 TEST_F(StoppingTest, DestroyingTheDriverDuringARunEndsFfmpegSilently)
@@ -229,7 +230,8 @@ TEST_F(StoppingTest, DestroyingTheDriverDuringARunEndsFfmpegSilently)
         ownModel.append(item);
         TCommand doomed(ownModel, ownCatalogue);
         doomed.FfmpegPath = dir.file("fake-ffmpeg");
-        doomed.OnFinished = [this](TDosCommand*, bool stopped) { finished.push_back(stopped); };
+        QObject::connect(
+            &doomed, &TCommand::OnFinished, [this](TDosCommand*, bool stopped) { finished.push_back(stopped); });
         doomed.Start();
         pid = slowPid(dir.file("slow.avi"));
         ASSERT_GT(pid, 0);
@@ -251,7 +253,7 @@ TEST_F(StoppingTest, RemovingTheRunningNodeStopsTheRun)
     model.remove(model.first());
     ASSERT_TRUE(waitFor([&] { return !finished.empty(); }));
     EXPECT_EQ(finished, std::vector<bool> {true});
-    EXPECT_EQ(states(), std::vector<int> {kStateQueued});
+    EXPECT_EQ(states(), std::vector<ItemState> {ItemState::waiting});
 }
 
 // A stand-in ffmpeg made of the given shell lines, which see $source and $output.
@@ -275,7 +277,7 @@ TEST_F(StandInTest, AFileMadeUnderTheOutputNameDuringTheRunSurvives)
     add(clip("fail.avi"), kMp3, dir.prefix());
     writeFileBytes(dir.file("fail.mp3"), "a file of the user's");
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateFailed}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::failed}));
     EXPECT_EQ(outputs, (std::vector<std::string> {dir.file("clip_2.mp3"), dir.file("fail_2.mp3")}));
     EXPECT_EQ(readFileBytes(dir.file("clip.mp3")), "theirs\n");
     EXPECT_EQ(readFileBytes(dir.file("clip_2.mp3")), "ours\n");
@@ -296,7 +298,7 @@ TEST_F(StandInTest, AnExitCodeOfZeroIsNotEnoughForSuccess)
     add(clip("empty.avi"), kMp3, dir.prefix());
     add(clip("whole.avi"), kMp3, dir.prefix());
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::failed, ItemState::failed, ItemState::done}));
     EXPECT_EQ(model.nodeAt(0)->Failure.toStdString(),
         "Error writing trailer of " + dir.file("full.mp3") + ": No space left on device")
         << "the reason names the output as the user knows it";
@@ -348,7 +350,7 @@ TEST_F(StandInTest, AFormatTheInstalledFfmpegCannotWriteFailsAtOnceAndItIsAskedO
     add(clip(), kMp4H264, dir.prefix());
     add(clip(), kMp3, dir.prefix());
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::failed, ItemState::done}));
     EXPECT_EQ(model.nodeAt(0)->Failure.toStdString(),
         "the format \"" + catalogue.formatName(kMp4H264)
             + "\" is unavailable: the installed ffmpeg has no encoder \"libx264\"");
@@ -392,9 +394,9 @@ TEST_F(StandInTest, InputParametersGoBeforeTheInputAndUnavailableFormatsNeverRun
     EXPECT_EQ(std::vector<std::string>(arguments.begin(), arguments.begin() + 4),
         (std::vector<std::string> {"-n", "-ss", "5", "-i"}))
         << "one run only: the unavailable format never reached ffmpeg";
-    EXPECT_EQ(jobs.nodeAt(0)->State, kStateDone);
+    EXPECT_EQ(jobs.nodeAt(0)->State, ItemState::done);
     if (!fs::exists("/dev/dri")) {
-        EXPECT_EQ(jobs.nodeAt(1)->State, kStateFailed);
+        EXPECT_EQ(jobs.nodeAt(1)->State, ItemState::failed);
         EXPECT_EQ(jobs.nodeAt(1)->Failure,
             "the format \"GPU\" is unavailable: it needs a VAAPI render device, and /dev/dri has none");
         EXPECT_EQ(std::count(arguments.begin(), arguments.end(), "-n"), 1);
@@ -434,7 +436,7 @@ TEST_F(SimultaneousTest, ItemsStartInListOrderAsLanesFreeAndTheCountsAndFraction
     processPendingEvents();
     EXPECT_FALSE(startedFile("c.avi")) << "two at once, not three";
     EXPECT_EQ(started, (std::vector<JobListModel::Node*> {a, b}));
-    EXPECT_EQ(states(), (std::vector<int> {kStateConverting, kStateConverting, kStateQueued}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::converting, ItemState::converting, ItemState::waiting}));
     a->Progress.fraction = 0.5;
     b->Progress.fraction = 0.25;
     EXPECT_DOUBLE_EQ(driver.runFraction(), 0.75 / 3);
@@ -444,13 +446,13 @@ TEST_F(SimultaneousTest, ItemsStartInListOrderAsLanesFreeAndTheCountsAndFraction
     EXPECT_EQ(finished, std::vector<bool> {false});
     EXPECT_EQ(started.size(), 3u);
     EXPECT_EQ(progress, (std::vector<int> {33, 66, 100}));
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::done, ItemState::done}));
     for (const char* name : {"a", "b", "c"})
         EXPECT_EQ(readFileBytes(dir.file(std::string(name) + ".mp3")), dir.file(std::string(name) + ".avi\n"));
     EXPECT_EQ(driver.lastRun().converted, 3);
     EXPECT_EQ(driver.FinishedCount(), 3);
     for (int i = 0; i < 3; ++i)
-        EXPECT_FALSE(model.nodeAt(i)->Item.Busy);
+        EXPECT_FALSE(isWorking(model.nodeAt(i)->State));
 }
 
 TEST_F(SimultaneousTest, ItemsWantingOneNameAtOnceGetTwo)
@@ -461,7 +463,7 @@ TEST_F(SimultaneousTest, ItemsWantingOneNameAtOnceGetTwo)
     add(dir.file("two/clip.avi"), kMp3, dir.prefix());
     writeFileBytes(dir.file("leave"), "");
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::done}));
     std::set<std::string> contents {readFileBytes(dir.file("clip.mp3")), readFileBytes(dir.file("clip_2.mp3"))};
     EXPECT_EQ(contents, (std::set<std::string> {dir.file("one/clip.avi\n"), dir.file("two/clip.avi\n")}));
     EXPECT_TRUE(temporariesIn(dir.prefix()).empty());
@@ -477,7 +479,7 @@ TEST_F(SimultaneousTest, StopEndsEveryRunningItemRemovesWhatTheyWroteAndStartsNo
     driver.Stop();
     ASSERT_TRUE(waitFor([&] { return !finished.empty(); }));
     EXPECT_EQ(finished, std::vector<bool> {true});
-    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed, kStateQueued}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::stopped, ItemState::stopped, ItemState::waiting}));
     EXPECT_EQ(model.nodeAt(0)->Failure, "stopped");
     EXPECT_EQ(driver.lastRun().stopped, 2);
     EXPECT_FALSE(startedFile("c.avi"));
@@ -498,7 +500,7 @@ TEST_F(SimultaneousTest, ASelectionConvertsOnlyItsItemsAndCountsOnlyThem)
     writeFileBytes(dir.file("leave"), "");
     driver.Start([&](const JobListModel::Node& node) { return &node != skipped; });
     ASSERT_TRUE(waitFor([&] { return !finished.empty(); }));
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateQueued, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::waiting, ItemState::done}));
     EXPECT_EQ(progress, (std::vector<int> {50, 100}));
     EXPECT_FALSE(startedFile("b.avi"));
     EXPECT_EQ(driver.RunItemCount(), 2);
@@ -516,7 +518,7 @@ TEST_F(DriverTest, TwoRealConversionsAtOnceMakeWholeFiles)
     for (int i = 0; i < 3; ++i)
         add(clip(), kMp4H264, dir.prefix());
     ASSERT_TRUE(runToEnd());
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::done, ItemState::done}));
     ASSERT_EQ(std::set<std::string>(outputs.begin(), outputs.end()).size(), 3u);
     for (const std::string& output : outputs)
         EXPECT_EQ(probe(output), "mov,mp4,m4a,3gp,3g2,mj2:h264,aac") << output;

@@ -26,8 +26,10 @@ protected:
         , driver(model, catalogue)
     {
         driver.FfmpegPath = QStandardPaths::findExecutable("ffmpeg").toStdString();
-        driver.OnProgress = [this](TDosCommand*, std::int32_t percent) { progress.push_back(percent); };
-        driver.OnFinished = [this](TDosCommand*, bool stopped) { finished.push_back(stopped); };
+        QObject::connect(&driver, &TCommand::OnProgress,
+            [this](TDosCommand*, std::int32_t percent) { progress.push_back(percent); });
+        QObject::connect(
+            &driver, &TCommand::OnFinished, [this](TDosCommand*, bool stopped) { finished.push_back(stopped); });
         QObject::connect(&driver, &TCommand::itemFinished, [this](JobListModel::Node*, const ItemOutcome& outcome) {
             outputs.push_back(outcome.output);
             outcomes.push_back(outcome);
@@ -56,9 +58,9 @@ protected:
         driver.Start();
         return waitFor([this] { return !finished.empty(); }, timeoutMs);
     }
-    std::vector<int> states() const
+    std::vector<ItemState> states() const
     {
-        std::vector<int> result;
+        std::vector<ItemState> result;
         for (int i = 0; i < model.count(); ++i)
             result.push_back(model.nodeAt(i)->State);
         return result;

@@ -79,7 +79,7 @@ TEST_F(RunControlTest, StoppingOneItemEndsItAloneAndAWaitingOneLeavesTheRun)
     ASSERT_TRUE(runEnded());
     EXPECT_EQ(finished, std::vector<bool> {false});
     EXPECT_EQ(started, (std::vector<std::string> {dir.file("a.avi"), dir.file("c.avi")}));
-    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateQueued, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::stopped, ItemState::waiting, ItemState::done}));
     EXPECT_EQ(driver.lastRun().stopped, 1);
     EXPECT_TRUE(temporariesIn(dir.prefix()).empty());
 }
@@ -113,7 +113,7 @@ TEST_F(RunControlTest, APausedRunHoldsEveryFfmpegStartsNothingAndItsClockStandsS
     release("c.avi");
     ASSERT_TRUE(runEnded());
     EXPECT_EQ(pauses, (std::vector<bool> {true, false}));
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::done, ItemState::done}));
 }
 
 TEST_F(RunControlTest, StopWhilePausedEndsEverythingAndLeavesNothing)

@@ -122,7 +122,7 @@ TEST_F(ControllerTest, AddOneAndThreeFiles)
     for (int i = 1; i < 4; ++i) {
         EXPECT_EQ(jobs.nodeAt(i)->Item.FormatIndex, 2);
         EXPECT_EQ(jobs.nodeAt(i)->Item.Path, QString::fromStdString(dir.prefix()));
-        EXPECT_EQ(jobs.nodeAt(i)->State, kStateQueued);
+        EXPECT_EQ(jobs.nodeAt(i)->State, ItemState::waiting);
     }
     EXPECT_EQ(window.lbCount->text(), "4 files, finished 0 of 4");
 }
@@ -194,7 +194,7 @@ TEST_F(ControllerTest, DuringARunWhatConvertsStaysAndTheRestOfTheListMayChange)
     EXPECT_EQ(window.lbCount->text(), "2 files, finished 0 of 2");
 
     startEndlessRun();
-    ASSERT_TRUE(waitFor([&] { return jobs.nodeAt(0)->State == kStateConverting; }));
+    ASSERT_TRUE(waitFor([&] { return jobs.nodeAt(0)->State == ItemState::converting; }));
     EXPECT_EQ(window.lbCount->text(), "2 files, finished 0 of 2");
     view.setCurrentIndex(jobs.index(0, 0));
     window.pmiDelete->trigger();

@@ -7,6 +7,7 @@
 #include "EngineTestSupport.h"
 #include "FormsSupport.h"
 #include "GuiTestSupport.h"
+#include "OptionsPage.h"
 #include "Settings.h"
 #include "TempDir.h"
 #include "WhenDoneNotice.h"
@@ -155,19 +156,26 @@ TEST_F(DesktopSession, SuspendAndPowerOffAskLogindWithoutAnAuthenticationDialog)
     EXPECT_EQ(logind.calls, (QStringList {"Suspend false", "PowerOff false"}));
 }
 
+// Chosen on the Option page for the next run.
+void choose(TmainDlg& window, WhenDone action)
+{
+    Settings chosen = window.OptionsPage1->settings();
+    chosen.whenDone = action;
+    window.OptionsPage1->setSettings(chosen);
+    emit window.OptionsPage1->changed(chosen);
+}
+
 TEST_F(DesktopSession, AfterARunTheWindowSuspendsOrPowersOffOnceItsNoticeIsOver)
 {
     const TemporaryStateHome home;
     TempDir dir;
     MessageBoxAnswerer boxes;
     for (const WhenDone action : {WhenDone::Suspend, WhenDone::PowerOff}) {
-        Settings chosen;
-        chosen.whenDone = action;
-        chosen.save();
         logind.calls.clear();
         TmainDlg window;
         window.show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+        choose(window, action);
         window.controller()->setWhenDoneCountdown(std::chrono::milliseconds(300));
         // An item whose format is not in the catalogue: the run ends at once, by itself.
         appendJob(*window.controller()->jobs(), QString::fromStdString(dir.file("a.avi")), 99, {});
@@ -185,6 +193,7 @@ TEST_F(DesktopSession, AfterARunTheWindowSuspendsOrPowersOffOnceItsNoticeIsOver)
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     window.controller()->setWhenDoneCountdown(std::chrono::milliseconds(300));
+    choose(window, WhenDone::Suspend);
     logind.calls.clear();
     appendJob(*window.controller()->jobs(), QString::fromStdString(dir.file("a.avi")), 99, {});
     window.controller()->btnConvertClick(window.btnConvert);
@@ -204,10 +213,8 @@ TEST_F(DesktopSession, ARefusalFromLogindIsSaidInABox)
     MessageBoxAnswerer boxes;
     logind.refuse = true;
     for (const WhenDone action : {WhenDone::Suspend, WhenDone::PowerOff}) {
-        Settings chosen;
-        chosen.whenDone = action;
-        chosen.save();
         TmainDlg window;
+        choose(window, action);
         window.controller()->setWhenDoneCountdown(std::chrono::milliseconds(100));
         const std::size_t before = boxes.seen.size();
         appendJob(*window.controller()->jobs(), QString::fromStdString(dir.file("a.avi")), 99, {});

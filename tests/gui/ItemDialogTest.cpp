@@ -75,7 +75,7 @@ TEST_F(ItemDialogTest, ShowsTheItemAndAppliesOk)
     });
     EXPECT_EQ(node->Item.FormatIndex, 2);
     EXPECT_EQ(node->Item.Path, QString::fromStdString(dir.prefix()));
-    EXPECT_EQ(node->State, kStateQueued);
+    EXPECT_EQ(node->State, ItemState::waiting);
 }
 
 TEST_F(ItemDialogTest, CancelEscAndMissingFilesChangeNothing)

@@ -232,7 +232,7 @@ TEST_F(ListEditingTest, DuringARunOnlyItemsThatAreNotConvertingMove)
     };
     startEndlessRun();
     TItemNodeData* converting = jobs.nodeAt(0);
-    ASSERT_TRUE(waitFor([&] { return converting->State == kStateConverting; }));
+    ASSERT_TRUE(waitFor([&] { return converting->State == ItemState::converting; }));
 
     clickRow(0);
     key(Qt::Key_Down, Qt::ControlModifier);
@@ -250,7 +250,7 @@ TEST_F(ListEditingTest, DuringARunOnlyItemsThatAreNotConvertingMove)
     key(Qt::Key_Up, Qt::ControlModifier);
     key(Qt::Key_Up, Qt::ControlModifier);
     EXPECT_EQ(names(), "a3 a0 a1 a2") << "a queued item moves, past the converting one too";
-    EXPECT_EQ(converting->State, kStateConverting);
+    EXPECT_EQ(converting->State, ItemState::converting);
     EXPECT_EQ(jobs.indexOf(converting), 1);
     click(window.btnStop);
     EXPECT_TRUE(waitFor([&] { return window.controller()->driver()->Idle(); }));

@@ -13,6 +13,7 @@
 #include "imagebutton.h"
 #include "mainForm.h"
 #include "saveManager.h"
+#include "JobListView.h"
 #include "uihook.h"
 
 #include <QApplication>
@@ -58,9 +59,9 @@ protected:
             result << jobs(window).nodeAt(row)->Item.FileName;
         return result;
     }
-    static std::vector<int> states(const TmainDlg& window)
+    static std::vector<ItemState> states(const TmainDlg& window)
     {
-        std::vector<int> result;
+        std::vector<ItemState> result;
         for (int row = 0; row < jobs(window).count(); ++row)
             result.push_back(jobs(window).nodeAt(row)->State);
         return result;
@@ -82,11 +83,11 @@ TEST_F(QueueTest, TheListComesBackWithEachItemsLastOutcome)
         const auto window = openWindow();
         for (const char* name : {"/v/done.avi", "/v/failed.avi", "/v/converting.avi", "/v/queued.avi"})
             appendJob(jobs(*window), name, 1, "/out/");
-        const int states[] = {kStateDone, kStateFailed, kStateConverting, kStateQueued};
-        for (int row = 0; row < 4; ++row) {
-            jobs(*window).nodeAt(row)->State = states[row];
-            jobs(*window).nodeChanged(jobs(*window).nodeAt(row));
-        }
+        const ItemState states[] = {ItemState::done, ItemState::failed, ItemState::converting, ItemState::waiting};
+        for (int row = 0; row < 4; ++row)
+            jobs(*window).setState(jobs(*window).nodeAt(row), states[row]);
+        jobs(*window).nodeAt(1)->Failure = "Invalid data found when processing input";
+        jobs(*window).nodeChanged(jobs(*window).nodeAt(1));
         ASSERT_TRUE(waitFor([&] { return written(*window); }, 5000));
         const std::string kept = readFileBytes(queueFile());
         EXPECT_NE(kept.find("<filename>/v/done.avi</filename>\r\n    <format>1</format>\r\n    <path>/out/</path>\r\n"
@@ -96,8 +97,12 @@ TEST_F(QueueTest, TheListComesBackWithEachItemsLastOutcome)
     }
     const auto window = openWindow();
     EXPECT_EQ(names(*window), (QStringList {"/v/done.avi", "/v/failed.avi", "/v/converting.avi", "/v/queued.avi"}));
-    EXPECT_EQ(states(*window), (std::vector<int> {kStateDone, kStateFailed, kStateQueued, kStateQueued}))
+    EXPECT_EQ(states(*window),
+        (std::vector<ItemState> {ItemState::done, ItemState::failed, ItemState::waiting, ItemState::waiting}))
         << "what was converting comes back queued; Convert the rest still knows what is done";
+    EXPECT_TRUE(window->VirtualStringTree1->hintFor(*jobs(*window).nodeAt(1))
+                    .endsWith("[error]: Invalid data found when processing input"))
+        << "a failed item still says why";
     EXPECT_EQ(window->lbCount->text(), "4 files, finished 0 of 4");
     EXPECT_TRUE(boxes.seen.empty());
 }
@@ -318,7 +323,7 @@ TEST_F(QueueTest, TheStartRestoresTheListFromTheStateFolder)
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n<list><item><filename>/v/kept.avi</filename><format>2</format>"
         "<path>/out/</path><state>done</state></item></list>\r\n");
     QStringList shown;
-    std::vector<int> shownStates;
+    std::vector<ItemState> shownStates;
     std::uint32_t now = 0;
     const int code = runCalvera(
         *qApp, [&] { return now += 500; },
@@ -335,7 +340,7 @@ TEST_F(QueueTest, TheStartRestoresTheListFromTheStateFolder)
         });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(shown, QStringList {"/v/kept.avi"});
-    EXPECT_EQ(shownStates, std::vector<int> {kStateDone});
+    EXPECT_EQ(shownStates, std::vector<ItemState> {ItemState::done});
     EXPECT_NE(readFileBytes(queueFile()).find("<state>done</state>"), std::string::npos) << "kept again at quit";
 }
 

@@ -101,9 +101,9 @@ protected:
             },
             timeoutMs);
     }
-    std::vector<int> states() const
+    std::vector<ItemState> states() const
     {
-        std::vector<int> result;
+        std::vector<ItemState> result;
         for (int i = 0; i < jobs().count(); ++i)
             result.push_back(jobs().nodeAt(i)->State);
         return result;
@@ -172,7 +172,7 @@ TEST_F(RunTest, ThreeFilesToTheEndAndAgain)
         counts, (QStringList {"3 files, finished 1 of 3", "3 files, finished 2 of 3", "3 files, finished 3 of 3"}));
     EXPECT_EQ(bars, (std::vector<int> {33, 66, 100}));
     EXPECT_EQ(focused, (std::vector<bool> {true, true, true})) << "the running item is focused and selected";
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::done, ItemState::done}));
     ASSERT_EQ(boxes.seen.size(), 1u);
     EXPECT_EQ(boxes.seen[0].text, "Congratulations, works done!");
     EXPECT_EQ(boxes.seen[0].title, "Calvera");
@@ -205,8 +205,9 @@ TEST_F(RunTest, StopDuringTheFirstItem)
     EXPECT_TRUE(window->btnStop->Enabled()) << "running until the driver says it has ended";
     ASSERT_TRUE(runEnds());
 
-    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateQueued, kStateQueued}));
-    EXPECT_TRUE(hintOf(0).endsWith("\n[error]: stopped")) << qPrintable(hintOf(0));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::stopped, ItemState::waiting, ItemState::waiting}));
+    EXPECT_TRUE(hintOf(0).contains("\n[stopped]: not converted")) << qPrintable(hintOf(0));
+    EXPECT_FALSE(hintOf(0).contains("[error]")) << "stopped is not failed";
     EXPECT_FALSE(hintOf(1).contains("[error]"));
     EXPECT_EQ(window->lbCount->text(), "3 files, finished 1 of 3");
     EXPECT_EQ(window->ProgressBar1->Position(), 33);
@@ -310,7 +311,7 @@ TEST_F(RunTest, StopDuringTheLastItem)
     click(window->lbStop);
     ASSERT_TRUE(runEnds());
 
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateFailed}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::done, ItemState::stopped}));
     EXPECT_EQ(bars, (std::vector<int> {33, 66, 100}));
     EXPECT_EQ(window->lbCount->text(), "3 files, finished 3 of 3");
     EXPECT_TRUE(boxes.seen.empty());
@@ -337,7 +338,7 @@ TEST_F(RunTest, ClosingDuringARunAsksAndKeepConvertingKeepsItGoing)
     EXPECT_TRUE(window->isVisible());
     EXPECT_TRUE(ffmpegRuns());
     EXPECT_FALSE(driver().Idle());
-    EXPECT_EQ(jobs().nodeAt(0)->State, kStateConverting);
+    EXPECT_EQ(jobs().nodeAt(0)->State, ItemState::converting);
 
     // Once the run is over, closing asks nothing.
     click(window->btnStop);
@@ -357,7 +358,7 @@ TEST_F(RunTest, ClosingOrDestroyingTheWindowEndsFfmpeg)
     EXPECT_FALSE(window->isVisible());
     EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 3000)) << "closing ends ffmpeg at once";
     ASSERT_TRUE(runEnds(0, 5000));
-    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateQueued}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::stopped, ItemState::waiting}));
     ASSERT_EQ(boxes.seen.size(), 1u) << "the question, and nothing after it";
     EXPECT_EQ(boxes.seen[0].text, "1 conversion is running. Stop it and quit?");
     boxes.seen.clear();
@@ -401,7 +402,7 @@ TEST_F(RunTest, TwoAtOnceCountTheBarAndTheEndingRight)
     EXPECT_GE(bars[0], 33);
     EXPECT_GE(bars[1], std::max(bars[0], 66));
     EXPECT_EQ(bars[2], 100);
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::done, ItemState::done}));
     EXPECT_EQ(boxes.seen.at(0).text, "Congratulations, works done!");
     for (const char* name : {"a.mp4", "b.mp4", "c.mp4"})
         EXPECT_EQ(probe(out + name), kMp4Probe) << name;
@@ -417,10 +418,10 @@ TEST_F(RunTest, StopAndCloseEndBothRunningConversions)
     addThroughTheWindow({clip("long.avi"), clip("long.avi"), clip("a.avi")}, kWebm);
     click(window->btnConvert);
     ASSERT_TRUE(waitFor([&] { return childProcesses("ffmpeg").size() == 2; }));
-    EXPECT_EQ(states(), (std::vector<int> {kStateConverting, kStateConverting, kStateQueued}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::converting, ItemState::converting, ItemState::waiting}));
     click(window->btnStop);
     ASSERT_TRUE(runEnds());
-    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed, kStateQueued}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::stopped, ItemState::stopped, ItemState::waiting}));
     EXPECT_EQ(window->lbCount->text(), "3 files, finished 2 of 3");
     EXPECT_EQ(window->ProgressBar1->Position(), 66);
     EXPECT_TRUE(boxes.seen.empty()) << "no message after a stop";
@@ -526,7 +527,7 @@ TEST_F(RunTest, ThePopupConvertsTheRestAndTakesConvertedItemsOff)
     appendJob(jobs(), QString::fromStdString(dir.file("missing.avi")), kAvi, QString::fromStdString(out));
     click(window->btnConvert);
     ASSERT_TRUE(runEnds(1));
-    ASSERT_EQ(states(), (std::vector<int> {kStateDone, kStateDone, kStateFailed}));
+    ASSERT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::done, ItemState::failed}));
 
     emit window->PopupMenu1->aboutToShow();
     EXPECT_TRUE(window->pmiConvertRest->isEnabled());
@@ -552,7 +553,7 @@ TEST_F(RunTest, MissingFfmpegFailsEveryItemAndStillEnds)
     driver().FfmpegPath = dir.file("no/ffmpeg");
     click(window->btnConvert);
     ASSERT_TRUE(runEnds(4));
-    EXPECT_EQ(states(), (std::vector<int> {kStateFailed, kStateFailed, kStateFailed}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::failed, ItemState::failed, ItemState::failed}));
     EXPECT_EQ(bars, (std::vector<int> {33, 66, 100}));
     // One box per item, one after the other, and the end of the run last.
     ASSERT_EQ(boxes.seen.size(), 4u);
@@ -616,7 +617,7 @@ TEST_F(RunTest, ImportedListToTheDefaultFolder)
     EXPECT_EQ(probe(converted), "avi:mpeg4,mp3");
     fs::remove(converted);
     EXPECT_EQ(probe(out + "b.mp4"), kMp4Probe);
-    EXPECT_EQ(states(), (std::vector<int> {kStateDone, kStateDone}));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::done}));
 }
 
 TEST_F(RunTest, ConvertWithAnEmptyListDoesNothing)

@@ -90,13 +90,13 @@ TEST_F(SteeringTest, PauseHoldsBothRunningFfmpegsTheClockAndTheRowsAndResumeLets
     ASSERT_TRUE(driver().Paused()) << "Convert holds a running run";
     EXPECT_TRUE(waitFor([&] { return processGroupHeld(a) && processGroupHeld(b); }, 2000));
     EXPECT_EQ(window->lbConvert->text(), "<u>R</u>esume");
-    EXPECT_TRUE(jobs().nodeAt(0)->Progress.paused) << "the running rows show it";
+    EXPECT_EQ(jobs().nodeAt(0)->State, ItemState::paused) << "the running rows show it";
     emit window->PopupMenu1->aboutToShow();
     EXPECT_EQ(window->pmiPause->text(), "&Resume");
     const QString clock = window->lbTimer->text();
     release("a.avi");
     ::kill(-static_cast<pid_t>(a), SIGCONT);
-    ASSERT_TRUE(waitFor([&] { return jobs().nodeAt(0)->State == kStateDone; }));
+    ASSERT_TRUE(waitFor([&] { return jobs().nodeAt(0)->State == ItemState::done; }));
     EXPECT_FALSE(fs::exists(dir.file("c.avi.pid"))) << "nothing starts while held";
     waitFor([] { return false; }, 1200);
     EXPECT_EQ(window->lbTimer->text(), clock) << "the clock stands still";
@@ -138,7 +138,7 @@ TEST_F(SteeringTest, StopThisItemEndsTheChosenOnesAndTheRunGoesOn)
     // a runs and c waits: a is stopped, c leaves the run.
     select({0, 2});
     window->pmiStopItem->trigger();
-    ASSERT_TRUE(waitFor([&] { return jobs().nodeAt(0)->State == kStateFailed; }));
+    ASSERT_TRUE(waitFor([&] { return jobs().nodeAt(0)->State == ItemState::stopped; }));
     EXPECT_EQ(jobs().nodeAt(0)->Failure, "stopped");
     EXPECT_FALSE(driver().Idle()) << "the run goes on";
     EXPECT_EQ(window->lbCount->text(), "4 files, finished 1 of 3");
@@ -146,7 +146,7 @@ TEST_F(SteeringTest, StopThisItemEndsTheChosenOnesAndTheRunGoesOn)
     release("b.avi");
     release("d.avi");
     ASSERT_TRUE(runEnds());
-    EXPECT_EQ(jobs().nodeAt(2)->State, kStateQueued);
+    EXPECT_EQ(jobs().nodeAt(2)->State, ItemState::waiting);
     ASSERT_TRUE(boxes.waitUntilSeen(1));
     EXPECT_TRUE(boxes.seen[0].text.startsWith("2 converted, 0 failed, 1 stopped.")) << qPrintable(boxes.seen[0].text);
 

@@ -128,6 +128,28 @@ TEST_F(WhenDoneTest, QuitComesAfterItsNoticeWhichCountsWhileTheEndOfRunBoxIsOpen
     EXPECT_FALSE(notice()->isVisible());
 }
 
+TEST_F(WhenDoneTest, SuspendAndPowerOffAreForTheNextRunAloneAndNeverKept)
+{
+    // Each run here shows two boxes: its item's error, and the end of the run.
+    std::size_t boxesSeen = 0;
+    for (const WhenDone action : {WhenDone::Suspend, WhenDone::PowerOff}) {
+        choose(action);
+        EXPECT_EQ(Settings::load().whenDone, WhenDone::Nothing) << "not kept for a later start";
+        runToItsEnd();
+        ASSERT_TRUE(boxes.waitUntilSeen(boxesSeen += 2));
+        ASSERT_NE(notice(), nullptr);
+        EXPECT_EQ(notice()->action(), action);
+        QTest::keyClick(notice(), Qt::Key_Escape);
+        EXPECT_EQ(window->OptionsPage1->cbWhenDone->currentText(), "Do nothing") << "given up once its run ended";
+        runToItsEnd();
+        ASSERT_TRUE(boxes.waitUntilSeen(boxesSeen += 2));
+        EXPECT_EQ(notice(), nullptr) << "the next run does nothing";
+    }
+    // Quit stays, run after run and start after start.
+    choose(WhenDone::Quit);
+    EXPECT_EQ(Settings::load().whenDone, WhenDone::Quit);
+}
+
 TEST_F(WhenDoneTest, CancelEscAStoppedRunAndANewRunStopIt)
 {
     choose(WhenDone::PowerOff);
@@ -144,15 +166,18 @@ TEST_F(WhenDoneTest, CancelEscAStoppedRunAndANewRunStopIt)
     EXPECT_FALSE(notice()->counting()) << "Cancel, while the box was open";
 
     boxes.whileOpen = {};
+    choose(WhenDone::PowerOff);
     runToItsEnd();
     ASSERT_TRUE(boxes.waitUntilSeen(4));
     ASSERT_TRUE(notice()->counting());
     QTest::keyClick(notice(), Qt::Key_Escape);
     EXPECT_FALSE(notice()->counting()) << "Esc";
 
+    choose(WhenDone::PowerOff);
     runToItsEnd();
     ASSERT_TRUE(boxes.waitUntilSeen(6));
     ASSERT_TRUE(notice()->counting());
+    choose(WhenDone::PowerOff);
     writeScript(dir.file("sleeper"), "case \"$1\" in -hide_banner) exit 0;; esac\nexec sleep 60\n");
     window->controller()->driver()->FfmpegPath = dir.file("sleeper");
     writeFileBytes(dir.file("b.avi"), "b");
@@ -168,7 +193,7 @@ TEST_F(WhenDoneTest, CancelEscAStoppedRunAndANewRunStopIt)
 
     // Its only item stopped alone: the run ends by itself, stopped all the same.
     click(window->btnConvert);
-    ASSERT_TRUE(waitFor([&] { return window->controller()->jobs()->nodeAt(0)->State == kStateConverting; }));
+    ASSERT_TRUE(waitFor([&] { return window->controller()->jobs()->nodeAt(0)->State == ItemState::converting; }));
     window->VirtualStringTree1->setCurrentIndex(window->controller()->jobs()->index(0, 0));
     window->pmiStopItem->trigger();
     ASSERT_TRUE(waitFor([&] { return window->controller()->driver()->Idle(); }));

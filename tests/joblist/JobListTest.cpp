@@ -29,13 +29,12 @@ TEST(JobList, AddItemsTakesEachFilesStagedFormatAndPath)
     ASSERT_EQ(model.count(), 3) << "duplicates are kept";
     const TItemNodeData* second = model.nodeAt(1);
     EXPECT_EQ(second->Kind, 1);
-    EXPECT_EQ(second->State, kStateQueued);
+    EXPECT_EQ(second->State, ItemState::waiting);
     EXPECT_EQ(second->Item.FileName, QString::fromUtf8("/v/caf\xC3\xA9 & <b>.avi"));
     EXPECT_EQ(second->Item.FormatIndex, 0);
     EXPECT_EQ(second->Item.Path, "");
     EXPECT_EQ(model.nodeAt(0)->Item.FormatIndex, 3);
     EXPECT_EQ(model.nodeAt(2)->Item.Path, "/x/");
-    EXPECT_FALSE(second->Item.Busy);
     EXPECT_EQ(model.data(model.index(1, 0), Qt::DisplayRole).toString(), second->Item.FileName);
     EXPECT_EQ(model.data(model.index(1, 1), Qt::DisplayRole).toString(), "");
 

@@ -36,7 +36,7 @@ std::vector<Job> jobs(const JobListModel& model)
     std::vector<Job> result;
     for (int i = 0; i < model.count(); ++i) {
         const TItemNodeData* node = model.nodeAt(i);
-        EXPECT_EQ(node->State, kStateQueued);
+        EXPECT_EQ(node->State, ItemState::waiting);
         EXPECT_EQ(node->Kind, 1);
         result.push_back({node->Item.FileName.toStdString(), node->Item.FormatIndex, node->Item.Path.toStdString()});
     }
@@ -176,11 +176,14 @@ TEST(ListFile, TheKeptQueueHasEachItemsStateWhichImportAndExportLeaveOut)
     TSaveManager manager(model);
     add(model, {"/v/done.avi", 3, "/out/"});
     add(model, {"/v/failed & <x>.avi", 0, ""});
+    add(model, {"/v/stopped.avi", 2, ""});
     add(model, {"/v/converting.avi", 1, "/out/"});
     add(model, {"/v/queued.avi", 2, ""});
-    model.nodeAt(0)->State = kStateDone;
-    model.nodeAt(1)->State = kStateFailed;
-    model.nodeAt(2)->State = kStateConverting;
+    model.setState(model.nodeAt(0), ItemState::done);
+    model.setState(model.nodeAt(1), ItemState::failed);
+    model.nodeAt(1)->Failure = "Invalid data found when processing input";
+    model.setState(model.nodeAt(2), ItemState::stopped);
+    model.setState(model.nodeAt(3), ItemState::converting);
     const std::string queue = manager.QueueText();
     EXPECT_EQ(queue,
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
@@ -196,6 +199,13 @@ TEST(ListFile, TheKeptQueueHasEachItemsStateWhichImportAndExportLeaveOut)
         "    <format>0</format>\r\n"
         "    <path/>\r\n"
         "    <state>failed</state>\r\n"
+        "    <reason>Invalid data found when processing input</reason>\r\n"
+        "  </item>\r\n"
+        "  <item>\r\n"
+        "    <filename>/v/stopped.avi</filename>\r\n"
+        "    <format>2</format>\r\n"
+        "    <path/>\r\n"
+        "    <state>stopped</state>\r\n"
         "  </item>\r\n"
         "  <item>\r\n"
         "    <filename>/v/converting.avi</filename>\r\n"
@@ -211,13 +221,15 @@ TEST(ListFile, TheKeptQueueHasEachItemsStateWhichImportAndExportLeaveOut)
         "  </item>\r\n"
         "</list>\r\n");
 
-    // Restored: the same items with their outcomes; converting comes back queued.
+    // Restored: the same items with their outcomes, a failed one with why; converting comes back queued.
     JobListModel restored;
     TSaveManager restorer(restored);
     restorer.RestoreQueue(queue, dir.file("queue.qfl"));
-    ASSERT_EQ(restored.count(), 4);
-    const std::vector<int> states = {kStateDone, kStateFailed, kStateQueued, kStateQueued};
-    for (int row = 0; row < 4; ++row) {
+    ASSERT_EQ(restored.count(), 5);
+    const std::vector<ItemState> states
+        = {ItemState::done, ItemState::failed, ItemState::stopped, ItemState::waiting, ItemState::waiting};
+    EXPECT_EQ(restored.nodeAt(1)->Failure, "Invalid data found when processing input");
+    for (int row = 0; row < 5; ++row) {
         EXPECT_EQ(restored.nodeAt(row)->State, states[static_cast<std::size_t>(row)]) << row;
         EXPECT_EQ(restored.nodeAt(row)->Item.FileName, model.nodeAt(row)->Item.FileName);
         EXPECT_EQ(restored.nodeAt(row)->Item.FormatIndex, model.nodeAt(row)->Item.FormatIndex);
@@ -233,7 +245,7 @@ TEST(ListFile, TheKeptQueueHasEachItemsStateWhichImportAndExportLeaveOut)
     JobListModel imported;
     TSaveManager importer(imported);
     importer.ImportFromFile(dir.file("queue.qfl"));
-    EXPECT_EQ(jobs(imported).size(), 4u) << "every item queued";
+    EXPECT_EQ(jobs(imported).size(), 5u) << "every item queued";
     EXPECT_EQ(manager.QueueText(), queue) << "writing the queue leaves the export's document alone";
 }
 
@@ -261,7 +273,7 @@ TEST(ListFile, AForeignOrDamagedQueueAddsNothing)
     EXPECT_EQ(error("<list><item><filename>/a</filename><format>1</format><path/><state>odd</state></item></list>"),
         "(no error)");
     ASSERT_EQ(model.count(), 1);
-    EXPECT_EQ(model.nodeAt(0)->State, kStateQueued) << "a state Calvera does not know is queued";
+    EXPECT_EQ(model.nodeAt(0)->State, ItemState::waiting) << "a state Calvera does not know is queued";
 }
 
 TEST(ListFile, FailedExportLeavesTheOldFile)

@@ -165,3 +165,11 @@ int shippedFormat(const std::string& extension)
     static const TCommandManager shipped(CALVERA_SHIPPED_CATALOGUE);
     return formatIndexOf(shipped, extension);
 }
+
+void PrintTo(ItemState state, std::ostream* out)
+{
+    static const char* const names[]
+        = {"waiting", "starting", "converting", "paused", "checking", "publishing", "done", "failed", "stopped"};
+    const auto index = static_cast<std::size_t>(state);
+    *out << (index < std::size(names) ? names[index] : "?");
+}

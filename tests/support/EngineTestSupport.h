@@ -1,10 +1,13 @@
 #pragma once
 
+#include "ItemData.h"
+
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QThread>
 
 #include <functional>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -54,3 +57,6 @@ std::string standInArguments();
 
 // The hidden temporaries that a run is writing (or left) in a folder.
 std::vector<std::string> temporariesIn(const std::string& directory);
+
+// An item's state by its name in test failures.
+void PrintTo(ItemState state, std::ostream* out);

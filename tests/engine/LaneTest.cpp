@@ -1,0 +1,318 @@
+// One item's life in a lane, with a stand-in for ffmpeg that does exactly
+// what each test tells it, when it tells it.
+#include "DiskWorker.h"
+#include "DosCommand.h"
+#include "EngineTestSupport.h"
+#include "ItemLane.h"
+#include "TempDir.h"
+#include "commandManager.h"
+
+#include <QCoreApplication>
+#include <QObject>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+
+namespace {
+
+namespace fs = std::filesystem;
+using S = ItemState;
+
+// ffmpeg as the lane sees it: runs are recorded, and lines and ends come
+// when the test says, from the event loop as the real runner's do.
+class StandInFfmpeg final : public LaneFfmpeg {
+public:
+    void whenAbilitiesKnown(const ItemJob&, std::function<void(const FfmpegProbe::Answer&)> done) override
+    {
+        m_abilities = std::move(done);
+    }
+    void run(const std::vector<std::string>& arguments, const std::string&) override
+    {
+        runs.push_back(arguments);
+        m_running = true;
+    }
+    void stop() override
+    {
+        ++stops;
+        QTimer::singleShot(0, [this] { end(kStillActive); });
+    }
+    void hold(bool held) override { holds.push_back(held); }
+    bool running() const override { return m_running; }
+
+    bool asked() const { return static_cast<bool>(m_abilities); }
+    // What ffmpeg can make is known: nothing ruled out.
+    void answer()
+    {
+        auto done = std::move(m_abilities);
+        m_abilities = nullptr;
+        done(nullptr);
+    }
+    void say(const std::string& line) { lineRead(line); }
+    // The run ends; a conversion that succeeds has written its output.
+    void end(std::uint32_t exitCode)
+    {
+        if (!m_running)
+            return;
+        if (exitCode == 0 && runs.back().back().starts_with("file:"))
+            writeFileBytes(runs.back().back().substr(5), "a converted file");
+        m_running = false;
+        ended(exitCode);
+    }
+
+    std::vector<std::vector<std::string>> runs;
+    std::vector<bool> holds;
+    int stops = 0;
+
+private:
+    std::function<void(const FfmpegProbe::Answer&)> m_abilities;
+    bool m_running = false;
+};
+
+class LaneTest : public testing::Test {
+protected:
+    LaneTest()
+        : catalogue(CALVERA_CATALOGUE)
+        , worker(&context)
+    {
+        auto standIn = std::make_unique<StandInFfmpeg>();
+        ffmpeg = standIn.get();
+        lane.emplace(worker, std::move(standIn));
+        QObject::connect(&*lane, &ItemLane::stateChanged, [this](ItemState state) { states.push_back(state); });
+        QObject::connect(&*lane, &ItemLane::ended, [this](const ItemOutcome& outcome) { ended = outcome; });
+        QObject::connect(&*lane, &ItemLane::progressed,
+            [this](const ItemProgress& progress) { checkingShown.push_back(progress.checking); });
+    }
+
+    void start(Verification verification = Verification::duration)
+    {
+        ItemJob job;
+        job.item = this;
+        job.catalogue = &catalogue;
+        job.formatIndex = shippedFormat("mp4");
+        job.ffmpeg = "ffmpeg";
+        job.source = dir.file("clip.avi");
+        job.outputPath = dir.file("clip.mp4");
+        job.verification = verification;
+        lane->assign(std::move(job));
+        lane->start();
+    }
+    // Started, its abilities known, ffmpeg converting.
+    void startConverting(Verification verification = Verification::duration)
+    {
+        start(verification);
+        QCoreApplication::processEvents();
+        ffmpeg->answer();
+        ASSERT_EQ(lane->state(), S::converting);
+    }
+    // Converted, its output being decoded.
+    void startChecking()
+    {
+        startConverting(Verification::decode);
+        ffmpeg->end(0);
+        ASSERT_EQ(lane->state(), S::checking);
+        ASSERT_EQ(ffmpeg->runs.size(), 2u);
+    }
+    bool endTold()
+    {
+        return waitFor([this] { return ended.has_value(); }, 5000);
+    }
+    bool published() const { return fs::exists(dir.file("clip.mp4")); }
+
+    TempDir dir;
+    TCommandManager catalogue;
+    QObject context;
+    DiskWorker worker;
+    StandInFfmpeg* ffmpeg = nullptr;
+    std::optional<ItemLane> lane;
+    std::vector<ItemState> states;
+    std::vector<bool> checkingShown;
+    std::optional<ItemOutcome> ended;
+};
+
+TEST_F(LaneTest, AnItemGoesThroughEachStateOnceAndItsEndIsToldFromTheEventLoop)
+{
+    start();
+    EXPECT_EQ(lane->state(), S::starting);
+    EXPECT_TRUE(ffmpeg->asked()) << "ffmpeg's abilities are asked first";
+    EXPECT_TRUE(ffmpeg->runs.empty());
+    QCoreApplication::processEvents();
+    ffmpeg->answer();
+    ASSERT_EQ(ffmpeg->runs.size(), 1u);
+    EXPECT_EQ(ffmpeg->runs[0][1], "-n") << "never overwriting";
+    ffmpeg->end(0);
+    EXPECT_EQ(lane->state(), S::publishing);
+    EXPECT_FALSE(ended) << "never told inside the call that ended it";
+    ASSERT_TRUE(endTold());
+    EXPECT_TRUE(ended->converted);
+    EXPECT_TRUE(published());
+    EXPECT_EQ(states, (std::vector<ItemState> {S::starting, S::converting, S::publishing, S::done}));
+    EXPECT_FALSE(lane->busy());
+}
+
+TEST_F(LaneTest, TheDecodeCheckIsAStateOfItsOwnBetweenConvertingAndPublishing)
+{
+    startChecking();
+    EXPECT_EQ(ffmpeg->runs[1][5], "-i");
+    ffmpeg->say("frame=  25 fps=0.0 q=-0.0 size=N/A time=00:00:01.00 bitrate=N/A speed=50x");
+    ffmpeg->end(0);
+    ASSERT_TRUE(endTold());
+    EXPECT_TRUE(ended->converted);
+    EXPECT_EQ(ended->checked, ItemOutcome::Check::decode);
+    EXPECT_EQ(states, (std::vector<ItemState> {S::starting, S::converting, S::checking, S::publishing, S::done}));
+    ASSERT_FALSE(checkingShown.empty());
+    EXPECT_TRUE(checkingShown.back()) << "its progress is the check's";
+}
+
+TEST_F(LaneTest, FfmpegFailingFailsTheItemWithItsLastWordsAndPublishesNothing)
+{
+    startConverting();
+    ffmpeg->say("clip.avi: Invalid data found when processing input");
+    ffmpeg->end(1);
+    ASSERT_TRUE(endTold());
+    EXPECT_FALSE(ended->converted);
+    EXPECT_FALSE(ended->stopped);
+    EXPECT_EQ(ended->reason, "clip.avi: Invalid data found when processing input");
+    EXPECT_EQ(lane->state(), S::failed);
+    EXPECT_FALSE(published());
+}
+
+TEST_F(LaneTest, APauseWhileFfmpegsAbilitiesAreAskedHoldsItsStartUntilResume)
+{
+    start();
+    lane->pause();
+    EXPECT_EQ(lane->state(), S::paused);
+    QCoreApplication::processEvents();
+    ffmpeg->answer();
+    EXPECT_TRUE(ffmpeg->runs.empty()) << "ffmpeg does not start while the run is held";
+    EXPECT_EQ(lane->state(), S::paused);
+    lane->resume();
+    EXPECT_EQ(ffmpeg->runs.size(), 1u);
+    EXPECT_EQ(lane->state(), S::converting);
+    EXPECT_TRUE(ffmpeg->holds.empty()) << "nothing ran that needed holding";
+}
+
+TEST_F(LaneTest, AResumeBeforeTheAbilitiesAreKnownWaitsForThem)
+{
+    start();
+    lane->pause();
+    lane->resume();
+    EXPECT_EQ(lane->state(), S::starting);
+    EXPECT_TRUE(ffmpeg->runs.empty());
+    QCoreApplication::processEvents();
+    ffmpeg->answer();
+    EXPECT_EQ(ffmpeg->runs.size(), 1u);
+    EXPECT_EQ(states, (std::vector<ItemState> {S::starting, S::paused, S::starting, S::converting}));
+}
+
+TEST_F(LaneTest, APauseWhileConvertingHoldsFfmpegAndResumeLetsItGoOn)
+{
+    startConverting();
+    lane->pause();
+    EXPECT_EQ(lane->state(), S::paused);
+    lane->pause();
+    EXPECT_EQ(ffmpeg->holds, std::vector<bool> {true}) << "held once";
+    lane->resume();
+    EXPECT_EQ(lane->state(), S::converting);
+    EXPECT_EQ(ffmpeg->holds, (std::vector<bool> {true, false}));
+    ffmpeg->end(0);
+    ASSERT_TRUE(endTold());
+    EXPECT_TRUE(ended->converted);
+}
+
+TEST_F(LaneTest, APauseDuringTheCheckResumesTheCheckNotTheConversion)
+{
+    startChecking();
+    lane->pause();
+    EXPECT_EQ(lane->state(), S::paused);
+    ffmpeg->say("frame=  10 fps=0.0 q=-0.0 size=N/A time=00:00:00.40 bitrate=N/A speed=20x");
+    ASSERT_FALSE(checkingShown.empty());
+    EXPECT_TRUE(checkingShown.back()) << "held, its progress is still the check's";
+    lane->resume();
+    EXPECT_EQ(lane->state(), S::checking);
+    ffmpeg->end(0);
+    ASSERT_TRUE(endTold());
+    EXPECT_EQ(ended->checked, ItemOutcome::Check::decode) << "the end of the check is taken as such";
+    EXPECT_EQ(ffmpeg->runs.size(), 2u) << "nothing converted twice";
+}
+
+TEST_F(LaneTest, AConversionThatEndsWhilePausedStartsItsCheckHeld)
+{
+    startConverting(Verification::decode);
+    lane->pause();
+    ffmpeg->end(0);
+    ASSERT_EQ(ffmpeg->runs.size(), 2u);
+    EXPECT_EQ(lane->state(), S::paused);
+    EXPECT_EQ(ffmpeg->holds, (std::vector<bool> {true, true})) << "the check runs held too";
+    lane->resume();
+    EXPECT_EQ(lane->state(), S::checking);
+    ffmpeg->end(0);
+    ASSERT_TRUE(endTold());
+    EXPECT_TRUE(ended->converted);
+}
+
+TEST_F(LaneTest, PublishingRunsOnToTheEndPausedOrStopped)
+{
+    startConverting();
+    ffmpeg->end(0);
+    ASSERT_EQ(lane->state(), S::publishing);
+    lane->pause();
+    lane->stop();
+    EXPECT_EQ(lane->state(), S::publishing);
+    ASSERT_TRUE(endTold());
+    EXPECT_TRUE(ended->converted);
+    EXPECT_TRUE(published());
+    EXPECT_EQ(ffmpeg->stops, 0);
+}
+
+// Stop in each state that can be stopped: the item ends stopped (not
+// failed), told once, and nothing of it is published.
+TEST_F(LaneTest, StopInEachStateEndsTheItemStoppedAndPublishesNothing)
+{
+    const std::function<void()> reach[] = {
+        [this] { start(); },
+        [this] { startConverting(); },
+        [this] { startChecking(); },
+        [this] {
+            startConverting();
+            lane->pause();
+        },
+        [this] {
+            start();
+            lane->pause();
+        },
+        [this] {
+            startChecking();
+            lane->pause();
+        },
+    };
+    const char* names[]
+        = {"starting", "converting", "checking", "paused converting", "paused starting", "paused checking"};
+    for (std::size_t i = 0; i < std::size(reach); ++i) {
+        SCOPED_TRACE(names[i]);
+        ended.reset();
+        states.clear();
+        ffmpeg->runs.clear();
+        ffmpeg->holds.clear();
+        reach[i]();
+        if (HasFatalFailure())
+            return;
+        lane->stop();
+        ASSERT_TRUE(endTold());
+        EXPECT_TRUE(ended->stopped);
+        EXPECT_FALSE(ended->converted);
+        EXPECT_EQ(ended->exitCode, kStillActive);
+        EXPECT_EQ(lane->state(), S::stopped);
+        EXPECT_EQ(states.back(), S::stopped);
+        EXPECT_FALSE(published());
+        // The abilities of a start stopped while asked come late, and change nothing.
+        if (ffmpeg->asked())
+            ffmpeg->answer();
+        QCoreApplication::processEvents();
+        EXPECT_EQ(lane->state(), S::stopped);
+    }
+}
+
+} // namespace

@@ -33,6 +33,19 @@ QString addFilter()
         + " (*)";
 }
 
+QString listFilter()
+{
+    return FileIntake::tr("Qelt File List File") + " (*.qfl)";
+}
+
+QString exportFileName(const QString& chosen)
+{
+    const qsizetype nameStart = chosen.lastIndexOf('/') + 1;
+    const qsizetype dot = chosen.lastIndexOf('.');
+    const bool hasListExtension = dot >= nameStart && chosen.mid(dot) == kListExtension;
+    return hasListExtension ? chosen : chosen + kListExtension;
+}
+
 FileIntake::FileIntake(Parts parts, QWidget* window)
     : m_parts(std::move(parts))
     , m_window(window)

@@ -57,3 +57,10 @@ private:
 
 // The Add Files chooser's filter: the video and sound extensions, in either case.
 QString addFilter();
+
+// The list files' chooser filter.
+QString listFilter();
+
+// The name an export writes to: the chosen name, with ".qfl" appended unless
+// it already ends in exactly that extension.
+QString exportFileName(const QString& chosen);

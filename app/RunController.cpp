@@ -150,6 +150,19 @@ void RunController::start(const std::function<bool(const TItemNodeData&)>& wante
         finished(true);
 }
 
+bool RunController::mayClose()
+{
+    if (idle())
+        return true;
+    int converting = 0;
+    for (int row = 0; row < m_jobs.count(); ++row)
+        converting += isWorking(m_jobs.nodeAt(row)->State) ? 1 : 0;
+    // Between two items nothing converts for a moment, but the run goes on.
+    const std::unique_ptr<QMessageBox> question = makeCloseQuestion(std::max(converting, 1), &m_window);
+    question->exec();
+    return question->clickedButton() && question->buttonRole(question->clickedButton()) == QMessageBox::DestructiveRole;
+}
+
 void RunController::togglePause()
 {
     if (m_driver.Paused())

@@ -49,6 +49,10 @@ public:
     // The count line as it stands now: of the run while one goes on.
     void refreshFileCount();
 
+    // Whether the window may close now: during a run the user is asked
+    // whether to stop the conversions.
+    bool mayClose();
+
     // What the driver tells: an item ended (the run's share in percent), the
     // run ended, a second went by.
     void progress(std::int32_t percent);

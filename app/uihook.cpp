@@ -1,93 +1,43 @@
 #include "uihook.h"
 
+#include "Guarded.h"
 #include "ItemProperties.h"
+#include "KeyBindings.h"
 
 #include "imagebutton.h"
 #include "MyButtonEx.h"
 #include "LinePanelUnit.h"
-#include "ItemForm.h"
-#include "FormsSupport.h"
 #include "FSProgressBar.h"
-#include "ClockText.h"
-#include "DesktopSession.h"
+#include "FileDialog.h"
+#include "FormsSupport.h"
 #include "ErrorReport.h"
 #include "FfmpegAbilities.h"
-#include "FlatEditUnit.h"
 #include "JobListModel.h"
 #include "JobListView.h"
 #include "LabelLinks.h"
 #include "MessageQueue.h"
-#include "MyListBox.h"
 #include "OptionsPage.h"
 #include "QueueKeeper.h"
 #include "Settings.h"
-#include "WhenDoneNotice.h"
 #include "ProgramDir.h"
 #include "SystemDialogs.h"
-#include "ThreadMailbox.h"
-#include "addForm.h"
 #include "command.h"
 #include "commandManager.h"
-#include "consts.h"
 #include "itemManager.h"
 #include "mainForm.h"
 #include "menuDraw.h"
-#include "overwriteManager.h"
 #include "saveManager.h"
 #include "treeManager.h"
 
 #include <QApplication>
-#include <QDirIterator>
 #include <QFileInfo>
 #include <QLabel>
 #include <QMenu>
-#include <QPointer>
-#include <QShortcut>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QSessionManager>
-#include <QThread>
-#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
 #include <unordered_set>
-#include <utility>
-
-namespace {
-
-QString listFilter()
-{
-    return TUIHook::tr("Qelt File List File") + " (*.qfl)";
-}
-
-const QString kListExtension = ".qfl";
-
-// Every handler runs through this: an error that escapes it is shown to the
-// user instead of unwinding through the toolkit, and whatever the handler
-// held on its stack has been released by then.
-template <typename Handler> auto guarded(Handler handler)
-{
-    return [handler](auto&&... arguments) {
-        try {
-            handler(std::forward<decltype(arguments)>(arguments)...);
-        } catch (const std::exception& error) {
-            reportError(error.what());
-        } catch (...) {
-            reportError(TUIHook::tr("An unexpected error occurred.").toStdString());
-        }
-    };
-}
-
-} // namespace
-
-QString exportFileName(const QString& chosen)
-{
-    const qsizetype nameStart = chosen.lastIndexOf('/') + 1;
-    const qsizetype dot = chosen.lastIndexOf('.');
-    const bool hasListExtension = dot >= nameStart && chosen.mid(dot) == kListExtension;
-    return hasListExtension ? chosen : chosen + kListExtension;
-}
 
 TUIHook::TUIHook()
     : m_commandManager(std::make_unique<TCommandManager>())
@@ -132,14 +82,9 @@ void TUIHook::HookControls(TmainDlg& window)
     window.setWindowTitle(kApplicationName);
 
     // The captions act as part of their buttons.
-    const std::pair<QLabel*, TImageButton*> captions[] = {
-        {window.lbAdd, window.btnAdd},
-        {window.lbConvert, window.btnConvert},
-        {window.lbList, window.btnList},
-        {window.lbOption, window.btnOption},
-        {window.lbStop, window.btnStop},
-        {window.lbSupport, window.btnSupport},
-    };
+    const std::pair<QLabel*, TImageButton*> captions[] = {{window.lbAdd, window.btnAdd},
+        {window.lbConvert, window.btnConvert}, {window.lbList, window.btnList}, {window.lbOption, window.btnOption},
+        {window.lbStop, window.btnStop}, {window.lbSupport, window.btnSupport}};
     for (const auto& [label, button] : captions)
         forwardLabelToButton(*label, *button);
 
@@ -218,7 +163,17 @@ void TUIHook::HookControls(TmainDlg& window)
         Qt::DirectConnection);
     QObject::connect(qApp, &QCoreApplication::aboutToQuit, &window, [this] { SessionEnding(true); });
 
-    bindKeys(window);
+    bindKeys(window,
+        {[this, &window] { btnAddClick(window.btnAdd); }, [this, &window] { btnConvertClick(window.btnConvert); },
+            [this, &window] { btnStopClick(window.btnStop); },
+            [this, &window] {
+                if (!idle())
+                    pmiPauseClick(window.btnConvert);
+            },
+            [this, &window] { btnImportClick(window.btnImport); },
+            [this, &window] { btnExportClick(window.btnExport); },
+            [this, &window] { pmiDeleteClick(window.pmiDelete); },
+            [this](const QStringList& paths) { openFiles(paths); }});
 
     // Your own formats that could not be read are left out; the shipped ones are all there.
     if (!m_commandManager->userCatalogueError().empty())
@@ -260,53 +215,6 @@ void TUIHook::bindPopupMenu(TmainDlg& window)
         window.pmiPause->setEnabled(!idle());
         window.pmiPause->setText(TmainDlg::pauseEntryText(m_command->Paused()));
     });
-}
-
-void TUIHook::bindKeys(TmainDlg& window)
-{
-    // The keyboard does what the mouse does, and only when the mouse could:
-    // a tool's keys act while its button is enabled.
-    const auto onKeys = [&window](const QList<QKeySequence>& keys, const std::function<void()>& act) {
-        for (const QKeySequence& key : keys)
-            QObject::connect(new QShortcut(key, &window), &QShortcut::activated, &window, guarded(act));
-    };
-    const auto whenEnabled = [this](TImageButton* button, void (TUIHook::*handler)(QObject*)) {
-        return [this, button, handler] {
-            if (button->Enabled())
-                (this->*handler)(button);
-        };
-    };
-    onKeys({QKeySequence("Ctrl+O"), QKeySequence(Qt::Key_Insert), QKeySequence("Alt+A")},
-        whenEnabled(window.btnAdd, &TUIHook::btnAddClick));
-    onKeys({QKeySequence("Ctrl+Return"), QKeySequence("Ctrl+Enter"), QKeySequence("Alt+C")},
-        whenEnabled(window.btnConvert, &TUIHook::btnConvertClick));
-    onKeys({QKeySequence(Qt::Key_Escape), QKeySequence("Alt+S")}, whenEnabled(window.btnStop, &TUIHook::btnStopClick));
-    onKeys({QKeySequence("Ctrl+P"), QKeySequence("Alt+P"), QKeySequence("Alt+R")}, [this, &window] {
-        if (!idle())
-            pmiPauseClick(window.btnConvert);
-    });
-    onKeys({QKeySequence("Ctrl+I")}, [this, &window] { btnImportClick(window.btnImport); });
-    onKeys({QKeySequence("Ctrl+E")}, [this, &window] { btnExportClick(window.btnExport); });
-    // On the list, Delete deletes the selected row as the popup's entry does;
-    // Return opens the properties as a double-click does (onShowItemProperties).
-    JobListView& view = *window.VirtualStringTree1;
-    view.onDeleteKey = guarded([this, &window] { pmiDeleteClick(window.pmiDelete); });
-    // Dropped files and folders come in as files passed on the command line do.
-    view.onDropped = guarded([this](const QStringList& paths) { openFiles(paths); });
-
-    // Tab goes along the tools, into the list, then to the list buttons.
-    QWidget* order[] = {window.btnAdd, window.btnConvert, window.btnStop, window.btnSupport, window.VirtualStringTree1,
-        window.btnImport, window.btnExport};
-    for (std::size_t i = 0; i + 1 < std::size(order); ++i)
-        QWidget::setTabOrder(order[i], order[i + 1]);
-
-    // What assistive technology says of the controls.
-    const std::pair<QWidget*, QString> names[] = {{window.btnAdd, tr("Add")}, {window.btnConvert, tr("Convert")},
-        {window.btnStop, tr("Stop")}, {window.btnSupport, tr("Support")}, {window.btnList, tr("List")},
-        {window.btnOption, tr("Option")}, {window.btnImport, tr("Import")}, {window.btnExport, tr("Export")},
-        {&view, tr("Job list")}, {window.ProgressBar1, tr("Progress of the run")}};
-    for (const auto& [widget, name] : names)
-        widget->setAccessibleName(name);
 }
 
 bool TUIHook::idle() const
@@ -414,13 +322,7 @@ void TUIHook::pmiPauseClick(QObject*)
 
 void TUIHook::pmiRemoveFinishedClick(QObject*)
 {
-    std::vector<JobListModel::Node*> converted;
-    for (int row = 0; row < m_jobs->count(); ++row) {
-        if (m_jobs->nodeAt(row)->State == ItemState::done)
-            converted.push_back(m_jobs->nodeAt(row));
-    }
-    for (JobListModel::Node* node : converted)
-        m_jobs->remove(node);
+    m_jobs->removeIf([](const JobListModel::Node& node) { return node.State == ItemState::done; });
     m_run->refreshFileCount();
 }
 
@@ -494,13 +396,7 @@ void TUIHook::pmiClearClick(QObject*)
         m_run->refreshFileCount();
         return;
     }
-    std::vector<JobListModel::Node*> ended;
-    for (int row = 0; row < m_jobs->count(); ++row) {
-        if (!isWorking(m_jobs->nodeAt(row)->State))
-            ended.push_back(m_jobs->nodeAt(row));
-    }
-    for (JobListModel::Node* node : ended)
-        m_jobs->remove(node);
+    m_jobs->removeIf([](const JobListModel::Node& node) { return !isWorking(node.State); });
     m_run->refreshFileCount();
 }
 
@@ -562,15 +458,7 @@ void TUIHook::CommandTick(QTimer*)
 
 bool TUIHook::MayClose()
 {
-    if (!m_command || idle() || m_sessionEnding)
-        return true;
-    int converting = 0;
-    for (int row = 0; row < m_jobs->count(); ++row)
-        converting += isWorking(m_jobs->nodeAt(row)->State) ? 1 : 0;
-    // Between two items nothing converts for a moment, but the run goes on.
-    const std::unique_ptr<QMessageBox> question = makeCloseQuestion(std::max(converting, 1), m_window);
-    question->exec();
-    return question->clickedButton() && question->buttonRole(question->clickedButton()) == QMessageBox::DestructiveRole;
+    return !m_run || m_sessionEnding || m_run->mayClose();
 }
 
 void TUIHook::WindowClosing()

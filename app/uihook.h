@@ -150,8 +150,6 @@ private:
     QString outputFolderShown() const;
     // The popup menu's entries, and which of them fit the list as it is now.
     void bindPopupMenu(TmainDlg& window);
-    // The keyboard shortcuts, the focus order, drops on the list and the accessible names.
-    void bindKeys(TmainDlg& window);
     // The node the popup menu's item entries act on: the focused row's.
     TItemNodeData* focusedNode() const;
     // Opens a file or folder with the desktop's program for it, or says that there is none.
@@ -175,7 +173,3 @@ private:
     QPointer<TFileDialog> m_formatDialog; // the Add Files or Item Property dialog while it is open
     bool m_sessionEnding = false;
 };
-
-// The name an export writes to: the chosen name, with ".qfl" appended unless
-// it already ends in exactly that extension.
-QString exportFileName(const QString& chosen);

@@ -89,6 +89,17 @@ void JobListModel::remove(Node* node)
     endRemoveRows();
 }
 
+void JobListModel::removeIf(const std::function<bool(const Node& node)>& wanted)
+{
+    std::vector<Node*> picked;
+    for (const auto& entry : m_nodes) {
+        if (wanted(entry->data))
+            picked.push_back(&entry->data);
+    }
+    for (Node* node : picked)
+        remove(node);
+}
+
 void JobListModel::clear()
 {
     if (m_nodes.empty())

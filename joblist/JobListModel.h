@@ -4,6 +4,7 @@
 
 #include <QAbstractTableModel>
 
+#include <functional>
 #include <memory>
 #include <unordered_set>
 #include <vector>
@@ -34,6 +35,8 @@ public:
     // Row of node (a record of this list), or -1 when it was removed.
     int indexOf(const Node* node) const;
     void remove(Node* node);
+    // Removes every node that wanted picks.
+    void removeIf(const std::function<bool(const Node& node)>& wanted);
     void clear();
     // Moves nodes (records of this list) to stand together, in their list
     // order, just before the node before, or at the end without one. Records

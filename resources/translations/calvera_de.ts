@@ -346,6 +346,10 @@ Unterbrechung.
         <source>All Files</source>
         <translation>Alle Dateien</translation>
     </message>
+    <message>
+        <source>Qelt File List File</source>
+        <translation>Qelt-Listendatei</translation>
+    </message>
 </context>
 <context>
     <name>FolderWatch</name>
@@ -452,6 +456,49 @@ Unterbrechung.
     <message>
         <source>saving</source>
         <translation>wird gespeichert</translation>
+    </message>
+</context>
+<context>
+    <name>KeyBindings</name>
+    <message>
+        <source>Add</source>
+        <translation>Hinzufügen</translation>
+    </message>
+    <message>
+        <source>Convert</source>
+        <translation>Umwandeln</translation>
+    </message>
+    <message>
+        <source>Stop</source>
+        <translation>Stopp</translation>
+    </message>
+    <message>
+        <source>Support</source>
+        <translation>Hilfe</translation>
+    </message>
+    <message>
+        <source>List</source>
+        <translation>Liste</translation>
+    </message>
+    <message>
+        <source>Option</source>
+        <translation>Optionen</translation>
+    </message>
+    <message>
+        <source>Import</source>
+        <translation>Importieren</translation>
+    </message>
+    <message>
+        <source>Export</source>
+        <translation>Exportieren</translation>
+    </message>
+    <message>
+        <source>Job list</source>
+        <translation>Auftragsliste</translation>
+    </message>
+    <message>
+        <source>Progress of the run</source>
+        <translation>Fortschritt des Durchlaufs</translation>
     </message>
 </context>
 <context>
@@ -991,52 +1038,8 @@ nicht nach Stopp</translation>
 <context>
     <name>TUIHook</name>
     <message>
-        <source>Qelt File List File</source>
-        <translation>Qelt-Listendatei</translation>
-    </message>
-    <message>
         <source>An unexpected error occurred.</source>
         <translation>Ein unerwarteter Fehler ist aufgetreten.</translation>
-    </message>
-    <message>
-        <source>Add</source>
-        <translation>Hinzufügen</translation>
-    </message>
-    <message>
-        <source>Convert</source>
-        <translation>Umwandeln</translation>
-    </message>
-    <message>
-        <source>Stop</source>
-        <translation>Stopp</translation>
-    </message>
-    <message>
-        <source>Support</source>
-        <translation>Hilfe</translation>
-    </message>
-    <message>
-        <source>List</source>
-        <translation>Liste</translation>
-    </message>
-    <message>
-        <source>Option</source>
-        <translation>Optionen</translation>
-    </message>
-    <message>
-        <source>Import</source>
-        <translation>Importieren</translation>
-    </message>
-    <message>
-        <source>Export</source>
-        <translation>Exportieren</translation>
-    </message>
-    <message>
-        <source>Job list</source>
-        <translation>Auftragsliste</translation>
-    </message>
-    <message>
-        <source>Progress of the run</source>
-        <translation>Fortschritt des Durchlaufs</translation>
     </message>
     <message>
         <source>No program was found to open &quot;%1&quot;.</source>

@@ -45,15 +45,21 @@ TEST(Settings, TheNewChoicesAreKeptAndReadBack)
         chosen.startEmpty = action != WhenDone::Nothing;
         chosen.verifyDecode = action == WhenDone::Suspend;
         chosen.save();
-        EXPECT_EQ(Settings::load(), chosen) << static_cast<int>(action);
+        // Suspend and power off are for the next run alone: a later start does nothing.
+        Settings kept = chosen;
+        kept.whenDone = action == WhenDone::Quit ? WhenDone::Quit : WhenDone::Nothing;
+        EXPECT_EQ(Settings::load(), kept) << static_cast<int>(action);
     }
     Settings chosen;
     chosen.whenDone = WhenDone::PowerOff;
     chosen.verifyDecode = true;
     chosen.save();
     const std::string saved = readFileBytes(home.calvera() + "calvera.conf");
-    for (const char* line : {"whenDone=poweroff", "verifyDecode=true", "startEmpty=false"})
+    for (const char* line : {"whenDone=nothing", "verifyDecode=true", "startEmpty=false"})
         EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
+    // Nor is one saved by an earlier Calvera taken.
+    writeFileBytes(home.calvera() + "calvera.conf", "[conversion]\nwhenDone=poweroff\n");
+    EXPECT_EQ(Settings::load().whenDone, WhenDone::Nothing);
 
     writeFileBytes(home.calvera() + "calvera.conf", "[conversion]\nwhenDone=explode\nsimultaneous=1\n");
     EXPECT_EQ(Settings::load().whenDone, WhenDone::Nothing) << "what Calvera does not know is nothing";

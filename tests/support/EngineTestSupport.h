@@ -29,6 +29,8 @@ void writeScript(const std::string& path, const std::string& body);
 
 // The process id a stand-in wrote to file, once it has; 0 when none came in time.
 long pidWrittenTo(const std::string& file);
+// The process id in file now, as a whole line; 0 when there is none (yet).
+long pidIn(const std::string& file);
 
 // True when a process with that id still runs (a zombie does not count).
 bool processRuns(long pid);

@@ -1,5 +1,6 @@
 #include "EngineTestSupport.h"
 
+#include "TemporaryOutput.h"
 #include "commandManager.h"
 
 #include "ProcessInfo.h"
@@ -7,10 +8,14 @@
 
 #include <QTimer>
 
+#include <cerrno>
+#include <climits>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 void processPendingEvents()
@@ -154,4 +159,34 @@ int shippedFormat(const std::string& extension)
 {
     static const TCommandManager shipped(CALVERA_SHIPPED_CATALOGUE);
     return formatIndexOf(shipped, extension);
+}
+
+SyncRecorder::SyncRecorder()
+    : m_previous(std::exchange(TemporaryOutput::syncDescriptor, [this](int fd) {
+        char path[PATH_MAX] = {};
+        const ssize_t length = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
+        const std::string name = length > 0 ? std::string(path, static_cast<std::size_t>(length)) : "?";
+        std::function<bool(const std::string&)> fail;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_paths.push_back(name);
+            fail = failIf;
+        }
+        if (fail && fail(name)) {
+            errno = EIO;
+            return -1;
+        }
+        return 0;
+    }))
+{ }
+
+SyncRecorder::~SyncRecorder()
+{
+    TemporaryOutput::syncDescriptor = std::move(m_previous);
+}
+
+std::vector<std::string> SyncRecorder::paths() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_paths;
 }

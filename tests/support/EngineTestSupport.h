@@ -5,6 +5,7 @@
 #include <QThread>
 
 #include <functional>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -56,3 +57,23 @@ std::string standInArguments();
 
 // The hidden temporaries that a run is writing (or left) in a folder.
 std::vector<std::string> temporariesIn(const std::string& directory);
+
+// Stands in, while it lives, for the call that puts an output and its folder
+// on the disk (TemporaryOutput::syncDescriptor): records each descriptor's
+// path in the order they came, and fails with EIO those failIf picks.
+class SyncRecorder final {
+public:
+    SyncRecorder();
+    ~SyncRecorder();
+    SyncRecorder(const SyncRecorder&) = delete;
+    SyncRecorder& operator=(const SyncRecorder&) = delete;
+
+    std::function<bool(const std::string& path)> failIf;
+    // Guarded: the disk worker makes the calls on its own thread.
+    std::vector<std::string> paths() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_paths;
+    std::function<int(int)> m_previous;
+};

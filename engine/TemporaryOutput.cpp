@@ -46,12 +46,14 @@ std::string folderOf(const std::string& path)
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
-// Makes a new name in the file's folder last through a power cut.
-void syncFolderOf(const std::string& file)
+// Makes a new name in the file's folder last through a power cut; the
+// error when that cannot be made sure of, 0 when it is.
+int syncFolderOf(const std::string& file)
 {
     const Descriptor folder(::open(folderOf(file).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (folder)
-        ::fsync(folder.get());
+    if (!folder || TemporaryOutput::syncDescriptor(folder.get()) != 0)
+        return errno != 0 ? errno : EIO;
+    return 0;
 }
 
 bool isRandomPart(const char* text, std::size_t length)
@@ -178,8 +180,11 @@ bool removeOldTemporary(int directoryFd, const char* name, std::time_t now)
 }
 
 constexpr const char* kCannotCreate = QT_TRANSLATE_NOOP("Reason", "Cannot create file \"%1\". %2");
+constexpr const char* kCannotSync = QT_TRANSLATE_NOOP("Reason", "Cannot write file \"%1\" to the disk. %2");
 
 } // namespace
+
+std::function<int(int fd)> TemporaryOutput::syncDescriptor = [](int fd) { return ::fsync(fd); };
 
 TemporaryOutput::TemporaryOutput(const std::string& wanted)
 {
@@ -259,9 +264,8 @@ void TemporaryOutput::sync(const std::string& wanted) const
     const Descriptor folder(openFolder(m_folder, m_folderIdentity));
     const Descriptor file(
         folder ? ::openat(folder.get(), extractFileName(m_path).c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC) : -1);
-    if (!file || ::fsync(file.get()) != 0)
-        throw TOutputFileError(reason(QT_TRANSLATE_NOOP("Reason", "Cannot write file \"%1\" to the disk. %2"), wanted,
-            Wording::systemError(errno)));
+    if (!file || syncDescriptor(file.get()) != 0)
+        throw TOutputFileError(reason(kCannotSync, wanted, Wording::systemError(errno != 0 ? errno : EIO)));
 }
 
 std::string TemporaryOutput::publish(const std::string& wanted, bool durable)
@@ -283,10 +287,13 @@ std::string TemporaryOutput::publish(const std::string& wanted, bool durable)
                 ::unlinkat(folder.get(), name.c_str(), 0);
         }
         if (result == 0) {
+            if (const int error = durable ? syncFolderOf(candidate) : 0; error != 0) {
+                // The name may not outlast a power cut: the item fails, so it leaves no file under it.
+                takeBack(folder.get(), candidate, {info.st_dev, info.st_ino});
+                throw TOutputFileError(reason(kCannotSync, candidate, Wording::systemError(error)));
+            }
             m_published = true;
             discard();
-            if (durable)
-                syncFolderOf(candidate);
             return candidate;
         }
         if (errno != EEXIST)
@@ -294,6 +301,19 @@ std::string TemporaryOutput::publish(const std::string& wanted, bool durable)
         candidate = TOverwriteManager::nextName(candidate, extension);
     }
     throw TOverwriteManager::noFreeName(wanted);
+}
+
+void TemporaryOutput::takeBack(int folder, const std::string& published, const FileIdentity& file)
+{
+    const std::string name = extractFileName(m_path);
+    struct stat info { };
+    if (::lstat(published.c_str(), &info) != 0 || FileIdentity {info.st_dev, info.st_ino} != file
+        || ::renameat(AT_FDCWD, published.c_str(), folder, name.c_str()) != 0)
+        return;
+    // Another program's file put under the name in the meantime goes back out, untouched.
+    if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0
+        && FileIdentity {info.st_dev, info.st_ino} != file)
+        ::renameat2(folder, name.c_str(), AT_FDCWD, published.c_str(), RENAME_NOREPLACE);
 }
 
 void TemporaryOutput::discard()

@@ -4,6 +4,7 @@
 
 #include "Wording.h"
 
+#include <functional>
 #include <optional>
 #include <set>
 #include <stdexcept>
@@ -50,13 +51,14 @@ public:
     // False once the private folder is gone (its output folder removed, say).
     bool folderIntact() const;
 
-    // Puts the file on the disk (its data and, once published, its name).
-    // Raises TOutputFileError when the disk refuses.
+    // Puts the file's data on the disk. Raises TOutputFileError, naming
+    // wanted and the system's reason, when the disk refuses.
     void sync(const std::string& wanted) const;
     // Gives the file the name wanted, or when that is taken the next name by
     // the never-overwrite rule, and returns the name it got. Raises
     // TOutputFileError when no name could be taken. When durable, the new
-    // name is on the disk before this returns.
+    // name is on the disk (its folder synced) before this returns; when that
+    // fails, the file is taken back from the name and TOutputFileError says why.
     std::string publish(const std::string& wanted, bool durable = false);
     // Removes the folder with what it holds now, if it is still this object's.
     void discard();
@@ -70,11 +72,19 @@ public:
     // Returns how many went.
     static int removeStale(const std::string& directory, const std::set<std::string>& extensions);
 
+    // Syncs one descriptor: sync()'s file, then publish()'s folder. ::fsync; a test may put a
+    // stand-in here (before the first use, restored after) to see the calls or fail them (-1, errno).
+    static std::function<int(int fd)> syncDescriptor;
+
     static constexpr const char* kPrefix = ".calvera-";
     // The lock file that marks a private folder as Calvera's.
     static constexpr const char* kMarker = ".lock";
 
 private:
+    // Moves the file just published under that name back into the folder,
+    // if the name still leads to it.
+    void takeBack(int folder, const std::string& published, const FileIdentity& file);
+
     std::string m_folder; // with a trailing "/"
     std::string m_path;
     int m_markerFd = -1; // holds the lock

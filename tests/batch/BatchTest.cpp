@@ -173,10 +173,8 @@ TEST_F(BatchTest, InterruptStopsTheRunAndLeavesNothingRunning)
         kMp3, "-o", dir.path().string(), dir.file("clip.avi"), dir.file("clip.avi")});
     ASSERT_TRUE(program.waitForOutput("[1/2]"));
     long ffmpeg = 0;
-    ASSERT_TRUE(waitFor([&] {
-        std::ifstream in(dir.file("ffmpeg.pid"));
-        return static_cast<bool>(in >> ffmpeg) && !temporariesIn(dir.prefix()).empty();
-    }));
+    ASSERT_TRUE(
+        waitFor([&] { return (ffmpeg = pidIn(dir.file("ffmpeg.pid"))) > 0 && !temporariesIn(dir.prefix()).empty(); }));
     program.sendSignal(SIGINT);
     EXPECT_EQ(program.finish(), 130);
     EXPECT_EQ(program.output().find("[2/2]"), std::string::npos) << "the rest is not started";
@@ -204,7 +202,7 @@ TEST_F(BatchTest, AReaderThatGoesAwayStopsTheRunAsCtrlCDoes)
     std::ifstream pids(dir.file("ffmpeg.pids"));
     int started = 0;
     for (long pid = 0; pids >> pid; ++started)
-        EXPECT_TRUE(waitFor([&] { return !processRuns(pid); }, 2000)) << pid;
+        EXPECT_TRUE(waitFor([&] { return !processRuns(pid); })) << pid;
     EXPECT_EQ(started, 2);
     EXPECT_TRUE(temporariesIn(dir.prefix()).empty()) << "b's private folder is removed as for Ctrl-C";
     EXPECT_FALSE(fs::exists(dir.file("b.mp3")));
@@ -245,7 +243,7 @@ TEST_F(BatchTest, HostileInputIsBadUsageAndRefusedAtOnce)
     clock.start();
     RunningProgram zero({CALVERA_BATCH, "--catalogue", "/dev/zero", "-l"});
     EXPECT_EQ(zero.finish(), 2);
-    EXPECT_LT(clock.elapsed(), 5000);
+    EXPECT_LT(clock.elapsed(), 20000) << "not read to its end, which never comes";
     EXPECT_NE(zero.errors().find("It is not a regular file."), std::string::npos) << zero.errors();
 }
 
@@ -300,13 +298,11 @@ TEST_F(BatchTest, FfmpegDiesWithAKilledBatch)
     RunningProgram program({CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg", dir.file("slow-ffmpeg"), "-f",
         kMp3, "-o", dir.path().string(), dir.file("clip.avi")});
     long ffmpeg = 0;
-    ASSERT_TRUE(waitFor([&] {
-        std::ifstream in(dir.file("ffmpeg.pid"));
-        return static_cast<bool>(in >> ffmpeg) && !temporariesIn(dir.prefix()).empty();
-    }));
+    ASSERT_TRUE(
+        waitFor([&] { return (ffmpeg = pidIn(dir.file("ffmpeg.pid"))) > 0 && !temporariesIn(dir.prefix()).empty(); }));
     program.sendSignal(SIGKILL);
     EXPECT_EQ(program.finish(), 128 + SIGKILL);
-    EXPECT_TRUE(waitFor([&] { return !processRuns(ffmpeg); }, 2000)) << "ffmpeg does not outlive calvera-batch";
+    EXPECT_TRUE(waitFor([&] { return !processRuns(ffmpeg); })) << "ffmpeg does not outlive calvera-batch";
     EXPECT_FALSE(fs::exists(dir.file("clip.mp3"))) << "nothing under the output's name";
 }
 

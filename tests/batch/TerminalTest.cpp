@@ -7,7 +7,6 @@
 #include <QJsonObject>
 
 #include <csignal>
-#include <fstream>
 
 #include <fcntl.h>
 #include <poll.h>
@@ -183,25 +182,27 @@ namespace {
 
 TEST_F(QueueTest, CtrlZHoldsEveryFfmpegAndFgLetsThemFinishWithThePauseLeftOutOfTheTime)
 {
-    // Each item takes about two seconds of its own time, and says so.
+    // Each item takes about two seconds of its own time, says so, and ends
+    // only once let go, so that no item can end before the hold reaches it.
     standIn("echo $$ > \"$source.pid\"\n"
             "echo '  Duration: 00:00:02.00, start: 0.000000, bitrate: 100 kb/s'\n"
             "for i in 1 2 3 4 5 6 7 8 9 10; do sleep 0.2; printf 'frame=%d time=00:00:00.%d0 speed=1x\\r' $i $((i - "
             "1)); done\n"
-            "");
-    RunningProgram program(run({"-j", "2", "--progress=json"}, {"a", "b"}));
-    long a = 0;
-    long b = 0;
-    ASSERT_TRUE(waitFor(
-        [&] { return (std::ifstream(dir.file("a.avi.pid")) >> a) && (std::ifstream(dir.file("b.avi.pid")) >> b); }));
+            "until [ -e \""
+        + dir.file("go") + "\" ]; do sleep 0.05; done\n");
+    // From before the start: the run's own time is within it, however slowly the machine starts it.
     QElapsedTimer wall;
     wall.start();
+    RunningProgram program(run({"-j", "2", "--progress=json"}, {"a", "b"}));
+    const long a = pidWrittenTo(dir.file("a.avi.pid"));
+    const long b = pidWrittenTo(dir.file("b.avi.pid"));
+    ASSERT_TRUE(a > 0 && b > 0);
     program.sendSignal(SIGTSTP);
-    EXPECT_TRUE(waitFor([&] { return processGroupHeld(a) && processGroupHeld(b); }, 1000))
-        << "both ffmpegs held within a second";
-    EXPECT_TRUE(waitFor([&] { return processState(program.pid()) == 'T'; }, 1000)) << "and calvera-batch itself";
+    EXPECT_TRUE(waitFor([&] { return processGroupHeld(a) && processGroupHeld(b); })) << "both ffmpegs held";
+    EXPECT_TRUE(waitFor([&] { return processState(program.pid()) == 'T'; })) << "and calvera-batch itself";
     waitFor([] { return false; }, 3000);
     EXPECT_TRUE(processGroupHeld(a)) << "still held";
+    writeFileBytes(dir.file("go"), "");
     program.sendSignal(SIGCONT);
     ASSERT_EQ(program.finish(), 0) << program.errors();
     EXPECT_EQ(readFileBytes(dir.file("out/a.mp3")), dir.file("a.avi\n")) << "whole";

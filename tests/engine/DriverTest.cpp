@@ -180,7 +180,7 @@ TEST_F(StoppingTest, StopDuringSecondItemMarksItStopped)
     driver.Start();
     const long pid = slowPid(dir.file("slow.avi"));
     ASSERT_GT(pid, 0);
-    ASSERT_TRUE(waitFor([&] { return !ticks.empty(); }, 3000));
+    ASSERT_TRUE(waitFor([&] { return !ticks.empty(); }));
     EXPECT_EQ(ticks.front(), 1);
     EXPECT_EQ(slow->Item.ActivityPos, 1u);
     EXPECT_EQ(slow->State, ItemState::converting);
@@ -198,7 +198,7 @@ TEST_F(StoppingTest, StopDuringSecondItemMarksItStopped)
     EXPECT_EQ(slow->Item.ActivityPos, 0u);
     EXPECT_TRUE(fs::exists(dir.file("a.mp3")));
     EXPECT_FALSE(fs::exists(dir.file("slow.mp3"))) << "the partial output of a stopped item is removed";
-    EXPECT_TRUE(waitFor([&] { return !processRuns(pid); }, 5000));
+    EXPECT_TRUE(waitFor([&] { return !processRuns(pid); }));
     EXPECT_TRUE(driver.Idle());
     EXPECT_EQ(driver.Elapsed(), 0);
 }
@@ -475,7 +475,10 @@ TEST_F(SimultaneousTest, StopEndsEveryRunningItemRemovesWhatTheyWroteAndStartsNo
     add(dir.file("slow2.avi"), kMp3, dir.prefix());
     add(dir.file("c.avi"), kMp3, dir.prefix());
     driver.Start();
-    ASSERT_TRUE(waitFor([&] { return temporariesIn(dir.prefix()).size() == 2 && startedFile("slow2.avi"); }));
+    ASSERT_TRUE(waitFor([&] {
+        return temporariesIn(dir.prefix()).size() == 2 && pidIn(dir.file("slow1.avi.started")) > 0
+            && pidIn(dir.file("slow2.avi.started")) > 0;
+    }));
     driver.Stop();
     ASSERT_TRUE(waitFor([&] { return !finished.empty(); }));
     EXPECT_EQ(finished, std::vector<bool> {true});
@@ -486,9 +489,9 @@ TEST_F(SimultaneousTest, StopEndsEveryRunningItemRemovesWhatTheyWroteAndStartsNo
     EXPECT_TRUE(temporariesIn(dir.prefix()).empty());
     EXPECT_FALSE(fs::exists(dir.file("slow1.mp3")));
     for (const char* name : {"slow1.avi.started", "slow2.avi.started"}) {
-        long pid = 0;
-        std::ifstream(dir.file(name)) >> pid;
-        EXPECT_TRUE(waitFor([&] { return !processRuns(pid); }, 5000)) << name;
+        const long pid = pidIn(dir.file(name));
+        EXPECT_GT(pid, 0) << name;
+        EXPECT_TRUE(waitFor([&] { return !processRuns(pid); })) << name;
     }
 }
 

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <mutex>
 #include <optional>
 
 namespace {
@@ -71,6 +72,23 @@ private:
     bool m_running = false;
 };
 
+// Writes down, in one list with the syncs, what the lane tells its recorder.
+class ListRecorder final : public ItemRecorder {
+public:
+    explicit ListRecorder(std::function<void(const std::string&)> note)
+        : m_note(std::move(note))
+    { }
+    void publishing(const void*, const FileIdentity&, const std::string&) override { m_note("publishing"); }
+    bool ended(const void*, const ItemOutcome& outcome) override
+    {
+        m_note(outcome.converted ? "ended converted" : "ended failed");
+        return true;
+    }
+
+private:
+    std::function<void(const std::string&)> m_note;
+};
+
 class LaneTest : public testing::Test {
 protected:
     LaneTest()
@@ -86,9 +104,11 @@ protected:
             [this](const ItemProgress& progress) { checkingShown.push_back(progress.checking); });
     }
 
-    void start(Verification verification = Verification::duration)
+    void start(Verification verification = Verification::duration, ItemRecorder* recorder = nullptr)
     {
         ItemJob job;
+        job.recorder = recorder;
+        job.durable = recorder != nullptr;
         job.item = this;
         job.catalogue = &catalogue;
         job.formatIndex = shippedFormat("mp4");
@@ -265,6 +285,59 @@ TEST_F(LaneTest, PublishingRunsOnToTheEndPausedOrStopped)
     EXPECT_TRUE(ended->converted);
     EXPECT_TRUE(published());
     EXPECT_EQ(ffmpeg->stops, 0);
+}
+
+// A durable item: its file is on the disk, then its name in its folder, and
+// only then is it recorded as converted; a sync that fails fails the item.
+TEST_F(LaneTest, ADurableOutputIsSyncedThenItsFolderThenRecorded)
+{
+    std::mutex mutex;
+    std::vector<std::string> events;
+    const auto note = [&](const std::string& event) {
+        const std::lock_guard lock(mutex);
+        events.push_back(event);
+    };
+    const auto happened = [&] {
+        const std::lock_guard lock(mutex);
+        return events;
+    };
+    std::string failing;
+    SyncRecorder syncs;
+    syncs.failIf = [&](const std::string& path) {
+        const bool folder = fs::path(path) == fs::path(dir.prefix()).parent_path() || path + "/" == dir.prefix();
+        note(folder                                                                         ? "sync folder"
+                : fs::path(path).parent_path().filename().string().starts_with(".calvera-") ? "sync file"
+                                                                                            : "sync " + path);
+        return !failing.empty() && happened().back() == failing;
+    };
+    ListRecorder recorder(note);
+    for (const std::string& fails : {std::string(), std::string("sync file"), std::string("sync folder")}) {
+        SCOPED_TRACE(fails.empty() ? "nothing fails" : fails + " fails");
+        failing = fails;
+        {
+            const std::lock_guard lock(mutex);
+            events.clear();
+        }
+        ended.reset();
+        start(Verification::duration, &recorder);
+        QCoreApplication::processEvents();
+        ffmpeg->answer();
+        ffmpeg->end(0);
+        ASSERT_TRUE(endTold());
+        if (fails.empty()) {
+            EXPECT_EQ(
+                happened(), (std::vector<std::string> {"sync file", "publishing", "sync folder", "ended converted"}));
+            EXPECT_TRUE(ended->converted);
+            EXPECT_TRUE(published());
+            fs::remove(dir.file("clip.mp4"));
+            continue;
+        }
+        EXPECT_FALSE(ended->converted);
+        EXPECT_NE(ended->reason.find("Input/output error"), std::string::npos) << ended->reason;
+        EXPECT_EQ(happened().back(), "ended failed");
+        EXPECT_EQ(lane->state(), S::failed);
+        EXPECT_FALSE(published()) << "not published as durable when it may not be";
+    }
 }
 
 // Stop in each state that can be stopped: the item ends stopped (not

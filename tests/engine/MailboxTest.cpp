@@ -4,12 +4,16 @@
 #include "EngineTestSupport.h"
 #include "ThreadMailbox.h"
 
+#include <QEventLoop>
 #include <QObject>
+#include <QTimer>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <ctime>
 #include <numeric>
 #include <thread>
 
@@ -55,6 +59,38 @@ TEST(ThreadMailbox, ACallThatEndsTheMailboxStopsTheRestAndWhatWaitsIsDropped)
     mailbox->post([&] { ++ran; });
     waitFor([] { return false; }, 200);
     EXPECT_EQ(ran, 1);
+}
+
+// CPU time this thread has used so far.
+std::chrono::nanoseconds threadCpuTime()
+{
+    timespec now {};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return std::chrono::seconds(now.tv_sec) + std::chrono::nanoseconds(now.tv_nsec);
+}
+
+TEST(ThreadMailbox, AnIdleMailboxLetsItsThreadSleep)
+{
+    // Once a call is delivered, the wake-up it came with must be used up;
+    // one left behind makes the event loop wake again and again and the
+    // thread spin on nothing. Over two seconds of an event loop with nothing
+    // to do, the thread may use a few wake-ups' worth of CPU, not more.
+    ThreadMailbox mailbox;
+    bool delivered = false;
+    mailbox.post([&] { delivered = true; });
+    ASSERT_TRUE(waitFor([&] { return delivered; }));
+    // An event loop that one timer ends, so nothing else wakes it.
+    QEventLoop idle;
+    QTimer::singleShot(2000, &idle, &QEventLoop::quit);
+    const std::chrono::nanoseconds before = threadCpuTime();
+    idle.exec();
+    const auto used = std::chrono::duration_cast<std::chrono::microseconds>(threadCpuTime() - before);
+    RecordProperty("cpu_us", static_cast<int>(used.count()));
+    EXPECT_LT(used, std::chrono::milliseconds(5)) << used.count() << " µs of CPU in 2 s of waiting";
+    // And the mailbox still wakes its thread for the next call.
+    delivered = false;
+    mailbox.post([&] { delivered = true; });
+    EXPECT_TRUE(waitFor([&] { return delivered; }));
 }
 
 TEST(DiskWorker, JobsRunInOrderOffTheMainThreadAndTheirDonePartsOnIt)

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <filesystem>
 
 #include <fcntl.h>
@@ -116,6 +117,65 @@ TEST(TemporaryOutput, RemovesOnlyWhatIsInItsOwnFolder)
     }
     EXPECT_EQ(contents(folder + "output.mp3"), "not ours");
     EXPECT_FALSE(std::filesystem::exists(dir.file("a.mp3")));
+}
+
+TEST(TemporaryOutput, ADurablePublishSyncsTheFileThenItsFolderAndAPlainOneNeither)
+{
+    TempDir dir;
+    SyncRecorder syncs;
+    std::string file;
+    {
+        TemporaryOutput output(dir.file("clip.mp4"));
+        writeFileBytes(output.path(), "ours");
+        file = std::filesystem::canonical(output.path()).string();
+        output.sync(dir.file("clip.mp4"));
+        EXPECT_EQ(output.publish(dir.file("clip.mp4"), true), dir.file("clip.mp4"));
+    }
+    const std::string folder = std::filesystem::canonical(dir.prefix()).string();
+    EXPECT_EQ(syncs.paths(), (std::vector<std::string> {file, folder}))
+        << "the data before the name, the name in the folder it was given";
+    EXPECT_EQ(contents(dir.file("clip.mp4")), "ours");
+
+    {
+        TemporaryOutput output(dir.file("plain.mp4"));
+        writeFileBytes(output.path(), "ours");
+        output.publish(dir.file("plain.mp4"));
+    }
+    EXPECT_EQ(syncs.paths().size(), 2u) << "nothing waits for the disk unless asked";
+}
+
+TEST(TemporaryOutput, AFailedSyncOfTheFileOrOfItsFolderSaysWhyAndLeavesNothingPublished)
+{
+    const std::string ioError = Wording::systemError(EIO).shown;
+    for (const bool failTheFolder : {false, true}) {
+        SCOPED_TRACE(failTheFolder ? "the folder's sync fails" : "the file's sync fails");
+        TempDir dir;
+        SyncRecorder syncs;
+        syncs.failIf = [&](const std::string& path) { return failTheFolder != path.ends_with("output.mp4"); };
+        // The wanted name is taken, so the file goes under the next one; what is
+        // under the wanted name stays as it is whatever happens.
+        writeFileBytes(dir.file("clip.mp4"), "theirs");
+        {
+            TemporaryOutput output(dir.file("clip.mp4"));
+            writeFileBytes(output.path(), "ours");
+            try {
+                // As an item ends: its data on the disk, then its name.
+                output.sync(dir.file("clip.mp4"));
+                output.publish(dir.file("clip.mp4"), true);
+                ADD_FAILURE() << "published as durable though the disk refused";
+            } catch (const TOutputFileError& error) {
+                const std::string message = error.what();
+                EXPECT_NE(message.find(ioError), std::string::npos) << message;
+                EXPECT_NE(message.find(failTheFolder ? "clip_2.mp4" : "clip.mp4"), std::string::npos) << message;
+            }
+            EXPECT_EQ(syncs.paths().size(), failTheFolder ? 2u : 1u) << "nothing is published after a failed sync";
+            EXPECT_FALSE(std::filesystem::exists(dir.file("clip_2.mp4"))) << "no name leads to the output";
+            EXPECT_TRUE(output.identity()) << "the output is back in the private folder";
+        }
+        EXPECT_EQ(contents(dir.file("clip.mp4")), "theirs");
+        EXPECT_FALSE(std::filesystem::exists(dir.file("clip_2.mp4")));
+        EXPECT_TRUE(temporariesIn(dir.prefix()).empty()) << "and goes with it";
+    }
 }
 
 TEST(TemporaryOutput, TheSweepTakesOnlyCalverasOwnUnlockedOldLeftovers)

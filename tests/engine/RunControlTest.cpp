@@ -73,7 +73,7 @@ TEST_F(RunControlTest, StoppingOneItemEndsItAloneAndAWaitingOneLeavesTheRun)
     driver.StopItem(model.first());
     ASSERT_TRUE(waitFor([&] { return !outcomes.empty(); }));
     EXPECT_TRUE(outcomes[0].stopped);
-    EXPECT_TRUE(waitFor([&] { return !processRuns(a); }, 2000));
+    EXPECT_TRUE(waitFor([&] { return !processRuns(a); }));
     EXPECT_FALSE(driver.Idle()) << "the run goes on";
     release("c.avi");
     ASSERT_TRUE(runEnded());
@@ -97,7 +97,7 @@ TEST_F(RunControlTest, APausedRunHoldsEveryFfmpegStartsNothingAndItsClockStandsS
     QObject::connect(&driver, &TCommand::pausedChanged, [&](bool paused) { pauses.push_back(paused); });
     driver.Pause();
     EXPECT_TRUE(driver.Paused());
-    EXPECT_TRUE(waitFor([&] { return processGroupHeld(a) && processGroupHeld(b); }, 2000)) << "held";
+    EXPECT_TRUE(waitFor([&] { return processGroupHeld(a) && processGroupHeld(b); })) << "held";
     const std::int64_t elapsed = driver.Elapsed();
     // a ends while paused (once let go for a moment): c does not start until Resume.
     release("a.avi");
@@ -107,7 +107,7 @@ TEST_F(RunControlTest, APausedRunHoldsEveryFfmpegStartsNothingAndItsClockStandsS
     EXPECT_EQ(started.size(), 2u) << "no item starts while paused";
     EXPECT_EQ(driver.Elapsed(), elapsed) << "the clock stands still";
     driver.Resume();
-    EXPECT_TRUE(waitFor([&] { return !processGroupHeld(b); }, 2000));
+    EXPECT_TRUE(waitFor([&] { return !processGroupHeld(b); }));
     ASSERT_TRUE(waitFor([&] { return started.size() == 3; }));
     release("b.avi");
     release("c.avi");
@@ -123,11 +123,11 @@ TEST_F(RunControlTest, StopWhilePausedEndsEverythingAndLeavesNothing)
     driver.Start();
     const long a = pidOf("a.avi");
     driver.Pause();
-    ASSERT_TRUE(waitFor([&] { return processGroupHeld(a); }, 2000));
+    ASSERT_TRUE(waitFor([&] { return processGroupHeld(a); }));
     driver.Stop();
     ASSERT_TRUE(runEnded());
     EXPECT_EQ(finished, std::vector<bool> {true});
-    EXPECT_TRUE(waitFor([&] { return !processRuns(a); }, 2000));
+    EXPECT_TRUE(waitFor([&] { return !processRuns(a); }));
     EXPECT_TRUE(temporariesIn(dir.prefix()).empty());
     EXPECT_FALSE(driver.Paused());
 }

@@ -1,16 +1,13 @@
 #include "GuiTestSupport.h"
 
 #include "EngineTestSupport.h"
+#include "ProcessInfo.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QPushButton>
 
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <sstream>
 #include <unistd.h>
 
 namespace {
@@ -129,32 +126,15 @@ void whenModalShowsWidget(const std::function<bool(QWidget*)>& isIt, const std::
 std::vector<long> childProcesses(const std::string& name)
 {
     std::vector<long> found;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        const std::string pid = entry.path().filename().string();
-        if (pid.find_first_not_of("0123456789") != std::string::npos)
-            continue;
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line))
-            continue;
-        // "pid (comm) state ppid ..."; comm may hold blanks, so split at the last ")".
-        const std::size_t open = line.find('(');
-        const std::size_t close = line.rfind(')');
-        if (open == std::string::npos || close == std::string::npos)
-            continue;
-        const std::string comm = line.substr(open + 1, close - open - 1);
-        char state = 0;
-        long parent = 0;
-        std::istringstream rest(line.substr(close + 1));
-        rest >> state >> parent;
-        if (comm != name || parent != ::getpid() || state == 'Z')
+    for (const long pid : processIds()) {
+        const std::optional<ProcessStat> stat = processStat(pid);
+        if (!stat || stat->command != name || stat->parent != ::getpid() || stat->state == 'Z')
             continue;
         // ffmpeg asked for its encoders and muxers in the background converts nothing.
-        std::ifstream arguments(entry.path() / "cmdline");
-        const std::string commandLine((std::istreambuf_iterator<char>(arguments)), std::istreambuf_iterator<char>());
         // An ending process has no command line left to tell.
-        if (!commandLine.empty() && commandLine.find(std::string("-hide_banner\0", 13)) == std::string::npos)
-            found.push_back(std::stol(pid));
+        const std::optional<std::string> commandLine = readWholeFile("/proc/" + std::to_string(pid) + "/cmdline");
+        if (commandLine && commandLine->find(std::string("-hide_banner\0", 13)) == std::string::npos)
+            found.push_back(pid);
     }
     return found;
 }

@@ -320,7 +320,7 @@ TEST_F(MainWindowTest, RowHintsShowThroughTheFlatHintWindow)
     QEnterEvent enter(local, local, QPointF(row));
     QApplication::sendEvent(view.viewport(), &enter);
     TMyFlatHintWindow* hint = TMyFlatHint::window();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return hint->isVisible(); }, 3000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return hint->isVisible(); }, 10000));
     EXPECT_TRUE(hint->text().startsWith("[File Name]: /v/first.avi\n[format]: ")) << qPrintable(hint->text());
     hint->hide();
 }

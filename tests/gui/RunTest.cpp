@@ -356,8 +356,8 @@ TEST_F(RunTest, ClosingOrDestroyingTheWindowEndsFfmpeg)
     boxes.answer = "Stop and quit";
     window->close();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 3000)) << "closing ends ffmpeg at once";
-    ASSERT_TRUE(runEnds(0, 5000));
+    EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 10000)) << "closing ends ffmpeg at once";
+    ASSERT_TRUE(runEnds(0, 20000));
     EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::stopped, ItemState::waiting}));
     ASSERT_EQ(boxes.seen.size(), 1u) << "the question, and nothing after it";
     EXPECT_EQ(boxes.seen[0].text, "1 conversion is running. Stop it and quit?");
@@ -434,8 +434,8 @@ TEST_F(RunTest, StopAndCloseEndBothRunningConversions)
     ASSERT_TRUE(waitFor([&] { return childProcesses("ffmpeg").size() == 2; }));
     boxes.answer = "Stop and quit";
     window->close();
-    EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 3000)) << "closing ends every ffmpeg at once";
-    ASSERT_TRUE(runEnds(0, 5000));
+    EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 10000)) << "closing ends every ffmpeg at once";
+    ASSERT_TRUE(runEnds(0, 20000));
     EXPECT_TRUE(temporariesIn(out).empty());
     ASSERT_EQ(boxes.seen.size(), 1u);
     EXPECT_EQ(boxes.seen[0].text, "2 conversions are running. Stop them and quit?");
@@ -451,8 +451,8 @@ TEST_F(RunTest, TheSessionsEndClosesWithoutAQuestion)
     EXPECT_TRUE(ffmpegRuns()) << "the session may yet go on";
     window->close();
     EXPECT_FALSE(window->isVisible());
-    EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 3000));
-    ASSERT_TRUE(runEnds(0, 5000));
+    EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 10000));
+    ASSERT_TRUE(runEnds(0, 20000));
     EXPECT_TRUE(boxes.seen.empty());
 
     // The application quits: the run ends then and there, even with the window open.
@@ -463,8 +463,8 @@ TEST_F(RunTest, TheSessionsEndClosesWithoutAQuestion)
     click(window->btnConvert);
     ASSERT_TRUE(waitFor([&] { return ffmpegRuns(); }));
     window->controller()->SessionEnding(true);
-    EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 3000));
-    ASSERT_TRUE(runEnds(0, 5000));
+    EXPECT_TRUE(waitFor([&] { return !ffmpegRuns(); }, 10000));
+    ASSERT_TRUE(runEnds(0, 20000));
     EXPECT_TRUE(boxes.seen.empty());
 }
 

@@ -71,18 +71,18 @@ TEST(Settings, AFifoAtCalveraConfNeitherHangsTheStartNorIsWrittenOver)
     std::filesystem::create_directories(home.calvera());
     const std::string fifo = home.calvera() + "calvera.conf";
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
-    // Should reading wait for a writer, a writer comes after a while, so the test fails instead of hanging.
+    // Should reading wait for a writer, the rescuer below is one, so the test fails instead of hanging.
     std::atomic<bool> done = false;
     std::atomic<bool> rescued = false;
     std::thread rescuer([&] {
-        for (int i = 0; i < 100 && !done; ++i)
+        // Only a reader at the FIFO lets a writer open it: one that waits there is let go, and told of.
+        while (!done) {
+            if (const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC); writer >= 0) {
+                rescued = true;
+                ::close(writer);
+            }
             std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        if (done)
-            return;
-        rescued = true;
-        const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
-        if (writer >= 0)
-            ::close(writer);
+        }
     });
     const Settings loaded = Settings::load();
     Settings chosen;

@@ -88,7 +88,7 @@ TEST_F(SteeringTest, PauseHoldsBothRunningFfmpegsTheClockAndTheRowsAndResumeLets
     const long b = pidOf("b.avi");
     click(window->btnConvert);
     ASSERT_TRUE(driver().Paused()) << "Convert holds a running run";
-    EXPECT_TRUE(waitFor([&] { return processGroupHeld(a) && processGroupHeld(b); }, 2000));
+    EXPECT_TRUE(waitFor([&] { return processGroupHeld(a) && processGroupHeld(b); }));
     EXPECT_EQ(window->lbConvert->text(), "<u>R</u>esume");
     EXPECT_EQ(jobs().nodeAt(0)->State, ItemState::paused) << "the running rows show it";
     emit window->PopupMenu1->aboutToShow();
@@ -104,7 +104,7 @@ TEST_F(SteeringTest, PauseHoldsBothRunningFfmpegsTheClockAndTheRowsAndResumeLets
     QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
     EXPECT_FALSE(driver().Paused()) << "Ctrl+P lets it go on";
     EXPECT_EQ(window->lbConvert->text(), "<u>P</u>ause");
-    EXPECT_TRUE(waitFor([&] { return !processGroupHeld(b); }, 2000));
+    EXPECT_TRUE(waitFor([&] { return !processGroupHeld(b); }));
     EXPECT_GT(pidOf("c.avi"), 0);
     release("b.avi");
     release("c.avi");
@@ -119,10 +119,10 @@ TEST_F(SteeringTest, StopWhileHeldEndsEverythingAndLeavesNothing)
     click(window->btnConvert);
     const long a = pidOf("a.avi");
     click(window->btnConvert);
-    ASSERT_TRUE(waitFor([&] { return processGroupHeld(a); }, 2000));
+    ASSERT_TRUE(waitFor([&] { return processGroupHeld(a); }));
     click(window->btnStop);
     ASSERT_TRUE(runEnds());
-    EXPECT_TRUE(waitFor([&] { return childProcesses("ffmpeg").empty(); }, 2000)) << "no held ffmpeg is left";
+    EXPECT_TRUE(waitFor([&] { return childProcesses("ffmpeg").empty(); })) << "no held ffmpeg is left";
     EXPECT_TRUE(temporariesIn(dir.prefix()).empty());
 }
 

@@ -1,15 +1,21 @@
 #include "EngineTestSupport.h"
 
+#include "TemporaryOutput.h"
 #include "commandManager.h"
 
+#include "ProcessInfo.h"
 #include "RunningProgram.h"
 
 #include <QTimer>
 
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
+#include <unistd.h>
+#include <utility>
 #include <vector>
 
 void processPendingEvents()
@@ -76,53 +82,42 @@ void writeScript(const std::string& path, const std::string& body)
         std::filesystem::perms::owner_all | std::filesystem::perms::group_read | std::filesystem::perms::others_read);
 }
 
+long pidIn(const std::string& file)
+{
+    // Only a whole line counts: a writer caught halfway has given part of the number.
+    const std::optional<std::string> text = readWholeFile(file);
+    return text && text->ends_with('\n') ? std::atol(text->c_str()) : 0;
+}
+
 long pidWrittenTo(const std::string& file)
 {
     long pid = 0;
-    waitFor([&] { return static_cast<bool>(std::ifstream(file) >> pid); });
+    waitFor([&] { return (pid = pidIn(file)) > 0; });
     return pid;
 }
 
 bool processRuns(long pid)
 {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    if (!std::getline(stat, line))
-        return false;
-    const auto close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() && line[close + 2] != 'Z';
+    const std::optional<ProcessStat> stat = processStat(pid);
+    return stat && stat->state != 'Z';
 }
 
 char processState(long pid)
 {
-    std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
-    std::string line;
-    std::getline(stat, line);
-    const std::size_t close = line.rfind(')');
-    return close != std::string::npos && close + 2 < line.size() ? line[close + 2] : '?';
+    const std::optional<ProcessStat> stat = processStat(pid);
+    return stat ? stat->state : '?';
 }
 
 bool processGroupHeld(long group)
 {
     bool anyStopped = false;
-    for (const auto& entry : std::filesystem::directory_iterator("/proc")) {
-        std::ifstream stat(entry.path() / "stat");
-        std::string line;
-        if (!std::getline(stat, line))
+    for (const long pid : processIds()) {
+        const std::optional<ProcessStat> stat = processStat(pid);
+        if (!stat || stat->group != group || stat->state == 'Z')
             continue;
-        // "pid (comm) state ppid pgrp ..."
-        const auto close = line.rfind(')');
-        if (close == std::string::npos)
-            continue;
-        std::istringstream rest(line.substr(close + 2));
-        char state = 0;
-        long parent = 0;
-        long pgrp = 0;
-        if (!(rest >> state >> parent >> pgrp) || pgrp != group || state == 'Z')
-            continue;
-        if (state != 'T' && state != 't' && state != 'D')
+        if (stat->state != 'T' && stat->state != 't' && stat->state != 'D')
             return false;
-        anyStopped = anyStopped || state == 'T' || state == 't';
+        anyStopped = anyStopped || stat->state == 'T' || stat->state == 't';
     }
     return anyStopped;
 }
@@ -172,4 +167,34 @@ void PrintTo(ItemState state, std::ostream* out)
         = {"waiting", "starting", "converting", "paused", "checking", "publishing", "done", "failed", "stopped"};
     const auto index = static_cast<std::size_t>(state);
     *out << (index < std::size(names) ? names[index] : "?");
+}
+
+SyncRecorder::SyncRecorder()
+    : m_previous(std::exchange(TemporaryOutput::syncDescriptor, [this](int fd) {
+        char path[PATH_MAX] = {};
+        const ssize_t length = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path, sizeof path - 1);
+        const std::string name = length > 0 ? std::string(path, static_cast<std::size_t>(length)) : "?";
+        std::function<bool(const std::string&)> fail;
+        {
+            const std::lock_guard lock(m_mutex);
+            m_paths.push_back(name);
+            fail = failIf;
+        }
+        if (fail && fail(name)) {
+            errno = EIO;
+            return -1;
+        }
+        return 0;
+    }))
+{ }
+
+SyncRecorder::~SyncRecorder()
+{
+    TemporaryOutput::syncDescriptor = std::move(m_previous);
+}
+
+std::vector<std::string> SyncRecorder::paths() const
+{
+    const std::lock_guard lock(m_mutex);
+    return m_paths;
 }

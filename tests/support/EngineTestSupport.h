@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <ostream>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -32,6 +33,8 @@ void writeScript(const std::string& path, const std::string& body);
 
 // The process id a stand-in wrote to file, once it has; 0 when none came in time.
 long pidWrittenTo(const std::string& file);
+// The process id in file now, as a whole line; 0 when there is none (yet).
+long pidIn(const std::string& file);
 
 // True when a process with that id still runs (a zombie does not count).
 bool processRuns(long pid);
@@ -60,3 +63,23 @@ std::vector<std::string> temporariesIn(const std::string& directory);
 
 // An item's state by its name in test failures.
 void PrintTo(ItemState state, std::ostream* out);
+
+// Stands in, while it lives, for the call that puts an output and its folder
+// on the disk (TemporaryOutput::syncDescriptor): records each descriptor's
+// path in the order they came, and fails with EIO those failIf picks.
+class SyncRecorder final {
+public:
+    SyncRecorder();
+    ~SyncRecorder();
+    SyncRecorder(const SyncRecorder&) = delete;
+    SyncRecorder& operator=(const SyncRecorder&) = delete;
+
+    std::function<bool(const std::string& path)> failIf;
+    // Guarded: the disk worker makes the calls on its own thread.
+    std::vector<std::string> paths() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::vector<std::string> m_paths;
+    std::function<int(int)> m_previous;
+};

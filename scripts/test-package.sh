@@ -47,15 +47,18 @@ packages() {
 packages 1
 [ "$(dpkg-deb --field "$batch" Version)" = "$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")-1" ] \
     || fail "the Debian revision is not in the version"
-dpkg-deb --contents "$window" | grep -q ' ./usr/share/doc/calvera/changelog.Debian.gz$' || fail "no changelog.Debian.gz"
+# (grep -q would end the pipe early, which pipefail takes for a failure.)
+dpkg-deb --contents "$window" | grep ' ./usr/share/doc/calvera/changelog.Debian.gz$' >/dev/null \
+    || fail "no changelog.Debian.gz"
 echo "lintian with a Debian revision: no errors, no warnings"
 
 packages ""
 for package in "$batch" "$window"; do
     echo "built $(basename "$package"), $(stat -c %s "$package") bytes"
     dpkg-deb --field "$package" Depends
-    # Installed-Size as dpkg-gencontrol counts it: each file and link its KiB rounded up, each folder 1.
-    counted=$(dpkg-deb --contents "$package" | awk '{ if ($1 ~ /^[-l]/) size += int(($3 + 1023) / 1024); else size += 1 }
+    # Installed-Size as dpkg-gencontrol counts it: each file its KiB rounded up, each link (its target's
+    # name, a few bytes) and each folder 1.
+    counted=$(dpkg-deb --contents "$package" | awk '{ if ($1 ~ /^-/) size += int(($3 + 1023) / 1024); else size += 1 }
         END { print size }')
     [ "$(dpkg-deb --field "$package" Installed-Size)" = "$counted" ] \
         || fail "$(basename "$package"): Installed-Size $(dpkg-deb --field "$package" Installed-Size), files $counted KiB"
@@ -65,7 +68,7 @@ echo "lintian: no errors, no warnings"
 ! dpkg-deb --field "$batch" Depends | grep -Eq 'libqt6(gui|widgets|dbus)|qpa' || fail "calvera-batch depends on GUI libraries"
 dpkg-deb --field "$window" Depends | grep -q "calvera-batch (= $(dpkg-deb --field "$batch" Version))" \
     || fail "calvera does not depend on its calvera-batch"
-! dpkg-deb --contents "$batch" | grep -q 'libexec/calvera/calvera$' || fail "calvera-batch carries the window"
+! dpkg-deb --contents "$batch" | grep 'libexec/calvera/calvera$' >/dev/null || fail "calvera-batch carries the window"
 
 # calvera-batch alone, as on a server.
 apt-get install -y -qq "$batch" >/dev/null

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iostream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -99,6 +101,24 @@ TEST(Help, IsWrappedToEightyColumnsInEveryLanguageAndNamesEveryExitStatus)
     RunningProgram english({CALVERA_BATCH, "--help"});
     ASSERT_EQ(english.finish(), 0);
     EXPECT_EQ(english.output(), wrappedToColumns(kBatchUsage, 80));
+}
+
+TEST(Help, OnATerminalIsWrappedToItsWidthUpToEightyColumns)
+{
+    if (!fs::exists("/usr/bin/script")) {
+        std::cout << "skipped: script(1) (util-linux), which gives a program a terminal, is not installed\n";
+        return;
+    }
+    for (const int columns : {50, 200}) {
+        RunningProgram help({"/usr/bin/script", "-qec",
+            "stty cols " + std::to_string(columns) + " rows 20; exec " + CALVERA_BATCH + " --help", "/dev/null"});
+        ASSERT_EQ(help.finish(), 0);
+        std::string output = help.output();
+        std::erase(output, '\r');
+        // Wrapped to the width, not far short of it.
+        EXPECT_LE(widestLine(output), std::min(columns, 80)) << output;
+        EXPECT_GT(widestLine(output), std::min(columns, 80) - 10) << output;
+    }
 }
 
 TEST(Help, WrapsAtSpacesUnderTheSecondColumnOfATable)

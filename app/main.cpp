@@ -12,6 +12,7 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -99,6 +100,16 @@ void holdWhileStarting(QtMsgType type, const QMessageLogContext&, const QString&
     std::_Exit(1);
 }
 
+// The status of an answer on standard output: 2, with the reason, when it could not be written whole.
+int answered()
+{
+    errno = 0;
+    if (std::fflush(stdout) == 0 && !std::ferror(stdout))
+        return 0;
+    std::fprintf(stderr, "calvera: cannot write to standard output: %s\n", std::strerror(errno != 0 ? errno : EIO));
+    return 2;
+}
+
 } // namespace
 
 int main(int argc, char* argv[])
@@ -106,7 +117,7 @@ int main(int argc, char* argv[])
     const CommandLine line = readCommandLine(argc, argv);
     if (line.version) {
         std::printf("calvera %s\n", CALVERA_VERSION);
-        return 0;
+        return answered();
     }
     if (line.help || !line.unknown.empty()) {
         // No window, so no display: the core of Qt is enough to translate.
@@ -114,7 +125,7 @@ int main(int argc, char* argv[])
         const Translations translations;
         if (line.help) {
             std::fputs(QCoreApplication::translate("calvera", kUsage).toStdString().c_str(), stdout);
-            return std::fflush(stdout) == 0 ? 0 : 2;
+            return answered();
         }
         std::fprintf(stderr, "calvera: %s\n%s\n",
             QCoreApplication::translate("calvera", "unknown option %1")

@@ -59,6 +59,11 @@ TEST_F(BatchTest, AnAnswerThatCannotBeWrittenEndsWithStatusTwoAndTheReason)
     EXPECT_TRUE(fs::exists(dir.file("out/clip.mp3")));
     RunningProgram written(batch({"--version"}));
     EXPECT_EQ(written.finish(), 0);
+    for (const char* option : {"--version", "--help"}) {
+        RunningProgram window(ontoAFullDisk({CALVERA_WINDOW, option}));
+        EXPECT_EQ(window.finish(), 2) << option;
+        EXPECT_EQ(window.errors(), "calvera: cannot write to standard output: No space left on device\n") << option;
+    }
 }
 
 TEST_F(BatchTest, AMissingInputFailsItsOwnItemWhileTheOthersConvert)

@@ -21,12 +21,14 @@ folder="$prefix/libexec/calvera"
 [ "$(readlink "$prefix/bin/calvera-batch")" = ../libexec/calvera/calvera-batch ] || fail "bin/ links are not relative"
 [ -f "$folder/command" ] || fail "no catalogue next to the installed programs"
 [ -f "$folder/help/index.html" ] || fail "no help page next to the installed programs"
-[ -x "$prefix/share/doc/calvera/examples/calvera-array.sbatch" ] || fail "no Slurm job-array example"
+[ -x "$prefix/share/doc/calvera-batch/examples/calvera-array.sbatch" ] || fail "no Slurm job-array example"
+[ -s "$prefix/share/doc/calvera-batch/examples/calvera-watch.service" ] || fail "no systemd unit example"
 [ ! -e "$folder/bin/ffmpeg" ] || fail "an installed folder carries no ffmpeg of its own"
 for file in share/bash-completion/completions/calvera-batch share/bash-completion/completions/calvera \
     share/zsh/vendor-completions/_calvera-batch share/fish/vendor_completions.d/calvera-batch.fish \
     share/icons/hicolor/scalable/apps/org.calvera_video.Calvera.svg share/mime/packages/org.calvera_video.Calvera.xml \
-    share/doc/calvera/copyright share/doc/calvera/changelog.gz; do
+    share/doc/calvera/copyright share/doc/calvera/changelog.gz \
+    share/doc/calvera-batch/copyright share/doc/calvera-batch/changelog.gz; do
     [ -s "$prefix/$file" ] || fail "$file is not installed"
 done
 
@@ -77,9 +79,18 @@ else
     echo "skipped: update-mime-database is not installed (shared-mime-info)"
 fi
 
-# Uninstalling by the manifest takes everything, the links on bin/ included.
+# Uninstalling by the manifest takes every file, the links on bin/ included;
+# the uninstall script also the folders of Calvera's own.
 grep -qx "$prefix/bin/calvera-batch" "$manifest" || fail "the bin/ links are not in install_manifest.txt"
+cp -a "$prefix" "$work/copy"
 xargs -d '\n' rm -f <"$manifest"
 left=$(find "$prefix" ! -type d)
 [ -z "$left" ] || fail "left after uninstalling by the manifest: $left"
+rm -rf "$prefix"
+mv "$work/copy" "$prefix"
+mkdir "$prefix/share/doc/other"
+cmake -DMANIFEST="$manifest" -P "$source/cmake/Uninstall.cmake" >/dev/null
+left=$(find "$prefix" -name '*calvera*')
+[ -z "$left" ] || fail "left after the uninstall script: $left"
+[ -d "$prefix/share/doc/other" ] || fail "the uninstall script removed a folder not of Calvera's"
 echo "1 passed, 0 failed"

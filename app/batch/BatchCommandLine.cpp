@@ -5,24 +5,28 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <getopt.h>
+#include <string_view>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
+// One line of the source is one line of the table or one paragraph: the lines are wrapped where they are shown.
 const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
     "Usage:\n"
-    "  calvera-batch [options] LIST.qfl...               convert every item of the list files, in order\n"
+    "  calvera-batch [options] LIST.qfl...                convert every item of the list files, in order\n"
     "  calvera-batch [options] -f INDEX [-o DIR] FILE...  queue the files with that format index (and output "
     "directory)\n"
-    "  calvera-batch [options] -f INDEX --watch DIR        convert what appears in DIR, until Ctrl-C\n"
+    "  calvera-batch [options] -f INDEX --watch DIR       convert what appears in DIR, until Ctrl-C\n"
     "\n"
-    "List files and files may be combined; items keep the order given, and -f and -o apply to the\n"
-    "files after them (those of --files-from too). Items without an output directory go to convert/\n"
-    "next to the program, or where that cannot be written (an installed Calvera) to Calvera/ in the\n"
-    "Videos folder. An output directory given with -o is made when it is missing.\n"
+    "List files and files may be combined; items keep the order given, and -f and -o apply to the files after "
+    "them (those of --files-from too). Items without an output directory go to convert/ next to the program, or "
+    "where that cannot be written (an installed Calvera) to Calvera/ in the Videos folder. An output directory "
+    "given with -o is made when it is missing.\n"
     "\n"
     "Options:\n"
     "  -f, --format=INDEX      format index in the catalogue for the files that follow (see --formats)\n"
@@ -36,11 +40,13 @@ const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
     "      --journal=FILE      record each ended item in FILE; items it records as converted are skipped\n"
     "      --retry-failed      with --journal: convert only the items that failed or were stopped\n"
     "      --shard=K/N         convert only the items at positions p (from 0) with p % N == K\n"
-    "      --verify=CHECK      check each output before it is published: none, duration (the default:\n"
-    "                          its length against the input's) or decode (also decode it whole)\n"
+    "      --verify=CHECK      check each output before it is published: none, duration (the default: its "
+    "length against the input's) or decode (also decode it whole)\n"
     "      --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C\n"
     "      --new-only          with --watch: leave the files already there alone\n"
     "      --progress=json     write the run as JSON events on standard output, one a line\n"
+    "      --progress=lines    one line for each item as it ends, its reason and log on it, and the summary; no "
+    "live line (for logs, as a service's journal)\n"
     "  -q, --quiet             print errors and the summary only\n"
     "  -v, --verbose           print ffmpeg's own lines too, on standard error\n"
     "      --catalogue=FILE    use this catalogue instead of `command` next to the program\n"
@@ -48,12 +54,92 @@ const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
     "  -h, --help              show this help\n"
     "      --version           show the version\n"
     "\n"
-    "Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage or a list\n"
-    "file that cannot be read, 130 when interrupted.\n");
+    "Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage, a list file that cannot be "
+    "read or standard output that cannot be written; when a signal stopped the run, 128 and its number: 129 "
+    "(SIGHUP), 130 (Ctrl-C), 141 (the reader of standard output went away), 143 (SIGTERM).\n");
 
-std::string batchUsage()
+std::string batchUsage(int columns)
 {
-    return QCoreApplication::translate("BatchCommandLine", kBatchUsage).toStdString();
+    return wrappedToColumns(QCoreApplication::translate("BatchCommandLine", kBatchUsage).toStdString(), columns);
+}
+
+int helpWidth()
+{
+    winsize size {};
+    const bool terminal = ::isatty(STDOUT_FILENO) == 1 && ::ioctl(STDOUT_FILENO, TIOCGWINSZ, &size) == 0;
+    return terminal && size.ws_col > 0 ? std::min<int>(size.ws_col, 80) : 80;
+}
+
+namespace {
+
+// The columns a piece of UTF-8 text takes: one for each character (continuation bytes take none).
+int columnsOf(std::string_view text)
+{
+    int columns = 0;
+    for (const char c : text)
+        columns += (static_cast<unsigned char>(c) & 0xC0) == 0x80 ? 0 : 1;
+    return columns;
+}
+
+// A line longer than columns, broken at spaces. Its continuation lines start under the text after the first
+// gap of two spaces (the second column of a table), else under the line's own indent.
+std::string wrappedLine(const std::string& line, int columns)
+{
+    const std::size_t textStart = std::min(line.find_first_not_of(' '), line.size());
+    std::size_t hanging = textStart;
+    if (const std::size_t gap = line.find("  ", textStart); gap != std::string::npos) {
+        const std::size_t after = line.find_first_not_of(' ', gap);
+        if (after != std::string::npos)
+            hanging = after;
+    }
+    int indent = columnsOf(std::string_view(line).substr(0, hanging));
+    // On a narrow terminal a second column far to the right would leave no room: a shorter indent then.
+    if (indent > columns / 2)
+        indent = static_cast<int>(textStart) + 4;
+    std::string result;
+    std::string current = line.substr(0, textStart);
+    bool empty = true; // no word on the current line yet
+    std::size_t at = textStart;
+    while (at < line.size()) {
+        const std::size_t wordEnd = std::min(line.find(' ', at), line.size());
+        const std::string_view word = std::string_view(line).substr(at, wordEnd - at);
+        const std::size_t next = std::min(line.find_first_not_of(' ', wordEnd), line.size());
+        // The spaces before a word stay as written (a table's gap), a break takes them.
+        const std::string_view space = std::string_view(line).substr(wordEnd, next - wordEnd);
+        if (!empty && columnsOf(current) + static_cast<int>(columnsOf(word)) > columns) {
+            while (!current.empty() && current.back() == ' ')
+                current.pop_back();
+            result += current + '\n';
+            current = std::string(static_cast<std::size_t>(indent), ' ');
+        }
+        current += word;
+        current += space;
+        empty = false;
+        at = next;
+    }
+    while (!current.empty() && current.back() == ' ')
+        current.pop_back();
+    return result + current;
+}
+
+} // namespace
+
+std::string wrappedToColumns(const std::string& text, int columns)
+{
+    std::string result;
+    std::size_t from = 0;
+    while (from < text.size()) {
+        std::size_t end = text.find('\n', from);
+        const bool ended = end != std::string::npos;
+        if (!ended)
+            end = text.size();
+        const std::string line = text.substr(from, end - from);
+        result += columnsOf(line) > columns ? wrappedLine(line, columns) : line;
+        if (ended)
+            result += '\n';
+        from = end + 1;
+    }
+    return result;
 }
 
 namespace {
@@ -260,9 +346,11 @@ public:
             options.watchOutputDir = m_outputDir;
             break;
         case kProgress:
-            if (value != "json")
-                throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "--progress takes json, not '%1'"), {value});
-            options.jsonProgress = true;
+            if (value != "json" && value != "lines")
+                throw usageError(
+                    QT_TRANSLATE_NOOP("BatchCommandLine", "--progress takes json or lines, not '%1'"), {value});
+            options.jsonProgress = value == "json";
+            options.endLinesOnly = value == "lines";
             break;
         }
     }
@@ -297,6 +385,34 @@ private:
     std::string m_outputDir;
 };
 
+// Why getopt refused a long option: a name that several options start with, a value given to one that
+// takes none, or a name no option has.
+BatchUsageError refusedLongOption(const std::string& given)
+{
+    const std::size_t equals = given.find('=');
+    const std::string name = given.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    std::vector<const option*> candidates;
+    for (const option* known = kOptions; known->name; ++known) {
+        if (name == known->name) {
+            candidates = {known};
+            break;
+        }
+        if (!name.empty() && std::string_view(known->name).starts_with(name))
+            candidates.push_back(known);
+    }
+    if (candidates.size() > 1) {
+        std::string names;
+        for (const option* candidate : candidates)
+            names += (names.empty() ? "--" : ", --") + std::string(candidate->name);
+        return usageError(
+            QT_TRANSLATE_NOOP("BatchCommandLine", "option --%1 is ambiguous: it may be %2"), {name, names});
+    }
+    if (candidates.size() == 1 && candidates[0]->has_arg == no_argument && equals != std::string::npos)
+        return usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "option --%1 takes no value, not '%2'"),
+            {candidates[0]->name, given.substr(equals + 1)});
+    return usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "unknown option %1"), {given.substr(0, equals)});
+}
+
 } // namespace
 
 BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
@@ -319,9 +435,11 @@ BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments)
             reader.file(optarg);
             continue;
         }
+        if (code == '?' && given.starts_with("--"))
+            throw refusedLongOption(given);
         if (code == '?')
             throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "unknown option %1"),
-                {optopt != 0 && !given.starts_with("--") ? "-" + std::string(1, char(optopt)) : given});
+                {optopt != 0 ? "-" + std::string(1, char(optopt)) : given});
         if (code == ':')
             throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "option %1 needs a value"), {given});
         const std::string name

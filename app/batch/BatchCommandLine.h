@@ -20,6 +20,7 @@ struct BatchOptions {
     bool dryRun = false;
     bool listFormats = false;
     bool jsonProgress = false; // --progress=json
+    bool endLinesOnly = false; // --progress=lines: each item's end and the summary, no start or live lines
     bool quiet = false; // errors and the summary only
     bool verbose = false; // ffmpeg's own lines too, on standard error
     std::string saveList;
@@ -51,6 +52,10 @@ public:
 // names, "-" for standard input). Raises BatchUsageError.
 BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments);
 
-// --help's text in English, and in the user's language.
+// --help's text in English, and in the user's language wrapped to columns.
 extern const char* const kBatchUsage;
-std::string batchUsage();
+std::string batchUsage(int columns = 80);
+// The columns --help is wrapped to: the terminal's on standard output, at most 80; else 80.
+int helpWidth();
+// text with each line longer than columns broken at spaces, the second column of a table kept in line.
+std::string wrappedToColumns(const std::string& text, int columns);

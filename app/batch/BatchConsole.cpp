@@ -1,6 +1,7 @@
 #include "BatchConsole.h"
 
 #include "ClockText.h"
+#include "StandardOutput.h"
 #include "StopSignals.h"
 #include "command.h"
 
@@ -134,7 +135,7 @@ void BatchConsole::itemStarted(int index, const std::string& source)
     } else if (m_options.startLines && !m_options.quiet) {
         clearStatus();
         std::printf("[%d/%d] %s\n", index + 1, m_itemCount, source.c_str());
-        std::fflush(stdout);
+        standardOutput::flush();
     }
     drawStatus();
 }
@@ -194,19 +195,26 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
         + (outcome.output.empty() ? tr("(not run)") : text(outcome.output));
     if (m_options.journal && !outcome.recorded)
         line += ' ' + tr("(not recorded)");
-    print(stdout, line);
-    const QString indent(7, ' ');
+    QStringList notes;
     if (!outcome.converted && !outcome.reasonShown.empty())
-        print(stdout, indent + text(outcome.reasonShown));
+        notes << text(outcome.reasonShown);
     if (outcome.converted && outcome.decodeErrors > 0)
-        print(stdout, indent + tr("converted with %n decoding errors (see log)", nullptr, outcome.decodeErrors));
+        notes << tr("converted with %n decoding errors (see log)", nullptr, outcome.decodeErrors);
     if (outcome.converted && outcome.checked == ItemOutcome::Check::none && !m_options.quiet)
-        print(stdout, indent + tr("unchecked: %1").arg(text(outcome.uncheckedWhyShown)));
+        notes << tr("unchecked: %1").arg(text(outcome.uncheckedWhyShown));
     if ((!outcome.converted && !outcome.stopped) || (outcome.converted && outcome.decodeErrors > 0)) {
         if (!outcome.log.empty())
-            print(stdout, indent + tr("log: %1").arg(text(outcome.log)));
+            notes << tr("log: %1").arg(text(outcome.log));
     }
-    std::fflush(stdout);
+    // A log (a service's journal) takes each item as one line; a person reads the notes under it.
+    if (m_options.oneLinePerItem && !notes.isEmpty())
+        line += " (" + notes.join("; ") + ")";
+    print(stdout, line);
+    if (!m_options.oneLinePerItem) {
+        for (const QString& note : notes)
+            print(stdout, QString(7, ' ') + note);
+    }
+    standardOutput::flush();
     drawStatus();
 }
 
@@ -294,7 +302,7 @@ void BatchConsole::finish(const RunSummary& run, int notRecorded)
         for (const std::string& folder : run.outputFolders)
             print(stdout, tr("output folder: %1").arg(text(folder)));
     }
-    std::fflush(stdout);
+    standardOutput::flush();
 }
 
 std::string BatchConsole::statusText() const
@@ -372,5 +380,5 @@ std::string BatchConsole::cutToWidth(const std::string& line, int columns)
 void BatchConsole::json(const std::string& object)
 {
     std::printf("%s\n", object.c_str());
-    std::fflush(stdout);
+    standardOutput::flush();
 }

@@ -35,6 +35,7 @@ public:
         bool quiet = false; // errors and the summary only
         bool verbose = false; // ffmpeg's own lines on standard error
         bool journal = false; // each item's end says whether it could be recorded
+        bool oneLinePerItem = false; // an item's reason, log and notes on its outcome line, not under it
     };
     // What the terminals attached to this process allow.
     static Options optionsForThisProcess();

@@ -5,6 +5,7 @@
 #include "FolderWatch.h"
 #include "FfmpegAbilities.h"
 #include "ProgramDir.h"
+#include "StandardOutput.h"
 #include "StopSignals.h"
 #include "Wording.h"
 #include "command.h"
@@ -97,14 +98,16 @@ void printFormats(const TCommandManager& catalogue, const std::string& ffmpeg, b
         std::printf("%d\t%s\t%s\t%s\t%s\n", i, catalogue.formatName(i).c_str(), catalogue.GetExt(i).c_str(),
             catalogue.GetParams(i).c_str(), why.empty() ? origin.c_str() : ("unavailable: " + why).c_str());
     }
-    std::fflush(stdout);
+    standardOutput::flush();
 }
 
 void buildQueue(const BatchOptions& options, const TCommandManager& catalogue, BatchQueue& queue)
 {
     for (const BatchOptions::Source& source : options.sources) {
+        // A missing list file is a mistake of the command line; a missing input fails its own item
+        // when it is converted, as an unreadable one does, so that one file gone since `find` costs only itself.
         std::error_code ec;
-        if (!std::filesystem::exists(source.path, ec))
+        if (source.isListFile && !std::filesystem::exists(source.path, ec))
             throw BatchExit {kBadUsage, source.path + ": " + std::strerror(ENOENT)};
         if (source.isListFile) {
             try {
@@ -170,7 +173,7 @@ int printCommands(const TCommand& driver, const BatchQueue& queue, const std::ve
             status = kSomeFailed;
         }
     }
-    std::fflush(stdout);
+    standardOutput::flush();
     return status;
 }
 

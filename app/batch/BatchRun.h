@@ -56,9 +56,9 @@ std::unique_ptr<TCommandManager> loadCatalogues(const BatchOptions& options);
 // it comes from or why it is unavailable), or one JSON object per entry.
 void printFormats(const TCommandManager& catalogue, const std::string& ffmpeg, bool json);
 
-// Queues what the command line names, in order. Raises BatchExit for a
-// source that is missing, a list file that cannot be read, or an item whose
-// format is not in the catalogue.
+// Queues what the command line names, in order. Raises BatchExit for a list
+// file that is missing or cannot be read, or an item whose format is not in
+// the catalogue; a missing input is queued, and fails when it is converted.
 void buildQueue(const BatchOptions& options, const TCommandManager& catalogue, BatchQueue& queue);
 
 // The positions of shard K of N in a queue of count items: those p with p mod N = K.

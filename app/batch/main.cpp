@@ -10,6 +10,7 @@
 #include "ProgramDir.h"
 #include "RunJournal.h"
 #include "SimpleXML.h"
+#include "StandardOutput.h"
 #include "Translations.h"
 #include "command.h"
 #include "commandManager.h"
@@ -55,6 +56,11 @@ BatchConsole::Options consoleOptions(const BatchOptions& options, bool journal)
 {
     BatchConsole::Options console = BatchConsole::optionsForThisProcess();
     console.json = options.jsonProgress;
+    if (options.endLinesOnly) {
+        console.startLines = false;
+        console.liveLine = false;
+        console.oneLinePerItem = true;
+    }
     console.quiet = options.quiet;
     console.verbose = options.verbose;
     console.journal = journal;
@@ -157,13 +163,8 @@ int convert(const BatchOptions& options)
     return exitStatus(runQueue(driver, queue, selection, console));
 }
 
-} // namespace
-
-int main(int argc, char* argv[])
+int run(int argc, char* argv[])
 {
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName("calvera-batch");
-    const Translations translations;
     try {
         const BatchOptions options = parseOptions(argc, argv);
         if (options.version) {
@@ -171,7 +172,7 @@ int main(int argc, char* argv[])
             return kAllConverted;
         }
         if (options.help) {
-            std::fputs(batchUsage().c_str(), stdout);
+            std::fputs(batchUsage(helpWidth()).c_str(), stdout);
             return kAllConverted;
         }
         return convert(options);
@@ -180,4 +181,28 @@ int main(int argc, char* argv[])
             std::fprintf(stderr, "calvera-batch: %s\n", exit.message.c_str());
         return exit.status;
     }
+}
+
+// What could not be written to standard output makes the answer incomplete: a script must not take it
+// for whole. A signal that ended the run (a reader gone away: 141) is the truer status and stays.
+int checkedOutput(int status)
+{
+    if (standardOutput::flush() || status > 128)
+        return status;
+    std::fprintf(stderr, "calvera-batch: %s\n",
+        QCoreApplication::translate("calvera-batch", "cannot write to standard output: %1")
+            .arg(QString::fromStdString(standardOutput::failure()))
+            .toStdString()
+            .c_str());
+    return kBadUsage;
+}
+
+} // namespace
+
+int main(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName("calvera-batch");
+    const Translations translations;
+    return checkedOutput(run(argc, argv));
 }

@@ -718,10 +718,15 @@ int createSiblingTempFile(const std::string& target, std::string& tempPath)
     std::random_device seed;
     std::mt19937 random(seed());
     for (int attempt = 0; attempt < 100; ++attempt) {
-        tempPath = (dir
-            / ("." + targetPath.filename().string() + ".tmp" + std::to_string(::getpid()) + "-"
-                + std::to_string(random() % 1000000)))
-                       .string();
+        // Appended piece by piece: a chain of + here makes GCC's optimiser warn of overlapping copies
+        // (-Wrestrict) that cannot happen.
+        std::string name = ".";
+        name += targetPath.filename().string();
+        name += ".tmp";
+        name += std::to_string(::getpid());
+        name += '-';
+        name += std::to_string(random() % 1000000);
+        tempPath = (dir / name).string();
         const int fd = ::open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0 || errno != EEXIST)
             return fd;

@@ -113,12 +113,12 @@ _calvera_batch()
             mapfile -t COMPREPLY < <(compgen -W "$(seq 0 "$cores")" -- "$cur")
             ;;
         --verify) mapfile -t COMPREPLY < <(compgen -W "none duration decode" -- "$cur") ;;
-        --progress) mapfile -t COMPREPLY < <(compgen -W "json" -- "$cur") ;;
+        --progress) mapfile -t COMPREPLY < <(compgen -W "json lines" -- "$cur") ;;
         --shard) ;;
         *)
             if [[ $cur == -* ]]; then
                 local options="-f --format -o --output -n --dry-run -s --save-list -l --formats -j --jobs
-                    --journal --retry-failed --shard --progress=json --catalogue --ffmpeg -q --quiet -v --verbose
+                    --journal --retry-failed --shard --progress= --catalogue --ffmpeg -q --quiet -v --verbose
                     --files-from --files0-from --verify= --watch --new-only -h --help --version"
                 mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
                 [[ ${COMPREPLY[*]} == *= ]] && compopt -o nospace 2>/dev/null

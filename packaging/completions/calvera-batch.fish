@@ -32,7 +32,7 @@ complete -c calvera-batch -s j -l jobs -x -a '(seq 0 (nproc))' -d 'Items convert
 complete -c calvera-batch -l journal -r -F -d 'Record every ended item; a later run skips what converted'
 complete -c calvera-batch -l retry-failed -d 'With --journal: only the items that failed or were stopped'
 complete -c calvera-batch -l shard -x -d 'Convert only slice K/N'
-complete -c calvera-batch -l progress -x -a json -d 'Progress on standard output'
+complete -c calvera-batch -l progress -x -a 'json lines' -d 'Progress on standard output'
 complete -c calvera-batch -l catalogue -r -F -d 'Use this catalogue'
 complete -c calvera-batch -l ffmpeg -r -F -d 'Use this ffmpeg'
 complete -c calvera-batch -s q -l quiet -d 'Print less'

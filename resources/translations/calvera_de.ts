@@ -4,91 +4,6 @@
 <context>
     <name>BatchCommandLine</name>
     <message>
-        <source>Usage:
-  calvera-batch [options] LIST.qfl...               convert every item of the list files, in order
-  calvera-batch [options] -f INDEX [-o DIR] FILE...  queue the files with that format index (and output directory)
-  calvera-batch [options] -f INDEX --watch DIR        convert what appears in DIR, until Ctrl-C
-
-List files and files may be combined; items keep the order given, and -f and -o apply to the
-files after them (those of --files-from too). Items without an output directory go to convert/
-next to the program, or where that cannot be written (an installed Calvera) to Calvera/ in the
-Videos folder. An output directory given with -o is made when it is missing.
-
-Options:
-  -f, --format=INDEX      format index in the catalogue for the files that follow (see --formats)
-  -o, --output=DIR        output directory for the files that follow
-      --files-from=FILE   queue the files named in FILE, one a line (- for standard input)
-      --files0-from=FILE  the same with names ended by NUL characters (find -print0)
-  -n, --dry-run           print the ffmpeg command of every item, quoted for a shell, run nothing
-  -s, --save-list=FILE    write the queued items as a list file, run nothing
-  -l, --formats           print the catalogue: index, name, extension, parameters, origin
-  -j, --jobs=N            convert N items at once (0: one per core; default 1)
-      --journal=FILE      record each ended item in FILE; items it records as converted are skipped
-      --retry-failed      with --journal: convert only the items that failed or were stopped
-      --shard=K/N         convert only the items at positions p (from 0) with p % N == K
-      --verify=CHECK      check each output before it is published: none, duration (the default:
-                          its length against the input&apos;s) or decode (also decode it whole)
-      --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C
-      --new-only          with --watch: leave the files already there alone
-      --progress=json     write the run as JSON events on standard output, one a line
-  -q, --quiet             print errors and the summary only
-  -v, --verbose           print ffmpeg&apos;s own lines too, on standard error
-      --catalogue=FILE    use this catalogue instead of `command` next to the program
-      --ffmpeg=PATH       use this ffmpeg instead of bin/ffmpeg next to the program (or on PATH)
-  -h, --help              show this help
-      --version           show the version
-
-Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage or a list
-file that cannot be read, 130 when interrupted.
-</source>
-        <translation>Aufruf:
-  calvera-batch [Optionen] LISTE.qfl...                   die Listendateien Eintrag für Eintrag umwandeln
-  calvera-batch [Optionen] -f INDEX [-o ORDNER] DATEI...  die Dateien mit diesem Formatindex
-                                                          (und Ausgabeordner) einreihen
-  calvera-batch [Optionen] -f INDEX --watch ORDNER        umwandeln, was in ORDNER erscheint, bis Strg-C
-
-Listendateien und Dateien lassen sich mischen; die Einträge behalten die angegebene
-Reihenfolge, und -f und -o gelten für die Dateien danach (auch die von --files-from).
-Einträge ohne Ausgabeordner kommen nach convert/ neben dem Programm oder, wo dort nicht
-geschrieben werden kann (ein installiertes Calvera), nach Calvera/ im Ordner Videos.
-Ein mit -o angegebener Ausgabeordner wird angelegt, wenn er fehlt.
-
-Optionen:
-  -f, --format=INDEX       Formatindex im Katalog für die folgenden Dateien (siehe --formats)
-  -o, --output=ORDNER      Ausgabeordner für die folgenden Dateien
-      --files-from=DATEI   die in DATEI genannten Dateien einreihen, eine pro Zeile
-                           (- für die Standardeingabe)
-      --files0-from=DATEI  dasselbe mit Namen, die mit NUL-Zeichen enden (find -print0)
-  -n, --dry-run            den ffmpeg-Befehl jedes Eintrags ausgeben, für eine Shell zitiert;
-                           nichts ausführen
-  -s, --save-list=DATEI    die eingereihten Einträge als Listendatei schreiben; nichts ausführen
-  -l, --formats            den Katalog ausgeben: Index, Name, Endung, Parameter, Herkunft
-  -j, --jobs=N             N Einträge gleichzeitig umwandeln (0: einen pro Kern; Vorgabe 1)
-      --journal=DATEI      jeden beendeten Eintrag in DATEI festhalten; Einträge, die sie als
-                           umgewandelt festhält, werden übersprungen
-      --retry-failed       mit --journal: nur die fehlgeschlagenen oder gestoppten Einträge umwandeln
-      --shard=K/N          nur die Einträge an den Positionen p (ab 0) mit p % N == K umwandeln
-      --verify=PRÜFUNG     jede Ausgabe prüfen, bevor sie ihren Namen bekommt: none, duration
-                           (die Vorgabe: ihre Länge gegen die der Eingabe) oder decode (sie auch
-                           ganz dekodieren)
-      --watch=ORDNER       jede Datei umwandeln, die in ORDNER oder darunter erscheint, bis Strg-C
-      --new-only           mit --watch: die schon vorhandenen Dateien in Ruhe lassen
-      --progress=json      den Durchlauf als JSON-Ereignisse auf die Standardausgabe schreiben,
-                           eines pro Zeile
-  -q, --quiet              nur Fehler und die Zusammenfassung ausgeben
-  -v, --verbose            auch ffmpegs eigene Zeilen ausgeben, auf die Standardfehlerausgabe
-      --catalogue=DATEI    diesen Katalog statt `command` neben dem Programm verwenden
-      --ffmpeg=PFAD        dieses ffmpeg statt bin/ffmpeg neben dem Programm (oder auf PATH)
-                           verwenden
-  -h, --help               diese Hilfe zeigen
-      --version            die Version zeigen
-
-Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 2 bei
-falschem Aufruf oder einer Listendatei, die nicht gelesen werden kann, 130 nach einer
-Unterbrechung.
-</translation>
-    </message>
-    <message>
         <source>the name %1 is not valid UTF-8; rename the file or folder</source>
         <translation>der Name %1 ist kein gültiges UTF-8; benennen Sie die Datei oder den Ordner um</translation>
     </message>
@@ -121,10 +36,6 @@ Unterbrechung.
         <translation>kein Format für --watch %1: geben Sie -f INDEX davor an</translation>
     </message>
     <message>
-        <source>--progress takes json, not &apos;%1&apos;</source>
-        <translation>--progress nimmt json, nicht „%1“</translation>
-    </message>
-    <message>
         <source>--retry-failed needs --journal FILE</source>
         <translation>--retry-failed braucht --journal DATEI</translation>
     </message>
@@ -151,6 +62,86 @@ Unterbrechung.
     <message>
         <source>option %1 needs a value</source>
         <translation>Option %1 braucht einen Wert</translation>
+    </message>
+    <message>
+        <source>Usage:
+  calvera-batch [options] LIST.qfl...                convert every item of the list files, in order
+  calvera-batch [options] -f INDEX [-o DIR] FILE...  queue the files with that format index (and output directory)
+  calvera-batch [options] -f INDEX --watch DIR       convert what appears in DIR, until Ctrl-C
+
+List files and files may be combined; items keep the order given, and -f and -o apply to the files after them (those of --files-from too). Items without an output directory go to convert/ next to the program, or where that cannot be written (an installed Calvera) to Calvera/ in the Videos folder. An output directory given with -o is made when it is missing.
+
+Options:
+  -f, --format=INDEX      format index in the catalogue for the files that follow (see --formats)
+  -o, --output=DIR        output directory for the files that follow
+      --files-from=FILE   queue the files named in FILE, one a line (- for standard input)
+      --files0-from=FILE  the same with names ended by NUL characters (find -print0)
+  -n, --dry-run           print the ffmpeg command of every item, quoted for a shell, run nothing
+  -s, --save-list=FILE    write the queued items as a list file, run nothing
+  -l, --formats           print the catalogue: index, name, extension, parameters, origin
+  -j, --jobs=N            convert N items at once (0: one per core; default 1)
+      --journal=FILE      record each ended item in FILE; items it records as converted are skipped
+      --retry-failed      with --journal: convert only the items that failed or were stopped
+      --shard=K/N         convert only the items at positions p (from 0) with p % N == K
+      --verify=CHECK      check each output before it is published: none, duration (the default: its length against the input&apos;s) or decode (also decode it whole)
+      --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C
+      --new-only          with --watch: leave the files already there alone
+      --progress=json     write the run as JSON events on standard output, one a line
+      --progress=lines    one line for each item as it ends, its reason and log on it, and the summary; no live line (for logs, as a service&apos;s journal)
+  -q, --quiet             print errors and the summary only
+  -v, --verbose           print ffmpeg&apos;s own lines too, on standard error
+      --catalogue=FILE    use this catalogue instead of `command` next to the program
+      --ffmpeg=PATH       use this ffmpeg instead of bin/ffmpeg next to the program (or on PATH)
+  -h, --help              show this help
+      --version           show the version
+
+Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage, a list file that cannot be read or standard output that cannot be written; when a signal stopped the run, 128 and its number: 129 (SIGHUP), 130 (Ctrl-C), 141 (the reader of standard output went away), 143 (SIGTERM).
+</source>
+        <translation>Aufruf:
+  calvera-batch [Optionen] LISTE.qfl...                   die Listendateien Eintrag für Eintrag umwandeln
+  calvera-batch [Optionen] -f INDEX [-o ORDNER] DATEI...  die Dateien mit diesem Formatindex (und Ausgabeordner) einreihen
+  calvera-batch [Optionen] -f INDEX --watch ORDNER        umwandeln, was in ORDNER erscheint, bis Strg-C
+
+Listendateien und Dateien lassen sich mischen; die Einträge behalten die angegebene Reihenfolge, und -f und -o gelten für die Dateien danach (auch die von --files-from). Einträge ohne Ausgabeordner kommen nach convert/ neben dem Programm oder, wo dort nicht geschrieben werden kann (ein installiertes Calvera), nach Calvera/ im Ordner Videos. Ein mit -o angegebener Ausgabeordner wird angelegt, wenn er fehlt.
+
+Optionen:
+  -f, --format=INDEX       Formatindex im Katalog für die folgenden Dateien (siehe --formats)
+  -o, --output=ORDNER      Ausgabeordner für die folgenden Dateien
+      --files-from=DATEI   die in DATEI genannten Dateien einreihen, eine pro Zeile (- für die Standardeingabe)
+      --files0-from=DATEI  dasselbe mit Namen, die mit NUL-Zeichen enden (find -print0)
+  -n, --dry-run            den ffmpeg-Befehl jedes Eintrags ausgeben, für eine Shell zitiert; nichts ausführen
+  -s, --save-list=DATEI    die eingereihten Einträge als Listendatei schreiben; nichts ausführen
+  -l, --formats            den Katalog ausgeben: Index, Name, Endung, Parameter, Herkunft
+  -j, --jobs=N             N Einträge gleichzeitig umwandeln (0: einen pro Kern; Vorgabe 1)
+      --journal=DATEI      jeden beendeten Eintrag in DATEI festhalten; Einträge, die sie als umgewandelt festhält, werden übersprungen
+      --retry-failed       mit --journal: nur die fehlgeschlagenen oder gestoppten Einträge umwandeln
+      --shard=K/N          nur die Einträge an den Positionen p (ab 0) mit p % N == K umwandeln
+      --verify=PRÜFUNG     jede Ausgabe prüfen, bevor sie ihren Namen bekommt: none, duration (die Vorgabe: ihre Länge gegen die der Eingabe) oder decode (sie auch ganz dekodieren)
+      --watch=ORDNER       jede Datei umwandeln, die in ORDNER oder darunter erscheint, bis Strg-C
+      --new-only           mit --watch: die schon vorhandenen Dateien in Ruhe lassen
+      --progress=json      den Durchlauf als JSON-Ereignisse auf die Standardausgabe schreiben, eines pro Zeile
+      --progress=lines     eine Zeile für jeden Eintrag, wenn er endet, mit Grund und Protokoll, und die Zusammenfassung; keine Live-Zeile (für Protokolle wie das Journal eines Dienstes)
+  -q, --quiet              nur Fehler und die Zusammenfassung ausgeben
+  -v, --verbose            auch ffmpegs eigene Zeilen ausgeben, auf die Standardfehlerausgabe
+      --catalogue=DATEI    diesen Katalog statt `command` neben dem Programm verwenden
+      --ffmpeg=PFAD        dieses ffmpeg statt bin/ffmpeg neben dem Programm (oder auf PATH) verwenden
+  -h, --help               diese Hilfe zeigen
+      --version            die Version zeigen
+
+Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 2 bei falschem Aufruf, einer Listendatei, die nicht gelesen werden kann, oder einer Standardausgabe, auf die nicht geschrieben werden kann; hat ein Signal den Durchlauf beendet, 128 plus seine Nummer: 129 (SIGHUP), 130 (Strg-C), 141 (der Leser der Standardausgabe ist weg), 143 (SIGTERM).
+</translation>
+    </message>
+    <message>
+        <source>--progress takes json or lines, not &apos;%1&apos;</source>
+        <translation>--progress nimmt json oder lines, nicht „%1“</translation>
+    </message>
+    <message>
+        <source>option --%1 is ambiguous: it may be %2</source>
+        <translation>Option --%1 ist mehrdeutig: gemeint sein kann %2</translation>
+    </message>
+    <message>
+        <source>option --%1 takes no value, not &apos;%2&apos;</source>
+        <translation>Option --%1 nimmt keinen Wert, auch nicht „%2“</translation>
     </message>
 </context>
 <context>
@@ -1395,6 +1386,22 @@ Ohne Fenster tut calvera-batch dasselbe aus Skripten heraus (siehe
 calvera-batch --help).
 </translation>
     </message>
+    <message>
+        <source>no display to open the window on (neither DISPLAY nor WAYLAND_DISPLAY is set); calvera-batch converts without one</source>
+        <translation>keine Anzeige, auf der sich das Fenster öffnen ließe (weder DISPLAY noch WAYLAND_DISPLAY ist gesetzt); calvera-batch wandelt ohne eine um</translation>
+    </message>
+    <message>
+        <source>cannot open the window: the display (%1) cannot be reached</source>
+        <translation>das Fenster lässt sich nicht öffnen: die Anzeige (%1) ist nicht erreichbar</translation>
+    </message>
+    <message>
+        <source>unknown option %1</source>
+        <translation>unbekannte Option %1</translation>
+    </message>
+    <message>
+        <source>Try &apos;calvera --help&apos; for more information.</source>
+        <translation>„calvera --help“ liefert weitere Informationen.</translation>
+    </message>
 </context>
 <context>
     <name>calvera-batch</name>
@@ -1432,6 +1439,10 @@ calvera-batch --help).
     <message>
         <source>it is not a Calvera list</source>
         <translation>es ist keine Calvera-Liste</translation>
+    </message>
+    <message>
+        <source>cannot write to standard output: %1</source>
+        <translation>kann nicht auf die Standardausgabe schreiben: %1</translation>
     </message>
 </context>
 </TS>

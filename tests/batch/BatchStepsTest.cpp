@@ -75,10 +75,18 @@ TEST(BatchSteps, TheQueueKeepsTheOrderGivenAndRefusesWhatCannotBeQueued)
     EXPECT_EQ(queue.model.nodeAt(0)->Item.Path.toStdString(), dir.prefix());
     EXPECT_EQ(queue.model.nodeAt(1)->Item.FileName.toStdString(), dir.file("b.avi"));
 
+    // A missing input is queued, to fail as its own item; a missing list file is refused.
     options.sources = {mediaFile(dir.file("none.avi"), 3)};
     BatchQueue missing;
-    EXPECT_EQ(exitOf([&] { buildQueue(options, catalogue, missing); }).message,
-        dir.file("none.avi") + ": No such file or directory");
+    buildQueue(options, catalogue, missing);
+    EXPECT_EQ(missing.model.count(), 1);
+    BatchOptions::Source list;
+    list.isListFile = true;
+    list.path = dir.file("none.qfl");
+    options.sources = {list};
+    BatchQueue missingList;
+    EXPECT_EQ(exitOf([&] { buildQueue(options, catalogue, missingList); }).message,
+        dir.file("none.qfl") + ": No such file or directory");
     options.sources = {mediaFile(dir.file("a.avi"), 16)};
     BatchQueue outside;
     const BatchExit unknown = exitOf([&] { buildQueue(options, catalogue, outside); });

@@ -91,7 +91,12 @@ TEST(CommandLine, MistakesAreToldPlainly)
         {{"-j", "two", "-f", "1", "a.avi"}, "-j needs a whole number, not 'two'"},
         {{"--jobs=-1", "-f", "1", "a.avi"}, "--jobs needs a number of at least 0, not -1"},
         {{"--verify=maybe", "-f", "1", "a.avi"}, "--verify takes none, duration or decode, not 'maybe'"},
-        {{"--progress=text", "-f", "1", "a.avi"}, "--progress takes json, not 'text'"},
+        {{"--progress=text", "-f", "1", "a.avi"}, "--progress takes json or lines, not 'text'"},
+        {{"--ver"}, "option --ver is ambiguous: it may be --verify, --verbose, --version"},
+        {{"--files", "x"}, "option --files is ambiguous: it may be --files-from, --files0-from"},
+        {{"--dry-run=x", "-f", "1", "a.avi"}, "option --dry-run takes no value, not 'x'"},
+        {{"--dry=", "-f", "1", "a.avi"}, "option --dry-run takes no value, not ''"},
+        {{"--bogus=3"}, "unknown option --bogus"},
         {{"--new-only", "-f", "1", "a.avi"}, "--new-only needs --watch DIR"},
         {{"--watch", "/w"}, "no format for --watch /w: give -f INDEX before it"},
         {{"a.avi"}, "no format for a.avi: give -f INDEX before the files"},
@@ -100,6 +105,8 @@ TEST(CommandLine, MistakesAreToldPlainly)
     for (const auto& [arguments, message] : mistakes)
         EXPECT_EQ(usageError(arguments), message);
     EXPECT_EQ(usageError({"--help"}), "(accepted)");
+    EXPECT_EQ(usageError({"--verb", "--vers"}), "(accepted)") << "an abbreviation that names one option";
+    EXPECT_TRUE(parseBatchCommandLine({"--progress=lines", "-f", "1", "a.avi"}).endLinesOnly);
 }
 
 TEST(CommandLine, DryRunWordsAreQuotedForAShellOnlyWhenTheyNeedIt)

@@ -557,6 +557,7 @@ void TUIHook::addFiles(const QStringList& files)
             if (formats.isItemAvailable(i))
                 formats.setCurrentIndex(i);
         }
+        dialog.rememberChoice(m_settings->addFromLast);
         dialog.Fill(files);
         m_formatDialog = &dialog;
         dialog.exec();
@@ -934,14 +935,14 @@ void TUIHook::ShowItemProperties(const std::vector<TItemNodeData*>& chosen)
             + (missing > 0 ? tr(" (%1 not found)").arg(missing) : QString()));
     }
     if (!oneFormat) {
-        memo.appendPlainText(tr("format: several, each kept unless one is chosen"));
+        dialog.showSeveralFormats();
     } else if (!knownFormat) {
         // Nothing in the list stands for the item's format: say so, and keep
         // it unless the user picks one.
         memo.appendPlainText(tr("format: unknown (number %1), choose one").arg(first.FormatIndex));
     }
     if (!onePath)
-        memo.appendPlainText(tr("save path: several, each kept unless one is chosen"));
+        dialog.showSeveralPaths();
     m_formatDialog = &dialog;
     dialog.exec();
     if (!dialog.OK())

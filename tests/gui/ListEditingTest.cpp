@@ -371,6 +371,41 @@ TEST_F(SeveralItemsTest, DifferingFieldsSaySeveralAndStayUnlessChanged)
     EXPECT_EQ(formats(), (std::vector<int> {4, 4, 4})) << "Cancel changes nothing";
 }
 
+TEST_F(SeveralItemsTest, TheInformationSaysWhatOkWillDo)
+{
+    key(Qt::Key_A, Qt::ControlModifier);
+    const QString chosen = QString::fromStdString(dir.prefix());
+    dialogs.folderAnswers.push_back(chosen);
+    QStringList afterFormat;
+    QStringList afterFolder;
+    QStringList afterClear;
+    bool clearable = false;
+    properties([&](TItemDlg& dialog) {
+        clearable = clickClearButton(*dialog.etDirectory);
+        EXPECT_EQ(dialog.etDirectory->placeholderText(), "");
+        afterClear = dialog.informationLines();
+        dialog.ComboBox1->setCurrentIndex(4);
+        afterFormat = dialog.informationLines();
+        click(dialog.btDirectory);
+        afterFolder = dialog.informationLines();
+        click(dialog.btnOk);
+    });
+    EXPECT_TRUE(clearable) << "several folders can be cleared to the global path at once";
+    EXPECT_EQ(afterClear.value(3), "save path: each goes to the global path");
+    const QString format = QString::fromStdString(window.controller()->catalogue().formatName(4));
+    EXPECT_EQ(afterFormat.value(2), "format: each becomes " + format);
+    EXPECT_EQ(afterFolder.value(3), "save path: each goes to " + chosen);
+    EXPECT_EQ(afterFolder.size(), 4);
+    EXPECT_EQ(formats(), (std::vector<int> {4, 4, 4}));
+    EXPECT_EQ(paths(), (QStringList {chosen, chosen, chosen}));
+
+    properties([&](TItemDlg& dialog) {
+        EXPECT_TRUE(clickClearButton(*dialog.etDirectory));
+        click(dialog.btnOk);
+    });
+    EXPECT_EQ(paths(), (QStringList {"", "", ""})) << "cleared: every item goes to the global path";
+}
+
 TEST_F(SeveralItemsTest, AlikeFieldsShowTheirValue)
 {
     clickRow(0);

@@ -1,6 +1,12 @@
 // The Option page's choices: how they are kept, and how the page shows them.
 
+#include "EngineTestSupport.h"
+#include "FfmpegAbilities.h"
 #include "FlatEditUnit.h"
+#include "GuiTestSupport.h"
+#include "addForm.h"
+#include "command.h"
+#include "imagebutton.h"
 #include "MyButtonEx.h"
 #include "OptionsPage.h"
 #include "Settings.h"
@@ -14,6 +20,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -189,6 +196,86 @@ TEST_F(OptionsPageTest, TheNewChoicesAreReportedAsTheyAreMade)
     EXPECT_FALSE(page.cbStartEmpty->isChecked());
     EXPECT_FALSE(page.cbVerifyDecode->isChecked());
     EXPECT_EQ(changed.count(), 3) << "what the program sets is no change by the user";
+}
+
+// Each Add starts from the format and folder of the last one confirmed, also
+// after a new start, unless the Option page turns that off.
+TEST(AddFiles, StartFromTheLastConfirmedFormatAndFolderUnlessTurnedOff)
+{
+    const TemporaryStateHome home;
+    TempDir dir;
+    writeFileBytes(dir.file("a.avi"), "x");
+    FakeDialogs dialogs;
+    const QString folder = QString::fromStdString(dir.prefix());
+    struct Seen {
+        int format = -2;
+        QString folder;
+        QStringList lines;
+    };
+    // One Add: what its dialog starts from; act then closes it.
+    const auto add = [&](TmainDlg& window, const std::function<void(TaddDlg&)>& act) {
+        Seen seen;
+        dialogs.openAnswers.push_back({QString::fromStdString(dir.file("a.avi"))});
+        whenModalShows<TaddDlg>([&](TaddDlg& dialog) {
+            seen = {dialog.formatIndex(), dialog.directory(), dialog.informationLines()};
+            act(dialog);
+        });
+        window.controller()->btnAddClick(window.btnAdd);
+        return seen;
+    };
+    const auto ok = [](TaddDlg& dialog) { QTest::mouseClick(dialog.btnOk, Qt::LeftButton, {}, {60, 20}); };
+    const auto cancel = [](TaddDlg& dialog) { QTest::mouseClick(dialog.btnCancel, Qt::LeftButton, {}, {60, 20}); };
+    // What this machine can make is known before the dialogs open.
+    const auto ready = [](TmainDlg& window) {
+        FfmpegProbe::of(window.controller()->driver()->FfmpegPath)->wait();
+        processPendingEvents();
+    };
+
+    int chosen = -1;
+    QString chosenName;
+    Seen first;
+    {
+        TmainDlg window;
+        ready(window);
+        first = add(window, [&](TaddDlg& dialog) {
+            for (int i = dialog.ComboBox1->count() - 1; i > 0 && chosen < 0; --i) {
+                if (dialog.ComboBox1->isItemAvailable(i) && i != dialog.formatIndex())
+                    chosen = i;
+            }
+            dialog.ComboBox1->setCurrentIndex(chosen);
+            chosenName = dialog.ComboBox1->currentText();
+            dialogs.folderAnswers.push_back(folder);
+            dialog.btDirectoryClick();
+            ok(dialog);
+        });
+        ASSERT_GT(chosen, 0) << "a second format this machine can make";
+        EXPECT_EQ(first.folder, "") << "the first Add starts from the global path";
+        const Seen second = add(window, [&](TaddDlg& dialog) {
+            dialog.ComboBox1->setCurrentIndex(first.format);
+            cancel(dialog);
+        });
+        EXPECT_EQ(second.format, chosen);
+        EXPECT_EQ(second.folder, folder);
+        EXPECT_EQ(second.lines.value(1), "format: " + chosenName);
+        EXPECT_EQ(second.lines.value(2), "save to: " + folder) << "the information agrees";
+    }
+    {
+        TmainDlg window;
+        ready(window);
+        const Seen again = add(window, cancel);
+        EXPECT_EQ(again.format, chosen) << "kept for the next start; a cancelled Add changes nothing";
+        EXPECT_EQ(again.folder, folder);
+
+        window.controller()->btnOptionClick(window.btnOption);
+        QCheckBox& remember = *window.OptionsPage1->cbAddFromLast;
+        ASSERT_TRUE(remember.isChecked()) << "on unless turned off";
+        QTest::mouseClick(&remember, Qt::LeftButton, {}, QPoint(8, remember.height() / 2));
+        EXPECT_FALSE(remember.isChecked());
+        const Seen off = add(window, cancel);
+        EXPECT_EQ(off.format, first.format) << "turned off: the first format this machine can make";
+        EXPECT_EQ(off.folder, "");
+    }
+    EXPECT_FALSE(Settings::load().addFromLast) << "the choice is kept";
 }
 
 } // namespace

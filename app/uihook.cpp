@@ -282,7 +282,7 @@ void TUIHook::HookControls(TmainDlg& window)
     m_jobs = std::make_unique<JobListModel>();
     m_treeManager = std::make_unique<TTreeManager>(*m_jobs, *m_itemManager);
     JobListView& view = *window.VirtualStringTree1;
-    view.bind(m_jobs.get(), window.listImage, &m_commandManager->Formats());
+    view.bind(m_jobs.get(), window.listImage, &m_commandManager->shownFormats());
     view.setPopupMenu(m_menuDraw->AttachedMenu());
     view.onShowItemProperties = guarded([this] { pmiPropertiesClick(m_window->VirtualStringTree1); });
 
@@ -549,7 +549,7 @@ void TUIHook::addFromOutside(const QStringList& paths)
 void TUIHook::addFiles(const QStringList& files)
 {
     if (!files.isEmpty()) {
-        TaddDlg dialog(m_commandManager->Formats(), outputFolderShown(), m_window);
+        TaddDlg dialog(m_commandManager->shownFormats(), outputFolderShown(), m_window);
         markUnavailable(dialog);
         // The first format this machine can make is offered first.
         TMyFlatComboBox& formats = *dialog.ComboBox1;
@@ -892,7 +892,7 @@ void TUIHook::ShowItemProperties(const std::vector<TItemNodeData*>& chosen)
     }
     if (nodes.empty())
         return;
-    TItemDlg dialog(m_commandManager->Formats(), m_window);
+    TItemDlg dialog(m_commandManager->shownFormats(), m_window);
     markUnavailable(dialog);
     const TItemData& first = nodes.front()->Item;
     const auto allAlike = [&nodes](const auto& field) {

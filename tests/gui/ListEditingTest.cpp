@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QUrl>
 
@@ -242,6 +243,27 @@ TEST_F(ListEditingTest, DraggingRowsWithTheMouseMovesThem)
     dropAt(files, lowerHalf);
     EXPECT_EQ(dropped, QStringList {"/v/new.avi"});
     EXPECT_EQ(order(), "4 0 1 2 3");
+}
+
+TEST_F(ListEditingTest, DraggedPastTheLastRowShownTheListScrollsOn)
+{
+    queue(20);
+    QApplication::processEvents(); // the rows are laid out
+    ASSERT_GT(view.verticalScrollBar()->maximum(), 0) << "more rows than the list shows";
+    const TItemNodeData* dragged = jobs.nodeAt(0);
+    const QPoint nearTheBottom(300, view.viewport()->height() - 30);
+    const int shownBefore = view.indexAt(nearTheBottom).row();
+    pressAndMove(0, QPoint(300, view.viewport()->height() + 10));
+    EXPECT_GT(view.verticalScrollBar()->value(), 0) << "held below the list, it scrolls on";
+    EXPECT_EQ(view.dropIndicatorRow(), -1) << "nothing would be put down out there";
+    // Back onto the lower half of a row that has come into view, and let go.
+    const int row = view.indexAt(nearTheBottom).row();
+    ASSERT_GT(row, shownBefore);
+    const QPoint lowerHalf = rowCentre(row) + QPoint(0, 6);
+    QTest::mouseMove(view.viewport(), lowerHalf);
+    EXPECT_EQ(view.dropIndicatorRow(), row + 1);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, lowerHalf);
+    EXPECT_EQ(jobs.indexOf(dragged), row) << "after the row it was let go on";
 }
 
 TEST_F(ListEditingTest, DuringARunOnlyItemsThatAreNotConvertingMove)

@@ -62,6 +62,19 @@ TEST(Settings, TheNewChoicesAreKeptAndReadBack)
     for (const char* line : {"whenDone=poweroff", "verifyDecode=true", "startEmpty=false"})
         EXPECT_NE(saved.find(line), std::string::npos) << line << " in\n" << saved;
 
+    // The last Add's choice beside the settings: each leaves the other alone.
+    EXPECT_EQ(AddChoice::load(), AddChoice()) << "none yet";
+    AddChoice {3, "/videos/out"}.save();
+    chosen.addFromLast = false;
+    chosen.save();
+    EXPECT_EQ(AddChoice::load(), (AddChoice {3, "/videos/out/"})) << "a folder gets its trailing /";
+    EXPECT_FALSE(Settings::load().addFromLast);
+    AddChoice {0, ""}.save();
+    EXPECT_EQ(AddChoice::load(), (AddChoice {0, ""})) << "back to the global path";
+    EXPECT_EQ(Settings::load(), chosen);
+    writeFileBytes(home.calvera() + "calvera.conf", "[add]\nlastFormat=-7\nlastFolder=relative/\n");
+    EXPECT_EQ(AddChoice::load(), AddChoice()) << "nothing Calvera could use";
+
     writeFileBytes(home.calvera() + "calvera.conf", "[conversion]\nwhenDone=explode\nsimultaneous=1\n");
     EXPECT_EQ(Settings::load().whenDone, WhenDone::Nothing) << "what Calvera does not know is nothing";
 }
@@ -90,10 +103,13 @@ TEST(Settings, AFifoAtCalveraConfNeitherHangsTheStartNorIsWrittenOver)
     chosen.jobs = 1;
     chosen.verifyDecode = true;
     chosen.save();
+    const AddChoice lastAdd = AddChoice::load();
+    AddChoice {2, "/videos/"}.save();
     done = true;
     rescuer.join();
     EXPECT_FALSE(rescued) << "calvera.conf was opened as if it were a file";
     EXPECT_EQ(loaded, Settings()) << "the defaults";
+    EXPECT_EQ(lastAdd, AddChoice()) << "no last Add either";
     struct stat info { };
     ASSERT_EQ(::stat(fifo.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "what the user put there stays";

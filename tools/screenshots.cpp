@@ -1,7 +1,8 @@
 // Renders the main window, the splash, the popup menu, a row hint, several
-// rows selected with their Item Property dialog, the Option page with its
-// drop-down lists open, the close question and the notice after a run to PNG
-// files, offscreen, optionally with queued items in all four states:
+// rows selected with their Item Property dialog (before and after a choice),
+// the Option page with its drop-down lists open, the list as the screen shows
+// it after a run that scrolled, the close question and the notice after a run
+// to PNG files, offscreen, optionally with queued items in all four states:
 //   screenshots OUTPUT_FOLDER [ITEMS]
 
 #include "Fonts.h"

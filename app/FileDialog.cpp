@@ -9,8 +9,10 @@
 #include "PngSpeedButton.h"
 #include "FormsSupport.h"
 
+#include <QAction>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QTextBlock>
 
@@ -24,6 +26,19 @@ TLinePanel* framePanel(QWidget* parent, TColor color, const QRect& geometry)
     panel->SetLineColor(14922381);
     panel->SetBorderWidth(5);
     return panel;
+}
+
+// A small cross in the colour of the field's text.
+QIcon clearIcon()
+{
+    QPixmap cross(16, 16);
+    cross.fill(Qt::transparent);
+    QPainter painter(&cross);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(QPen(toQColor(kFieldTextColor), 2, Qt::SolidLine, Qt::RoundCap));
+    painter.drawLine(QPointF(4, 4), QPointF(12, 12));
+    painter.drawLine(QPointF(12, 4), QPointF(4, 12));
+    return QIcon(cross);
 }
 
 } // namespace
@@ -74,6 +89,12 @@ TFileDialog::TFileDialog(const QString& caption, const std::vector<std::string>&
     btnCancel->OnClick = [this](TMyButtonEx*) { reject(); };
 
     etDirectory = makeFolderField(this, QRect(8, 224, 393, 28));
+    acClearDirectory = etDirectory->addAction(clearIcon(), QLineEdit::TrailingPosition);
+    acClearDirectory->setObjectName("acClearDirectory");
+    acClearDirectory->setToolTip(tr("use the global path"));
+    connect(acClearDirectory, &QAction::triggered, this, [this] { clearDirectory(); });
+    connect(etDirectory, &QLineEdit::textChanged, this, [this] { showClearButton(); });
+    showClearButton();
     ComboBox1 = makeFormsComboBox(this, QRect(9, 152, 425, 30));
     for (const std::string& format : formats)
         ComboBox1->addItem(QString::fromStdString(format));
@@ -131,6 +152,38 @@ void TFileDialog::btDirectoryClick()
         return;
     etDirectory->setText(withTrailingSeparator(chosen));
     m_directoryChosen = true;
+    directoryChanged();
+}
+
+void TFileDialog::clearDirectory()
+{
+    etDirectory->clear();
+    // Not "(several)" any more: each item goes to the global path.
+    etDirectory->setPlaceholderText({});
+    m_directoryChosen = true;
+    showClearButton();
+    directoryChanged();
+}
+
+void TFileDialog::showClearButton()
+{
+    acClearDirectory->setVisible(!etDirectory->text().isEmpty() || !etDirectory->placeholderText().isEmpty());
+}
+
+void TFileDialog::showEvent(QShowEvent* event)
+{
+    // Whoever filled the edit, the button agrees with it once the dialog shows.
+    showClearButton();
+    QDialog::showEvent(event);
+}
+
+void TFileDialog::setInformationLine(int index, const QString& text)
+{
+    QStringList lines = informationLines();
+    if (index < 0 || index >= lines.size())
+        return;
+    lines[index] = text;
+    Memo1->setPlainText(lines.join('\n'));
 }
 
 void TFileDialog::setUnavailable(int index, const QString& reason)

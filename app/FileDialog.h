@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+class QAction;
 class QPlainTextEdit;
 class QLabel;
 class TLinePanel;
@@ -18,7 +19,9 @@ class TPngSpeedButton;
 // What the Add Files and Item Property dialogs share: the file list, the
 // catalogue's formats, the output directory with its chooser, a black
 // console-like information box, OK and Cancel. Only OK sets the OK flag;
-// Cancel, Esc and the close box leave it false; Enter does nothing.
+// Cancel, Esc and the close box leave it false; Enter does nothing. The
+// directory edit is read-only: the chooser fills it, and a button inside it
+// empties it again, back to the global path.
 class TFileDialog : public QDialog {
     Q_OBJECT
 
@@ -28,7 +31,8 @@ public:
     bool OK() const { return m_ok; }
     int formatIndex() const;
     QString directory() const;
-    // Whether the user chose a directory in the chooser (even the one shown before).
+    // Whether the user chose a directory in the chooser (even the one shown
+    // before) or cleared the edit for the global path.
     bool directoryChosen() const { return m_directoryChosen; }
     QStringList informationLines() const;
 
@@ -49,17 +53,29 @@ public:
     QLabel* Label2;
     TPngSpeedButton* btDirectory;
     TPngImageList* PngImageList1;
+    // The button inside etDirectory that empties it: shown while the edit
+    // holds a directory, or stands for several ("(several)" as placeholder).
+    QAction* acClearDirectory;
 
     // Lets the user choose the output directory; a cancelled chooser changes nothing.
-    virtual void btDirectoryClick();
+    void btDirectoryClick();
+    // Empties the directory edit: the global path, for every item concerned.
+    void clearDirectory();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     // A format's text changed (setUnavailable).
     virtual void formatTextChanged() { }
+    // The user chose a directory or cleared it.
+    virtual void directoryChanged() { }
+    // Rewrites line index of the information box; nothing without that line.
+    void setInformationLine(int index, const QString& text);
 
 private:
+    void showClearButton();
+
     bool m_ok = false;
     bool m_directoryChosen = false;
 };

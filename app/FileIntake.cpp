@@ -97,7 +97,7 @@ void FileIntake::add(const QStringList& files)
 {
     if (files.isEmpty())
         return;
-    TaddDlg dialog(m_parts.catalogue.Formats(), m_parts.outputFolder(), m_window);
+    TaddDlg dialog(m_parts.catalogue.shownFormats(), m_parts.outputFolder(), m_window);
     markUnavailableFormats(dialog, m_parts.catalogue, m_parts.ffmpegPath());
     // The first format this machine can make is offered first.
     TMyFlatComboBox& formats = *dialog.ComboBox1;
@@ -105,6 +105,7 @@ void FileIntake::add(const QStringList& files)
         if (formats.isItemAvailable(i))
             formats.setCurrentIndex(i);
     }
+    dialog.rememberChoice(m_parts.startFromLast());
     dialog.Fill(files);
     m_parts.openDialog = &dialog;
     dialog.exec();

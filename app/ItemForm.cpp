@@ -1,7 +1,44 @@
 #include "ItemForm.h"
 
+#include "FlatEditUnit.h"
+
+#include <QPlainTextEdit>
+
 TItemDlg::TItemDlg(const std::vector<std::string>& formats, QWidget* parent)
     : TFileDialog(tr("Item Property"), formats, parent)
 {
     setObjectName("ItemDlg");
+    connect(ComboBox1, &QComboBox::currentIndexChanged, this, [this] { showFormatLine(); });
+}
+
+void TItemDlg::showSeveralFormats()
+{
+    Memo1->appendPlainText(tr("format: several, each kept unless one is chosen"));
+    m_formatLine = static_cast<int>(informationLines().size()) - 1;
+}
+
+void TItemDlg::showSeveralPaths()
+{
+    Memo1->appendPlainText(tr("save path: several, each kept unless one is chosen"));
+    m_pathLine = static_cast<int>(informationLines().size()) - 1;
+}
+
+void TItemDlg::showFormatLine()
+{
+    if (m_formatLine >= 0 && ComboBox1->currentIndex() >= 0)
+        setInformationLine(m_formatLine, tr("format: each becomes %1").arg(ComboBox1->currentText()));
+}
+
+void TItemDlg::formatTextChanged()
+{
+    showFormatLine();
+}
+
+void TItemDlg::directoryChanged()
+{
+    if (m_pathLine < 0)
+        return;
+    setInformationLine(m_pathLine,
+        directory().isEmpty() ? tr("save path: each goes to the global path")
+                              : tr("save path: each goes to %1").arg(directory()));
 }

@@ -49,7 +49,7 @@ void ItemProperties::edit(const std::vector<TItemNodeData*>& chosen, const std::
     }
     if (nodes.empty())
         return;
-    TItemDlg dialog(m_catalogue.Formats(), parent);
+    TItemDlg dialog(m_catalogue.shownFormats(), parent);
     markUnavailableFormats(dialog, m_catalogue, m_ffmpegPath);
     const TItemData& first = nodes.front()->Item;
     const auto allAlike = [&nodes](const auto& field) {
@@ -91,14 +91,14 @@ void ItemProperties::edit(const std::vector<TItemNodeData*>& chosen, const std::
             + (missing > 0 ? tr(" (%1 not found)").arg(missing) : QString()));
     }
     if (!oneFormat) {
-        memo.appendPlainText(tr("format: several, each kept unless one is chosen"));
+        dialog.showSeveralFormats();
     } else if (!knownFormat) {
         // Nothing in the list stands for the item's format: say so, and keep
         // it unless the user picks one.
         memo.appendPlainText(tr("format: unknown (number %1), choose one").arg(first.FormatIndex));
     }
     if (!onePath)
-        memo.appendPlainText(tr("save path: several, each kept unless one is chosen"));
+        dialog.showSeveralPaths();
     // During a run, what ran or runs keeps what it ran with.
     if (const std::size_t reached = changeable(nodes, running()).size(); reached < nodes.size())
         memo.appendPlainText(tr("a change applies to the %n waiting item(s) of %1; the others keep theirs", nullptr,

@@ -7,22 +7,20 @@
 
 #include <QContextMenuEvent>
 #include <QHeaderView>
-#include <QDrag>
 #include <QDragEnterEvent>
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QUrl>
 #include <QMenu>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyledItemDelegate>
+#include <QTimer>
 
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-// A drag of the rows of a list carries the list's address, so only that list takes it.
-const QString kRowsMime = QStringLiteral("application/x-calvera-job-rows");
 
 const QColor kActivity(0x7F, 0x9D, 0xB9);
 const QColor kHeld(0xB8, 0xB8, 0xB8);
@@ -155,6 +153,10 @@ JobListView::JobListView(QWidget* parent)
     colours.setColor(QPalette::Text, kText);
     setPalette(colours);
     setAutoFillBackground(true);
+    // Held beyond the top or bottom edge, a drag of rows scrolls on by itself.
+    m_dragScroll = new QTimer(this);
+    m_dragScroll->setInterval(100);
+    connect(m_dragScroll, &QTimer::timeout, this, [this] { followRowDrag(m_dragPosition); });
 }
 
 void JobListView::bind(JobListModel* model, TPngImageList* images, const std::vector<std::string>* formats)
@@ -251,6 +253,15 @@ void JobListView::paintEvent(QPaintEvent* event)
     }
 }
 
+void JobListView::scrollContentsBy(int dx, int dy)
+{
+    QTreeView::scrollContentsBy(dx, dy);
+    // Scrolling moves the pixels already shown, and the watermark with them,
+    // and paints only the strip that comes into view: the disc would be cut
+    // at that strip. It stays where it is, so the whole list is painted again.
+    viewport()->update();
+}
+
 std::vector<JobListModel::Node*> JobListView::selectedNodes() const
 {
     std::vector<JobListModel::Node*> nodes;
@@ -320,18 +331,6 @@ bool JobListView::moveSelectionBefore(int row)
     return false;
 }
 
-QMimeData* JobListView::selectionDragData() const
-{
-    auto* data = new QMimeData;
-    data->setData(kRowsMime, QByteArray::number(reinterpret_cast<quintptr>(this)));
-    return data;
-}
-
-bool JobListView::isOwnDrag(const QMimeData* data) const
-{
-    return data && data->data(kRowsMime) == QByteArray::number(reinterpret_cast<quintptr>(this));
-}
-
 int JobListView::dropRowAt(const QPoint& viewportPosition) const
 {
     const QModelIndex index = indexAt(viewportPosition);
@@ -351,12 +350,39 @@ void JobListView::setDropRow(int row)
 
 void JobListView::startDrag(Qt::DropActions)
 {
+    // The rows are moved here, inside the list, rather than handed to the
+    // desktop: they mean nothing to another program, and the pointer is
+    // followed the same way on every platform.
     if (!selectionMovable())
         return;
-    auto* drag = new QDrag(this);
-    drag->setMimeData(selectionDragData());
-    drag->exec(Qt::MoveAction);
+    m_draggingRows = true;
+    viewport()->setCursor(Qt::ClosedHandCursor);
+}
+
+void JobListView::followRowDrag(const QPoint& viewportPosition)
+{
+    m_dragPosition = viewportPosition;
+    const int height = viewport()->height();
+    if (viewportPosition.y() < 0 || viewportPosition.y() >= height) {
+        verticalScrollBar()->triggerAction(
+            viewportPosition.y() < 0 ? QAbstractSlider::SliderSingleStepSub : QAbstractSlider::SliderSingleStepAdd);
+        if (!m_dragScroll->isActive())
+            m_dragScroll->start();
+    } else {
+        m_dragScroll->stop();
+    }
+    setDropRow(viewport()->rect().contains(viewportPosition) ? dropRowAt(viewportPosition) : -1);
+}
+
+void JobListView::endRowDrag(bool drop)
+{
+    const int row = m_dropRow;
+    m_draggingRows = false;
+    m_dragScroll->stop();
+    viewport()->unsetCursor();
     setDropRow(-1);
+    if (drop && row >= 0)
+        moveSelectionBefore(row);
 }
 
 void JobListView::mousePressEvent(QMouseEvent* event)
@@ -375,7 +401,39 @@ void JobListView::mousePressEvent(QMouseEvent* event)
         event->accept();
         return;
     }
+    // A drag whose release went elsewhere puts nothing down.
+    if (m_draggingRows)
+        endRowDrag(false);
+    m_dragCancelled = false;
     QTreeView::mousePressEvent(event);
+}
+
+void JobListView::mouseMoveEvent(QMouseEvent* event)
+{
+    // The first moves with the button held start a drag of rows (startDrag);
+    // from then on the rows follow the pointer.
+    if (!m_draggingRows && !m_dragCancelled)
+        QTreeView::mouseMoveEvent(event);
+    if (m_draggingRows)
+        followRowDrag(event->position().toPoint());
+    if (m_draggingRows || m_dragCancelled)
+        event->accept();
+}
+
+void JobListView::mouseReleaseEvent(QMouseEvent* event)
+{
+    if (m_draggingRows || m_dragCancelled) {
+        // Let go in the list, the rows go where the line is; anywhere else, nowhere.
+        if (m_draggingRows) {
+            const QPoint at = event->position().toPoint();
+            setDropRow(viewport()->rect().contains(at) ? dropRowAt(at) : -1);
+            endRowDrag(true);
+        }
+        m_dragCancelled = false;
+        event->accept();
+        return;
+    }
+    QTreeView::mouseReleaseEvent(event);
 }
 
 void JobListView::mouseDoubleClickEvent(QMouseEvent* event)
@@ -398,35 +456,18 @@ void JobListView::contextMenuEvent(QContextMenuEvent* event)
 
 void JobListView::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (isOwnDrag(event->mimeData()) || event->mimeData()->hasUrls())
+    if (event->mimeData()->hasUrls())
         event->acceptProposedAction();
 }
 
 void JobListView::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (isOwnDrag(event->mimeData())) {
-        event->acceptProposedAction();
-        setDropRow(dropRowAt(event->position().toPoint()));
-        return;
-    }
     if (event->mimeData()->hasUrls())
         event->acceptProposedAction();
 }
 
-void JobListView::dragLeaveEvent(QDragLeaveEvent* event)
-{
-    setDropRow(-1);
-    QTreeView::dragLeaveEvent(event);
-}
-
 void JobListView::dropEvent(QDropEvent* event)
 {
-    setDropRow(-1);
-    if (isOwnDrag(event->mimeData())) {
-        event->acceptProposedAction();
-        moveSelectionBefore(dropRowAt(event->position().toPoint()));
-        return;
-    }
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls()) {
         if (url.isLocalFile())
@@ -437,8 +478,25 @@ void JobListView::dropEvent(QDropEvent* event)
         onDropped(paths);
 }
 
+bool JobListView::event(QEvent* event)
+{
+    // Esc during a drag of rows is the drag's, not the window's shortcut (Stop).
+    if (event->type() == QEvent::ShortcutOverride && m_draggingRows
+        && static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        event->accept();
+        return true;
+    }
+    return QTreeView::event(event);
+}
+
 void JobListView::keyPressEvent(QKeyEvent* event)
 {
+    if (m_draggingRows && event->key() == Qt::Key_Escape) {
+        // Put down nowhere; the rest of this press of the button is spent.
+        endRowDrag(false);
+        m_dragCancelled = true;
+        return;
+    }
     const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
     if (plain && (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && currentIndex().isValid()) {
         if (onShowItemProperties)

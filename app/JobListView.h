@@ -14,7 +14,7 @@ class JobListModel;
 struct ItemProgress;
 struct TItemNodeData;
 class QMenu;
-class QMimeData;
+class QTimer;
 class TPngImageList;
 
 // The job list control: one row per job with its state picture and full path
@@ -22,7 +22,10 @@ class TPngImageList;
 // a watermark fixed in the bottom-right corner, a three-line hint per row,
 // the popup menu on column 0 and the properties on a double-click. Rows are
 // selected as in any list (Shift, Ctrl, Ctrl+A) and move with Ctrl+Up,
-// Ctrl+Down or a drag inside the list.
+// Ctrl+Down or a drag with the mouse inside the list: the rows follow the
+// pointer while the button is held, a line shows where they will go, and Esc
+// or letting go outside the list puts nothing down. Files dropped from outside
+// come in through onDropped.
 class JobListView final : public QTreeView, public FlatHintSource {
     Q_OBJECT
 
@@ -55,13 +58,12 @@ public:
     // Moves the selected rows together before row (rowCount() for the end),
     // as a drag inside the list does; nothing while one of them converts.
     bool moveSelectionBefore(int row);
-    // What a drag of this list's selection carries; a drop of it on this
-    // list moves the rows, and it carries no files for anyone else.
-    QMimeData* selectionDragData() const;
     // Where a drop at a viewport position puts the rows: before this row.
     int dropRowAt(const QPoint& viewportPosition) const;
     // The row before which a drag of the selection would drop now; -1 without one.
     int dropIndicatorRow() const { return m_dropRow; }
+    // Whether rows are being dragged with the mouse now.
+    bool isDraggingRows() const { return m_draggingRows; }
     // The popup menu for a click at a viewport position, or none.
     QMenu* menuAt(const QPoint& viewportPosition) const;
     QString hintAt(const QPoint& globalPosition) const override;
@@ -73,25 +75,37 @@ public:
     static constexpr int kRowHeight = 25;
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
-    void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void startDrag(Qt::DropActions supportedActions) override;
 
 private:
     class Delegate;
-    bool isOwnDrag(const QMimeData* data) const;
     // A converting item keeps its place: the driver is writing it.
     bool selectionMovable() const;
     void setDropRow(int row);
+    // The rows being dragged follow the pointer at a viewport position;
+    // beyond the top or bottom edge the list scrolls on, row by row.
+    void followRowDrag(const QPoint& viewportPosition);
+    // Ends a drag of rows, putting them down at the line when drop is true.
+    void endRowDrag(bool drop);
 
     int m_dropRow = -1;
+    bool m_draggingRows = false;
+    // Esc ended the drag while the button is still held.
+    bool m_dragCancelled = false;
+    QPoint m_dragPosition;
+    QTimer* m_dragScroll = nullptr;
     JobListModel* m_jobs = nullptr;
     TPngImageList* m_images = nullptr;
     const std::vector<std::string>* m_formats = nullptr;

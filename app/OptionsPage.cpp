@@ -84,6 +84,8 @@ OptionsPage::OptionsPage(QWidget* parent)
     cbStartEmpty->setToolTip(tr("do not keep the list for the next start"));
     cbVerifyDecode = checkBox(this, "cbVerifyDecode", tr("Check each output by decoding it (slower)"), 304, 192);
     cbVerifyDecode->setToolTip(tr("decode every converted file once, to find a damaged one"));
+    cbAddFromLast = checkBox(this, "cbAddFromLast", tr("Add Files starts from the last format and folder"), 24, 220);
+    cbAddFromLast->setToolTip(tr("otherwise each Add starts from the first format and the global path"));
 
     connect(cbJobs, &QComboBox::activated, this, [this](int row) {
         Settings next = m_settings;
@@ -118,11 +120,17 @@ OptionsPage::OptionsPage(QWidget* parent)
         next.verifyDecode = checked;
         change(next);
     });
+    connect(cbAddFromLast, &QAbstractButton::clicked, this, [this](bool checked) {
+        Settings next = m_settings;
+        next.addFromLast = checked;
+        change(next);
+    });
     setTabOrder(cbJobs, cbWhenDone);
     setTabOrder(cbWhenDone, btFolder);
     setTabOrder(btFolder, btnDefaultFolder);
     setTabOrder(btnDefaultFolder, cbStartEmpty);
     setTabOrder(cbStartEmpty, cbVerifyDecode);
+    setTabOrder(cbVerifyDecode, cbAddFromLast);
     showSettings();
 }
 
@@ -150,4 +158,5 @@ void OptionsPage::showSettings()
     btnDefaultFolder->setEnabled(!m_settings.outputFolder.isEmpty());
     cbStartEmpty->setChecked(m_settings.startEmpty);
     cbVerifyDecode->setChecked(m_settings.verifyDecode);
+    cbAddFromLast->setChecked(m_settings.addFromLast);
 }

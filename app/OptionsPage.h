@@ -13,9 +13,9 @@ class TPngSpeedButton;
 
 // The Option tab's page: how many conversions run at once, what happens when
 // a run ends, where items without a folder of their own go (shown as the real
-// folder), whether the list is kept for the next start and whether outputs are
-// checked by decoding them. A change takes effect at once and is reported
-// through changed().
+// folder), whether the list is kept for the next start, whether outputs are
+// checked by decoding them and whether Add Files starts from the last choice.
+// A change takes effect at once and is reported through changed().
 class OptionsPage final : public QWidget {
     Q_OBJECT
 
@@ -32,6 +32,7 @@ public:
     TMyButtonEx* btnDefaultFolder;
     QCheckBox* cbStartEmpty;
     QCheckBox* cbVerifyDecode;
+    QCheckBox* cbAddFromLast;
 
 signals:
     void changed(const Settings& settings);

@@ -18,6 +18,9 @@ constexpr const char* kOutputFolder = "conversion/outputFolder";
 constexpr const char* kWhenDone = "conversion/whenDone";
 constexpr const char* kVerifyDecode = "conversion/verifyDecode";
 constexpr const char* kStartEmpty = "list/startEmpty";
+constexpr const char* kAddFromLast = "add/startFromLast";
+constexpr const char* kAddFormat = "add/lastFormat";
+constexpr const char* kAddFolder = "add/lastFolder";
 
 // How each choice is written in the file.
 constexpr std::array<std::pair<WhenDone, const char*>, 4> kWhenDoneNames = {{
@@ -62,6 +65,7 @@ Settings Settings::load()
     }
     settings.startEmpty = saved.value(kStartEmpty, false).toBool();
     settings.verifyDecode = saved.value(kVerifyDecode, false).toBool();
+    settings.addFromLast = saved.value(kAddFromLast, true).toBool();
     return settings;
 }
 
@@ -83,6 +87,38 @@ void Settings::save() const
     }
     saved.setValue(kStartEmpty, startEmpty);
     saved.setValue(kVerifyDecode, verifyDecode);
+    saved.setValue(kAddFromLast, addFromLast);
+    saved.sync();
+}
+
+AddChoice AddChoice::load()
+{
+    AddChoice choice;
+    const QString path = Settings::filePath();
+    if (path.isEmpty() || checkUserFile(path.toStdString()) != UserFileKind::Regular)
+        return choice;
+    const QSettings saved(path, QSettings::NativeFormat);
+    bool number = false;
+    const int format = saved.value(kAddFormat).toInt(&number);
+    choice.format = number && format >= 0 ? format : -1;
+    const QString folder = saved.value(kAddFolder).toString();
+    // As for the output folder: only an absolute one.
+    if (folder.startsWith('/'))
+        choice.folder = withTrailingSeparator(folder);
+    return choice;
+}
+
+void AddChoice::save() const
+{
+    const QString path = Settings::filePath();
+    if (path.isEmpty() || checkUserFile(path.toStdString()) == UserFileKind::Refused)
+        return;
+    QSettings saved(path, QSettings::NativeFormat);
+    saved.setValue(kAddFormat, format);
+    if (folder.isEmpty())
+        saved.remove(kAddFolder);
+    else
+        saved.setValue(kAddFolder, folder);
     saved.sync();
 }
 

@@ -26,6 +26,8 @@ struct Settings {
     bool startEmpty = false;
     // Each output is decoded once written, to find a damaged file (slower).
     bool verifyDecode = false;
+    // Add Files starts from the format and folder the last Add confirmed.
+    bool addFromLast = true;
 
     bool operator==(const Settings&) const = default;
 
@@ -39,4 +41,19 @@ struct Settings {
     // Where the settings are kept: $XDG_CONFIG_HOME/calvera/calvera.conf;
     // empty without a home.
     static QString filePath();
+};
+
+// What the last Add Files confirmed, for the next one to start from: the
+// format's index in the catalogue (-1 for none) and the save path (empty for
+// the global path). Kept beside the settings in calvera.conf.
+struct AddChoice {
+    int format = -1;
+    QString folder;
+
+    bool operator==(const AddChoice&) const = default;
+
+    // What was saved; none where nothing was or calvera.conf is no regular file.
+    static AddChoice load();
+    // Writes it into calvera.conf, leaving the settings there as they are.
+    void save() const;
 };

@@ -2,7 +2,9 @@
 
 #include "FlatEditUnit.h"
 #include "MyListBox.h"
+#include "Settings.h"
 
+#include <QFileInfo>
 #include <QPlainTextEdit>
 
 namespace {
@@ -30,13 +32,33 @@ void TaddDlg::formatTextChanged()
     showFormat();
 }
 
+void TaddDlg::rememberChoice(bool startFromLast)
+{
+    m_remember = true;
+    if (!startFromLast)
+        return;
+    const AddChoice last = AddChoice::load();
+    if (last.format >= 0 && last.format < ComboBox1->count() && ComboBox1->isItemAvailable(last.format))
+        ComboBox1->setCurrentIndex(last.format);
+    if (!last.folder.isEmpty() && QFileInfo(last.folder).isDir())
+        etDirectory->setText(last.folder);
+}
+
+void TaddDlg::done(int result)
+{
+    if (result == Accepted && OK() && m_remember)
+        AddChoice {formatIndex(), directory()}.save();
+    TFileDialog::done(result);
+}
+
 void TaddDlg::Fill(const QStringList& files)
 {
     MyListBox1->addItems(files);
     Memo1->clear();
     Memo1->appendPlainText(tr("file count: %1").arg(files.size()));
     Memo1->appendPlainText(tr("format: %1").arg(ComboBox1->currentText()));
-    Memo1->appendPlainText(tr("save to: %1").arg(globalPathText()));
+    Memo1->appendPlainText(
+        tr("save to: %1").arg(etDirectory->text().isEmpty() ? globalPathText() : etDirectory->text()));
     Memo1->appendPlainText(tr("Ready to go...click OK"));
     Memo1->appendPlainText(tr("Cancel the operation...click Cancel"));
 }
@@ -49,11 +71,8 @@ QString TaddDlg::globalPathText() const
 
 void TaddDlg::setLine(int index, const QString& text)
 {
-    QStringList lines = informationLines();
-    if (lines.size() != kLineCount)
-        return; // not filled yet
-    lines[index] = text;
-    Memo1->setPlainText(lines.join('\n'));
+    if (informationLines().size() == kLineCount) // filled
+        setInformationLine(index, text);
 }
 
 void TaddDlg::showSaveTo()
@@ -61,10 +80,7 @@ void TaddDlg::showSaveTo()
     setLine(2, tr("save to: %1").arg(etDirectory->text().isEmpty() ? globalPathText() : etDirectory->text()));
 }
 
-void TaddDlg::btDirectoryClick()
+void TaddDlg::directoryChanged()
 {
-    // Cancelling the chooser keeps what was chosen before; the summary line
-    // always tells what OK will use.
-    TFileDialog::btDirectoryClick();
     showSaveTo();
 }

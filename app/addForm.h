@@ -13,10 +13,17 @@ public:
 
     // Lists the files and writes the five information lines.
     void Fill(const QStringList& files);
-    void btDirectoryClick() override;
+    // Keeps what OK confirms for the next Add Files, and with startFromLast
+    // starts from what the last one confirmed: its format, where this
+    // machine can still make it, and its folder, where it still exists.
+    // Call it before Fill.
+    void rememberChoice(bool startFromLast);
 
 protected:
+    void done(int result) override;
     void formatTextChanged() override;
+    // The summary line always tells what OK will use; a cancelled chooser keeps what was chosen before.
+    void directoryChanged() override;
 
 private:
     void showFormat();
@@ -25,4 +32,5 @@ private:
     QString globalPathText() const;
 
     QString m_globalFolder;
+    bool m_remember = false;
 };

@@ -85,6 +85,7 @@ TImageButton* tabButton(QWidget* parent, const QString& objectName, int left)
     button->SetImage(art("tab-normal.png"));
     button->SetImageOver(art("tab-over.png"));
     button->SetImageDown(art("tab-normal.png"));
+    button->SetImageChosen(art("tab-chosen.png"));
     button->SetUseDown(false);
     return button;
 }
@@ -188,6 +189,8 @@ TmainDlg::TmainDlg()
     OptionsPage1 = new OptionsPage(LinePanel2);
     OptionsPage1->setGeometry(0, 0, 828, 249);
     LinePanel2->hide();
+    btnList->SetChosen(true);
+    LinePanel2->installEventFilter(this);
 
     listImage = new TPngImageList(this);
     listImage->setObjectName("listImage");
@@ -277,6 +280,16 @@ void TmainDlg::showConvertAs(const QString& picture)
 QString TmainDlg::pauseEntryText(bool paused)
 {
     return paused ? tr("&Resume", "menu") : tr("P&ause", "menu");
+}
+
+bool TmainDlg::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == LinePanel2 && (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent)) {
+        const bool options = event->type() == QEvent::ShowToParent;
+        btnOption->SetChosen(options);
+        btnList->SetChosen(!options);
+    }
+    return QWidget::eventFilter(watched, event);
 }
 
 void TmainDlg::closeEvent(QCloseEvent* event)

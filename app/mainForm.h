@@ -79,6 +79,8 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // The tabs follow the page that shows, whoever shows it.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     std::unique_ptr<TUIHook> m_hook;

@@ -107,7 +107,7 @@ void TUIHook::HookControls(TmainDlg& window)
     m_jobs = std::make_unique<JobListModel>();
     m_treeManager = std::make_unique<TTreeManager>(*m_jobs, *m_itemManager);
     JobListView& view = *window.VirtualStringTree1;
-    view.bind(m_jobs.get(), window.listImage, &m_commandManager->Formats());
+    view.bind(m_jobs.get(), window.listImage, &m_commandManager->shownFormats());
     view.setPopupMenu(m_menuDraw->AttachedMenu());
     view.onShowItemProperties = guarded([this] { pmiPropertiesClick(m_window->VirtualStringTree1); });
     view.canOfferMenu = [] { return true; };
@@ -139,7 +139,8 @@ void TUIHook::HookControls(TmainDlg& window)
     m_saveManager = std::make_unique<TSaveManager>(*m_jobs);
     m_intake = std::make_unique<FileIntake>(
         FileIntake::Parts {*m_commandManager, *m_itemManager, *m_treeManager, *m_saveManager,
-            [this] { return m_command->FfmpegPath; }, [this] { return outputFolderShown(); }, m_formatDialog},
+            [this] { return m_command->FfmpegPath; }, [this] { return outputFolderShown(); },
+            [this] { return m_settings->addFromLast; }, m_formatDialog},
         &window);
 
     // The Option page: what it shows is what the driver uses, from the start.

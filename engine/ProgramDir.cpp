@@ -63,6 +63,14 @@ void passOver(const std::string& path, const std::string& why)
 // The file opened for reading, or -1 with kind saying why not.
 int openUserFile(const std::string& path, UserFileKind& kind)
 {
+    // Something that is no file is not even opened: a FIFO opened, even
+    // without waiting, lets a writer waiting at it go on.
+    struct stat named { };
+    if (::stat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) {
+        passOver(path, QCoreApplication::translate("ProgramDir", "it is not a regular file").toStdString());
+        kind = UserFileKind::Refused;
+        return -1;
+    }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) {
         kind = errno == ENOENT ? UserFileKind::Missing : UserFileKind::Refused;

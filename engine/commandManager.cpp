@@ -3,6 +3,7 @@
 #include "FfmpegAbilities.h"
 #include "ProgramDir.h"
 #include "DosCommand.h"
+#include "ShippedFormatNames.h"
 #include "SimpleXML.h"
 
 #include <QCoreApplication>
@@ -61,6 +62,7 @@ void TCommandManager::Load(const std::string& fileName)
     if (!std::filesystem::exists(fileName, ec))
         return;
     m_formats.clear();
+    m_shownFormats.clear();
     m_entries.clear();
     read(fileName, false);
 }
@@ -93,6 +95,9 @@ void TCommandManager::read(const std::string& fileName, bool user)
         if (user && !dynamic_cast<const TJclSimpleXMLElemClassic*>(entry))
             continue;
         m_formats.push_back(entry->ChildValue("format"));
+        m_shownFormats.push_back(user
+                ? m_formats.back()
+                : QCoreApplication::translate(kFormatNameContext, m_formats.back().c_str()).toStdString());
         m_entries.push_back(
             {entry->ChildValue("params"), entry->ChildValue("inputparams"), entry->ChildValue("ext"), user});
     }

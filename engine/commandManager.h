@@ -30,6 +30,10 @@ public:
     const std::string& userCatalogueError() const { return m_userCatalogueError; }
 
     const std::vector<std::string>& Formats() const { return m_formats; }
+    // The names as the window shows them: those of the shipped catalogue in
+    // the user's language (translated when the catalogue is read), the user's
+    // own entries as written.
+    const std::vector<std::string>& shownFormats() const { return m_shownFormats; }
     bool isValidIndex(int index) const { return index >= 0 && index < static_cast<int>(m_formats.size()); }
     // Empty for an index outside the catalogue or an entry without the element.
     std::string GetParams(int index) const;
@@ -64,6 +68,7 @@ private:
     void read(const std::string& fileName, bool user);
 
     std::vector<std::string> m_formats;
+    std::vector<std::string> m_shownFormats;
     std::vector<Entry> m_entries;
     std::string m_userCatalogueError;
 };

@@ -42,6 +42,13 @@ QVariant JobListModel::data(const QModelIndex& index, int role) const
     return index.column() == 0 ? node->Item.FileName : QString();
 }
 
+Qt::ItemFlags JobListModel::flags(const QModelIndex& index) const
+{
+    if (!nodeAt(index.row()) || index.parent().isValid())
+        return Qt::NoItemFlags;
+    return Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled | Qt::ItemNeverHasChildren;
+}
+
 JobListModel::Node* JobListModel::append(const TItemData& item)
 {
     const int row = count();

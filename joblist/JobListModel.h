@@ -25,6 +25,8 @@ public:
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role) const override;
+    // Every row can be selected and dragged to another place in the list.
+    Qt::ItemFlags flags(const QModelIndex& index) const override;
 
     int count() const { return static_cast<int>(m_nodes.size()); }
     // Appends a queued job item at the end and returns its node.

@@ -9,6 +9,32 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 lupdate=${LUPDATE:-$(qtpaths6 --query QT_HOST_BINS 2>/dev/null || echo /usr/lib/qt6/bin)/lupdate}
 sources=(app engine joblist widgets)
 
+# The shipped catalogue's format names as a source lupdate reads (the catalogue
+# itself stays plain XML): one <format> element a line, its XML escapes undone.
+names() {
+    echo "// Written by scripts/translations.sh from resources/command; run its update after changing the catalogue."
+    echo
+    echo '#include "ShippedFormatNames.h"'
+    echo
+    echo '#include <QtGlobal>'
+    echo
+    echo 'namespace {'
+    echo
+    echo 'const char* const kNames[] = {'
+    sed -n 's|.*<format>\(.*\)</format>.*|\1|p' "$root/resources/command" |
+        sed -e 's/&lt;/</g' -e 's/&gt;/>/g' -e 's/&quot;/"/g' -e "s/&apos;/'/g" -e 's/&amp;/\&/g' \
+            -e 's/\\/\\\\/g' -e 's/"/\\"/g' -e 's/.*/    QT_TRANSLATE_NOOP("Catalogue", "&"),/'
+    echo '};'
+    echo
+    echo '} // namespace'
+    echo
+    echo 'std::span<const char* const> shippedFormatNames()'
+    echo '{'
+    echo '    return kNames;'
+    echo '}'
+}
+generated="$root/engine/ShippedFormatNames.cpp"
+
 # Reads the sources into one catalogue, without line numbers (they would change with every edit).
 refresh() {
     (cd "$root" && "$lupdate" "${sources[@]}" -locations none -no-obsolete -source-language en "${@:2}" -ts "$1")
@@ -16,6 +42,7 @@ refresh() {
 
 case "${1:-}" in
 update)
+    names >"$generated"
     for catalogue in "$root"/resources/translations/calvera_*.ts; do
         refresh "$catalogue"
     done
@@ -28,6 +55,10 @@ check)
     work=$(mktemp -d)
     trap 'rm -rf "$work"' EXIT
     status=0
+    if ! names | cmp -s - "$generated"; then
+        echo "$generated does not hold the names of resources/command: run scripts/translations.sh update"
+        status=1
+    fi
     for catalogue in "$root"/resources/translations/calvera_*.ts; do
         copy="$work/$(basename "$catalogue")"
         cp "$catalogue" "$copy"

@@ -1,7 +1,8 @@
 // Renders the main window, the splash, the popup menu, a row hint, several
-// rows selected with their Item Property dialog, the Option page with its
-// drop-down lists open, the close question and the notice after a run to PNG
-// files, offscreen, optionally with queued items in all four states:
+// rows selected with their Item Property dialog (before and after a choice),
+// the Option page with its drop-down lists open, the list as the screen shows
+// it after a run that scrolled, the close question and the notice after a run
+// to PNG files, offscreen, optionally with queued items in all four states:
 //   screenshots OUTPUT_FOLDER [ITEMS]
 
 #include "Fonts.h"
@@ -39,6 +40,7 @@
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QPainter>
+#include <QScreen>
 
 #include <cstdio>
 
@@ -166,7 +168,7 @@ int main(int argc, char* argv[])
 
     // The Add Files dialog for three files, and its formats with those this machine cannot make greyed.
     const TCommandManager& catalogue = window.controller()->catalogue();
-    TaddDlg add(catalogue.Formats(), QString::fromStdString(defaultOutputFolder()), &window);
+    TaddDlg add(catalogue.shownFormats(), QString::fromStdString(defaultOutputFolder()), &window);
     // The screenshot waits for ffmpeg's answer; the window never does.
     const FfmpegProbe::Answer abilities = FfmpegProbe::of(window.controller()->driver()->FfmpegPath)->wait();
     for (int i = 0; i < static_cast<int>(catalogue.Formats().size()); ++i) {
@@ -204,11 +206,38 @@ int main(int argc, char* argv[])
     QTimer::singleShot(0, [&] {
         if (auto* dialog = qobject_cast<TItemDlg*>(QApplication::activeModalWidget())) {
             dialog->grab().save(saved("item-properties-several.png"));
+            // A format chosen for all and the save paths cleared: the information says what OK will do.
+            dialog->ComboBox1->setCurrentIndex(2);
+            dialog->clearDirectory();
+            QApplication::processEvents();
+            dialog->grab().save(saved("item-properties-chosen.png"));
             dialog->reject();
         }
     });
     window.controller()->ShowItemProperties(
         std::vector<TItemNodeData*> {several.nodeAt(0), several.nodeAt(1), several.nodeAt(2)});
+
+    // A run through a list longer than the window: as each item starts the
+    // list follows it, and the screen shows the watermark whole all the same.
+    several.clear();
+    for (int i = 0; i < 14; ++i) {
+        TItemData item;
+        item.FileName = QString("/home/me/Videos/%1 %2.avi").arg(names[i % 6]).arg(i + 1);
+        several.append(item);
+    }
+    JobListView& list = *window.VirtualStringTree1;
+    QApplication::processEvents();
+    for (int row = 0; row < several.count(); ++row) {
+        JobListModel::Node* node = several.nodeAt(row);
+        several.setState(node, ItemState::converting);
+        list.setCurrentIndex(several.index(row, 0));
+        list.scrollTo(several.index(row, 0));
+        QApplication::processEvents();
+        several.setState(node, ItemState::done);
+        QApplication::processEvents();
+    }
+    // What the screen shows, not the window painted again.
+    window.screen()->grabWindow(window.winId()).save(saved("list-after-a-run.png"));
 
     // Closing during a run asks first.
     const std::unique_ptr<QMessageBox> question = makeCloseQuestion(2, &window);

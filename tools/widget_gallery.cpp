@@ -96,6 +96,11 @@ int main(int argc, char* argv[])
     press(image, true);
     save(image, "imagebutton-pressed");
     press(image, false);
+    // A chosen tab keeps its picture whatever the mouse does.
+    image.SetImageChosen(disc(64, QColor(40, 80, 160)));
+    image.SetChosen(true);
+    save(image, "imagebutton-chosen");
+    image.SetChosen(false);
     image.SetEnabled(false);
     save(image, "imagebutton-disabled");
 

@@ -23,6 +23,12 @@ void TImageButton::SetUseDown(bool useDown)
     update();
 }
 
+void TImageButton::SetChosen(bool chosen)
+{
+    m_chosen = chosen;
+    update();
+}
+
 void TImageButton::SetEnabled(bool enabled)
 {
     m_enabled = enabled;
@@ -35,6 +41,8 @@ void TImageButton::paintEvent(QPaintEvent*)
     QPoint at(0, 0);
     if (!m_enabled) {
         picture = &m_imageDisable;
+    } else if (m_chosen && !m_imageChosen.isNull()) {
+        picture = &m_imageChosen;
     } else if (m_pressed) {
         picture = m_imageDown.isNull() ? &m_imageOver : &m_imageDown;
         if (m_useDown)

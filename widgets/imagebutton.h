@@ -6,7 +6,8 @@
 #include <functional>
 
 // A button made of four PNG pictures (normal, hover, pressed, disabled),
-// painted on its parent's background. Its Enabled flag is its own: a disabled
+// painted on its parent's background, and a fifth for a tab that is the
+// chosen one: it wins over hover and pressed, so the chosen tab stays marked. Its Enabled flag is its own: a disabled
 // image button still gets the mouse and shows its tooltip, it only looks
 // disabled and never clicks.
 class TImageButton final : public QWidget {
@@ -23,6 +24,10 @@ public:
     void SetImageOver(const QImage& image) { setPicture(m_imageOver, image); }
     void SetImageDown(const QImage& image) { setPicture(m_imageDown, image); }
     void SetImageDisable(const QImage& image) { setPicture(m_imageDisable, image); }
+    const QImage& ImageChosen() const { return m_imageChosen; }
+    void SetImageChosen(const QImage& image) { setPicture(m_imageChosen, image); }
+    bool Chosen() const { return m_chosen; }
+    void SetChosen(bool chosen);
     bool UseDown() const { return m_useDown; }
     void SetUseDown(bool useDown);
     bool Enabled() const { return m_enabled; }
@@ -54,6 +59,8 @@ private:
     QImage m_imageOver;
     QImage m_imageDown;
     QImage m_imageDisable;
+    QImage m_imageChosen;
+    bool m_chosen = false;
     bool m_useDown = true;
     bool m_enabled = true;
     bool m_hover = false;

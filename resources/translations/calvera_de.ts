@@ -314,6 +314,73 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 
     </message>
 </context>
 <context>
+    <name>Catalogue</name>
+    <message>
+        <source>MP4 video (H.264 + AAC)</source>
+        <translation>MP4-Video (H.264 + AAC)</translation>
+    </message>
+    <message>
+        <source>MP4 video (H.265 + AAC)</source>
+        <translation>MP4-Video (H.265 + AAC)</translation>
+    </message>
+    <message>
+        <source>WebM video (VP9 + Opus)</source>
+        <translation>WebM-Video (VP9 + Opus)</translation>
+    </message>
+    <message>
+        <source>MKV video (H.264 + AAC)</source>
+        <translation>MKV-Video (H.264 + AAC)</translation>
+    </message>
+    <message>
+        <source>AVI video (MPEG-4 + MP3)</source>
+        <translation>AVI-Video (MPEG-4 + MP3)</translation>
+    </message>
+    <message>
+        <source>MOV video (H.264 + AAC)</source>
+        <translation>MOV-Video (H.264 + AAC)</translation>
+    </message>
+    <message>
+        <source>FLV video (H.264 + AAC)</source>
+        <translation>FLV-Video (H.264 + AAC)</translation>
+    </message>
+    <message>
+        <source>MPEG-2 video, DVD style (MPEG-2 + AC-3)</source>
+        <translation>MPEG-2-Video, wie auf DVDs (MPEG-2 + AC-3)</translation>
+    </message>
+    <message>
+        <source>Animated GIF (no sound)</source>
+        <translation>Animiertes GIF (ohne Ton)</translation>
+    </message>
+    <message>
+        <source>MP3 audio</source>
+        <translation>MP3-Audio</translation>
+    </message>
+    <message>
+        <source>M4A audio (AAC)</source>
+        <translation>M4A-Audio (AAC)</translation>
+    </message>
+    <message>
+        <source>FLAC audio (lossless)</source>
+        <translation>FLAC-Audio (verlustfrei)</translation>
+    </message>
+    <message>
+        <source>Opus audio</source>
+        <translation>Opus-Audio</translation>
+    </message>
+    <message>
+        <source>WAV audio (PCM 16-bit)</source>
+        <translation>WAV-Audio (PCM, 16 Bit)</translation>
+    </message>
+    <message>
+        <source>MP4 video, hardware (VAAPI H.264 + AAC)</source>
+        <translation>MP4-Video, Hardware (VAAPI H.264 + AAC)</translation>
+    </message>
+    <message>
+        <source>MP4 video, hardware (VAAPI H.265 + AAC)</source>
+        <translation>MP4-Video, Hardware (VAAPI H.265 + AAC)</translation>
+    </message>
+</context>
+<context>
     <name>DesktopSession</name>
     <message>
         <source>there is no system bus to ask logind on</source>
@@ -387,16 +454,8 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 
         <translation> (%1 nicht gefunden)</translation>
     </message>
     <message>
-        <source>format: several, each kept unless one is chosen</source>
-        <translation>Format: mehrere, jedes bleibt, außer eines wird gewählt</translation>
-    </message>
-    <message>
         <source>format: unknown (number %1), choose one</source>
         <translation>Format: unbekannt (Nummer %1), bitte eines wählen</translation>
-    </message>
-    <message>
-        <source>save path: several, each kept unless one is chosen</source>
-        <translation>Speicherpfad: mehrere, jeder bleibt, außer einer wird gewählt</translation>
     </message>
     <message numerus="yes">
         <source>a change applies to the %n waiting item(s) of %1; the others keep theirs</source>
@@ -576,6 +635,14 @@ nicht nach Stopp</translation>
     <message>
         <source>Default Output Folder</source>
         <translation>Standard-Ausgabeordner</translation>
+    </message>
+    <message>
+        <source>Add Files starts from the last format and folder</source>
+        <translation>Hinzufügen beginnt mit dem letzten Format und Ordner</translation>
+    </message>
+    <message>
+        <source>otherwise each Add starts from the first format and the global path</source>
+        <translation>sonst beginnt jedes Hinzufügen mit dem ersten Format und dem globalen Pfad</translation>
     </message>
 </context>
 <context>
@@ -954,12 +1021,36 @@ nicht nach Stopp</translation>
         <source>Save Directory</source>
         <translation>Speicherordner</translation>
     </message>
+    <message>
+        <source>use the global path</source>
+        <translation>den globalen Pfad verwenden</translation>
+    </message>
 </context>
 <context>
     <name>TItemDlg</name>
     <message>
         <source>Item Property</source>
         <translation>Eintragseigenschaften</translation>
+    </message>
+    <message>
+        <source>format: several, each kept unless one is chosen</source>
+        <translation>Format: mehrere, jedes bleibt, es sei denn, eines wird gewählt</translation>
+    </message>
+    <message>
+        <source>save path: several, each kept unless one is chosen</source>
+        <translation>Speicherpfad: mehrere, jeder bleibt, es sei denn, einer wird gewählt</translation>
+    </message>
+    <message>
+        <source>format: each becomes %1</source>
+        <translation>Format: jedes wird zu %1</translation>
+    </message>
+    <message>
+        <source>save path: each goes to the global path</source>
+        <translation>Speicherpfad: jedes geht in den globalen Pfad</translation>
+    </message>
+    <message>
+        <source>save path: each goes to %1</source>
+        <translation>Speicherpfad: jedes geht nach %1</translation>
     </message>
 </context>
 <context>

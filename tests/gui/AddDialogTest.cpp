@@ -68,6 +68,24 @@ TEST(AddDialog, DirectoryChooserAndItsCancel)
     EXPECT_EQ(dialog.directory(), "/") << "something that is not a directory counts as cancelled";
 }
 
+TEST(AddDialog, TheSavePathIsClearedBackToTheGlobalPath)
+{
+    TempDir dir;
+    FakeDialogs dialogs;
+    TaddDlg dialog(kFormats, kGlobalFolder);
+    dialog.Fill({"/v/a.avi"});
+    dialog.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&dialog));
+    EXPECT_FALSE(clickClearButton(*dialog.etDirectory)) << "nothing to clear while the global path is used";
+    dialogs.folderAnswers = {dir.path().string().c_str()};
+    dialog.btDirectoryClick();
+    ASSERT_EQ(dialog.directory(), QString::fromStdString(dir.prefix()));
+    ASSERT_TRUE(clickClearButton(*dialog.etDirectory)) << "a chosen folder can be cleared";
+    EXPECT_EQ(dialog.directory(), "");
+    EXPECT_EQ(dialog.informationLines()[2], "save to: use global path (/home/someone/Videos/Calvera/)");
+    EXPECT_FALSE(clickClearButton(*dialog.etDirectory)) << "and the button goes with it";
+}
+
 TEST(AddDialog, OnlyOkSetsTheFlag)
 {
     {

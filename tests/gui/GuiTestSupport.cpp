@@ -7,6 +7,8 @@
 #include <QElapsedTimer>
 #include <QPointer>
 #include <QPushButton>
+#include <QTest>
+#include <QToolButton>
 
 #include <unistd.h>
 
@@ -23,6 +25,17 @@ template <typename Answer> Answer takeNext(std::deque<Answer>& answers)
 }
 
 } // namespace
+
+bool clickClearButton(QLineEdit& edit)
+{
+    for (QToolButton* button : edit.findChildren<QToolButton*>()) {
+        if (button->isVisibleTo(&edit) && button->defaultAction() && button->defaultAction()->isVisible()) {
+            QTest::mouseClick(button, Qt::LeftButton, {}, button->rect().center());
+            return true;
+        }
+    }
+    return false;
+}
 
 FakeDialogs::FakeDialogs()
 {

@@ -3,6 +3,7 @@
 #include "JobListModel.h"
 #include "SystemDialogs.h"
 
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QString>
 #include <QStringList>
@@ -60,6 +61,10 @@ public:
 private:
     QTimer m_poll;
 };
+
+// Clicks, as the user does, the button inside an edit that empties it;
+// false when the edit shows none.
+bool clickClearButton(QLineEdit& edit);
 
 // Appends a queued item to the job list.
 JobListModel::Node* appendJob(JobListModel& jobs, const QString& file, int format, const QString& path);

@@ -76,6 +76,16 @@ TEST_F(ItemDialogTest, ShowsTheItemAndAppliesOk)
     EXPECT_EQ(node->Item.FormatIndex, 2);
     EXPECT_EQ(node->Item.Path, QString::fromStdString(dir.prefix()));
     EXPECT_EQ(node->State, ItemState::waiting);
+
+    // A folder of its own is cleared with the button in the edit: the item goes to the global path again.
+    show(node, [](TItemDlg& dialog) {
+        EXPECT_TRUE(clickClearButton(*dialog.etDirectory));
+        EXPECT_EQ(dialog.directory(), "");
+        EXPECT_EQ(dialog.etDirectory->placeholderText(), "");
+        clickOk(dialog);
+    });
+    EXPECT_EQ(node->Item.Path, "");
+    EXPECT_EQ(node->Item.FormatIndex, 2);
 }
 
 TEST_F(ItemDialogTest, CancelEscAndMissingFilesChangeNothing)

@@ -2,6 +2,10 @@
 // with the German translation loaded and in English without it.
 
 #include "FileDialog.h"
+#include "ItemForm.h"
+#include "ShippedFormatNames.h"
+#include "TempDir.h"
+#include "commandManager.h"
 #include "FlatEditUnit.h"
 #include "JobListView.h"
 #include "OptionsPage.h"
@@ -21,7 +25,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <iostream>
+#include <span>
 
 namespace {
 
@@ -104,6 +110,36 @@ TEST(Language, DialogsAndUnavailableFormatsAreGerman)
         std::cout << "Qt's own German is not installed (" << qtGerman.toStdString()
                   << ", qt6-translations-l10n): its buttons are not checked\n";
     }
+}
+
+TEST(Language, TheShippedFormatsAreGermanAndYourOwnAsWritten)
+{
+    const TemporaryStateHome home;
+    std::filesystem::create_directories(home.calvera());
+    writeFileBytes(home.calvera() + "command",
+        "<commands><command><format>Mein Format</format><params>-c copy</params><ext>mkv</ext></command>"
+        "<command><format>MP3 audio</format><params>-c:a libmp3lame</params><ext>mp3</ext></command></commands>");
+    const Translations german(QStringList {"de"});
+    const TCommandManager catalogue;
+    const std::vector<std::string>& shown = catalogue.shownFormats();
+    ASSERT_EQ(shown.size(), catalogue.Formats().size());
+    ASSERT_GE(shown.size(), 3u);
+    EXPECT_EQ(shown[0], "MP4-Video (H.264 + AAC)");
+    EXPECT_EQ(catalogue.formatName(0), "MP4 video (H.264 + AAC)") << "the name itself stays, for programs";
+    EXPECT_EQ(shown[shown.size() - 2], "Mein Format") << "your own entries as you wrote them";
+    EXPECT_EQ(shown.back(), "MP3 audio") << "also where a shipped name has a translation";
+    // Every shipped name is in the translation source, in the catalogue's order, and translated.
+    const std::span<const char* const> names = shippedFormatNames();
+    ASSERT_EQ(names.size() + 2, shown.size()) << "scripts/translations.sh update writes them from resources/command";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        EXPECT_EQ(catalogue.Formats()[i], names[i]);
+        EXPECT_NE(shown[i], names[i]) << names[i] << " is not translated";
+    }
+
+    TItemDlg several(shown);
+    several.showSeveralFormats();
+    EXPECT_EQ(several.informationLines().value(0), "Format: mehrere, jedes bleibt, es sei denn, eines wird gewählt");
+    EXPECT_EQ(several.ComboBox1->itemText(0), "MP4-Video (H.264 + AAC)");
 }
 
 } // namespace

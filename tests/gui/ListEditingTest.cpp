@@ -27,6 +27,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTest>
 #include <QUrl>
 
@@ -74,6 +75,21 @@ protected:
         QApplication::sendEvent(view.viewport(), &enter);
         QDropEvent drop(at, Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
         QApplication::sendEvent(view.viewport(), &drop);
+    }
+    // The left button pressed on a row and moved, as a hand moves it, to a viewport position.
+    void pressAndMove(int row, const QPoint& to)
+    {
+        const QPoint from = rowCentre(row);
+        QTest::mousePress(view.viewport(), Qt::LeftButton, {}, from);
+        constexpr int kSteps = 4;
+        for (int step = 1; step <= kSteps; ++step)
+            QTest::mouseMove(view.viewport(), from + (to - from) * step / kSteps);
+    }
+    // A drag of a row with the mouse, let go at a viewport position.
+    void dragRow(int row, const QPoint& to)
+    {
+        pressAndMove(row, to);
+        QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, to);
     }
     void clickRow(int row, Qt::KeyboardModifiers modifiers = {})
     {
@@ -170,51 +186,84 @@ TEST_F(ListEditingTest, CtrlUpAndDownMoveTheSelectionInItsOrderAsFarAsTheEnds)
     EXPECT_EQ(view.currentIndex().row(), 5) << "the keyboard's row went with its item";
 }
 
-TEST_F(ListEditingTest, DraggingTheSelectionInsideTheListMovesIt)
+TEST_F(ListEditingTest, DraggingRowsWithTheMouseMovesThem)
 {
     queue(5);
     clickRow(0);
     clickRow(1, Qt::ShiftModifier);
-    std::unique_ptr<QMimeData> data(view.selectionDragData());
-    EXPECT_FALSE(data->hasUrls()) << "a drag of rows carries no files for other programs";
 
-    // Over the lower half of row 3: the rows go after it, and a line says so.
+    // Over the lower half of row 3: the rows go after it, and a line says so while the button is held.
     const QPoint lowerHalf = rowCentre(3) + QPoint(0, 6);
-    QDragEnterEvent enter(lowerHalf, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view.viewport(), &enter);
-    EXPECT_TRUE(enter.isAccepted());
-    QDragMoveEvent move(lowerHalf, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view.viewport(), &move);
-    EXPECT_TRUE(move.isAccepted());
+    pressAndMove(1, lowerHalf);
+    EXPECT_EQ(selectedRows(), (std::vector<int> {0, 1})) << "pressing a selected row keeps the selection";
     EXPECT_EQ(view.dropIndicatorRow(), 4);
     const QImage shown = view.viewport()->grab().toImage();
     const int lineY = view.visualRect(jobs.index(4, 0)).top();
     EXPECT_NE(shown.pixel(300, lineY), shown.pixel(300, lineY + 5)) << "the drop line between rows 3 and 4";
-    QDropEvent drop(lowerHalf, Qt::MoveAction, data.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view.viewport(), &drop);
+    EXPECT_EQ(order(), "0 1 2 3 4") << "nothing moves before the button is let go";
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, lowerHalf);
     EXPECT_EQ(order(), "2 3 0 1 4");
     EXPECT_EQ(view.dropIndicatorRow(), -1);
-    EXPECT_EQ(selectedRows(), (std::vector<int> {2, 3}));
+    EXPECT_EQ(selectedRows(), (std::vector<int> {2, 3})) << "the moved rows stay selected";
 
     // Below the last row: to the end. Over the upper half of row 0: to the top.
-    dropAt(*data, QPoint(300, view.viewport()->height() - 5));
+    dragRow(2, QPoint(300, view.viewport()->height() - 5));
     EXPECT_EQ(order(), "2 3 4 0 1");
-    dropAt(*data, rowCentre(0) - QPoint(0, 6));
+    dragRow(3, rowCentre(0) - QPoint(0, 6));
     EXPECT_EQ(order(), "0 1 2 3 4");
 
-    // Another list's rows are not this list's to move; files from outside still come in as files.
-    JobListView other;
-    std::unique_ptr<QMimeData> foreign(other.selectionDragData());
-    QDragEnterEvent foreignEnter(lowerHalf, Qt::MoveAction, foreign.get(), Qt::LeftButton, Qt::NoModifier);
-    QApplication::sendEvent(view.viewport(), &foreignEnter);
-    EXPECT_FALSE(foreignEnter.isAccepted());
+    // A row that is not selected is chosen by the press and dragged alone.
+    dragRow(4, rowCentre(0) - QPoint(0, 6));
+    EXPECT_EQ(order(), "4 0 1 2 3");
+    EXPECT_EQ(selectedRows(), (std::vector<int> {0}));
+
+    // Esc, or letting go outside the list, puts nothing down.
+    pressAndMove(0, lowerHalf);
+    key(Qt::Key_Escape);
+    EXPECT_EQ(view.dropIndicatorRow(), -1);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, lowerHalf);
+    EXPECT_EQ(order(), "4 0 1 2 3") << "Esc";
+    const QPoint aboveTheList(300, -30);
+    pressAndMove(0, aboveTheList);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, aboveTheList);
+    EXPECT_EQ(order(), "4 0 1 2 3") << "outside";
+    EXPECT_EQ(view.dropIndicatorRow(), -1);
+
+    // A click without a move on one of several selected rows selects that row alone.
+    clickRow(1);
+    clickRow(3, Qt::ShiftModifier);
+    clickRow(2);
+    EXPECT_EQ(selectedRows(), (std::vector<int> {2}));
+
+    // Files from outside still come in as files, wherever they are dropped.
     QStringList dropped;
     view.onDropped = [&](const QStringList& paths) { dropped = paths; };
     QMimeData files;
     files.setUrls({QUrl::fromLocalFile("/v/new.avi")});
     dropAt(files, lowerHalf);
     EXPECT_EQ(dropped, QStringList {"/v/new.avi"});
-    EXPECT_EQ(order(), "0 1 2 3 4");
+    EXPECT_EQ(order(), "4 0 1 2 3");
+}
+
+TEST_F(ListEditingTest, DraggedPastTheLastRowShownTheListScrollsOn)
+{
+    queue(20);
+    QApplication::processEvents(); // the rows are laid out
+    ASSERT_GT(view.verticalScrollBar()->maximum(), 0) << "more rows than the list shows";
+    const TItemNodeData* dragged = jobs.nodeAt(0);
+    const QPoint nearTheBottom(300, view.viewport()->height() - 30);
+    const int shownBefore = view.indexAt(nearTheBottom).row();
+    pressAndMove(0, QPoint(300, view.viewport()->height() + 10));
+    EXPECT_GT(view.verticalScrollBar()->value(), 0) << "held below the list, it scrolls on";
+    EXPECT_EQ(view.dropIndicatorRow(), -1) << "nothing would be put down out there";
+    // Back onto the lower half of a row that has come into view, and let go.
+    const int row = view.indexAt(nearTheBottom).row();
+    ASSERT_GT(row, shownBefore);
+    const QPoint lowerHalf = rowCentre(row) + QPoint(0, 6);
+    QTest::mouseMove(view.viewport(), lowerHalf);
+    EXPECT_EQ(view.dropIndicatorRow(), row + 1);
+    QTest::mouseRelease(view.viewport(), Qt::LeftButton, {}, lowerHalf);
+    EXPECT_EQ(jobs.indexOf(dragged), row) << "after the row it was let go on";
 }
 
 TEST_F(ListEditingTest, DuringARunOnlyItemsThatAreNotConvertingMove)
@@ -241,8 +290,7 @@ TEST_F(ListEditingTest, DuringARunOnlyItemsThatAreNotConvertingMove)
     clickRow(2, Qt::ShiftModifier);
     key(Qt::Key_Down, Qt::ControlModifier);
     EXPECT_EQ(names(), "a0 a1 a2 a3") << "so does a selection that holds it";
-    std::unique_ptr<QMimeData> data(view.selectionDragData());
-    dropAt(*data, QPoint(300, view.viewport()->height() - 5));
+    dragRow(1, QPoint(300, view.viewport()->height() - 5));
     EXPECT_EQ(names(), "a0 a1 a2 a3") << "nor is it dragged";
 
     clickRow(3);
@@ -252,6 +300,9 @@ TEST_F(ListEditingTest, DuringARunOnlyItemsThatAreNotConvertingMove)
     EXPECT_EQ(names(), "a3 a0 a1 a2") << "a queued item moves, past the converting one too";
     EXPECT_EQ(converting->State, ItemState::converting);
     EXPECT_EQ(jobs.indexOf(converting), 1);
+    dragRow(3, rowCentre(0) - QPoint(0, 6));
+    EXPECT_EQ(names(), "a2 a3 a0 a1") << "and is dragged with the mouse";
+    EXPECT_EQ(jobs.indexOf(converting), 2);
     click(window.btnStop);
     EXPECT_TRUE(waitFor([&] { return window.controller()->driver()->Idle(); }));
 }
@@ -340,6 +391,41 @@ TEST_F(SeveralItemsTest, DifferingFieldsSaySeveralAndStayUnlessChanged)
         click(dialog.btnCancel);
     });
     EXPECT_EQ(formats(), (std::vector<int> {4, 4, 4})) << "Cancel changes nothing";
+}
+
+TEST_F(SeveralItemsTest, TheInformationSaysWhatOkWillDo)
+{
+    key(Qt::Key_A, Qt::ControlModifier);
+    const QString chosen = QString::fromStdString(dir.prefix());
+    dialogs.folderAnswers.push_back(chosen);
+    QStringList afterFormat;
+    QStringList afterFolder;
+    QStringList afterClear;
+    bool clearable = false;
+    properties([&](TItemDlg& dialog) {
+        clearable = clickClearButton(*dialog.etDirectory);
+        EXPECT_EQ(dialog.etDirectory->placeholderText(), "");
+        afterClear = dialog.informationLines();
+        dialog.ComboBox1->setCurrentIndex(4);
+        afterFormat = dialog.informationLines();
+        click(dialog.btDirectory);
+        afterFolder = dialog.informationLines();
+        click(dialog.btnOk);
+    });
+    EXPECT_TRUE(clearable) << "several folders can be cleared to the global path at once";
+    EXPECT_EQ(afterClear.value(3), "save path: each goes to the global path");
+    const QString format = QString::fromStdString(window.controller()->catalogue().formatName(4));
+    EXPECT_EQ(afterFormat.value(2), "format: each becomes " + format);
+    EXPECT_EQ(afterFolder.value(3), "save path: each goes to " + chosen);
+    EXPECT_EQ(afterFolder.size(), 4);
+    EXPECT_EQ(formats(), (std::vector<int> {4, 4, 4}));
+    EXPECT_EQ(paths(), (QStringList {chosen, chosen, chosen}));
+
+    properties([&](TItemDlg& dialog) {
+        EXPECT_TRUE(clickClearButton(*dialog.etDirectory));
+        click(dialog.btnOk);
+    });
+    EXPECT_EQ(paths(), (QStringList {"", "", ""})) << "cleared: every item goes to the global path";
 }
 
 TEST_F(SeveralItemsTest, AlikeFieldsShowTheirValue)

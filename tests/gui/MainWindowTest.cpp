@@ -24,7 +24,10 @@
 #include <QLabel>
 #include <QApplication>
 #include <QCursor>
+#include <QEnterEvent>
 #include <QPainter>
+#include <QScreen>
+#include <QScrollBar>
 #include <QTest>
 #include <QTimer>
 
@@ -385,6 +388,88 @@ TEST_F(MainWindowTest, WatermarkStaysInTheBottomRightCorner)
     view.scrollToBottom();
     EXPECT_EQ(view.watermarkOffset(), QPoint(view.viewport()->width() - 256, view.viewport()->height() - 256))
         << "it does not scroll with the rows";
+}
+
+TEST_F(MainWindowTest, TheChosenTabIsMarked)
+{
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    const auto look = [](QWidget* tab) { return tab->grab().toImage(); };
+    const QImage chosen = look(window.btnList);
+    const QImage other = look(window.btnOption);
+    EXPECT_NE(chosen, other) << "the List tab, chosen at the start, looks otherwise than Option";
+
+    QTest::mouseClick(window.lbOption, Qt::LeftButton, {}, window.lbOption->rect().center());
+    ASSERT_TRUE(window.LinePanel2->isVisible());
+    EXPECT_EQ(look(window.btnOption), chosen) << "Option, once chosen, looks as List did";
+    EXPECT_EQ(look(window.btnList), other);
+    // Held down or hovered, the chosen tab stays marked.
+    QTest::mousePress(window.btnOption, Qt::LeftButton, {}, QPoint(10, 10));
+    EXPECT_EQ(look(window.btnOption), chosen) << "pressed";
+    QTest::mouseRelease(window.btnOption, Qt::LeftButton, {}, QPoint(10, 10));
+    QEnterEvent enter(QPointF(10, 10), QPointF(10, 10), window.btnOption->mapToGlobal(QPointF(10, 10)));
+    QApplication::sendEvent(window.btnOption, &enter);
+    EXPECT_EQ(look(window.btnOption), chosen) << "hovered";
+    QEvent leave(QEvent::Leave);
+    QApplication::sendEvent(window.btnOption, &leave);
+
+    QTest::mouseClick(window.btnList, Qt::LeftButton, {}, QPoint(10, 10));
+    ASSERT_TRUE(view.isVisible());
+    EXPECT_EQ(look(window.btnList), chosen);
+    EXPECT_EQ(look(window.btnOption), other);
+}
+
+TEST_F(MainWindowTest, TheWatermarkStaysWholeWhileARunRepaintsAndScrollsTheRows)
+{
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    std::vector<JobListModel::Node*> nodes;
+    for (int i = 0; i < 14; ++i)
+        nodes.push_back(add(QString("/v/%1.avi").arg(i), 0, ""));
+    QApplication::processEvents();
+    // What the screen shows of the list, as the repaints of parts of it left it.
+    const auto onScreen = [&] {
+        const QPoint at = view.viewport()->mapTo(&window, QPoint(0, 0));
+        return window.screen()
+            ->grabWindow(window.winId(), at.x(), at.y(), view.viewport()->width(), view.viewport()->height())
+            .toImage()
+            .convertToFormat(QImage::Format_RGB32);
+    };
+    // The list painted whole.
+    const auto whole = [&] { return view.viewport()->grab().toImage().convertToFormat(QImage::Format_RGB32); };
+    const auto differingInTheDisc = [&] {
+        const QImage shown = onScreen();
+        const QImage expected = whole();
+        const QPoint disc = view.watermarkOffset();
+        int differing = 0;
+        for (int y = std::max(0, disc.y()); y < shown.height(); ++y) {
+            for (int x = std::max(0, disc.x()); x < shown.width(); ++x)
+                differing += shown.pixel(x, y) != expected.pixel(x, y) ? 1 : 0;
+        }
+        return differing;
+    };
+    // Every pending repaint done, as the event loop would have done them by the time one looks.
+    const auto settle = [] {
+        for (int round = 0; round < 5; ++round)
+            QApplication::processEvents();
+    };
+    ASSERT_TRUE(QTest::qWaitFor([&] { return differingInTheDisc() == 0; })) << "shown whole to begin with";
+
+    // A run: each item starts (the list follows it, scrolling when it is below the last row shown), its
+    // row is painted again alone, and it ends.
+    for (JobListModel::Node* node : nodes) {
+        jobs.setState(node, ItemState::converting);
+        node->Item.ActivityPos = 20;
+        const QModelIndex index = jobs.index(jobs.indexOf(node), 0);
+        view.setCurrentIndex(index);
+        view.scrollTo(index);
+        jobs.nodeChanged(node);
+        settle();
+        jobs.setState(node, ItemState::done);
+        settle();
+    }
+    ASSERT_GT(view.verticalScrollBar()->value(), 0) << "the list scrolled";
+    EXPECT_EQ(differingInTheDisc(), 0) << "pixels of the disc that differ from the list painted whole";
 }
 
 TEST_F(MainWindowTest, ClosingDuringARunLeavesNothingRunning)

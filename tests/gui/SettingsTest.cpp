@@ -1,6 +1,12 @@
 // The Option page's choices: how they are kept, and how the page shows them.
 
+#include "EngineTestSupport.h"
+#include "FfmpegAbilities.h"
 #include "FlatEditUnit.h"
+#include "GuiTestSupport.h"
+#include "addForm.h"
+#include "command.h"
+#include "imagebutton.h"
 #include "MyButtonEx.h"
 #include "OptionsPage.h"
 #include "Settings.h"
@@ -14,6 +20,7 @@
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -61,6 +68,20 @@ TEST(Settings, TheNewChoicesAreKeptAndReadBack)
     writeFileBytes(home.calvera() + "calvera.conf", "[conversion]\nwhenDone=poweroff\n");
     EXPECT_EQ(Settings::load().whenDone, WhenDone::Nothing);
 
+    // The last Add's choice beside the settings: each leaves the other alone.
+    EXPECT_EQ(AddChoice::load(), AddChoice()) << "none yet";
+    AddChoice {3, "/videos/out"}.save();
+    chosen.addFromLast = false;
+    chosen.save();
+    EXPECT_EQ(AddChoice::load(), (AddChoice {3, "/videos/out/"})) << "a folder gets its trailing /";
+    EXPECT_FALSE(Settings::load().addFromLast);
+    AddChoice {0, ""}.save();
+    EXPECT_EQ(AddChoice::load(), (AddChoice {0, ""})) << "back to the global path";
+    chosen.whenDone = WhenDone::Nothing;
+    EXPECT_EQ(Settings::load(), chosen) << "power off was for the next run alone";
+    writeFileBytes(home.calvera() + "calvera.conf", "[add]\nlastFormat=-7\nlastFolder=relative/\n");
+    EXPECT_EQ(AddChoice::load(), AddChoice()) << "nothing Calvera could use";
+
     writeFileBytes(home.calvera() + "calvera.conf", "[conversion]\nwhenDone=explode\nsimultaneous=1\n");
     EXPECT_EQ(Settings::load().whenDone, WhenDone::Nothing) << "what Calvera does not know is nothing";
 }
@@ -89,10 +110,13 @@ TEST(Settings, AFifoAtCalveraConfNeitherHangsTheStartNorIsWrittenOver)
     chosen.jobs = 1;
     chosen.verifyDecode = true;
     chosen.save();
+    const AddChoice lastAdd = AddChoice::load();
+    AddChoice {2, "/videos/"}.save();
     done = true;
     rescuer.join();
     EXPECT_FALSE(rescued) << "calvera.conf was opened as if it were a file";
     EXPECT_EQ(loaded, Settings()) << "the defaults";
+    EXPECT_EQ(lastAdd, AddChoice()) << "no last Add either";
     struct stat info { };
     ASSERT_EQ(::stat(fifo.c_str(), &info), 0);
     EXPECT_TRUE(S_ISFIFO(info.st_mode)) << "what the user put there stays";
@@ -195,6 +219,86 @@ TEST_F(OptionsPageTest, TheNewChoicesAreReportedAsTheyAreMade)
     EXPECT_FALSE(page.cbStartEmpty->isChecked());
     EXPECT_FALSE(page.cbVerifyDecode->isChecked());
     EXPECT_EQ(changed.count(), 3) << "what the program sets is no change by the user";
+}
+
+// Each Add starts from the format and folder of the last one confirmed, also
+// after a new start, unless the Option page turns that off.
+TEST(AddFiles, StartFromTheLastConfirmedFormatAndFolderUnlessTurnedOff)
+{
+    const TemporaryStateHome home;
+    TempDir dir;
+    writeFileBytes(dir.file("a.avi"), "x");
+    FakeDialogs dialogs;
+    const QString folder = QString::fromStdString(dir.prefix());
+    struct Seen {
+        int format = -2;
+        QString folder;
+        QStringList lines;
+    };
+    // One Add: what its dialog starts from; act then closes it.
+    const auto add = [&](TmainDlg& window, const std::function<void(TaddDlg&)>& act) {
+        Seen seen;
+        dialogs.openAnswers.push_back({QString::fromStdString(dir.file("a.avi"))});
+        whenModalShows<TaddDlg>([&](TaddDlg& dialog) {
+            seen = {dialog.formatIndex(), dialog.directory(), dialog.informationLines()};
+            act(dialog);
+        });
+        window.controller()->btnAddClick(window.btnAdd);
+        return seen;
+    };
+    const auto ok = [](TaddDlg& dialog) { QTest::mouseClick(dialog.btnOk, Qt::LeftButton, {}, {60, 20}); };
+    const auto cancel = [](TaddDlg& dialog) { QTest::mouseClick(dialog.btnCancel, Qt::LeftButton, {}, {60, 20}); };
+    // What this machine can make is known before the dialogs open.
+    const auto ready = [](TmainDlg& window) {
+        FfmpegProbe::of(window.controller()->driver()->FfmpegPath)->wait();
+        processPendingEvents();
+    };
+
+    int chosen = -1;
+    QString chosenName;
+    Seen first;
+    {
+        TmainDlg window;
+        ready(window);
+        first = add(window, [&](TaddDlg& dialog) {
+            for (int i = dialog.ComboBox1->count() - 1; i > 0 && chosen < 0; --i) {
+                if (dialog.ComboBox1->isItemAvailable(i) && i != dialog.formatIndex())
+                    chosen = i;
+            }
+            dialog.ComboBox1->setCurrentIndex(chosen);
+            chosenName = dialog.ComboBox1->currentText();
+            dialogs.folderAnswers.push_back(folder);
+            dialog.btDirectoryClick();
+            ok(dialog);
+        });
+        ASSERT_GT(chosen, 0) << "a second format this machine can make";
+        EXPECT_EQ(first.folder, "") << "the first Add starts from the global path";
+        const Seen second = add(window, [&](TaddDlg& dialog) {
+            dialog.ComboBox1->setCurrentIndex(first.format);
+            cancel(dialog);
+        });
+        EXPECT_EQ(second.format, chosen);
+        EXPECT_EQ(second.folder, folder);
+        EXPECT_EQ(second.lines.value(1), "format: " + chosenName);
+        EXPECT_EQ(second.lines.value(2), "save to: " + folder) << "the information agrees";
+    }
+    {
+        TmainDlg window;
+        ready(window);
+        const Seen again = add(window, cancel);
+        EXPECT_EQ(again.format, chosen) << "kept for the next start; a cancelled Add changes nothing";
+        EXPECT_EQ(again.folder, folder);
+
+        window.controller()->btnOptionClick(window.btnOption);
+        QCheckBox& remember = *window.OptionsPage1->cbAddFromLast;
+        ASSERT_TRUE(remember.isChecked()) << "on unless turned off";
+        QTest::mouseClick(&remember, Qt::LeftButton, {}, QPoint(8, remember.height() / 2));
+        EXPECT_FALSE(remember.isChecked());
+        const Seen off = add(window, cancel);
+        EXPECT_EQ(off.format, first.format) << "turned off: the first format this machine can make";
+        EXPECT_EQ(off.folder, "");
+    }
+    EXPECT_FALSE(Settings::load().addFromLast) << "the choice is kept";
 }
 
 } // namespace

@@ -342,6 +342,8 @@ QByteArray appIconSvg()
     return svg.toUtf8();
 }
 
+// A tab: normal (0), hovered (1), held down (2), or the chosen one (3),
+// which is white, open towards its page and marked by a navy bar on top.
 QImage tab(int state)
 {
     QImage image = canvas(66, 29);
@@ -349,6 +351,19 @@ QImage tab(int state)
     p.setRenderHint(QPainter::Antialiasing);
     QPainterPath path;
     path.addRoundedRect(QRectF(0.5, 0.5, 65, 34), 6, 6);
+    p.setClipRect(0, 0, 66, 29);
+    if (state == 3) {
+        p.setPen(QPen(kNavy, 1));
+        p.setBrush(Qt::white);
+        p.drawPath(path);
+        QPainterPath bar;
+        bar.addRoundedRect(QRectF(0.5, 0.5, 65, 12), 6, 6);
+        p.setClipRect(0, 0, 66, 4);
+        p.setPen(Qt::NoPen);
+        p.setBrush(kNavy);
+        p.drawPath(bar);
+        return image;
+    }
     QLinearGradient fill(0, 0, 0, 29);
     const QColor top = state == 1 ? QColor(255, 255, 255) : QColor(246, 250, 255);
     const QColor bottom = state == 2 ? QColor(214, 230, 250) : QColor(225, 237, 252);
@@ -356,7 +371,6 @@ QImage tab(int state)
     fill.setColorAt(1, bottom);
     p.setPen(QPen(QColor(0x8D, 0xB2, 0xE3), 1));
     p.setBrush(fill);
-    p.setClipRect(0, 0, 66, 29);
     p.drawPath(path);
     return image;
 }
@@ -497,6 +511,7 @@ int main(int argc, char* argv[])
     }
     for (int state = 0; state < 3; ++state)
         save(tab(state), QString("tab-%1.png").arg(states[state]));
+    save(tab(3), "tab-chosen.png");
     for (int kind = 0; kind < 5; ++kind)
         save(statePicture(kind), QString("state-%1.png").arg(kind));
 

@@ -5,6 +5,7 @@
 
 #include <QPointer>
 
+#include <charconv>
 #include <csignal>
 #include <filesystem>
 
@@ -126,8 +127,13 @@ void ItemLane::launch()
         return;
     }
     m_run.log = std::make_unique<ItemLog>(m_job.logFolder, m_job.source, m_job.commandLine);
-    m_run.check.emplace(m_job.inputParams, m_job.params);
+    m_run.check.emplace(m_job.inputParams, m_job.params, m_job.outputPath);
     m_runner.Arguments = ffmpegArguments(m_job, m_run.temporary->path());
+    // Each line with its level, so that the damage ffmpeg meets is told by its kind; the tags are taken off again.
+    m_runner.Arguments.insert(m_runner.Arguments.begin() + 2, {"-loglevel", "level+info"});
+    // The input is measured while ffmpeg converts it.
+    if (m_job.verification != Verification::none && !m_run.inputMeasure)
+        m_run.inputMeasure = measure(m_job.source, &ItemRun::input);
     m_runner.CommandLine = m_job.commandLine;
     // ffmpeg's words name the files as it got them; the user knows them by their own names.
     m_run.shownNames = {{localFile(m_job.source), m_job.source}, {m_runner.Arguments.back(), m_job.outputPath}};
@@ -142,6 +148,7 @@ void ItemLane::stop()
     case State::starting: finish(stoppedOutcome()); break;
     case State::paused:
     case State::running:
+    case State::measuring:
     case State::checking:
         m_run.stopRequested = true;
         if (!m_runner.isRunning()) {
@@ -161,8 +168,9 @@ void ItemLane::pause()
 {
     if (m_state == State::queued || m_state == State::starting) {
         m_run.pauseRequested = true;
-    } else if (m_state == State::running || m_state == State::checking) {
+    } else if (m_state == State::running || m_state == State::measuring || m_state == State::checking) {
         m_runner.signalChild(SIGSTOP);
+        holdMeasures(true);
         m_run.pausedFrom = m_state;
         m_state = State::paused;
     }
@@ -173,6 +181,12 @@ void ItemLane::resume()
     m_run.pauseRequested = false;
     if (m_state != State::paused)
         return;
+    holdMeasures(false);
+    if (m_run.pausedFrom == State::measuring) {
+        m_state = State::measuring;
+        judge();
+        return;
+    }
     if (!m_runner.isRunning()) {
         launch();
         return;
@@ -181,10 +195,12 @@ void ItemLane::resume()
     m_state = m_run.pausedFrom;
 }
 
-void ItemLane::lineHandler(const std::string& line, TOutputType type)
+void ItemLane::lineHandler(const std::string& tagged, TOutputType type)
 {
     if (type != otEntireLine)
         return;
+    const OutputCheck::LogLine logged = OutputCheck::untag(tagged);
+    const std::string& line = logged.text;
     if (m_run.log)
         m_run.log->write(line);
     emit outputLine(line);
@@ -196,12 +212,17 @@ void ItemLane::lineHandler(const std::string& line, TOutputType type)
         emit progressed(progress);
     }
     if (checking) {
+        if (line.starts_with("frame=")) {
+            const std::size_t digits = line.find_first_not_of(' ', 6);
+            if (digits != std::string::npos)
+                std::from_chars(line.data() + digits, line.data() + line.size(), m_run.decodedFrames);
+        }
         // Told with -v error, every line but the status is an error.
         if (m_run.checkError.empty() && !line.empty() && !line.starts_with("frame=") && !line.starts_with("size="))
             m_run.checkError = shown(line);
         return;
     }
-    m_run.check->read(line);
+    m_run.check->read(logged);
     // Status lines say how far ffmpeg is, and its closing words that it failed: neither says why.
     if (line.empty() || line.starts_with("frame=") || line.starts_with("size=") || line == "Conversion failed!")
         return;
@@ -230,13 +251,11 @@ void ItemLane::ffmpegEnded(std::uint32_t exitCode)
     }
     if (m_state != State::running && m_state != State::paused)
         return;
+    const bool held = m_state == State::paused;
     ItemOutcome outcome = outcomeSoFar();
     outcome.exitCode = exitCode;
     outcome.stopped = m_run.stopRequested && exitCode == kStillActive;
-    const OutputCheck::Verdict verdict = m_run.check->verdict(m_run.progress.progress());
-    outcome.inputSeconds = verdict.inputSeconds;
-    outcome.outputSeconds = verdict.outputSeconds;
-    outcome.decodeErrors = verdict.decodeErrors;
+    outcome.decodeErrors = m_run.check->decodeErrors();
     if (exitCode != 0)
         outcome.setReason(failureText(exitCode));
     else if (!m_run.writeError.empty())
@@ -246,22 +265,95 @@ void ItemLane::ffmpegEnded(std::uint32_t exitCode)
             reason(QT_TRANSLATE_NOOP("Reason", "the output folder was removed while ffmpeg wrote into it")));
     else if (!m_run.temporary->identity() || m_run.temporary->size() == 0)
         outcome.setReason(reason(QT_TRANSLATE_NOOP("Reason", "ffmpeg wrote no output")));
-    else if (m_job.verification != Verification::none && !verdict.failure.empty())
-        outcome.setReason({verdict.failure, verdict.failureShown});
     else
         outcome.converted = true;
-    if (outcome.converted && m_job.verification != Verification::none) {
-        outcome.checked = verdict.checked ? ItemOutcome::Check::duration : ItemOutcome::Check::none;
-        outcome.setUncheckedWhy({verdict.uncheckedWhy, verdict.uncheckedWhyShown});
-    } else if (outcome.converted) {
-        outcome.setUncheckedWhy(reason(QT_TRANSLATE_NOOP("Reason", "its length is not checked (--verify=none)")));
+    if (!outcome.converted || m_job.verification == Verification::none) {
+        if (outcome.converted)
+            outcome.setUncheckedWhy(reason(QT_TRANSLATE_NOOP("Reason", "its length is not checked (--verify=none)")));
+        finish(std::move(outcome));
+        return;
     }
-    if (outcome.converted && m_job.verification == Verification::decode) {
+    m_run.outcome = std::move(outcome);
+    startMeasuring();
+    if (held) {
+        holdMeasures(true);
+        m_run.pausedFrom = State::measuring;
+        m_state = State::paused;
+    }
+}
+
+std::unique_ptr<MediaProbe> ItemLane::measure(const std::string& file, std::optional<MediaContents> ItemRun::*into)
+{
+    // The probe is the lane's and goes before the lane does; an answer for an earlier item is dropped.
+    const std::uint64_t generation = m_generation;
+    return std::make_unique<MediaProbe>(
+        m_job.ffmpeg, file,
+        [this, into, generation](const MediaContents& contents) {
+            if (m_generation != generation)
+                return;
+            m_run.*into = contents;
+            judge();
+        },
+        this);
+}
+
+void ItemLane::startMeasuring()
+{
+    m_state = State::measuring;
+    ItemProgress progress = m_run.progress.progress();
+    progress.checking = true;
+    emit progressed(progress);
+    if (!m_run.inputMeasure)
+        m_run.inputMeasure = measure(m_job.source, &ItemRun::input);
+    m_run.outputMeasure = measure(m_run.temporary->path(), &ItemRun::output);
+}
+
+void ItemLane::judge()
+{
+    if (m_state != State::measuring || !m_run.input || !m_run.output)
+        return;
+    m_run.verdict = m_run.check->verdict(*m_run.input, *m_run.output);
+    const OutputCheck::Verdict& verdict = m_run.verdict;
+    ItemOutcome outcome = std::move(m_run.outcome);
+    outcome.inputSeconds = verdict.inputSeconds;
+    outcome.outputSeconds = verdict.outputSeconds;
+    outcome.decodeErrors = verdict.decodeErrors;
+    outcome.streams = verdict.streams;
+    if (!verdict.failure.empty()) {
+        outcome.converted = false;
+        outcome.setReason({verdict.failure, verdict.failureShown});
+        finish(std::move(outcome));
+        return;
+    }
+    outcome.checked = verdict.checked ? ItemOutcome::Check::streams : ItemOutcome::Check::none;
+    outcome.setUncheckedWhy({verdict.uncheckedWhy, verdict.uncheckedWhyShown});
+    if (m_job.verification == Verification::decode) {
         m_run.outcome = std::move(outcome);
         startChecking();
         return;
     }
     finish(std::move(outcome));
+}
+
+void ItemLane::holdMeasures(bool held)
+{
+    for (MediaProbe* probe : {m_run.inputMeasure.get(), m_run.outputMeasure.get()}) {
+        if (probe && held)
+            probe->pause();
+        else if (probe)
+            probe->resume();
+    }
+}
+
+void ItemLane::dropMeasures()
+{
+    // A probe may be telling its answer right now: it goes from the event loop.
+    for (std::unique_ptr<MediaProbe>* probe : {&m_run.inputMeasure, &m_run.outputMeasure}) {
+        if (*probe) {
+            (*probe)->cancel();
+            probe->release()->deleteLater();
+        }
+    }
 }
 
 void ItemLane::startChecking()
@@ -286,6 +378,8 @@ void ItemLane::checkEnded(std::uint32_t exitCode)
     if (m_run.stopRequested && exitCode == kStillActive) {
         outcome.converted = false;
         outcome.stopped = true;
+        outcome.checked = ItemOutcome::Check::none;
+        outcome.streams.clear();
         outcome.exitCode = kStillActive;
         outcome.setReason(reason(QT_TRANSLATE_NOOP("Reason", "stopped")));
     } else if (exitCode != 0 || !m_run.checkError.empty()) {
@@ -294,6 +388,11 @@ void ItemLane::checkEnded(std::uint32_t exitCode)
                 ? Wording::verbatim(m_run.checkError)
                 : reason(QT_TRANSLATE_NOOP("Reason", "the output could not be decoded (ffmpeg ended with code %1)"),
                     exitCode));
+    } else if (const Wording shortfall
+               = OutputCheck::decodedShortfall(m_run.verdict, m_run.progress.progress().position, m_run.decodedFrames);
+               !shortfall.empty()) {
+        outcome.converted = false;
+        outcome.setReason(shortfall);
     } else {
         outcome.checked = ItemOutcome::Check::decode;
         outcome.setUncheckedWhy({});
@@ -334,6 +433,7 @@ ItemOutcome ItemLane::stoppedOutcome() const
 void ItemLane::finish(ItemOutcome outcome)
 {
     m_state = State::publishing;
+    dropMeasures();
     if (const std::unique_ptr<ItemLog> log = std::move(m_run.log))
         outcome.log = log->path();
     // The job owns what it publishes or removes; the lane may take its next

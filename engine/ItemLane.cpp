@@ -47,7 +47,9 @@ std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& 
 {
     // ffmpeg creates its output itself and is told never to overwrite
     // anything, whatever else the entry names.
-    std::vector<std::string> arguments = {job.ffmpeg, "-n"};
+    // Each line comes with its level, so that the damage ffmpeg meets is told by
+    // its kind; the lane takes the tags off again.
+    std::vector<std::string> arguments = {job.ffmpeg, "-n", "-loglevel", "level+info"};
     arguments.insert(arguments.end(), job.inputParams.begin(), job.inputParams.end());
     arguments.push_back("-i");
     arguments.push_back(localFile(job.source));
@@ -129,8 +131,6 @@ void ItemLane::launch()
     m_run.log = std::make_unique<ItemLog>(m_job.logFolder, m_job.source, m_job.commandLine);
     m_run.check.emplace(m_job.inputParams, m_job.params, m_job.outputPath);
     m_runner.Arguments = ffmpegArguments(m_job, m_run.temporary->path());
-    // Each line with its level, so that the damage ffmpeg meets is told by its kind; the tags are taken off again.
-    m_runner.Arguments.insert(m_runner.Arguments.begin() + 2, {"-loglevel", "level+info"});
     // The input is measured while ffmpeg converts it.
     if (m_job.verification != Verification::none && !m_run.inputMeasure)
         m_run.inputMeasure = measure(m_job.source, &ItemRun::input);

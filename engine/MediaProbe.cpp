@@ -202,6 +202,17 @@ MediaProbe::MediaProbe(const std::string& ffmpeg, const std::string& file, Done 
         m_runner.signalChild(SIGCONT);
         m_runner.Stop();
     });
+    // A program that is not there is told as no answer, not as an error of its own: the item's ffmpeg
+    // reports that already.
+    const std::string program = m_runner.Arguments.front();
+    const bool found = program.find('/') == std::string::npos
+        ? !QStandardPaths::findExecutable(QString::fromStdString(program)).isEmpty()
+        : ::access(program.c_str(), X_OK) == 0;
+    if (!found) {
+        QMetaObject::invokeMethod(
+            this, [this] { ended(kCannotStart); }, Qt::QueuedConnection);
+        return;
+    }
     m_deadline.start(static_cast<int>(std::min<long long>(deadlineMs.load(), INT32_MAX)));
     m_runner.Execute();
 }

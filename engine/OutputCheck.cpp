@@ -12,7 +12,7 @@ namespace {
 
 // Options whose effect on the output's length cannot be told from here.
 constexpr std::array kInputTimingOptions
-    = {"-sseof", "-itsoffset", "-itsscale", "-stream_loop", "-r", "-framerate", "-re", "-readrate", "-loop"};
+    = {"-sseof", "-itsoffset", "-itsscale", "-stream_loop", "-r", "-framerate", "-loop"};
 constexpr std::array kOutputTimingOptions
     = {"-frames", "-vframes", "-aframes", "-dframes", "-shortest", "-fs", "-itsoffset", "-itsscale", "-filter_script",
         "-filter_complex_script", "-output_ts_offset", "-copyts", "-start_at_zero", "-segment_time", "-hls_time"};

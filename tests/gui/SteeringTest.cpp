@@ -204,7 +204,7 @@ TEST_F(SteeringTest, AFullSuccessSaysSoWithALineForWhatWentUnchecked)
     ASSERT_TRUE(boxes.waitUntilSeen(1));
     EXPECT_EQ(boxes.seen[0].icon, QMessageBox::Information);
     EXPECT_EQ(boxes.seen[0].text, "Congratulations, works done!\n1 converted without a check of its length.");
-    EXPECT_EQ(jobs().nodeAt(0)->Remark, "unchecked: ffmpeg did not tell the input's length");
+    EXPECT_EQ(jobs().nodeAt(0)->Remark, "unchecked: the input could not be measured");
 }
 
 } // namespace

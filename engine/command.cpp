@@ -415,9 +415,10 @@ std::string remarkOn(const ItemOutcome& outcome)
         QString told = (video ? QCoreApplication::translate("TCommand", "video %1")
                               : QCoreApplication::translate("TCommand", "sound %1"))
                            .arg(QString::fromStdString(OutputCheck::clock(stream.writtenSeconds)));
-        if (video && stream.writtenFrames >= 0)
-            told += ", "
-                + QCoreApplication::translate("TCommand", "%n frames", nullptr, static_cast<int>(stream.writtenFrames));
+        if (video && stream.writtenFrames >= 0) {
+            const int frames = static_cast<int>(stream.writtenFrames);
+            told += ", " + QCoreApplication::translate("TCommand", "%n frames", nullptr, frames);
+        }
         measured << told;
     }
     if (outcome.checked != ItemOutcome::Check::none && !measured.isEmpty())

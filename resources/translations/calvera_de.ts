@@ -592,18 +592,6 @@ nicht nach Stopp</translation>
         <translation>die Eingabe ist ein Standbild</translation>
     </message>
     <message>
-        <source>ffmpeg did not tell the input&apos;s length</source>
-        <translation>ffmpeg hat die Länge der Eingabe nicht genannt</translation>
-    </message>
-    <message>
-        <source>ffmpeg did not tell how much it wrote</source>
-        <translation>ffmpeg hat nicht genannt, wie viel es geschrieben hat</translation>
-    </message>
-    <message>
-        <source>the output holds %1 of %2: the input is damaged or ends early</source>
-        <translation>die Ausgabe enthält %1 von %2: die Eingabe ist beschädigt oder endet vorzeitig</translation>
-    </message>
-    <message>
         <source>its sound is shorter than the input, which may be so</source>
         <translation>ihr Ton ist kürzer als die Eingabe, was so sein kann</translation>
     </message>
@@ -626,6 +614,74 @@ nicht nach Stopp</translation>
     <message>
         <source>the output folder was removed while ffmpeg wrote into it</source>
         <translation>der Ausgabeordner wurde entfernt, während ffmpeg hineinschrieb</translation>
+    </message>
+    <message>
+        <source>the output&apos;s video is empty (%1 expected)</source>
+        <translation>das Video der Ausgabe ist leer (%1 erwartet)</translation>
+    </message>
+    <message>
+        <source>the output&apos;s sound is empty (%1 expected)</source>
+        <translation>der Ton der Ausgabe ist leer (%1 erwartet)</translation>
+    </message>
+    <message>
+        <source>the output&apos;s video holds %1 of %2 (%3 of %4 frames)</source>
+        <translation>das Video der Ausgabe enthält %1 von %2 (%3 von %4 Bildern)</translation>
+    </message>
+    <message>
+        <source>the output&apos;s video holds %1 of %2</source>
+        <translation>das Video der Ausgabe enthält %1 von %2</translation>
+    </message>
+    <message>
+        <source>the output&apos;s sound holds %1 of %2</source>
+        <translation>der Ton der Ausgabe enthält %1 von %2</translation>
+    </message>
+    <message>
+        <source>ffmpeg wrote no playable stream</source>
+        <translation>ffmpeg hat keinen abspielbaren Datenstrom geschrieben</translation>
+    </message>
+    <message>
+        <source>the input could not be measured</source>
+        <translation>die Eingabe konnte nicht vermessen werden</translation>
+    </message>
+    <message>
+        <source>the output could not be measured</source>
+        <translation>die Ausgabe konnte nicht vermessen werden</translation>
+    </message>
+    <message>
+        <source>the input&apos;s length is only estimated from its bit rate</source>
+        <translation>die Länge der Eingabe ist nur aus ihrer Bitrate geschätzt</translation>
+    </message>
+    <message>
+        <source>the output holds no video</source>
+        <translation>die Ausgabe enthält kein Video</translation>
+    </message>
+    <message>
+        <source>the output holds no sound</source>
+        <translation>die Ausgabe enthält keinen Ton</translation>
+    </message>
+    <message>
+        <source>the input does not tell its length</source>
+        <translation>die Eingabe nennt ihre Länge nicht</translation>
+    </message>
+    <message>
+        <source>the entry starts past the input&apos;s end (%1)</source>
+        <translation>der Eintrag beginnt nach dem Ende der Eingabe (%1)</translation>
+    </message>
+    <message>
+        <source>%1: the input is damaged or cut</source>
+        <translation>%1: die Eingabe ist beschädigt oder abgeschnitten</translation>
+    </message>
+    <message>
+        <source>the output keeps no video or sound of the input</source>
+        <translation>die Ausgabe behält weder Video noch Ton der Eingabe</translation>
+    </message>
+    <message>
+        <source>decoding the output gives %1 of %2 video frames</source>
+        <translation>das Dekodieren der Ausgabe ergibt %1 von %2 Videobildern</translation>
+    </message>
+    <message>
+        <source>decoding the output gives %1 of %2</source>
+        <translation>das Dekodieren der Ausgabe ergibt %1 von %2</translation>
     </message>
 </context>
 <context>
@@ -702,6 +758,25 @@ nicht nach Stopp</translation>
     <message>
         <source>unchecked: %1</source>
         <translation>ungeprüft: %1</translation>
+    </message>
+    <message>
+        <source>video %1</source>
+        <translation>Video %1</translation>
+    </message>
+    <message>
+        <source>sound %1</source>
+        <translation>Ton %1</translation>
+    </message>
+    <message>
+        <source>checked: %1</source>
+        <translation>geprüft: %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n frames</source>
+        <translation>
+            <numerusform>%n Bild</numerusform>
+            <numerusform>%n Bilder</numerusform>
+        </translation>
     </message>
 </context>
 <context>

@@ -177,7 +177,10 @@ void OutputCheck::read(const LogLine& line)
     } else if (text.starts_with("Input #0, ")) {
         // "Input #0, matroska,webm, from 'file:…'": its log lines come as "[matroska,webm @ 0x…]".
         const std::string_view rest = text.substr(10);
-        m_demuxer = rest.substr(0, rest.find(", from "));
+        const std::size_t from = rest.find(", from '");
+        m_demuxer = rest.substr(0, from);
+        if (from != std::string_view::npos && rest.ends_with("':"))
+            m_inputName = rest.substr(from + 8, rest.size() - from - 10);
     } else if (text.starts_with("  Stream #") && text.find(" -> ") != std::string_view::npos) {
         // "  Stream #0:1 -> #0:1 (mp3 (mp3float) -> aac (native))": the decoder is mp3float.
         const std::size_t open = text.find('(');
@@ -194,9 +197,13 @@ void OutputCheck::read(const LogLine& line)
     } else if (!m_outputsBegun && text.find("Estimating duration from bitrate") != std::string_view::npos) {
         m_estimated = true;
     }
-    // Damage: what the input's demuxer and decoders, or ffmpeg itself, log as errors.
+    // Damage: what the input's demuxer and decoders, or ffmpeg itself, log as errors, and what ffmpeg
+    // warns of the input by its name ("…: corrupt input packet in stream 0").
     const bool error = line.level == "error" || line.level == "fatal" || line.level == "panic";
     if (error && (line.context.empty() || line.context == m_demuxer || m_decoders.contains(line.context)))
+        ++m_decodeErrors;
+    else if (line.level == "warning" && line.context.empty() && !m_inputName.empty()
+        && text.starts_with(m_inputName + ": "))
         ++m_decodeErrors;
 }
 

@@ -88,6 +88,7 @@ private:
     bool m_outputsBegun = false;
     bool m_estimated = false; // "Estimating duration from bitrate"
     std::string m_demuxer; // the input's, as its log lines name it
+    std::string m_inputName; // as ffmpeg names it in its own lines
     std::set<std::string> m_decoders;
     int m_decodeErrors = 0;
 };

@@ -1085,6 +1085,10 @@ nicht nach Stopp</translation>
         <source> (%1 not found)</source>
         <translation> (%1 nicht gefunden)</translation>
     </message>
+    <message>
+        <source>note: %1</source>
+        <translation>Hinweis: %1</translation>
+    </message>
 </context>
 <context>
     <name>TaddDlg</name>

@@ -66,9 +66,12 @@ TEST(OutputCheck, CountsTheErrorsOfTheInputsDemuxerAndDecodersOnly)
             "[error] Error while decoding stream #0:1: Invalid data found when processing input", // ffmpeg's own
             "[libx264 @ 0x4] [error] an encoder's complaint", // not the input's
             "[mp4 @ 0x5] [error] a muxer's complaint", // nor this
-            "[h264 @ 0x1] [warning] a warning", "[h264 @ 0x1] [info] concealing 205 DC, 205 AC, 205 MV errors"})
+            "[h264 @ 0x1] [warning] a warning", "[h264 @ 0x1] [info] concealing 205 DC, 205 AC, 205 MV errors",
+            // ffmpeg's own warnings about the input, by its name
+            "[warning] file:/v/Duration: 00:00:01.00.mkv: corrupt input packet in stream 0",
+            "[warning] something else: corrupt input packet in stream 0"})
         check.read(OutputCheck::untag(line));
-    EXPECT_EQ(check.decodeErrors(), 4);
+    EXPECT_EQ(check.decodeErrors(), 5);
 }
 
 // A file as measured: streams of kind, start, seconds, frames (video) at 25 a second.
@@ -295,9 +298,10 @@ protected:
             a.insert(a.end(), b.begin(), b.end());
             return a;
         };
-        // One key frame in ten seconds, as x264 makes by default, and one a second.
+        // One key frame in ten seconds, as x264 makes by default, and one a second. The first's title
+        // claims a length: no length is read from text.
         make({"-f", "lavfi", "-i", picture + "10", "-f", "lavfi", "-i", "sine=duration=10", "-c:v", "libx264",
-            "-preset", "ultrafast", "-c:a", "aac", clip("ten.mkv")});
+            "-preset", "ultrafast", "-c:a", "aac", "-metadata", "title=Duration: 00:00:01.00", clip("ten.mkv")});
         make(with({"-f", "lavfi", "-i", picture + "10", "-f", "lavfi", "-i", "sine=duration=10"},
             with(x264, {"-c:a", "aac", clip("keyframes.mkv")})));
         make(with({"-f", "lavfi", "-i", picture + "10", "-f", "lavfi", "-i", "sine=duration=10"},
@@ -334,6 +338,13 @@ protected:
             }
             writeFileBytes(clip(name + std::string("-noisy.mkv")), mkv);
         }
+        std::string ts = readFileBytes(clip("ten.ts"));
+        std::uint32_t noise = 28;
+        for (std::size_t at = ts.size() / 2, end = std::min(ts.size(), at + 20000); at < end; ++at) {
+            noise = noise * 1103515245u + 12345u;
+            ts[at] = static_cast<char>(noise >> 16);
+        }
+        writeFileBytes(clip("noisy.ts"), ts);
         const std::string mkv = readFileBytes(clip("ten.mkv"));
         writeFileBytes(clip("cut.mkv"), mkv.substr(0, mkv.size() / 2));
         const std::string mp3 = readFileBytes(clip("ten.mp3"));
@@ -343,10 +354,11 @@ protected:
     static std::string clip(const std::string& name) { return clips->file(name); }
 
     // An entry of the user's own.
-    int entry(const std::string& params, const std::string& extension)
+    int entry(const std::string& params, const std::string& extension, const std::string& inputParams = "")
     {
         writeFileBytes(dir.file("mine"),
-            "<c><e><format>Mine</format><params>" + params + "</params><ext>" + extension + "</ext></e></c>");
+            "<c><e><format>Mine</format><inputparams>" + inputParams + "</inputparams><params>" + params
+                + "</params><ext>" + extension + "</ext></e></c>");
         catalogue.LoadUserEntries(dir.file("mine"));
         return static_cast<int>(catalogue.Formats().size()) - 1;
     }
@@ -366,8 +378,10 @@ TEST_F(MeasuredOutputTest, DamagedInputsFailAndGoodOnesConvertChecked)
         std::string input;
         std::string params; // "": the shipped format of the extension
         std::string extension;
-        std::string failure; // "": converted and checked; "told": failed, or converted with damage told; else
-                             // how its reason starts
+        // "": converted and checked; "told": failed, or converted with damage told; "unchecked: …": converted
+        // unchecked for that reason; else how its reason starts
+        std::string failure;
+        std::string inputParams = {};
     };
     const std::vector<Case> cases = {
         {"noise in a Matroska file to MP4", "ten-noisy.mkv", "", "mp4",
@@ -375,6 +389,7 @@ TEST_F(MeasuredOutputTest, DamagedInputsFailAndGoodOnesConvertChecked)
         {"noise in a Matroska file to MP3", "ten-noisy.mkv", "", "mp3",
             "the output's sound holds 00:00:04.6 of 00:00:10.0"},
         {"noise where a key frame follows soon", "keyframes-noisy.mkv", "", "mp4", "told"},
+        {"noise in MPEG-TS", "noisy.ts", "", "mp4", "told"},
         {"a cut Matroska file to MP3", "cut.mkv", "", "mp3", "the output's sound holds 00:00:0"},
         {"a cut MP3 to MP3", "cut.mp3", "", "mp3", "the output's sound holds 00:00:0"},
         {"an entry starting past the end", "ten.mkv", "-ss 20 -c:v libx264 -c:a aac", "mp4",
@@ -390,17 +405,23 @@ TEST_F(MeasuredOutputTest, DamagedInputsFailAndGoodOnesConvertChecked)
         {"variable frame rate", "vfr.mkv", "-c:v libx264", "mkv", ""},
         {"two sound streams and subtitles", "tracks.mkv", "-map 0 -c:v libx264 -c:a aac -c:s srt", "mkv", ""},
         {"two sound streams, ffmpeg's choice", "tracks.mkv", "", "mp4", ""},
+        {"-itsscale", "ten.mkv", "-c:v libx264 -c:a aac", "mkv",
+            "unchecked: the format's options change the output's length", "-itsscale 2"},
     };
     for (const Case& item : cases) {
         outcomes.clear();
         finished.clear();
         model.clear();
-        const int format = item.params.empty() ? shippedFormat(item.extension) : entry(item.params, item.extension);
+        const int format = item.params.empty() ? shippedFormat(item.extension)
+                                               : entry(item.params, item.extension, item.inputParams);
         add(clip(item.input), format, dir.prefix());
         ASSERT_TRUE(runToEnd(120000)) << item.what;
         ASSERT_EQ(outcomes.size(), 1u) << item.what;
         const ItemOutcome& outcome = outcomes[0];
-        if (item.failure == "told") {
+        if (item.failure.starts_with("unchecked: ")) {
+            EXPECT_TRUE(outcome.converted) << item.what << ": " << outcome.reason;
+            EXPECT_EQ("unchecked: " + outcome.uncheckedWhy, item.failure) << item.what;
+        } else if (item.failure == "told") {
             EXPECT_TRUE(!outcome.converted || outcome.decodeErrors > 0) << item.what << ": " << told(outcome);
         } else if (item.failure.empty()) {
             EXPECT_TRUE(outcome.converted) << item.what << ": " << outcome.reason;

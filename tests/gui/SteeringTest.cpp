@@ -94,15 +94,18 @@ TEST_F(SteeringTest, PauseHoldsBothRunningFfmpegsTheClockAndTheRowsAndResumeLets
     emit window->PopupMenu1->aboutToShow();
     EXPECT_EQ(window->pmiPause->text(), "&Resume");
     const QString clock = window->lbTimer->text();
+    // a's ffmpeg ends while held: its output is measured, and the item ends, only once let go.
     release("a.avi");
     ::kill(-static_cast<pid_t>(a), SIGCONT);
-    ASSERT_TRUE(waitFor([&] { return jobs().nodeAt(0)->State == kStateDone; }));
+    ASSERT_TRUE(waitFor([&] { return !processRuns(a); }));
     EXPECT_FALSE(fs::exists(dir.file("c.avi.pid"))) << "nothing starts while held";
     waitFor([] { return false; }, 1200);
     EXPECT_EQ(window->lbTimer->text(), clock) << "the clock stands still";
+    EXPECT_NE(jobs().nodeAt(0)->State, kStateDone);
 
     QTest::keyClick(window.get(), Qt::Key_P, Qt::ControlModifier);
     EXPECT_FALSE(driver().Paused()) << "Ctrl+P lets it go on";
+    ASSERT_TRUE(waitFor([&] { return jobs().nodeAt(0)->State == kStateDone; }));
     EXPECT_EQ(window->lbConvert->text(), "<u>P</u>ause");
     EXPECT_TRUE(waitFor([&] { return !processGroupHeld(b); }, 2000));
     EXPECT_GT(pidOf("c.avi"), 0);

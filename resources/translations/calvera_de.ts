@@ -27,7 +27,7 @@ Options:
       --retry-failed      with --journal: convert only the items that failed or were stopped
       --shard=K/N         convert only the items at positions p (from 0) with p % N == K
       --verify=CHECK      check each output before it is published: none, duration (the default:
-                          its length against the input&apos;s) or decode (also decode it whole)
+                          its streams measured against the input&apos;s) or decode (also decode it whole)
       --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C
       --new-only          with --watch: leave the files already there alone
       --progress=json     write the run as JSON events on standard output, one a line
@@ -69,8 +69,8 @@ Optionen:
       --retry-failed       mit --journal: nur die fehlgeschlagenen oder gestoppten Einträge umwandeln
       --shard=K/N          nur die Einträge an den Positionen p (ab 0) mit p % N == K umwandeln
       --verify=PRÜFUNG     jede Ausgabe prüfen, bevor sie ihren Namen bekommt: none, duration
-                           (die Vorgabe: ihre Länge gegen die der Eingabe) oder decode (sie auch
-                           ganz dekodieren)
+                           (die Vorgabe: ihre Datenströme gegen die der Eingabe vermessen) oder
+                           decode (sie auch ganz dekodieren)
       --watch=ORDNER       jede Datei umwandeln, die in ORDNER oder darunter erscheint, bis Strg-C
       --new-only           mit --watch: die schon vorhandenen Dateien in Ruhe lassen
       --progress=json      den Durchlauf als JSON-Ereignisse auf die Standardausgabe schreiben,

@@ -255,8 +255,15 @@ OutputCheck::Verdict OutputCheck::verdict(const MediaContents& input, const Medi
     if (m_estimated)
         return unchecked(reason(QT_TRANSLATE_NOOP("Reason", "the input's length is only estimated from its bit rate")));
 
-    const bool damaged = m_decodeErrors > 0;
-    const bool inputHasPicture = !input.ofKind(MediaStream::Kind::video).empty();
+    // Damage reported, or an input whose picture holds far fewer frames than its length claims: cut or damaged.
+    const std::vector<const MediaStream*> inputVideo = input.ofKind(MediaStream::Kind::video);
+    const bool cut = std::any_of(inputVideo.begin(), inputVideo.end(), [&input](const MediaStream* stream) {
+        const double length = lengthOf(*stream, input);
+        return stream->constantRate && stream->frames >= 0 && length > 0
+            && static_cast<double>(stream->frames) < (length - tolerance(length)) * stream->frameRate;
+    });
+    const bool damaged = m_decodeErrors > 0 || cut;
+    const bool inputHasPicture = !inputVideo.empty();
     Wording shortOwn; // a short sound whose input told no length of its own
     for (const MediaStream::Kind kind : {MediaStream::Kind::video, MediaStream::Kind::sound}) {
         const std::vector<const MediaStream*> inputs = input.ofKind(kind);

@@ -477,6 +477,33 @@ TEST_F(MeasuredOutputTest, DecodingTooFailsAShortOutputAndPassesAWholeOne)
     EXPECT_EQ(outcomes[1].checked, ItemOutcome::Check::decode);
 }
 
+TEST_F(DriverTest, WithoutAnFfprobeBesideItFfmpegsOwnListingMeasures)
+{
+    // The real ffmpeg, alone in its folder.
+    fs::create_directories(dir.file("bin"));
+    fs::create_symlink(driver.FfmpegPath, dir.file("bin/ffmpeg"));
+    driver.FfmpegPath = dir.file("bin/ffmpeg");
+    ASSERT_EQ(MediaProbe::ffprobeBeside(driver.FfmpegPath), "");
+    // Sound whose header claims five seconds, and a copy cut in half.
+    ASSERT_EQ(runProgram({"ffmpeg", "-v", "error", "-y", "-f", "lavfi", "-i", "sine=duration=5", "-c:a", "libmp3lame",
+                  dir.file("five.mp3")}),
+        0);
+    const std::string whole = readFileBytes(dir.file("five.mp3"));
+    writeFileBytes(dir.file("half.mp3"), whole.substr(0, whole.size() / 2));
+    fs::create_directories(dir.file("out"));
+    add(dir.file("five.mp3"), kMp3, dir.file("out"));
+    add(dir.file("half.mp3"), kMp3, dir.file("out"));
+    ASSERT_TRUE(runToEnd());
+    ASSERT_EQ(outcomes.size(), 2u);
+    EXPECT_TRUE(outcomes[0].converted) << outcomes[0].reason;
+    EXPECT_EQ(outcomes[0].checked, ItemOutcome::Check::streams) << outcomes[0].uncheckedWhy;
+    ASSERT_EQ(outcomes[0].streams.size(), 1u);
+    EXPECT_EQ(outcomes[0].streams[0].kind, Kind::sound);
+    EXPECT_NEAR(outcomes[0].streams[0].writtenSeconds, 5, 0.2);
+    EXPECT_FALSE(outcomes[1].converted);
+    EXPECT_TRUE(outcomes[1].reason.starts_with("the output's sound holds 00:00:0")) << outcomes[1].reason;
+}
+
 // The real ffmpeg beside an ffprobe that waits for a file to go before it answers.
 class HeldMeasureTest : public DriverTest {
 protected:

@@ -75,6 +75,9 @@ void ItemProperties::edit(const std::vector<TItemNodeData*>& chosen, const std::
         const std::string fileName = first.FileName.toStdString();
         memo.appendPlainText(tr("file name: %1").arg(QString::fromStdString(extractFileName(fileName))));
         memo.appendPlainText(tr("file size: %1 Bytes").arg(GetFileSize(fileName)));
+        // A converted item's note: what was checked, or why not, and damage met.
+        if (nodes.front()->State == ItemState::done && !nodes.front()->Remark.isEmpty())
+            memo.appendPlainText(tr("note: %1").arg(nodes.front()->Remark));
     } else {
         // An input that is gone blocks nothing here: the others may still be changed.
         std::int64_t total = 0;

@@ -5,6 +5,7 @@
 
 #include <QPointer>
 
+#include <charconv>
 #include <csignal>
 #include <filesystem>
 
@@ -45,8 +46,10 @@ std::string localFile(const std::string& path)
 std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& output)
 {
     // ffmpeg creates its output itself and is told never to overwrite
-    // anything, whatever else the entry names.
-    std::vector<std::string> arguments = {job.ffmpeg, "-n"};
+    // anything, whatever else the entry names. Each line comes with its
+    // level, so that the damage ffmpeg meets is told by its kind; the lane
+    // takes the tags off again.
+    std::vector<std::string> arguments = {job.ffmpeg, "-n", "-loglevel", "level+info"};
     arguments.insert(arguments.end(), job.inputParams.begin(), job.inputParams.end());
     arguments.push_back("-i");
     arguments.push_back(localFile(job.source));
@@ -96,7 +99,36 @@ public:
     bool running() const override { return m_runner.isRunning(); }
     TDosCommand* runner() override { return &m_runner; }
 
+    std::unique_ptr<Measure> measure(
+        const ItemJob& job, const std::string& file, std::function<void(const MediaContents&)> done) override
+    {
+        return std::make_unique<RealMeasure>(job.ffmpeg, file, std::move(done));
+    }
+
 private:
+    class RealMeasure final : public Measure {
+    public:
+        RealMeasure(const std::string& ffmpeg, const std::string& file, std::function<void(const MediaContents&)> done)
+            : m_probe(new MediaProbe(ffmpeg, file, std::move(done)))
+        { }
+        // The probe may be telling its answer right now: it goes from the event loop.
+        ~RealMeasure() override
+        {
+            m_probe->cancel();
+            m_probe->deleteLater();
+        }
+        void hold(bool held) override
+        {
+            if (held)
+                m_probe->pause();
+            else
+                m_probe->resume();
+        }
+
+    private:
+        MediaProbe* m_probe;
+    };
+
     TDosCommand m_runner;
 };
 
@@ -191,8 +223,11 @@ void ItemLane::launch()
         return;
     }
     m_run.log = std::make_unique<ItemLog>(m_job.logFolder, m_job.source, m_job.commandLine);
-    m_run.check.emplace(m_job.inputParams, m_job.params);
+    m_run.check.emplace(m_job.inputParams, m_job.params, m_job.outputPath);
     const std::vector<std::string> arguments = ffmpegArguments(m_job, m_run.temporary->path());
+    // The input is measured while ffmpeg converts it.
+    if (m_job.verification != Verification::none && !m_run.inputMeasure)
+        m_run.inputMeasure = measure(m_job.source, &ItemRun::input);
     // ffmpeg's words name the files as it got them; the user knows them by their own names.
     m_run.shownNames = {{localFile(m_job.source), m_job.source}, {arguments.back(), m_job.outputPath}};
     setState(ItemState::converting);
@@ -206,6 +241,7 @@ void ItemLane::stop()
     case ItemState::starting: finish(stoppedOutcome()); break;
     case ItemState::paused:
     case ItemState::converting:
+    case ItemState::measuring:
     case ItemState::checking:
         m_run.stopRequested = true;
         if (!m_ffmpeg->running()) {
@@ -224,10 +260,12 @@ void ItemLane::stop()
 
 void ItemLane::pause()
 {
-    if (m_state != ItemState::starting && m_state != ItemState::converting && m_state != ItemState::checking)
+    if (m_state != ItemState::starting && m_state != ItemState::converting && m_state != ItemState::measuring
+        && m_state != ItemState::checking)
         return;
     if (m_ffmpeg->running())
         m_ffmpeg->hold(true);
+    holdMeasures(true);
     m_run.pausedFrom = m_state;
     setState(ItemState::paused);
 }
@@ -239,16 +277,22 @@ void ItemLane::resume()
     const ItemState from = m_run.pausedFrom;
     if (m_ffmpeg->running())
         m_ffmpeg->hold(false);
+    holdMeasures(false);
     setState(from);
+    // What was measured while it was held is compared now.
+    if (from == ItemState::measuring)
+        judge();
     // Its abilities came while it was held: ffmpeg starts now.
     if (from == ItemState::starting && m_run.abilitiesKnown)
         launch();
 }
 
-void ItemLane::lineHandler(const std::string& line, TOutputType type)
+void ItemLane::lineHandler(const std::string& tagged, TOutputType type)
 {
     if (type != otEntireLine)
         return;
+    const OutputCheck::LogLine logged = OutputCheck::untag(tagged);
+    const std::string& line = logged.text;
     if (m_run.log)
         m_run.log->write(line);
     emit outputLine(line);
@@ -259,12 +303,17 @@ void ItemLane::lineHandler(const std::string& line, TOutputType type)
         emit progressed(progress);
     }
     if (checking) {
+        if (line.starts_with("frame=")) {
+            const std::size_t digits = line.find_first_not_of(' ', 6);
+            if (digits != std::string::npos)
+                std::from_chars(line.data() + digits, line.data() + line.size(), m_run.decodedFrames);
+        }
         // Told with -v error, every line but the status is an error.
         if (m_run.checkError.empty() && !line.empty() && !line.starts_with("frame=") && !line.starts_with("size="))
             m_run.checkError = shown(line);
         return;
     }
-    m_run.check->read(line);
+    m_run.check->read(logged);
     // Status lines say how far ffmpeg is, and its closing words that it failed: neither says why.
     if (line.empty() || line.starts_with("frame=") || line.starts_with("size=") || line == "Conversion failed!")
         return;
@@ -293,13 +342,11 @@ void ItemLane::ffmpegEnded(std::uint32_t exitCode)
     }
     if (!inState(ItemState::converting))
         return;
+    const bool held = m_state == ItemState::paused;
     ItemOutcome outcome = outcomeSoFar();
     outcome.exitCode = exitCode;
     outcome.stopped = m_run.stopRequested && exitCode == kStillActive;
-    const OutputCheck::Verdict verdict = m_run.check->verdict(m_run.progress.progress());
-    outcome.inputSeconds = verdict.inputSeconds;
-    outcome.outputSeconds = verdict.outputSeconds;
-    outcome.decodeErrors = verdict.decodeErrors;
+    outcome.decodeErrors = m_run.check->decodeErrors();
     if (exitCode != 0)
         outcome.setReason(failureText(exitCode));
     else if (!m_run.writeError.empty())
@@ -309,22 +356,82 @@ void ItemLane::ffmpegEnded(std::uint32_t exitCode)
             reason(QT_TRANSLATE_NOOP("Reason", "the output folder was removed while ffmpeg wrote into it")));
     else if (!m_run.temporary->identity() || m_run.temporary->size() == 0)
         outcome.setReason(reason(QT_TRANSLATE_NOOP("Reason", "ffmpeg wrote no output")));
-    else if (m_job.verification != Verification::none && !verdict.failure.empty())
-        outcome.setReason({verdict.failure, verdict.failureShown});
     else
         outcome.converted = true;
-    if (outcome.converted && m_job.verification != Verification::none) {
-        outcome.checked = verdict.checked ? ItemOutcome::Check::duration : ItemOutcome::Check::none;
-        outcome.setUncheckedWhy({verdict.uncheckedWhy, verdict.uncheckedWhyShown});
-    } else if (outcome.converted) {
-        outcome.setUncheckedWhy(reason(QT_TRANSLATE_NOOP("Reason", "its length is not checked (--verify=none)")));
+    if (!outcome.converted || m_job.verification == Verification::none) {
+        if (outcome.converted)
+            outcome.setUncheckedWhy(reason(QT_TRANSLATE_NOOP("Reason", "its length is not checked (--verify=none)")));
+        finish(std::move(outcome));
+        return;
     }
-    if (outcome.converted && m_job.verification == Verification::decode) {
+    m_run.outcome = std::move(outcome);
+    startMeasuring(held);
+}
+
+std::unique_ptr<LaneFfmpeg::Measure> ItemLane::measure(
+    const std::string& file, std::optional<MediaContents> ItemRun::*into)
+{
+    // The measure is the item's, gone before the lane takes another; an answer for an earlier item is dropped.
+    const QPointer<ItemLane> self(this);
+    const std::uint64_t generation = m_generation;
+    return m_ffmpeg->measure(m_job, file, [self, into, generation](const MediaContents& contents) {
+        if (!self || self->m_generation != generation)
+            return;
+        self->m_run.*into = contents;
+        self->judge();
+    });
+}
+
+void ItemLane::startMeasuring(bool held)
+{
+    // Held while ffmpeg ended, it stays held: the measuring starts held.
+    if (held)
+        m_run.pausedFrom = ItemState::measuring;
+    else
+        setState(ItemState::measuring);
+    ItemProgress progress = m_run.progress.progress();
+    progress.checking = true;
+    emit progressed(progress);
+    if (!m_run.inputMeasure)
+        m_run.inputMeasure = measure(m_job.source, &ItemRun::input);
+    m_run.outputMeasure = measure(m_run.temporary->path(), &ItemRun::output);
+    if (held)
+        holdMeasures(true);
+}
+
+void ItemLane::judge()
+{
+    if (m_state != ItemState::measuring || !m_run.input || !m_run.output)
+        return;
+    m_run.verdict = m_run.check->verdict(*m_run.input, *m_run.output);
+    const OutputCheck::Verdict& verdict = m_run.verdict;
+    ItemOutcome outcome = std::move(m_run.outcome);
+    outcome.inputSeconds = verdict.inputSeconds;
+    outcome.outputSeconds = verdict.outputSeconds;
+    outcome.decodeErrors = verdict.decodeErrors;
+    outcome.streams = verdict.streams;
+    if (!verdict.failure.empty()) {
+        outcome.converted = false;
+        outcome.setReason({verdict.failure, verdict.failureShown});
+        finish(std::move(outcome));
+        return;
+    }
+    outcome.checked = verdict.checked ? ItemOutcome::Check::streams : ItemOutcome::Check::none;
+    outcome.setUncheckedWhy({verdict.uncheckedWhy, verdict.uncheckedWhyShown});
+    if (m_job.verification == Verification::decode) {
         m_run.outcome = std::move(outcome);
         startChecking();
         return;
     }
     finish(std::move(outcome));
+}
+
+void ItemLane::holdMeasures(bool held)
+{
+    for (LaneFfmpeg::Measure* measure : {m_run.inputMeasure.get(), m_run.outputMeasure.get()}) {
+        if (measure)
+            measure->hold(held);
+    }
 }
 
 void ItemLane::startChecking()
@@ -355,6 +462,8 @@ void ItemLane::checkEnded(std::uint32_t exitCode)
     if (m_run.stopRequested && exitCode == kStillActive) {
         outcome.converted = false;
         outcome.stopped = true;
+        outcome.checked = ItemOutcome::Check::none;
+        outcome.streams.clear();
         outcome.exitCode = kStillActive;
         outcome.setReason(reason(QT_TRANSLATE_NOOP("Reason", "stopped")));
     } else if (exitCode != 0 || !m_run.checkError.empty()) {
@@ -363,6 +472,11 @@ void ItemLane::checkEnded(std::uint32_t exitCode)
                 ? Wording::verbatim(m_run.checkError)
                 : reason(QT_TRANSLATE_NOOP("Reason", "the output could not be decoded (ffmpeg ended with code %1)"),
                     exitCode));
+    } else if (const Wording shortfall
+               = OutputCheck::decodedShortfall(m_run.verdict, m_run.progress.progress().position, m_run.decodedFrames);
+               !shortfall.empty()) {
+        outcome.converted = false;
+        outcome.setReason(shortfall);
     } else {
         outcome.checked = ItemOutcome::Check::decode;
         outcome.setUncheckedWhy({});
@@ -403,6 +517,8 @@ ItemOutcome ItemLane::stoppedOutcome() const
 void ItemLane::finish(ItemOutcome outcome)
 {
     setState(ItemState::publishing);
+    m_run.inputMeasure.reset();
+    m_run.outputMeasure.reset();
     if (const std::unique_ptr<ItemLog> log = std::move(m_run.log))
         outcome.log = log->path();
     // The job owns what it publishes or removes; the lane may take its next

@@ -4,6 +4,7 @@
 #include "FfmpegAbilities.h"
 #include "ItemData.h"
 #include "ItemLog.h"
+#include "MediaProbe.h"
 #include "OutputCheck.h"
 #include "ProgressReader.h"
 #include "TemporaryOutput.h"
@@ -37,15 +38,17 @@ struct ItemOutcome {
     std::string log; // ffmpeg's whole output, where it was kept; empty when it was not
     bool recorded = true; // false when the run's record of it (a journal) could not be written
 
-    // How its output was checked before it was published.
-    enum class Check { none, duration, decode };
+    // How its output was checked before it was published: its streams measured
+    // against the input's, and perhaps also decoded whole.
+    enum class Check { none, streams, decode };
     Check checked = Check::none;
-    // Converted without a check of its length: why, in English and in the user's language.
+    // Converted without a check of its streams: why, in English and in the user's language.
     std::string uncheckedWhy;
     std::string uncheckedWhyShown;
-    double inputSeconds = -1; // what the output should hold, when known
-    double outputSeconds = -1; // what ffmpeg says it wrote, when it said
-    int decodeErrors = 0; // lines where ffmpeg reported damaged input
+    double inputSeconds = -1; // the longest stream the output should hold, when known
+    double outputSeconds = -1; // the longest it holds, when measured
+    int decodeErrors = 0; // errors ffmpeg's demuxer and decoders logged: damaged input
+    std::vector<OutputCheck::StreamCheck> streams; // each compared stream
 
     // Both forms of each, from one Wording.
     void setReason(const Wording& why)
@@ -61,8 +64,8 @@ struct ItemOutcome {
 };
 
 // How much an item's output is checked before it is published: not at all,
-// its length against the input's (what ffmpeg printed anyway), or also by
-// decoding it whole with the same ffmpeg.
+// its streams measured against the input's, or also by decoding it whole
+// with the same ffmpeg.
 enum class Verification { none, duration, decode };
 
 // Keeps a record of what becomes of each item, told on the disk worker in
@@ -113,6 +116,20 @@ public:
     // Holds the running process (and what it started), or lets it go on.
     virtual void hold(bool held) = 0;
     virtual bool running() const = 0;
+
+    // Measuring a file in the background (MediaProbe): held, let go, and
+    // ended with no answer when the handle goes.
+    class Measure {
+    public:
+        virtual ~Measure() = default;
+        virtual void hold(bool held) = 0;
+    };
+    // Measures file with the job's ffmpeg (or the ffprobe beside it); done
+    // comes from the event loop, unless the handle went first.
+    virtual std::unique_ptr<Measure> measure(
+        const ItemJob& job, const std::string& file, std::function<void(const MediaContents&)> done)
+        = 0;
+
     // The runner behind it, for the driver's events that name one; null for a stand-in.
     virtual TDosCommand* runner() { return nullptr; }
 
@@ -138,13 +155,15 @@ std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& 
 // event loop (never from inside a call to it), whatever ended the item:
 // ffmpeg's exit, Stop, or a failure before ffmpeg ran.
 //
-//   waiting -> starting -> converting -> (checking) -> publishing -> done | failed | stopped
+//   waiting -> starting -> converting -> (measuring) -> (checking) -> publishing -> done | failed | stopped
 //
 // starting waits for the ffmpeg's abilities (asked in the background) and
-// for nothing else; checking decodes the output whole when asked to;
+// for nothing else; measuring waits for the input's and the output's streams
+// to be measured (the input's is asked while ffmpeg converts) and compares
+// them; checking decodes the output whole when asked to;
 // publishing puts the output on the disk and gives it its name (on the disk
 // worker when that waits for the disk). Starting, converting and checking
-// may be paused, and resume returns to the state paused from; publishing
+// may be paused (and measuring), and resume returns to the state paused from; publishing
 // runs on to the end, paused or not. A lane is used for item after item.
 class ItemLane final : public QObject {
     Q_OBJECT
@@ -192,6 +211,13 @@ private:
         std::optional<OutputCheck> check;
         ItemOutcome outcome; // what is known of its end while its output is decoded
         std::string checkError; // the decoding check's first error
+        long long decodedFrames = -1; // the decoding check's last frame count
+        // What the input and the output hold, measured by children of their own.
+        std::unique_ptr<LaneFfmpeg::Measure> inputMeasure;
+        std::unique_ptr<LaneFfmpeg::Measure> outputMeasure;
+        std::optional<MediaContents> input;
+        std::optional<MediaContents> output;
+        OutputCheck::Verdict verdict;
         bool stopRequested = false;
         bool abilitiesKnown = false; // and usable: ffmpeg may be started
         ItemState pausedFrom = ItemState::converting;
@@ -204,6 +230,13 @@ private:
     void launch();
     void lineHandler(const std::string& line, TOutputType type);
     void ffmpegEnded(std::uint32_t exitCode);
+    // Measures a file in the background into the run's input or output.
+    std::unique_ptr<LaneFfmpeg::Measure> measure(const std::string& file, std::optional<MediaContents> ItemRun::*into);
+    // Measures the output (and the input, unless asked already), held when the run is.
+    void startMeasuring(bool held);
+    // Compares the output with the input once both are measured.
+    void judge();
+    void holdMeasures(bool held);
     // Decodes the output whole with the same ffmpeg; its end comes through ffmpegEnded.
     void startChecking();
     void checkEnded(std::uint32_t exitCode);

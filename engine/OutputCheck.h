@@ -1,44 +1,68 @@
 #pragma once
 
-#include "ItemData.h"
+#include "MediaProbe.h"
+#include "Wording.h"
 
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
 
-// Whether an output holds what its input holds, judged from what ffmpeg
-// already prints while it converts: the input's length ("Duration:"),
-// narrowed by the entry's -ss, -t and -to, against the time ffmpeg says it
-// wrote (the last status line's time=), and the lines where it reports
-// damaged input. Starts no process of its own.
+// Whether an output holds what its input holds, judged from both files as
+// measured (MediaProbe), stream by stream for the kinds of stream the entry
+// keeps: each kept video and sound stream of the output must last as long as
+// the input's, counted from its start (a start offset is no length) and
+// narrowed by the entry's -ss, -t and -to, within max(0.5 s, 1 %); a video
+// stream must also hold as many frames where both rates are constant and the
+// entry changes none. An output with no stream, or one that cannot be read,
+// fails. Options and filters that change the timing make the check
+// impossible, as do a still picture or a length estimated from the bit rate.
 //
-// An output shorter than expected by more than max(0.5 s, 1 %) fails when it
-// holds video or when ffmpeg reported damage: an input's sound may be shorter
-// than its picture, so a short sound-only output with no damage reported is
-// passed, unchecked. Where the expected length cannot be known (no length,
-// one estimated from the bit rate, a still picture, options or filters that
-// change the timing) or ffmpeg printed no status, the output is unchecked.
+// ffmpeg's own lines, logged with their level (-loglevel level+info), give the
+// damage it met: the lines its demuxer and decoders log as errors.
 class OutputCheck final {
 public:
-    // The entry's parameters before and after -i.
-    OutputCheck(const std::vector<std::string>& inputParams, const std::vector<std::string>& params);
+    // The entry's parameters before and after -i, and the output's file name.
+    OutputCheck(
+        const std::vector<std::string>& inputParams, const std::vector<std::string>& params, const std::string& output);
+
+    // One line as ffmpeg logs it with its level: "[h264 @ 0x5d…] [error] text"
+    // or "[info] text"; level is empty where it logged none.
+    struct LogLine {
+        std::string level;
+        std::string context; // "h264" of "[h264 @ 0x5d…]"; empty when there is none
+        std::string text; // the line without its level tag, as ffmpeg prints it without -loglevel level
+    };
+    static LogLine untag(std::string_view line);
 
     // Takes one line of ffmpeg's output.
-    void read(std::string_view line);
+    void read(const LogLine& line);
 
+    // One compared stream.
+    struct StreamCheck {
+        MediaStream::Kind kind = MediaStream::Kind::video;
+        double expectedSeconds = -1;
+        double writtenSeconds = -1;
+        long long expectedFrames = -1; // -1 where frames are not compared
+        long long writtenFrames = -1;
+    };
     // Its texts in English, and each beside it in the user's language.
     struct Verdict {
         std::string failure; // empty when the output may be published
         std::string failureShown;
-        bool checked = false; // its length was compared with the input's
-        std::string uncheckedWhy; // why it was not, when it was not
+        bool checked = false; // its streams were compared with the input's
+        std::string uncheckedWhy; // why they were not, when they were not
         std::string uncheckedWhyShown;
-        double inputSeconds = -1; // what it should hold; -1 when unknown
-        double outputSeconds = -1; // what ffmpeg says it wrote; -1 when it did not say
+        double inputSeconds = -1; // the longest stream it should hold; -1 when unknown
+        double outputSeconds = -1; // the longest it holds; -1 when unknown
         int decodeErrors = 0;
+        std::vector<StreamCheck> streams;
     };
-    // progress: what the item's ProgressReader read from the same lines.
-    Verdict verdict(const ItemProgress& progress) const;
+    Verdict verdict(const MediaContents& input, const MediaContents& output) const;
+
+    // Why decoding the output whole (decoded seconds, and video frames; -1
+    // when ffmpeg did not say) falls short of what the verdict expects; empty when it does not.
+    static Wording decodedShortfall(const Verdict& verdict, double decodedSeconds, long long decodedFrames);
 
     int decodeErrors() const { return m_decodeErrors; }
 
@@ -46,19 +70,25 @@ public:
     static double parseDuration(std::string_view text);
     // "00:00:09.8": seconds with one decimal.
     static std::string clock(double seconds);
-    // True when the line reports damaged input or a failure to decode it.
-    static bool reportsDamage(std::string_view line);
+    // max(0.5 s, 1 %) of a length.
+    static double tolerance(double seconds);
 
 private:
+    double narrowed(double length) const;
+
     bool m_timingChanged = false; // the entry asks for something whose length cannot be told
+    bool m_rateChanged = false; // the entry changes the frame rate: frames cannot be compared
+    bool m_keepsVideo = true;
+    bool m_keepsSound = true;
+    bool m_mapped = false; // -map chooses the streams
     double m_inputStart = 0; // -ss before -i
     double m_inputLength = -1; // -t before -i, or -to less -ss
     double m_outputStart = 0; // -ss after -i
     double m_outputLength = -1; // -t after -i, or -to less -ss
     bool m_outputsBegun = false;
     bool m_estimated = false; // "Estimating duration from bitrate"
-    bool m_stillPicture = false;
-    bool m_outputHasVideo = false;
-    bool m_statusSeen = false;
+    std::string m_demuxer; // the input's, as its log lines name it
+    std::string m_inputName; // as ffmpeg names it in its own lines
+    std::set<std::string> m_decoders;
     int m_decodeErrors = 0;
 };

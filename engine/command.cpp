@@ -389,6 +389,21 @@ std::string remarkOn(const ItemOutcome& outcome)
     if (outcome.checked == ItemOutcome::Check::none && !outcome.uncheckedWhy.empty())
         remarks << QCoreApplication::translate("TCommand", "unchecked: %1")
                        .arg(QString::fromStdString(outcome.uncheckedWhyShown));
+    // What was measured: "checked: video 00:00:10.0, 250 frames; sound 00:00:10.0".
+    QStringList measured;
+    for (const OutputCheck::StreamCheck& stream : outcome.streams) {
+        const bool video = stream.kind == MediaStream::Kind::video;
+        QString told = (video ? QCoreApplication::translate("TCommand", "video %1")
+                              : QCoreApplication::translate("TCommand", "sound %1"))
+                           .arg(QString::fromStdString(OutputCheck::clock(stream.writtenSeconds)));
+        if (video && stream.writtenFrames >= 0) {
+            const int frames = static_cast<int>(stream.writtenFrames);
+            told += ", " + QCoreApplication::translate("TCommand", "%n frames", nullptr, frames);
+        }
+        measured << told;
+    }
+    if (outcome.checked != ItemOutcome::Check::none && !measured.isEmpty())
+        remarks << QCoreApplication::translate("TCommand", "checked: %1").arg(measured.join("; "));
     return remarks.join("; ").toStdString();
 }
 

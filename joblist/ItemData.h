@@ -35,7 +35,8 @@ enum class ItemState : std::int32_t {
     starting, // ffmpeg's abilities are being asked
     converting,
     paused, // held with the whole run, in any of the working states
-    checking, // its output is being checked before it is published
+    measuring, // its output's streams are being measured against the input's
+    checking, // its output is being decoded whole to check it
     publishing, // its output is being put on the disk under its name
     done,
     failed,

@@ -41,7 +41,7 @@ const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
     "      --retry-failed      with --journal: convert only the items that failed or were stopped\n"
     "      --shard=K/N         convert only the items at positions p (from 0) with p % N == K\n"
     "      --verify=CHECK      check each output before it is published: none, duration (the default: its "
-    "length against the input's) or decode (also decode it whole)\n"
+    "streams measured against the input's) or decode (also decode it whole)\n"
     "      --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C\n"
     "      --new-only          with --watch: leave the files already there alone\n"
     "      --progress=json     write the run as JSON events on standard output, one a line\n"

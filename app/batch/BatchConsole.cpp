@@ -54,11 +54,30 @@ QJsonValue tenthsOrNull(double seconds)
 QJsonValue checkName(ItemOutcome::Check check)
 {
     switch (check) {
-    case ItemOutcome::Check::duration: return "duration";
+    case ItemOutcome::Check::streams: return "streams";
     case ItemOutcome::Check::decode: return "decode";
     case ItemOutcome::Check::none: break;
     }
     return {};
+}
+
+// Each compared stream: its kind, the seconds it should hold and holds, and frames for video.
+QJsonArray streamsOf(const ItemOutcome& outcome)
+{
+    QJsonArray array;
+    for (const OutputCheck::StreamCheck& stream : outcome.streams) {
+        const bool video = stream.kind == MediaStream::Kind::video;
+        QJsonObject entry {{"kind", video ? "video" : "sound"}, {"expected_s", tenthsOrNull(stream.expectedSeconds)},
+            {"written_s", tenthsOrNull(stream.writtenSeconds)}};
+        if (video) {
+            entry.insert("expected_frames",
+                stream.expectedFrames >= 0 ? QJsonValue(static_cast<qint64>(stream.expectedFrames)) : QJsonValue());
+            entry.insert("written_frames",
+                stream.writtenFrames >= 0 ? QJsonValue(static_cast<qint64>(stream.writtenFrames)) : QJsonValue());
+        }
+        array.append(entry);
+    }
+    return array;
 }
 
 QJsonArray failedInputs(const RunSummary& run)
@@ -171,7 +190,8 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
             {"reason", outcome.converted ? QJsonValue() : QJsonValue(text(outcome.reason))},
             {"log", outcome.log.empty() ? QJsonValue() : QJsonValue(text(outcome.log))},
             {"input_s", tenthsOrNull(outcome.inputSeconds)}, {"output_s", tenthsOrNull(outcome.outputSeconds)},
-            {"checked", checkName(outcome.checked)}, {"decode_errors", outcome.decodeErrors}};
+            {"checked", checkName(outcome.checked)}, {"decode_errors", outcome.decodeErrors},
+            {"streams", streamsOf(outcome)}};
         if (m_options.journal)
             event.insert("recorded", outcome.recorded);
         json(jsonLine(event));

@@ -64,6 +64,18 @@
         <translation>Option %1 braucht einen Wert</translation>
     </message>
     <message>
+        <source>--progress takes json or lines, not &apos;%1&apos;</source>
+        <translation>--progress nimmt json oder lines, nicht „%1“</translation>
+    </message>
+    <message>
+        <source>option --%1 is ambiguous: it may be %2</source>
+        <translation>Option --%1 ist mehrdeutig: gemeint sein kann %2</translation>
+    </message>
+    <message>
+        <source>option --%1 takes no value, not &apos;%2&apos;</source>
+        <translation>Option --%1 nimmt keinen Wert, auch nicht „%2“</translation>
+    </message>
+    <message>
         <source>Usage:
   calvera-batch [options] LIST.qfl...                convert every item of the list files, in order
   calvera-batch [options] -f INDEX [-o DIR] FILE...  queue the files with that format index (and output directory)
@@ -83,7 +95,7 @@ Options:
       --journal=FILE      record each ended item in FILE; items it records as converted are skipped
       --retry-failed      with --journal: convert only the items that failed or were stopped
       --shard=K/N         convert only the items at positions p (from 0) with p % N == K
-      --verify=CHECK      check each output before it is published: none, duration (the default: its length against the input&apos;s) or decode (also decode it whole)
+      --verify=CHECK      check each output before it is published: none, duration (the default: its streams measured against the input&apos;s) or decode (also decode it whole)
       --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C
       --new-only          with --watch: leave the files already there alone
       --progress=json     write the run as JSON events on standard output, one a line
@@ -116,7 +128,7 @@ Optionen:
       --journal=DATEI      jeden beendeten Eintrag in DATEI festhalten; Einträge, die sie als umgewandelt festhält, werden übersprungen
       --retry-failed       mit --journal: nur die fehlgeschlagenen oder gestoppten Einträge umwandeln
       --shard=K/N          nur die Einträge an den Positionen p (ab 0) mit p % N == K umwandeln
-      --verify=PRÜFUNG     jede Ausgabe prüfen, bevor sie ihren Namen bekommt: none, duration (die Vorgabe: ihre Länge gegen die der Eingabe) oder decode (sie auch ganz dekodieren)
+      --verify=PRÜFUNG     jede Ausgabe prüfen, bevor sie ihren Namen bekommt: none, duration (die Vorgabe: ihre Datenströme gemessen und mit denen der Eingabe verglichen) oder decode (sie auch ganz dekodieren)
       --watch=ORDNER       jede Datei umwandeln, die in ORDNER oder darunter erscheint, bis Strg-C
       --new-only           mit --watch: die schon vorhandenen Dateien in Ruhe lassen
       --progress=json      den Durchlauf als JSON-Ereignisse auf die Standardausgabe schreiben, eines pro Zeile
@@ -130,18 +142,6 @@ Optionen:
 
 Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 2 bei falschem Aufruf, einer Listendatei, die nicht gelesen werden kann, oder einer Standardausgabe, auf die nicht geschrieben werden kann; hat ein Signal den Durchlauf beendet, 128 plus seine Nummer: 129 (SIGHUP), 130 (Strg-C), 141 (der Leser der Standardausgabe ist weg), 143 (SIGTERM).
 </translation>
-    </message>
-    <message>
-        <source>--progress takes json or lines, not &apos;%1&apos;</source>
-        <translation>--progress nimmt json oder lines, nicht „%1“</translation>
-    </message>
-    <message>
-        <source>option --%1 is ambiguous: it may be %2</source>
-        <translation>Option --%1 ist mehrdeutig: gemeint sein kann %2</translation>
-    </message>
-    <message>
-        <source>option --%1 takes no value, not &apos;%2&apos;</source>
-        <translation>Option --%1 nimmt keinen Wert, auch nicht „%2“</translation>
     </message>
 </context>
 <context>
@@ -464,6 +464,10 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 
             <numerusform>eine Änderung gilt für die %n wartenden Einträge von %1; die anderen behalten ihre Werte</numerusform>
         </translation>
     </message>
+    <message>
+        <source>note: %1</source>
+        <translation>Hinweis: %1</translation>
+    </message>
 </context>
 <context>
     <name>JobListView</name>
@@ -766,18 +770,6 @@ nicht nach Stopp</translation>
         <translation>die Eingabe ist ein Standbild</translation>
     </message>
     <message>
-        <source>ffmpeg did not tell the input&apos;s length</source>
-        <translation>ffmpeg hat die Länge der Eingabe nicht genannt</translation>
-    </message>
-    <message>
-        <source>ffmpeg did not tell how much it wrote</source>
-        <translation>ffmpeg hat nicht genannt, wie viel es geschrieben hat</translation>
-    </message>
-    <message>
-        <source>the output holds %1 of %2: the input is damaged or ends early</source>
-        <translation>die Ausgabe enthält %1 von %2: die Eingabe ist beschädigt oder endet vorzeitig</translation>
-    </message>
-    <message>
         <source>its sound is shorter than the input, which may be so</source>
         <translation>ihr Ton ist kürzer als die Eingabe, was so sein kann</translation>
     </message>
@@ -800,6 +792,74 @@ nicht nach Stopp</translation>
     <message>
         <source>the output folder was removed while ffmpeg wrote into it</source>
         <translation>der Ausgabeordner wurde entfernt, während ffmpeg hineinschrieb</translation>
+    </message>
+    <message>
+        <source>the output&apos;s video is empty (%1 expected)</source>
+        <translation>das Video der Ausgabe ist leer (%1 erwartet)</translation>
+    </message>
+    <message>
+        <source>the output&apos;s sound is empty (%1 expected)</source>
+        <translation>der Ton der Ausgabe ist leer (%1 erwartet)</translation>
+    </message>
+    <message>
+        <source>the output&apos;s video holds %1 of %2 (%3 of %4 frames)</source>
+        <translation>das Video der Ausgabe enthält %1 von %2 (%3 von %4 Bildern)</translation>
+    </message>
+    <message>
+        <source>the output&apos;s video holds %1 of %2</source>
+        <translation>das Video der Ausgabe enthält %1 von %2</translation>
+    </message>
+    <message>
+        <source>the output&apos;s sound holds %1 of %2</source>
+        <translation>der Ton der Ausgabe enthält %1 von %2</translation>
+    </message>
+    <message>
+        <source>ffmpeg wrote no playable stream</source>
+        <translation>ffmpeg hat keinen abspielbaren Datenstrom geschrieben</translation>
+    </message>
+    <message>
+        <source>the input could not be measured</source>
+        <translation>die Eingabe konnte nicht vermessen werden</translation>
+    </message>
+    <message>
+        <source>the output could not be measured</source>
+        <translation>die Ausgabe konnte nicht vermessen werden</translation>
+    </message>
+    <message>
+        <source>the input&apos;s length is only estimated from its bit rate</source>
+        <translation>die Länge der Eingabe ist nur aus ihrer Bitrate geschätzt</translation>
+    </message>
+    <message>
+        <source>the output holds no video</source>
+        <translation>die Ausgabe enthält kein Video</translation>
+    </message>
+    <message>
+        <source>the output holds no sound</source>
+        <translation>die Ausgabe enthält keinen Ton</translation>
+    </message>
+    <message>
+        <source>the input does not tell its length</source>
+        <translation>die Eingabe nennt ihre Länge nicht</translation>
+    </message>
+    <message>
+        <source>the entry starts past the input&apos;s end (%1)</source>
+        <translation>der Eintrag beginnt nach dem Ende der Eingabe (%1)</translation>
+    </message>
+    <message>
+        <source>%1: the input is damaged or cut</source>
+        <translation>%1: die Eingabe ist beschädigt oder abgeschnitten</translation>
+    </message>
+    <message>
+        <source>the output keeps no video or sound of the input</source>
+        <translation>die Ausgabe behält weder Video noch Ton der Eingabe</translation>
+    </message>
+    <message>
+        <source>decoding the output gives %1 of %2 video frames</source>
+        <translation>das Dekodieren der Ausgabe ergibt %1 von %2 Videobildern</translation>
+    </message>
+    <message>
+        <source>decoding the output gives %1 of %2</source>
+        <translation>das Dekodieren der Ausgabe ergibt %1 von %2</translation>
     </message>
 </context>
 <context>
@@ -971,6 +1031,25 @@ nicht nach Stopp</translation>
     <message>
         <source>unchecked: %1</source>
         <translation>ungeprüft: %1</translation>
+    </message>
+    <message>
+        <source>video %1</source>
+        <translation>Video %1</translation>
+    </message>
+    <message>
+        <source>sound %1</source>
+        <translation>Ton %1</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n frames</source>
+        <translation>
+            <numerusform>%n Bild</numerusform>
+            <numerusform>%n Bilder</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>checked: %1</source>
+        <translation>geprüft: %1</translation>
     </message>
 </context>
 <context>

@@ -32,8 +32,8 @@ TEST_F(BatchTest, DryRunPrintsOneShellCommandPerItemAndRunsNothing)
         std::to_string(shippedFormat("mp4")), dir.file("clip.avi")}));
     ASSERT_EQ(program.finish(), 0) << program.errors();
     EXPECT_EQ(program.output(),
-        "ffmpeg -n -i file:" + dir.file("clip.avi") + " -vn -c:a libmp3lame -q:a 2 file:" + dir.file("clip_2.mp3")
-            + "\nffmpeg -n -i file:" + dir.file("clip.avi")
+        "ffmpeg -n -loglevel level+info -i file:" + dir.file("clip.avi") + " -vn -c:a libmp3lame -q:a 2 file:"
+            + dir.file("clip_2.mp3") + "\nffmpeg -n -loglevel level+info -i file:" + dir.file("clip.avi")
             + " -c:v libx264 -preset medium -crf 23 -pix_fmt yuv420p -c:a aac -b:a 160k -movflags +faststart file:"
             + dir.file("clip.mp4") + "\n");
     EXPECT_FALSE(fs::exists(dir.file("clip_2.mp3")));
@@ -388,12 +388,26 @@ TEST_F(BatchTest, JsonProgressIsOneEventALineInOrder)
     EXPECT_EQ(converted["outcome"], "converted");
     EXPECT_EQ(converted["exit_code"], 0);
     EXPECT_EQ(converted["output"].toString().toStdString(), dir.file("long.webm"));
+    // Measured stream by stream: 80 s of picture at 10 frames a second, and of sound.
+    EXPECT_EQ(converted["checked"], "streams");
+    const QJsonArray streams = converted["streams"].toArray();
+    ASSERT_EQ(streams.size(), 2) << program.output();
+    EXPECT_EQ(streams[0]["kind"], "video");
+    EXPECT_NEAR(streams[0]["expected_s"].toDouble(), 80, 0.2);
+    EXPECT_NEAR(streams[0]["written_s"].toDouble(), 80, 0.2);
+    EXPECT_EQ(streams[0]["expected_frames"], 800);
+    EXPECT_NEAR(streams[0]["written_frames"].toInt(), 800, 1);
+    EXPECT_EQ(streams[1]["kind"], "sound");
+    EXPECT_FALSE(streams[1].toObject().contains("written_frames"));
+    EXPECT_NEAR(streams[1]["written_s"].toDouble(), 80, 0.2);
     const QJsonObject& failed = *(events.end() - 2);
     EXPECT_EQ(failed["item"].toInt(), 1);
     EXPECT_EQ(failed["outcome"], "failed");
     EXPECT_EQ(failed["reason"].toString().toStdString(),
         dir.file("broken.avi") + ": Invalid data found when processing input");
     EXPECT_TRUE(fs::exists(failed["log"].toString().toStdString()));
+    EXPECT_TRUE(failed["checked"].isNull());
+    EXPECT_TRUE(failed["streams"].toArray().isEmpty());
     const QJsonObject& summary = events.back();
     EXPECT_EQ(summary["converted"], 1);
     EXPECT_EQ(summary["failed"], 1);

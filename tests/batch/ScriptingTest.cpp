@@ -88,8 +88,8 @@ TEST_F(QueueTest, ProgressLinesTellEachItemOnceAsItEnds)
     RunningProgram program(run({"--progress=lines"}, {"one", "two"}));
     ASSERT_EQ(program.finish(), 0) << program.errors();
     EXPECT_EQ(program.output(),
-        "done   exit 0   " + dir.file("out/one.mp3") + " (unchecked: ffmpeg did not tell the input's length)\n"
-            + "done   exit 0   " + dir.file("out/two.mp3") + " (unchecked: ffmpeg did not tell the input's length)\n"
+        "done   exit 0   " + dir.file("out/one.mp3") + " (unchecked: the input could not be measured)\n"
+            + "done   exit 0   " + dir.file("out/two.mp3") + " (unchecked: the input could not be measured)\n"
             + "2 converted (2 unchecked), 0 failed, 0 stopped\noutput folder: " + dir.file("out/") + "\n");
     EXPECT_EQ(program.errors(), "");
 }

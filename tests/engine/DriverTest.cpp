@@ -321,10 +321,12 @@ TEST_F(StandInTest, FfmpegGetsEveryNameAsALocalFile)
     for (std::string line; std::getline(in, line);)
         arguments.push_back(line);
     const std::string cwd = fs::current_path().string();
-    ASSERT_GE(arguments.size(), 4u);
+    ASSERT_GE(arguments.size(), 6u);
     EXPECT_EQ(arguments[0], "-n") << "ffmpeg overwrites nothing, whatever the entry names";
-    EXPECT_EQ(arguments[1], "-i");
-    EXPECT_EQ(arguments[2], "file:" + cwd + "/http://127.0.0.1:9/clip.avi");
+    EXPECT_EQ(arguments[1], "-loglevel");
+    EXPECT_EQ(arguments[2], "level+info") << "each line tells its level";
+    EXPECT_EQ(arguments[3], "-i");
+    EXPECT_EQ(arguments[4], "file:" + cwd + "/http://127.0.0.1:9/clip.avi");
     EXPECT_TRUE(arguments.back().starts_with("file:" + dir.file("out/.calvera-"))) << arguments.back();
     EXPECT_EQ(outputs, std::vector<std::string> {dir.file("out/clip.mp3")});
     EXPECT_TRUE(fs::exists(dir.file("out/clip.mp3")));
@@ -390,9 +392,9 @@ TEST_F(StandInTest, InputParametersGoBeforeTheInputAndUnavailableFormatsNeverRun
     std::vector<std::string> arguments;
     for (std::string line; std::getline(in, line);)
         arguments.push_back(line);
-    ASSERT_GE(arguments.size(), 5u);
-    EXPECT_EQ(std::vector<std::string>(arguments.begin(), arguments.begin() + 4),
-        (std::vector<std::string> {"-n", "-ss", "5", "-i"}))
+    ASSERT_GE(arguments.size(), 7u);
+    EXPECT_EQ(std::vector<std::string>(arguments.begin(), arguments.begin() + 6),
+        (std::vector<std::string> {"-n", "-loglevel", "level+info", "-ss", "5", "-i"}))
         << "one run only: the unavailable format never reached ffmpeg";
     EXPECT_EQ(jobs.nodeAt(0)->State, ItemState::done);
     if (!fs::exists("/dev/dri")) {

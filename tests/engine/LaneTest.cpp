@@ -43,6 +43,57 @@ public:
     void hold(bool held) override { holds.push_back(held); }
     bool running() const override { return m_running; }
 
+    // A measure the test answers with measured(), unless it was held or let go by then.
+    struct PendingMeasure {
+        std::string file;
+        std::function<void(const MediaContents&)> done;
+        bool held = false;
+        bool gone = false;
+    };
+    class Handle final : public Measure {
+    public:
+        explicit Handle(std::shared_ptr<PendingMeasure> pending)
+            : m_pending(std::move(pending))
+        { }
+        ~Handle() override { m_pending->gone = true; }
+        void hold(bool held) override { m_pending->held = held; }
+
+    private:
+        std::shared_ptr<PendingMeasure> m_pending;
+    };
+    std::unique_ptr<Measure> measure(
+        const ItemJob&, const std::string& file, std::function<void(const MediaContents&)> done) override
+    {
+        measures.push_back(std::make_shared<PendingMeasure>(PendingMeasure {file, std::move(done)}));
+        return std::make_unique<Handle>(measures.back());
+    }
+    // Every measure asked, neither held nor let go, says the file holds a
+    // second of picture; the output's, unless playable, that it is unreadable.
+    void measured(bool outputPlayable = true)
+    {
+        MediaContents contents;
+        contents.answer = MediaContents::Answer::measured;
+        contents.seconds = 1;
+        MediaStream video;
+        video.kind = MediaStream::Kind::video;
+        video.seconds = 1;
+        video.frames = 25;
+        video.frameRate = 25;
+        video.constantRate = true;
+        contents.streams.push_back(video);
+        MediaContents unreadable;
+        unreadable.answer = MediaContents::Answer::unreadable;
+        for (const std::shared_ptr<PendingMeasure>& pending : std::vector(measures)) {
+            if (pending->done && !pending->held && !pending->gone) {
+                auto done = std::move(pending->done);
+                pending->done = nullptr;
+                const bool output = pending->file.find(TemporaryOutput::kPrefix) != std::string::npos;
+                done(output && !outputPlayable ? unreadable : contents);
+            }
+        }
+    }
+    std::vector<std::shared_ptr<PendingMeasure>> measures;
+
     bool asked() const { return static_cast<bool>(m_abilities); }
     // What ffmpeg can make is known: nothing ruled out.
     void answer()
@@ -127,11 +178,18 @@ protected:
         ffmpeg->answer();
         ASSERT_EQ(lane->state(), S::converting);
     }
-    // Converted, its output being decoded.
+    // Converted, its output measured against its input.
+    void startMeasuring(Verification verification = Verification::duration)
+    {
+        startConverting(verification);
+        ffmpeg->end(0);
+        ASSERT_EQ(lane->state(), S::measuring);
+    }
+    // Converted, measured, its output being decoded.
     void startChecking()
     {
-        startConverting(Verification::decode);
-        ffmpeg->end(0);
+        startMeasuring(Verification::decode);
+        ffmpeg->measured();
         ASSERT_EQ(lane->state(), S::checking);
         ASSERT_EQ(ffmpeg->runs.size(), 2u);
     }
@@ -162,14 +220,31 @@ TEST_F(LaneTest, AnItemGoesThroughEachStateOnceAndItsEndIsToldFromTheEventLoop)
     ffmpeg->answer();
     ASSERT_EQ(ffmpeg->runs.size(), 1u);
     EXPECT_EQ(ffmpeg->runs[0][1], "-n") << "never overwriting";
+    ASSERT_EQ(ffmpeg->measures.size(), 1u) << "the input is measured while ffmpeg converts";
+    EXPECT_EQ(ffmpeg->measures[0]->file, dir.file("clip.avi"));
     ffmpeg->end(0);
+    EXPECT_EQ(lane->state(), S::measuring);
+    ASSERT_EQ(ffmpeg->measures.size(), 2u) << "then the output";
+    ffmpeg->measured();
     EXPECT_EQ(lane->state(), S::publishing);
     EXPECT_FALSE(ended) << "never told inside the call that ended it";
     ASSERT_TRUE(endTold());
     EXPECT_TRUE(ended->converted);
+    EXPECT_EQ(ended->checked, ItemOutcome::Check::streams);
     EXPECT_TRUE(published());
-    EXPECT_EQ(states, (std::vector<ItemState> {S::starting, S::converting, S::publishing, S::done}));
+    EXPECT_EQ(states, (std::vector<ItemState> {S::starting, S::converting, S::measuring, S::publishing, S::done}));
     EXPECT_FALSE(lane->busy());
+}
+
+TEST_F(LaneTest, ADecodedOutputShorterThanTheInputFails)
+{
+    startChecking();
+    ffmpeg->say("frame=   9 fps=0.0 q=-0.0 size=N/A time=00:00:00.36 bitrate=N/A speed=20x");
+    ffmpeg->end(0);
+    ASSERT_TRUE(endTold());
+    EXPECT_FALSE(ended->converted);
+    EXPECT_EQ(ended->reason, "decoding the output gives 9 of 25 video frames");
+    EXPECT_FALSE(published());
 }
 
 TEST_F(LaneTest, TheDecodeCheckIsAStateOfItsOwnBetweenConvertingAndPublishing)
@@ -181,7 +256,8 @@ TEST_F(LaneTest, TheDecodeCheckIsAStateOfItsOwnBetweenConvertingAndPublishing)
     ASSERT_TRUE(endTold());
     EXPECT_TRUE(ended->converted);
     EXPECT_EQ(ended->checked, ItemOutcome::Check::decode);
-    EXPECT_EQ(states, (std::vector<ItemState> {S::starting, S::converting, S::checking, S::publishing, S::done}));
+    EXPECT_EQ(states,
+        (std::vector<ItemState> {S::starting, S::converting, S::measuring, S::checking, S::publishing, S::done}));
     ASSERT_FALSE(checkingShown.empty());
     EXPECT_TRUE(checkingShown.back()) << "its progress is the check's";
 }
@@ -238,6 +314,7 @@ TEST_F(LaneTest, APauseWhileConvertingHoldsFfmpegAndResumeLetsItGoOn)
     EXPECT_EQ(lane->state(), S::converting);
     EXPECT_EQ(ffmpeg->holds, (std::vector<bool> {true, false}));
     ffmpeg->end(0);
+    ffmpeg->measured();
     ASSERT_TRUE(endTold());
     EXPECT_TRUE(ended->converted);
 }
@@ -252,31 +329,66 @@ TEST_F(LaneTest, APauseDuringTheCheckResumesTheCheckNotTheConversion)
     EXPECT_TRUE(checkingShown.back()) << "held, its progress is still the check's";
     lane->resume();
     EXPECT_EQ(lane->state(), S::checking);
+    ffmpeg->say("frame=  25 fps=0.0 q=-0.0 size=N/A time=00:00:01.00 bitrate=N/A speed=20x");
     ffmpeg->end(0);
     ASSERT_TRUE(endTold());
     EXPECT_EQ(ended->checked, ItemOutcome::Check::decode) << "the end of the check is taken as such";
     EXPECT_EQ(ffmpeg->runs.size(), 2u) << "nothing converted twice";
 }
 
-TEST_F(LaneTest, AConversionThatEndsWhilePausedStartsItsCheckHeld)
+TEST_F(LaneTest, AConversionThatEndsWhilePausedIsMeasuredOnlyOnceLetGo)
 {
     startConverting(Verification::decode);
     lane->pause();
     ffmpeg->end(0);
-    ASSERT_EQ(ffmpeg->runs.size(), 2u);
     EXPECT_EQ(lane->state(), S::paused);
-    EXPECT_EQ(ffmpeg->holds, (std::vector<bool> {true, true})) << "the check runs held too";
+    ASSERT_EQ(ffmpeg->measures.size(), 2u);
+    EXPECT_TRUE(ffmpeg->measures[0]->held && ffmpeg->measures[1]->held) << "both measures held";
+    ffmpeg->measured();
+    EXPECT_EQ(lane->state(), S::paused);
+    EXPECT_EQ(ffmpeg->runs.size(), 1u) << "no check starts while held";
     lane->resume();
+    EXPECT_EQ(lane->state(), S::measuring);
+    ffmpeg->measured();
     EXPECT_EQ(lane->state(), S::checking);
+    ASSERT_EQ(ffmpeg->runs.size(), 2u);
+    ffmpeg->say("frame=  25 fps=0.0 q=-0.0 size=N/A time=00:00:01.00 bitrate=N/A speed=20x");
     ffmpeg->end(0);
     ASSERT_TRUE(endTold());
     EXPECT_TRUE(ended->converted);
 }
 
+TEST_F(LaneTest, APauseWhileMeasuringHoldsTheMeasuresAndComparesOnResume)
+{
+    startMeasuring();
+    lane->pause();
+    EXPECT_EQ(lane->state(), S::paused);
+    EXPECT_TRUE(ffmpeg->measures[1]->held);
+    lane->resume();
+    EXPECT_EQ(lane->state(), S::measuring);
+    EXPECT_FALSE(ffmpeg->measures[1]->held);
+    ffmpeg->measured();
+    ASSERT_TRUE(endTold());
+    EXPECT_TRUE(ended->converted);
+}
+
+TEST_F(LaneTest, AnOutputWithNoPlayableStreamFailsAndIsNotPublished)
+{
+    startMeasuring();
+    ffmpeg->measured(false);
+    ASSERT_TRUE(endTold());
+    EXPECT_FALSE(ended->converted);
+    EXPECT_FALSE(ended->stopped);
+    EXPECT_EQ(ended->reason, "ffmpeg wrote no playable stream");
+    EXPECT_EQ(lane->state(), S::failed);
+    EXPECT_FALSE(published());
+    EXPECT_TRUE(ffmpeg->measures[0]->gone && ffmpeg->measures[1]->gone) << "its measures go with it";
+}
+
 TEST_F(LaneTest, PublishingRunsOnToTheEndPausedOrStopped)
 {
-    startConverting();
-    ffmpeg->end(0);
+    startMeasuring();
+    ffmpeg->measured();
     ASSERT_EQ(lane->state(), S::publishing);
     lane->pause();
     lane->stop();
@@ -323,6 +435,7 @@ TEST_F(LaneTest, ADurableOutputIsSyncedThenItsFolderThenRecorded)
         QCoreApplication::processEvents();
         ffmpeg->answer();
         ffmpeg->end(0);
+        ffmpeg->measured();
         ASSERT_TRUE(endTold());
         if (fails.empty()) {
             EXPECT_EQ(
@@ -369,6 +482,7 @@ TEST_F(LaneTest, StopInEachStateEndsTheItemStoppedAndPublishesNothing)
         states.clear();
         ffmpeg->runs.clear();
         ffmpeg->holds.clear();
+        ffmpeg->measures.clear();
         reach[i]();
         if (HasFatalFailure())
             return;

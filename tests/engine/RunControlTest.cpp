@@ -99,14 +99,17 @@ TEST_F(RunControlTest, APausedRunHoldsEveryFfmpegStartsNothingAndItsClockStandsS
     EXPECT_TRUE(driver.Paused());
     EXPECT_TRUE(waitFor([&] { return processGroupHeld(a) && processGroupHeld(b); })) << "held";
     const std::int64_t elapsed = driver.Elapsed();
-    // a ends while paused (once let go for a moment): c does not start until Resume.
+    // a's ffmpeg ends while paused (once let go for a moment): its output is measured only on Resume,
+    // and c does not start until then.
     release("a.avi");
     ::kill(-static_cast<pid_t>(a), SIGCONT);
-    ASSERT_TRUE(waitFor([&] { return outcomes.size() == 1; }));
+    ASSERT_TRUE(waitFor([&] { return !processRuns(a); }));
     waitFor([] { return false; }, 1500);
+    EXPECT_TRUE(outcomes.empty()) << "held, its measuring waits";
     EXPECT_EQ(started.size(), 2u) << "no item starts while paused";
     EXPECT_EQ(driver.Elapsed(), elapsed) << "the clock stands still";
     driver.Resume();
+    ASSERT_TRUE(waitFor([&] { return outcomes.size() == 1; }));
     EXPECT_TRUE(waitFor([&] { return !processGroupHeld(b); }));
     ASSERT_TRUE(waitFor([&] { return started.size() == 3; }));
     release("b.avi");

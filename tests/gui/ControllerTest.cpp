@@ -306,8 +306,19 @@ TEST_F(ControllerTest, PropertiesFromThePopupMenu)
     window.pmiProperties->trigger();
     EXPECT_EQ(lines.value(0), "file name: clip.avi");
     EXPECT_EQ(lines.value(1), "file size: 10 Bytes");
+    EXPECT_EQ(lines.size(), 2) << "nothing converted yet: no note";
     EXPECT_EQ(jobs.nodeAt(0)->Item.FormatIndex, 4);
     EXPECT_EQ(jobs.nodeAt(0)->Item.Path, "/");
+
+    // Converted, it tells what was checked.
+    jobs.setState(jobs.nodeAt(0), ItemState::done);
+    jobs.nodeAt(0)->Remark = "checked: video 00:00:10.0, 250 frames; sound 00:00:10.0";
+    whenModalShows<TItemDlg>([&](TItemDlg& dialog) {
+        lines = dialog.informationLines();
+        dialog.reject();
+    });
+    window.pmiProperties->trigger();
+    EXPECT_EQ(lines.value(2), "note: checked: video 00:00:10.0, 250 frames; sound 00:00:10.0");
 
     window.VirtualStringTree1->setCurrentIndex({});
     window.pmiProperties->trigger(); // no focused item: nothing opens

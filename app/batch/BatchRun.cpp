@@ -274,12 +274,21 @@ void JournalRecorder::add(const JobListModel::Node* item, RunJournal::Key key)
 {
     const std::lock_guard lock(m_mutex);
     m_keys[item] = std::move(key);
+    m_expected.reset();
+}
+
+void JournalRecorder::expect(RunJournal::Key key)
+{
+    const std::lock_guard lock(m_mutex);
+    m_expected = std::move(key);
 }
 
 void JournalRecorder::started(const JobListModel::Node* item)
 {
     const std::lock_guard lock(m_mutex);
-    const auto key = m_keys.find(item);
+    auto key = m_keys.find(item);
+    if (key == m_keys.end() && m_expected && item->Item.FileName.toStdString() == m_expected->input)
+        key = m_keys.emplace(item, *m_expected).first;
     if (key == m_keys.end())
         return;
     // When even this line cannot be written, neither can the item's end: that is where it is told.
@@ -352,12 +361,15 @@ void followFolder(FolderWatch& watch, const Watching& watching, TCommand& driver
         // Converted before as it is now, maybe before a restart: never again.
         if (watching.journal && watching.journal->lastOutcome(*key) == RunJournal::Outcome::converted)
             return;
+        // A running run starts it as it joins: the count and its key are ready before.
+        console.setItemCount(queue.model.count() + 1);
+        if (watching.recorder)
+            watching.recorder->expect(*key);
         queue.staging.AddItem(path, options.watchFormat, options.watchOutputDir);
         queue.tree.AddItems({QString::fromStdString(path)});
         JobListModel::Node* const node = queue.model.nodeAt(queue.model.count() - 1);
         if (watching.recorder)
             watching.recorder->add(node, *key);
-        console.setItemCount(queue.model.count());
         // A running run takes it in by itself.
         if (driver.Idle())
             driver.Start([node](const JobListModel::Node& candidate) { return &candidate == node; });

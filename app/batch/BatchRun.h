@@ -110,6 +110,9 @@ public:
     JournalRecorder(RunJournal& journal, std::unordered_map<const JobListModel::Node*, RunJournal::Key> keys);
     // An item that joined the queue.
     void add(const JobListModel::Node* item, RunJournal::Key key);
+    // The key of the item about to join the queue, which a running run may
+    // start as it joins, before add is called.
+    void expect(RunJournal::Key key);
     // The item has started: a crash from now on leaves it unfinished.
     void started(const JobListModel::Node* item);
     void publishing(const void* item, const FileIdentity& file, const std::string& wanted) override;
@@ -120,6 +123,7 @@ private:
     std::mutex m_mutex; // the keys are read on the disk worker
     std::unordered_map<const JobListModel::Node*, RunJournal::Key> m_keys;
     std::unordered_map<const void*, FileIdentity> m_published; // the file each item is publishing
+    std::optional<RunJournal::Key> m_expected;
 };
 
 // Every output folder the run knows of: each item's, each -o, the watch's.

@@ -4,91 +4,6 @@
 <context>
     <name>BatchCommandLine</name>
     <message>
-        <source>Usage:
-  calvera-batch [options] LIST.qfl...               convert every item of the list files, in order
-  calvera-batch [options] -f INDEX [-o DIR] FILE...  queue the files with that format index (and output directory)
-  calvera-batch [options] -f INDEX --watch DIR        convert what appears in DIR, until Ctrl-C
-
-List files and files may be combined; items keep the order given, and -f and -o apply to the
-files after them (those of --files-from too). Items without an output directory go to convert/
-next to the program, or where that cannot be written (an installed Calvera) to Calvera/ in the
-Videos folder. An output directory given with -o is made when it is missing.
-
-Options:
-  -f, --format=INDEX      format index in the catalogue for the files that follow (see --formats)
-  -o, --output=DIR        output directory for the files that follow
-      --files-from=FILE   queue the files named in FILE, one a line (- for standard input)
-      --files0-from=FILE  the same with names ended by NUL characters (find -print0)
-  -n, --dry-run           print the ffmpeg command of every item, quoted for a shell, run nothing
-  -s, --save-list=FILE    write the queued items as a list file, run nothing
-  -l, --formats           print the catalogue: index, name, extension, parameters, origin
-  -j, --jobs=N            convert N items at once (0: one per core; default 1)
-      --journal=FILE      record each ended item in FILE; items it records as converted are skipped
-      --retry-failed      with --journal: convert only the items that failed or were stopped
-      --shard=K/N         convert only the items at positions p (from 0) with p % N == K
-      --verify=CHECK      check each output before it is published: none, duration (the default:
-                          its length against the input&apos;s) or decode (also decode it whole)
-      --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C
-      --new-only          with --watch: leave the files already there alone
-      --progress=json     write the run as JSON events on standard output, one a line
-  -q, --quiet             print errors and the summary only
-  -v, --verbose           print ffmpeg&apos;s own lines too, on standard error
-      --catalogue=FILE    use this catalogue instead of `command` next to the program
-      --ffmpeg=PATH       use this ffmpeg instead of bin/ffmpeg next to the program (or on PATH)
-  -h, --help              show this help
-      --version           show the version
-
-Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage or a list
-file that cannot be read, 130 when interrupted.
-</source>
-        <translation>Aufruf:
-  calvera-batch [Optionen] LISTE.qfl...                   die Listendateien Eintrag für Eintrag umwandeln
-  calvera-batch [Optionen] -f INDEX [-o ORDNER] DATEI...  die Dateien mit diesem Formatindex
-                                                          (und Ausgabeordner) einreihen
-  calvera-batch [Optionen] -f INDEX --watch ORDNER        umwandeln, was in ORDNER erscheint, bis Strg-C
-
-Listendateien und Dateien lassen sich mischen; die Einträge behalten die angegebene
-Reihenfolge, und -f und -o gelten für die Dateien danach (auch die von --files-from).
-Einträge ohne Ausgabeordner kommen nach convert/ neben dem Programm oder, wo dort nicht
-geschrieben werden kann (ein installiertes Calvera), nach Calvera/ im Ordner Videos.
-Ein mit -o angegebener Ausgabeordner wird angelegt, wenn er fehlt.
-
-Optionen:
-  -f, --format=INDEX       Formatindex im Katalog für die folgenden Dateien (siehe --formats)
-  -o, --output=ORDNER      Ausgabeordner für die folgenden Dateien
-      --files-from=DATEI   die in DATEI genannten Dateien einreihen, eine pro Zeile
-                           (- für die Standardeingabe)
-      --files0-from=DATEI  dasselbe mit Namen, die mit NUL-Zeichen enden (find -print0)
-  -n, --dry-run            den ffmpeg-Befehl jedes Eintrags ausgeben, für eine Shell zitiert;
-                           nichts ausführen
-  -s, --save-list=DATEI    die eingereihten Einträge als Listendatei schreiben; nichts ausführen
-  -l, --formats            den Katalog ausgeben: Index, Name, Endung, Parameter, Herkunft
-  -j, --jobs=N             N Einträge gleichzeitig umwandeln (0: einen pro Kern; Vorgabe 1)
-      --journal=DATEI      jeden beendeten Eintrag in DATEI festhalten; Einträge, die sie als
-                           umgewandelt festhält, werden übersprungen
-      --retry-failed       mit --journal: nur die fehlgeschlagenen oder gestoppten Einträge umwandeln
-      --shard=K/N          nur die Einträge an den Positionen p (ab 0) mit p % N == K umwandeln
-      --verify=PRÜFUNG     jede Ausgabe prüfen, bevor sie ihren Namen bekommt: none, duration
-                           (die Vorgabe: ihre Länge gegen die der Eingabe) oder decode (sie auch
-                           ganz dekodieren)
-      --watch=ORDNER       jede Datei umwandeln, die in ORDNER oder darunter erscheint, bis Strg-C
-      --new-only           mit --watch: die schon vorhandenen Dateien in Ruhe lassen
-      --progress=json      den Durchlauf als JSON-Ereignisse auf die Standardausgabe schreiben,
-                           eines pro Zeile
-  -q, --quiet              nur Fehler und die Zusammenfassung ausgeben
-  -v, --verbose            auch ffmpegs eigene Zeilen ausgeben, auf die Standardfehlerausgabe
-      --catalogue=DATEI    diesen Katalog statt `command` neben dem Programm verwenden
-      --ffmpeg=PFAD        dieses ffmpeg statt bin/ffmpeg neben dem Programm (oder auf PATH)
-                           verwenden
-  -h, --help               diese Hilfe zeigen
-      --version            die Version zeigen
-
-Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 2 bei
-falschem Aufruf oder einer Listendatei, die nicht gelesen werden kann, 130 nach einer
-Unterbrechung.
-</translation>
-    </message>
-    <message>
         <source>the name %1 is not valid UTF-8; rename the file or folder</source>
         <translation>der Name %1 ist kein gültiges UTF-8; benennen Sie die Datei oder den Ordner um</translation>
     </message>
@@ -151,6 +66,99 @@ Unterbrechung.
     <message>
         <source>option %1 needs a value</source>
         <translation>Option %1 braucht einen Wert</translation>
+    </message>
+    <message>
+        <source>Usage:
+  calvera-batch [options] LIST.qfl...               convert every item of the list files, in order
+  calvera-batch [options] -f INDEX [-o DIR] FILE...  queue the files with that format index (and output directory)
+  calvera-batch [options] -f INDEX --watch DIR        convert what appears in DIR, until Ctrl-C
+
+List files and files may be combined; items keep the order given, and -f and -o apply to the
+files after them (those of --files-from too). Items without an output directory go to convert/
+next to the program, or where that cannot be written (an installed Calvera) to Calvera/ in the
+Videos folder. An output directory given with -o is made when it is missing.
+
+Options:
+  -f, --format=INDEX      format index in the catalogue for the files that follow (see --formats)
+  -o, --output=DIR        output directory for the files that follow
+      --files-from=FILE   queue the files named in FILE, one a line (- for standard input)
+      --files0-from=FILE  the same with names ended by NUL characters (find -print0)
+  -n, --dry-run           print the ffmpeg command of every item, quoted for a shell, run nothing
+  -s, --save-list=FILE    write the queued items as a list file, run nothing
+  -l, --formats           print the catalogue: index, name, extension, parameters, origin
+  -j, --jobs=N            convert N items at once (0: one per core; default 1)
+      --journal=FILE      record each ended item in FILE; items it records as converted are skipped
+      --retry-failed      with --journal: convert only the items that failed or were stopped
+      --shard=K/N         convert only the items at positions p (from 0) with p % N == K
+      --verify=CHECK      check each output before it is published: none, duration (the default:
+                          its length against the input&apos;s) or decode (also decode it whole)
+      --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C
+      --new-only          with --watch: leave the files already there alone
+      --settle=SECONDS    with --watch: take a file once it stood unchanged this long (default 5)
+      --exclude=GLOB      with --watch: pass over names matching GLOB (repeatable)
+      --progress=json     write the run as JSON events on standard output, one a line
+  -q, --quiet             print errors and the summary only
+  -v, --verbose           print ffmpeg&apos;s own lines too, on standard error
+      --catalogue=FILE    use this catalogue instead of `command` next to the program
+      --ffmpeg=PATH       use this ffmpeg instead of bin/ffmpeg next to the program (or on PATH)
+  -h, --help              show this help
+      --version           show the version
+
+Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage or a list
+file that cannot be read, 130 when interrupted.
+</source>
+        <translation>Aufruf:
+  calvera-batch [Optionen] LISTE.qfl...                   die Listendateien Eintrag für Eintrag umwandeln
+  calvera-batch [Optionen] -f INDEX [-o ORDNER] DATEI...  die Dateien mit diesem Formatindex
+                                                          (und Ausgabeordner) einreihen
+  calvera-batch [Optionen] -f INDEX --watch ORDNER        umwandeln, was in ORDNER erscheint, bis Strg-C
+
+Listendateien und Dateien lassen sich mischen; die Einträge behalten die angegebene
+Reihenfolge, und -f und -o gelten für die Dateien danach (auch die von --files-from).
+Einträge ohne Ausgabeordner kommen nach convert/ neben dem Programm oder, wo dort nicht
+geschrieben werden kann (ein installiertes Calvera), nach Calvera/ im Ordner Videos.
+Ein mit -o angegebener Ausgabeordner wird angelegt, wenn er fehlt.
+
+Optionen:
+  -f, --format=INDEX       Formatindex im Katalog für die folgenden Dateien (siehe --formats)
+  -o, --output=ORDNER      Ausgabeordner für die folgenden Dateien
+      --files-from=DATEI   die in DATEI genannten Dateien einreihen, eine pro Zeile
+                           (- für die Standardeingabe)
+      --files0-from=DATEI  dasselbe mit Namen, die mit NUL-Zeichen enden (find -print0)
+  -n, --dry-run            den ffmpeg-Befehl jedes Eintrags ausgeben, für eine Shell zitiert;
+                           nichts ausführen
+  -s, --save-list=DATEI    die eingereihten Einträge als Listendatei schreiben; nichts ausführen
+  -l, --formats            den Katalog ausgeben: Index, Name, Endung, Parameter, Herkunft
+  -j, --jobs=N             N Einträge gleichzeitig umwandeln (0: einen pro Kern; Vorgabe 1)
+      --journal=DATEI      jeden beendeten Eintrag in DATEI festhalten; Einträge, die sie als
+                           umgewandelt festhält, werden übersprungen
+      --retry-failed       mit --journal: nur die fehlgeschlagenen oder gestoppten Einträge umwandeln
+      --shard=K/N          nur die Einträge an den Positionen p (ab 0) mit p % N == K umwandeln
+      --verify=PRÜFUNG     jede Ausgabe prüfen, bevor sie ihren Namen bekommt: none, duration
+                           (die Vorgabe: ihre Länge gegen die der Eingabe) oder decode (sie auch
+                           ganz dekodieren)
+      --watch=ORDNER       jede Datei umwandeln, die in ORDNER oder darunter erscheint, bis Strg-C
+      --new-only           mit --watch: die schon vorhandenen Dateien in Ruhe lassen
+      --settle=SEKUNDEN    mit --watch: eine Datei erst nehmen, wenn sie so lange unverändert blieb (Vorgabe 5)
+      --exclude=MUSTER     mit --watch: Namen übergehen, die auf MUSTER passen (mehrfach möglich)
+      --progress=json      den Durchlauf als JSON-Ereignisse auf die Standardausgabe schreiben,
+                           eines pro Zeile
+  -q, --quiet              nur Fehler und die Zusammenfassung ausgeben
+  -v, --verbose            auch ffmpegs eigene Zeilen ausgeben, auf die Standardfehlerausgabe
+      --catalogue=DATEI    diesen Katalog statt `command` neben dem Programm verwenden
+      --ffmpeg=PFAD        dieses ffmpeg statt bin/ffmpeg neben dem Programm (oder auf PATH)
+                           verwenden
+  -h, --help               diese Hilfe zeigen
+      --version            die Version zeigen
+
+Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 2 bei
+falschem Aufruf oder einer Listendatei, die nicht gelesen werden kann, 130 nach einer
+Unterbrechung.
+</translation>
+    </message>
+    <message>
+        <source>the name %1 is not valid UTF-8; rename the file</source>
+        <translation>der Name %1 ist kein gültiges UTF-8; benennen Sie die Datei um</translation>
     </message>
 </context>
 <context>
@@ -278,14 +286,6 @@ Unterbrechung.
         <translation>der Katalog „%1“ kann nicht gelesen werden: %2</translation>
     </message>
     <message>
-        <source>format index %1 is not in the catalogue &quot;%2&quot;, which lists %3 formats (see --formats); item %4 (%5) asks for it</source>
-        <translation>Formatindex %1 steht nicht im Katalog „%2“, der %3 Formate führt (siehe --formats); Eintrag %4 (%5) verlangt ihn</translation>
-    </message>
-    <message>
-        <source>; your own formats were left out</source>
-        <translation>; Ihre eigenen Formate wurden ausgelassen</translation>
-    </message>
-    <message>
         <source>item %1 (%2): %3</source>
         <translation>Eintrag %1 (%2): %3</translation>
     </message>
@@ -321,6 +321,10 @@ Unterbrechung.
         <source>-j %1 is more than Calvera converts at once; converting %2 at once</source>
         <translation>-j %1 ist mehr, als Calvera gleichzeitig umwandelt; es werden %2 gleichzeitig umgewandelt</translation>
     </message>
+    <message>
+        <source>nothing to convert: none of this run&apos;s items is recorded as failed, stopped or unfinished; the journal holds %1 items: %2 converted, %3 failed, %4 stopped, %5 started and never ended</source>
+        <translation>nichts umzuwandeln: kein Element dieses Laufs ist als fehlgeschlagen, angehalten oder unbeendet vermerkt; das Journal enthält %1 Elemente: %2 umgewandelt, %3 fehlgeschlagen, %4 angehalten, %5 begonnen und nie beendet</translation>
+    </message>
 </context>
 <context>
     <name>DesktopSession</name>
@@ -345,6 +349,14 @@ Unterbrechung.
     <message>
         <source>it is not a folder</source>
         <translation>es ist kein Ordner</translation>
+    </message>
+    <message>
+        <source>the limit on watched folders is reached (fs.inotify.max_user_watches = %1): the folders beyond it are looked through every 3 s; raise it with sysctl</source>
+        <translation>die Grenze für beobachtete Ordner ist erreicht (fs.inotify.max_user_watches = %1): die Ordner darüber hinaus werden alle 3 s durchgesehen; erhöhen Sie sie mit sysctl</translation>
+    </message>
+    <message>
+        <source>too many files at once; looked through the folder again</source>
+        <translation>zu viele Dateien auf einmal; der Ordner wurde erneut durchgesehen</translation>
     </message>
 </context>
 <context>
@@ -626,6 +638,26 @@ nicht nach Stopp</translation>
     <message>
         <source>the output folder was removed while ffmpeg wrote into it</source>
         <translation>der Ausgabeordner wurde entfernt, während ffmpeg hineinschrieb</translation>
+    </message>
+    <message>
+        <source>Cannot read &quot;%1&quot;. %2</source>
+        <translation>„%1“ kann nicht gelesen werden. %2</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is a FIFO, not a regular file</source>
+        <translation>„%1“ ist ein FIFO, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is a socket, not a regular file</source>
+        <translation>„%1“ ist ein Socket, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is a device, not a regular file</source>
+        <translation>„%1“ ist ein Gerät, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>ffmpeg was killed by signal %1</source>
+        <translation>ffmpeg wurde durch Signal %1 beendet</translation>
     </message>
 </context>
 <context>

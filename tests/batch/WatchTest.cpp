@@ -5,6 +5,7 @@
 #include <QElapsedTimer>
 
 #include <csignal>
+#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <sys/stat.h>
@@ -93,6 +94,19 @@ TEST_F(WatchTest, WithAJournalARestartConvertsNothingAgainAndNewOnlyLeavesTheOld
         ASSERT_TRUE(converted("b.mp3"));
         first.sendSignal(SIGTERM);
         EXPECT_EQ(first.finish(), 128 + SIGTERM);
+        // Each item's counter counts it among the items so far: never [2/1].
+        std::istringstream lines(first.output());
+        for (std::string line; std::getline(lines, line);) {
+            int item = 0;
+            int items = 0;
+            if (std::sscanf(line.c_str(), "[%d/%d]", &item, &items) == 2) {
+                EXPECT_LE(item, items) << line;
+            }
+        }
+        const std::string recorded = readFileBytes(journal);
+        EXPECT_EQ(std::count(recorded.begin(), recorded.end(), '\n'), 7) << "header, and started, publishing and "
+                                                                            "converted for each\n"
+                                                                         << recorded;
     }
     EXPECT_EQ(runs().size(), 2u);
     {

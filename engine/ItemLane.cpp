@@ -345,6 +345,7 @@ void ItemLane::ffmpegEnded(std::uint32_t exitCode)
     const bool held = m_state == ItemState::paused;
     ItemOutcome outcome = outcomeSoFar();
     outcome.exitCode = exitCode;
+    outcome.ffmpegRan = true;
     outcome.stopped = m_run.stopRequested && exitCode == kStillActive;
     outcome.decodeErrors = m_run.check->decodeErrors();
     if (exitCode != 0)
@@ -489,6 +490,9 @@ Wording ItemLane::failureText(std::uint32_t exitCode) const
     if (exitCode == kStillActive)
         return reason(QT_TRANSLATE_NOOP("Reason", "stopped"));
     // ffmpeg's own words are never translated.
+    // Ended by a signal (the runner gives 128 + its number): what ffmpeg said last is no reason.
+    if (exitCode > 128 && exitCode <= 128 + 64)
+        return reason(QT_TRANSLATE_NOOP("Reason", "ffmpeg was killed by signal %1"), exitCode - 128);
     if (!m_run.lastLine.empty())
         return Wording::verbatim(m_run.lastLine);
     if (exitCode == kCannotStart)

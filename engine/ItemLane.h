@@ -29,6 +29,7 @@ struct ItemOutcome {
     bool converted = false;
     bool stopped = false; // ended by Stop, not by a failure of its own
     std::uint32_t exitCode = 0; // ffmpeg's, 259 when stopped
+    bool ffmpegRan = false; // false: it ended before ffmpeg was started, and exitCode means nothing
     std::string source;
     // The published file when converted, else the name it would have had.
     std::string output;

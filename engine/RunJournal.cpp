@@ -145,11 +145,39 @@ std::optional<FileIdentity> parseIdentity(const std::string& text)
         static_cast<ino_t>(std::stoull(text.substr(colon + 1)))};
 }
 
-// The identity an item has in the lines of this layout.
+// The field of this layout that tells a file by its contents: size and modification time.
+std::string versionText(const RunJournal::Key& key)
+{
+    return key.size < 0 ? "-" : std::to_string(key.size) + ':' + std::to_string(key.modifiedNs);
+}
+
+bool parseVersion(const std::string& text, RunJournal::Key& key)
+{
+    if (text == "-")
+        return true;
+    const std::size_t colon = text.find(':');
+    if (text.size() > 41 || colon == std::string::npos || colon == 0 || colon + 1 >= text.size()
+        || text.find_first_not_of("0123456789:") != std::string::npos || text.find(':', colon + 1) != std::string::npos)
+        return false;
+    key.size = static_cast<std::int64_t>(std::stoull(text.substr(0, colon)));
+    key.modifiedNs = static_cast<std::int64_t>(std::stoull(text.substr(colon + 1)));
+    return true;
+}
+
+// The identity an item has in the lines of this layout (those of the
+// layout before read as having no size and time).
 std::string identity(const RunJournal::Key& key)
 {
     return std::to_string(key.occurrence) + '\t' + std::to_string(key.format) + '\t' + escaped(key.input) + '\t'
-        + escaped(key.outputDir);
+        + escaped(key.outputDir) + '\t' + versionText(key);
+}
+
+std::int64_t secondsOf(const std::string& time)
+{
+    std::tm parts {};
+    if (!::strptime(time.c_str(), "%Y-%m-%dT%H:%M:%SZ", &parts))
+        return 0;
+    return static_cast<std::int64_t>(::timegm(&parts));
 }
 
 // The identity an item had in the lines of the layout before.
@@ -207,30 +235,45 @@ RunJournal::~RunJournal()
 
 void RunJournal::read()
 {
+    const auto refuse = [this](std::int64_t line) {
+        return JournalError(said(QT_TRANSLATE_NOOP("RunJournal",
+                                     "the journal \"%1\" is not a journal of Calvera's (line %2 is no journal line); "
+                                     "it was left unchanged"),
+            m_path, std::to_string(line)));
+    };
     // A piece at a time: what is kept is an entry per item, not the text.
     std::string carried;
+    std::size_t searched = 0; // what of carried holds no line end
     std::int64_t number = 0;
     bool headed = false;
-    std::int64_t foreign = 0; // the first line that is no journal line
     const auto take = [&](const std::string& line) {
         ++number;
-        if (number == 1 && line == std::string(kHeader) + '\n') {
+        if (number == 1 && (line == std::string(kHeader) + '\n' || line == std::string(kHeaderBefore) + '\n')) {
             headed = true;
             return;
         }
         const std::optional<Line> read = parseLine(line);
+        // Without a header a file is taken only when it is a journal through and through, of the first
+        // layout from its first line (later runs appended lines of their own layouts).
+        if (!headed && (!read || (number == 1 && read->layout != 1)))
+            throw refuse(number);
         if (!read) {
             ++m_damaged;
-            foreign = foreign == 0 ? number : foreign;
-        } else if (read->oldLayout) {
+        } else if (read->layout == 1) {
             m_byPosition[positionIdentity(read->key)] = *read->outcome;
         } else if (Entry& entry = m_items[identity(read->key)]; read->outcome) {
             entry.outcome = read->outcome;
+            entry.endedAt = secondsOf(read->time);
+            entry.started = false;
             entry.publishing.reset();
+        } else if (read->started) {
+            entry.started = true;
         } else {
             entry.publishing.emplace(read->name, *read->file);
         }
     };
+    // No line of a journal is this long: a file with one is something else.
+    constexpr std::size_t kLongestLine = 1 << 20;
     char buffer[1 << 16];
     for (off_t at = 0;;) {
         const ssize_t got = ::pread(m_fd, buffer, sizeof buffer, at);
@@ -244,18 +287,17 @@ void RunJournal::read()
         at += got;
         carried.append(buffer, static_cast<std::size_t>(got));
         std::size_t from = 0;
-        for (std::size_t end; (end = carried.find('\n', from)) != std::string::npos; from = end + 1)
+        for (std::size_t end; (end = carried.find('\n', std::max(from, searched))) != std::string::npos; from = end + 1)
             take(carried.substr(from, end - from + 1));
         carried.erase(0, from);
+        searched = carried.size();
+        if (carried.size() > kLongestLine)
+            throw refuse(number + 1);
     }
-    // Without its header a file is taken only when it is a journal through and through.
-    if (!headed && foreign > 0)
-        throw JournalError(said(QT_TRANSLATE_NOOP("RunJournal",
-                                    "the journal \"%1\" is not a journal of Calvera's (line %2 is no journal line); it "
-                                    "was left unchanged"),
-            m_path, std::to_string(foreign)));
     // A last line cut short: it is passed over, and the next line starts on a line of its own.
     if (!carried.empty()) {
+        if (!headed && number == 0)
+            throw refuse(1);
         ++m_damaged;
         append("\n");
     }
@@ -278,6 +320,8 @@ void RunJournal::resolvePublishing()
                 append(checksummed(
                     "converted\t" + item + '\t' + escaped(name) + '\t' + utcNow() + '\t' + identityText(file)));
                 entry.outcome = Outcome::converted;
+                entry.endedAt = std::time(nullptr);
+                entry.started = false;
                 ++m_foundPublished;
                 break;
             }
@@ -293,10 +337,11 @@ void RunJournal::append(const std::string& line)
         throw std::runtime_error(said(kCannotWrite, m_path, std::strerror(errno)));
 }
 
-std::string RunJournal::lineFor(const Key& key, Outcome outcome, const std::string& output, const std::string& time)
+std::string RunJournal::lineFor(const Key& key, Outcome outcome, const std::string& output, const std::string& time,
+    const std::optional<FileIdentity>& file)
 {
     return checksummed(std::string(kOutcomeWords[static_cast<int>(outcome)]) + '\t' + identity(key) + '\t'
-        + escaped(output) + '\t' + time + "\t-");
+        + escaped(output) + '\t' + time + '\t' + (file ? identityText(*file) : "-"));
 }
 
 std::optional<RunJournal::Line> RunJournal::parseLine(const std::string& line)
@@ -307,30 +352,37 @@ std::optional<RunJournal::Line> RunJournal::parseLine(const std::string& line)
     const std::size_t lastTab = text.rfind('\t');
     if (lastTab == std::string::npos || checksummed(text.substr(0, lastTab)) != line)
         return std::nullopt;
-    const std::vector<std::string> parts = fields(text.substr(0, lastTab));
-    // Seven fields: the layout before this one, whose second field was the position.
-    if (parts.size() != 7 && parts.size() != 8)
+    std::vector<std::string> parts = fields(text.substr(0, lastTab));
+    // Seven fields: the first layout, whose second field was the position;
+    // eight: the second, without the size and time of the file.
+    if (parts.size() < 7 || parts.size() > 9)
         return std::nullopt;
     Line read;
-    read.oldLayout = parts.size() == 7;
+    read.layout = static_cast<int>(parts.size()) - 6;
+    if (read.layout == 3 && !parseVersion(parts[5], read.key))
+        return std::nullopt;
+    if (read.layout == 3)
+        parts.erase(parts.begin() + 5);
     for (int i = 0; i < 3; ++i) {
         if (parts[0] == kOutcomeWords[i])
             read.outcome = static_cast<Outcome>(i);
     }
-    const bool publishing = !read.oldLayout && parts[0] == "publishing";
+    const bool publishing = read.layout > 1 && parts[0] == "publishing";
+    read.started = read.layout == 3 && parts[0] == "started";
     const auto second = number(parts[1]);
     const auto format = number(parts[2]);
     const auto input = unescaped(parts[3]);
     const auto outputDir = unescaped(parts[4]);
     const auto name = unescaped(parts[5]);
-    if ((!read.outcome && !publishing) || !second || !format || !input || !outputDir || !name)
+    if ((!read.outcome && !publishing && !read.started) || !second || !format || !input || !outputDir || !name)
         return std::nullopt;
-    (read.oldLayout ? read.key.position : read.key.occurrence) = *second;
+    (read.layout == 1 ? read.key.position : read.key.occurrence) = *second;
     read.key.format = *format;
     read.key.input = *input;
     read.key.outputDir = *outputDir;
     read.name = *name;
-    if (!read.oldLayout && parts[7] != "-") {
+    read.time = parts[6];
+    if (read.layout > 1 && parts[7] != "-") {
         read.file = parseIdentity(parts[7]);
         if (!read.file)
             return std::nullopt;
@@ -340,12 +392,57 @@ std::optional<RunJournal::Line> RunJournal::parseLine(const std::string& line)
     return read;
 }
 
+const RunJournal::Entry* RunJournal::find(const Key& key) const
+{
+    if (const auto found = m_items.find(identity(key)); found != m_items.end())
+        return &found->second;
+    if (key.size < 0)
+        return nullptr;
+    // A file of a watched folder recorded before its size and time were:
+    // the same item unless it was changed after its line was written.
+    Key before = key;
+    before.size = -1;
+    const auto found = m_items.find(identity(before));
+    if (found == m_items.end() || !found->second.outcome || key.modifiedNs / 1000000000 >= found->second.endedAt)
+        return nullptr;
+    return &found->second;
+}
+
 std::optional<RunJournal::Outcome> RunJournal::lastOutcome(const Key& key) const
 {
-    if (const auto found = m_items.find(identity(key)); found != m_items.end() && found->second.outcome)
-        return found->second.outcome;
+    if (const Entry* entry = find(key); entry && entry->outcome)
+        return entry->outcome;
     const auto found = m_byPosition.find(positionIdentity(key));
     return found == m_byPosition.end() ? std::nullopt : std::optional<Outcome>(found->second);
+}
+
+bool RunJournal::unfinished(const Key& key) const
+{
+    const Entry* entry = find(key);
+    return entry && entry->started;
+}
+
+RunJournal::Tally RunJournal::tally() const
+{
+    Tally tally;
+    const auto count = [&tally](Outcome outcome) {
+        (outcome == Outcome::converted ? tally.converted : outcome == Outcome::failed ? tally.failed : tally.stopped)++;
+    };
+    for (const auto& [item, entry] : m_items) {
+        if (entry.started)
+            ++tally.unfinished;
+        else if (entry.outcome)
+            count(*entry.outcome);
+    }
+    for (const auto& [item, outcome] : m_byPosition)
+        count(outcome);
+    return tally;
+}
+
+void RunJournal::recordStarted(const Key& key)
+{
+    append(checksummed("started\t" + identity(key) + "\t-\t" + utcNow() + "\t-"));
+    m_items[identity(key)].started = true;
 }
 
 void RunJournal::recordPublishing(const Key& key, const std::string& wanted, const FileIdentity& file)
@@ -354,10 +451,13 @@ void RunJournal::recordPublishing(const Key& key, const std::string& wanted, con
         "publishing\t" + identity(key) + '\t' + escaped(wanted) + '\t' + utcNow() + '\t' + identityText(file)));
 }
 
-void RunJournal::record(const Key& key, Outcome outcome, const std::string& output)
+void RunJournal::record(
+    const Key& key, Outcome outcome, const std::string& output, const std::optional<FileIdentity>& file)
 {
-    append(lineFor(key, outcome, output, utcNow()));
+    append(lineFor(key, outcome, output, utcNow(), file));
     Entry& entry = m_items[identity(key)];
     entry.outcome = outcome;
+    entry.endedAt = std::time(nullptr);
+    entry.started = false;
     entry.publishing.reset();
 }

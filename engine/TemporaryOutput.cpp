@@ -1,5 +1,6 @@
 #include "TemporaryOutput.h"
 
+#include "NetworkFileSystem.h"
 #include "overwriteManager.h"
 
 #include <cerrno>
@@ -15,8 +16,12 @@
 
 namespace {
 
-// A temporary untouched for this long, and unlocked, belongs to no live run.
-constexpr std::time_t kStaleAfterSeconds = 60;
+// A temporary whose lock is not held belongs to no live run: a run holds it
+// from the moment it made the folder, so a short wait covers only that
+// moment. Where a lock taken on another machine may not be seen here (a
+// network file system), a temporary must also have been untouched for a minute.
+constexpr std::time_t kStaleAfterSeconds = 10;
+constexpr std::time_t kStaleOnNetworkSeconds = 60;
 // mkdtemp's and mkstemp's six characters.
 constexpr std::size_t kRandomPart = 6;
 
@@ -137,19 +142,26 @@ void removeContents(int folderFd)
     });
 }
 
-bool isStale(const struct stat& info, std::time_t now)
+bool isStale(const struct stat& info, std::time_t now, std::time_t after)
 {
-    return info.st_uid == ::geteuid() && now - info.st_mtime >= kStaleAfterSeconds;
+    return info.st_uid == ::geteuid() && now - info.st_mtime >= after;
+}
+
+// Private folders are 0700; in a setgid folder they keep the bit, so that
+// what is made in them has the folder's group.
+bool isPrivateMode(mode_t mode)
+{
+    return (mode & 07777) == 0700 || (mode & 07777) == 02700;
 }
 
 // A private folder that a run which ended left: as Calvera makes it (0700,
 // its marker empty and 0600), the marker unlocked, theirs and old, and
 // nothing in it but what ffmpeg was told to write.
-bool removeStaleFolder(int directoryFd, const char* name, std::time_t now)
+bool removeStaleFolder(int directoryFd, const char* name, std::time_t now, std::time_t after)
 {
     struct stat info { };
     if (::fstatat(directoryFd, name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISDIR(info.st_mode)
-        || info.st_uid != ::geteuid() || (info.st_mode & 07777) != 0700)
+        || info.st_uid != ::geteuid() || !isPrivateMode(info.st_mode))
         return false;
     const Descriptor folder(::openat(directoryFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
     if (!folder)
@@ -158,7 +170,7 @@ bool removeStaleFolder(int directoryFd, const char* name, std::time_t now)
         ::openat(folder.get(), TemporaryOutput::kMarker, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat markerInfo { };
     if (!marker || ::fstat(marker.get(), &markerInfo) != 0 || !S_ISREG(markerInfo.st_mode) || markerInfo.st_size != 0
-        || (markerInfo.st_mode & 07777) != 0600 || !isStale(markerInfo, now)
+        || (markerInfo.st_mode & 07777) != 0600 || !isStale(markerInfo, now, after)
         || ::flock(marker.get(), LOCK_EX | LOCK_NB) != 0 || !holdsOnlyOurs(folder.get()))
         return false;
     removeContents(folder.get());
@@ -166,14 +178,14 @@ bool removeStaleFolder(int directoryFd, const char* name, std::time_t now)
     return ::unlinkat(directoryFd, name, AT_REMOVEDIR) == 0;
 }
 
-bool removeOldTemporary(int directoryFd, const char* name, std::time_t now)
+bool removeOldTemporary(int directoryFd, const char* name, std::time_t now, std::time_t after)
 {
     const Descriptor file(::openat(directoryFd, name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
     struct stat info { };
     struct stat named { };
     // mkstemps made them 0600; they were given other rights only once published.
     const bool stale = file && ::fstat(file.get(), &info) == 0 && S_ISREG(info.st_mode)
-        && (info.st_mode & 07777) == 0600 && isStale(info, now) && ::flock(file.get(), LOCK_EX | LOCK_NB) == 0
+        && (info.st_mode & 07777) == 0600 && isStale(info, now, after) && ::flock(file.get(), LOCK_EX | LOCK_NB) == 0
         && ::fstatat(directoryFd, name, &named, AT_SYMLINK_NOFOLLOW) == 0 && named.st_dev == info.st_dev
         && named.st_ino == info.st_ino;
     return stale && ::unlinkat(directoryFd, name, 0) == 0;
@@ -199,7 +211,12 @@ TemporaryOutput::TemporaryOutput(const std::string& wanted)
     const int marker
         = folderFd ? ::openat(folderFd.get(), kMarker, O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600) : -1;
     // Their rights are part of what marks them as Calvera's, whatever the umask.
-    if (marker < 0 || ::fchmod(folderFd.get(), 0700) != 0 || ::fchmod(marker, 0600) != 0
+    // A setgid output folder gave its group and bit to the new one (mkdir
+    // does): the bit stays, so the output gets the group a file made in the
+    // output folder gets.
+    struct stat made { };
+    const mode_t mode = folderFd && ::fstat(folderFd.get(), &made) == 0 && (made.st_mode & S_ISGID) ? 02700 : 0700;
+    if (marker < 0 || ::fchmod(folderFd.get(), mode) != 0 || ::fchmod(marker, 0600) != 0
         || ::flock(marker, LOCK_EX | LOCK_NB) != 0 || ::fstat(folderFd.get(), &info) != 0) {
         const int error = errno;
         if (marker >= 0) {
@@ -343,12 +360,13 @@ int TemporaryOutput::removeStale(const std::string& directory, const std::set<st
         return 0;
     const int folderFd = ::dirfd(folder);
     const std::time_t now = std::time(nullptr);
+    const std::time_t after = isNetworkFileSystem(directory) ? kStaleOnNetworkSeconds : kStaleAfterSeconds;
     int removed = 0;
     while (const dirent* entry = ::readdir(folder)) {
         if (isPrivateFolderName(entry->d_name))
-            removed += removeStaleFolder(folderFd, entry->d_name, now) ? 1 : 0;
+            removed += removeStaleFolder(folderFd, entry->d_name, now, after) ? 1 : 0;
         else if (isOldTemporaryName(entry->d_name, extensions))
-            removed += removeOldTemporary(folderFd, entry->d_name, now) ? 1 : 0;
+            removed += removeOldTemporary(folderFd, entry->d_name, now, after) ? 1 : 0;
     }
     ::closedir(folder);
     return removed;

@@ -9,9 +9,11 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <filesystem>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 TCommand::TCommand(JobListModel& model, const TCommandManager& catalogue, QObject* parent)
@@ -293,6 +295,28 @@ void TCommand::Resume()
     emit pausedChanged(false);
 }
 
+namespace {
+
+// Why source cannot be an input at all, if it cannot: ffmpeg would wait for
+// ever on a FIFO or a socket and read a device without end, and a link
+// that loops leads nowhere. A missing file is told by ffmpeg itself.
+Wording inputFault(const std::string& source)
+{
+    struct stat info { };
+    if (::stat(source.c_str(), &info) != 0)
+        return errno == ENOENT
+            ? Wording {}
+            : reason(QT_TRANSLATE_NOOP("Reason", "Cannot read \"%1\". %2"), source, Wording::systemError(errno));
+    const char* kind = S_ISFIFO(info.st_mode) ? QT_TRANSLATE_NOOP("Reason", "\"%1\" is a FIFO, not a regular file")
+        : S_ISSOCK(info.st_mode)              ? QT_TRANSLATE_NOOP("Reason", "\"%1\" is a socket, not a regular file")
+        : S_ISCHR(info.st_mode) || S_ISBLK(info.st_mode)
+        ? QT_TRANSLATE_NOOP("Reason", "\"%1\" is a device, not a regular file")
+        : nullptr;
+    return kind ? reason(kind, source) : Wording {};
+}
+
+} // namespace
+
 ItemJob TCommand::jobFor(JobListModel::Node& node)
 {
     ItemJob job;
@@ -334,6 +358,8 @@ ItemJob TCommand::jobFor(JobListModel::Node& node)
     } catch (const std::exception& error) {
         job.failure = wordingOf(error);
     }
+    if (job.failure.empty())
+        job.failure = inputFault(job.source);
     return job;
 }
 

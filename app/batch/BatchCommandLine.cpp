@@ -44,6 +44,8 @@ const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
     "streams measured against the input's) or decode (also decode it whole)\n"
     "      --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C\n"
     "      --new-only          with --watch: leave the files already there alone\n"
+    "      --settle=SECONDS    with --watch: take a file once it stood unchanged this long (default 5)\n"
+    "      --exclude=GLOB      with --watch: pass over names matching GLOB (repeatable)\n"
     "      --progress=json     write the run as JSON events on standard output, one a line\n"
     "      --progress=lines    one line for each item as it ends, its reason and log on it, and the summary; no "
     "live line (for logs, as a service's journal)\n"
@@ -160,6 +162,8 @@ enum LongOnly {
     kVerify,
     kWatch,
     kNewOnly,
+    kSettle,
+    kExclude,
     kProgress,
     kCatalogue,
     kFfmpeg,
@@ -181,6 +185,8 @@ const option kOptions[] = {
     {"verify", required_argument, nullptr, kVerify},
     {"watch", required_argument, nullptr, kWatch},
     {"new-only", no_argument, nullptr, kNewOnly},
+    {"settle", required_argument, nullptr, kSettle},
+    {"exclude", required_argument, nullptr, kExclude},
     {"progress", required_argument, nullptr, kProgress},
     {"quiet", no_argument, nullptr, 'q'},
     {"verbose", no_argument, nullptr, 'v'},
@@ -276,8 +282,17 @@ public:
     void file(const std::string& name)
     {
         BatchOptions::Source source;
-        source.path = absolute(itemName(name));
         source.isListFile = endsWith(name, ".qfl");
+        // A media file whose name cannot be an item fails as an item, not the run.
+        if (!source.isListFile && !isUtf8(name)) {
+            source.path = absolute(name);
+            source.refused = wording::filled(
+                QCoreApplication::translate("BatchCommandLine", "the name %1 is not valid UTF-8; rename the file")
+                    .toStdString(),
+                {source.path});
+        } else {
+            source.path = absolute(itemName(name));
+        }
         if (!source.isListFile) {
             if (!m_formatGiven)
                 throw usageError(
@@ -304,6 +319,8 @@ public:
         case kFfmpeg: options.ffmpeg = value; break;
         case kJournal: options.journal = absolute(value); break;
         case 'j': options.jobs = count(name, value, 0); break;
+        case kSettle: options.settleSeconds = count(name, value, 0); break;
+        case kExclude: options.excluded.push_back(value); break;
         case 'f': try { m_formatIndex = listFileInteger(value);
             } catch (const std::exception&) {
                 throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "format index '%1' is not a number"), {value});

@@ -13,6 +13,9 @@ struct BatchOptions {
         std::string path; // absolute
         int formatIndex = 0; // media files: the -f in force
         std::string outputDir; // media files: the -o in force, with a trailing "/", or empty
+        // Why the file cannot be an item (a name that is not UTF-8): it fails
+        // on its own, and the others run.
+        std::string refused;
     };
 
     bool help = false;
@@ -38,6 +41,8 @@ struct BatchOptions {
     int watchFormat = 0; // the -f in force where --watch stood
     std::string watchOutputDir; // the -o in force there
     bool newOnly = false; // with --watch: the files there at the start are left alone
+    int settleSeconds = 5; // with --watch: how long a closed file must stay unchanged
+    std::vector<std::string> excluded; // shell patterns of names passed over (--exclude)
 };
 
 class BatchUsageError : public std::runtime_error {

@@ -186,7 +186,8 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
     const char* word = outcome.converted ? "converted" : (outcome.stopped ? "stopped" : "failed");
     if (m_options.json) {
         QJsonObject event {{"event", "end"}, {"item", index}, {"input", text(outcome.source)}, {"outcome", word},
-            {"exit_code", static_cast<qint64>(outcome.exitCode)}, {"output", text(outcome.output)},
+            {"exit_code", outcome.ffmpegRan ? QJsonValue(static_cast<qint64>(outcome.exitCode)) : QJsonValue()},
+            {"output", text(outcome.output)},
             {"reason", outcome.converted ? QJsonValue() : QJsonValue(text(outcome.reason))},
             {"log", outcome.log.empty() ? QJsonValue() : QJsonValue(text(outcome.log))},
             {"input_s", tenthsOrNull(outcome.inputSeconds)}, {"output_s", tenthsOrNull(outcome.outputSeconds)},
@@ -211,7 +212,9 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
             : outcome.stopped               ? tr("stopped")
                                             : failed)
                              .leftJustified(std::max(done.size(), failed.size()));
-    QString line = said + ' ' + tr("exit %1").arg(QString::number(outcome.exitCode).leftJustified(3)) + ' '
+    // An item that ended before ffmpeg ran has no exit code.
+    const QString code = outcome.ffmpegRan ? QString::number(outcome.exitCode) : QStringLiteral("-");
+    QString line = said + ' ' + tr("exit %1").arg(code.leftJustified(3)) + ' '
         + (outcome.output.empty() ? tr("(not run)") : text(outcome.output));
     if (m_options.journal && !outcome.recorded)
         line += ' ' + tr("(not recorded)");

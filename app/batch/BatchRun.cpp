@@ -22,6 +22,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <sys/stat.h>
 #include <map>
 #include <tuple>
 
@@ -101,13 +102,19 @@ void printFormats(const TCommandManager& catalogue, const std::string& ffmpeg, b
     standardOutput::flush();
 }
 
-void buildQueue(const BatchOptions& options, const TCommandManager& catalogue, BatchQueue& queue)
+void buildQueue(const BatchOptions& options, BatchQueue& queue)
 {
     for (const BatchOptions::Source& source : options.sources) {
-        // A missing list file is a mistake of the command line; a missing input fails its own item
-        // when it is converted, as an unreadable one does, so that one file gone since `find` costs only itself.
-        std::error_code ec;
-        if (source.isListFile && !std::filesystem::exists(source.path, ec))
+        if (!source.refused.empty()) {
+            queue.refused.push_back({source.path, source.refused});
+            continue;
+        }
+        // A missing list file is a mistake of the command line. Anything else by
+        // that name (a FIFO, a link that loops), and a missing input too, is the
+        // item's to fail when it is converted, so that one file gone since
+        // `find` costs only itself.
+        struct stat named { };
+        if (source.isListFile && ::lstat(source.path.c_str(), &named) != 0)
             throw BatchExit {kBadUsage, source.path + ": " + std::strerror(ENOENT)};
         if (source.isListFile) {
             try {
@@ -119,20 +126,6 @@ void buildQueue(const BatchOptions& options, const TCommandManager& catalogue, B
         }
         queue.staging.AddItem(source.path, source.formatIndex, source.outputDir);
         queue.tree.AddItems({QString::fromStdString(source.path)});
-    }
-    // A format that is not there is a mistake of the command line or the list, told before anything runs.
-    for (int row = 0; row < queue.model.count(); ++row) {
-        const TItemData& item = queue.model.nodeAt(row)->Item;
-        if (catalogue.isValidIndex(item.FormatIndex))
-            continue;
-        std::string message = said(QT_TRANSLATE_NOOP("BatchRun",
-                                       "format index %1 is not in the catalogue \"%2\", which lists %3 formats (see "
-                                       "--formats); item %4 (%5) asks for it"),
-            {std::to_string(item.FormatIndex), cataloguePath(options), std::to_string(catalogue.Formats().size()),
-                std::to_string(row + 1), item.FileName.toStdString()});
-        if (!catalogue.userCatalogueError().empty())
-            message += said(QT_TRANSLATE_NOOP("BatchRun", "; your own formats were left out"));
-        throw BatchExit {kBadUsage, message};
     }
 }
 
@@ -177,15 +170,15 @@ int printCommands(const TCommand& driver, const BatchQueue& queue, const std::ve
     return status;
 }
 
-RunJournal::Key journalKeyForNext(
+std::optional<RunJournal::Key> journalKeyForWatched(
     const JobListModel& model, const std::string& input, int format, const std::string& outputDir)
 {
+    struct stat status { };
+    if (::stat(input.c_str(), &status) != 0)
+        return std::nullopt;
     RunJournal::Key key {model.count(), 0, format, input, outputDir};
-    for (int row = 0; row < model.count(); ++row) {
-        const TItemData& item = model.nodeAt(row)->Item;
-        if (item.FormatIndex == format && item.FileName.toStdString() == input && item.Path.toStdString() == outputDir)
-            ++key.occurrence;
-    }
+    key.size = status.st_size;
+    key.modifiedNs = status.st_mtim.tv_sec * 1000000000ll + status.st_mtim.tv_nsec;
     return key;
 }
 
@@ -211,9 +204,12 @@ std::unordered_set<const JobListModel::Node*> selectItems(
     for (const int row : positions) {
         const JobListModel::Node* node = model.nodeAt(row);
         if (journal) {
-            const std::optional<RunJournal::Outcome> last = journal->lastOutcome(keys.at(node));
+            const RunJournal::Key& key = keys.at(node);
+            const std::optional<RunJournal::Outcome> last = journal->lastOutcome(key);
             const bool converted = last == RunJournal::Outcome::converted;
-            if (retryFailed ? (!last || converted) : converted)
+            // Retrying: what failed, was stopped, or was cut short by a crash (started and never ended).
+            if (retryFailed ? !journal->unfinished(key) && (!last || converted)
+                            : converted && !journal->unfinished(key))
                 continue;
         }
         wanted.insert(node);
@@ -282,11 +278,33 @@ void JournalRecorder::add(const JobListModel::Node* item, RunJournal::Key key)
 {
     const std::lock_guard lock(m_mutex);
     m_keys[item] = std::move(key);
+    m_expected.reset();
+}
+
+void JournalRecorder::expect(RunJournal::Key key)
+{
+    const std::lock_guard lock(m_mutex);
+    m_expected = std::move(key);
+}
+
+void JournalRecorder::started(const JobListModel::Node* item)
+{
+    const std::lock_guard lock(m_mutex);
+    auto key = m_keys.find(item);
+    if (key == m_keys.end() && m_expected && item->Item.FileName.toStdString() == m_expected->input)
+        key = m_keys.emplace(item, *m_expected).first;
+    if (key == m_keys.end())
+        return;
+    // When even this line cannot be written, neither can the item's end: that is where it is told.
+    try {
+        m_journal.recordStarted(key->second);
+    } catch (const std::exception&) { }
 }
 
 void JournalRecorder::publishing(const void* item, const FileIdentity& file, const std::string& wanted)
 {
     const std::lock_guard lock(m_mutex);
+    m_published[item] = file;
     const auto key = m_keys.find(static_cast<const JobListModel::Node*>(item));
     if (key == m_keys.end())
         return;
@@ -302,8 +320,13 @@ bool JournalRecorder::ended(const void* item, const ItemOutcome& outcome)
     const auto key = m_keys.find(static_cast<const JobListModel::Node*>(item));
     if (key == m_keys.end())
         return false;
+    const auto published = m_published.find(item);
+    const std::optional<FileIdentity> file
+        = outcome.converted && published != m_published.end() ? std::optional(published->second) : std::nullopt;
+    if (published != m_published.end())
+        m_published.erase(published);
     try {
-        m_journal.record(key->second, journalOutcome(outcome), outcome.output);
+        m_journal.record(key->second, journalOutcome(outcome), outcome.output, file);
         return true;
     } catch (const std::exception& error) {
         reportWarning(error.what());
@@ -312,6 +335,15 @@ bool JournalRecorder::ended(const void* item, const ItemOutcome& outcome)
 }
 
 namespace {
+
+// The same folder, however it is spelt (links, bind mounts): the same device and inode.
+bool sameFolder(const std::string& one, const std::string& other)
+{
+    struct stat first { };
+    struct stat second { };
+    return ::stat(one.c_str(), &first) == 0 && ::stat(other.c_str(), &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
+}
 
 // What --watch adds to a run: each complete file that appears joins the queue.
 void followFolder(FolderWatch& watch, const Watching& watching, TCommand& driver, BatchQueue& queue,
@@ -326,30 +358,35 @@ void followFolder(FolderWatch& watch, const Watching& watching, TCommand& driver
                 QT_TRANSLATE_NOOP("BatchRun", "the name %1 is not valid UTF-8; the file was passed over"), {path}));
             return;
         }
-        const RunJournal::Key key = journalKeyForNext(queue.model, path, options.watchFormat, options.watchOutputDir);
-        // Converted before, maybe before a restart: never again.
-        if (watching.journal && watching.journal->lastOutcome(key) == RunJournal::Outcome::converted)
+        const std::optional<RunJournal::Key> key
+            = journalKeyForWatched(queue.model, path, options.watchFormat, options.watchOutputDir);
+        if (!key)
             return;
+        // Converted before as it is now, maybe before a restart: never again.
+        if (watching.journal && watching.journal->lastOutcome(*key) == RunJournal::Outcome::converted)
+            return;
+        // A running run starts it as it joins: the count and its key are ready before.
+        console.setItemCount(queue.model.count() + 1);
+        if (watching.recorder)
+            watching.recorder->expect(*key);
         queue.staging.AddItem(path, options.watchFormat, options.watchOutputDir);
         queue.tree.AddItems({QString::fromStdString(path)});
         JobListModel::Node* const node = queue.model.nodeAt(queue.model.count() - 1);
         if (watching.recorder)
-            watching.recorder->add(node, key);
-        console.setItemCount(queue.model.count());
+            watching.recorder->add(node, *key);
         // A running run takes it in by itself.
         if (driver.Idle())
             driver.Start([node](const JobListModel::Node& candidate) { return &candidate == node; });
     });
     // Outputs go to a folder that is never watched: the watched folder itself would take nothing in.
     std::string output = options.watchOutputDir.empty() ? defaultOutputFolder() : options.watchOutputDir;
-    if (!output.ends_with('/'))
-        output += '/';
-    if (output == options.watch)
+    if (sameFolder(output, options.watch))
         throw BatchExit {kBadUsage,
             said(QT_TRANSLATE_NOOP("BatchRun",
                      "the output folder %1 is the watched folder, whose outputs would be taken in again; "
                      "give -o another folder (one inside it is fine)"),
-                {options.watch})};
+                {output})};
+    QObject::connect(&watch, &FolderWatch::warning, [](const std::string& message) { reportWarning(message); });
     try {
         watch.start();
     } catch (const std::exception& error) {
@@ -370,11 +407,14 @@ std::vector<std::string> foldersNotWatched(const BatchOptions& options)
 RunResult runQueue(TCommand& driver, BatchQueue& queue, const std::unordered_set<const JobListModel::Node*>& selection,
     BatchConsole& console, const Watching* watching)
 {
+    JournalRecorder* const recorder = dynamic_cast<JournalRecorder*>(driver.Recorder);
     RunResult result;
     RunSummary total;
     bool stopping = false;
     setErrorReporter([&console](const std::string& message) { console.error(message); });
     QObject::connect(&driver, &TCommand::itemStarted, [&](JobListModel::Node* node) {
+        if (recorder)
+            recorder->started(node);
         console.itemStarted(queue.model.indexOf(node), node->Item.FileName.toStdString());
     });
     QObject::connect(&driver, &TCommand::itemProgress, [&](JobListModel::Node* node, const ItemProgress& progress) {
@@ -425,8 +465,9 @@ RunResult runQueue(TCommand& driver, BatchQueue& queue, const std::unordered_set
     });
     std::unique_ptr<FolderWatch> watch;
     if (watching) {
-        watch = std::make_unique<FolderWatch>(
-            watching->options.watch, foldersNotWatched(watching->options), !watching->options.newOnly);
+        const BatchOptions& options = watching->options;
+        watch = std::make_unique<FolderWatch>(FolderWatch::Settings {options.watch, foldersNotWatched(options),
+            !options.newOnly, std::min(options.settleSeconds, 24 * 3600) * 1000, options.excluded});
         followFolder(*watch, *watching, driver, queue, console, stopping);
         // Without its folder, the watch can take nothing more in: what runs ends, then the program.
         QObject::connect(watch.get(), &FolderWatch::folderGone, [&] {
@@ -441,9 +482,47 @@ RunResult runQueue(TCommand& driver, BatchQueue& queue, const std::unordered_set
         driver.Start([&selection](const JobListModel::Node& node) { return selection.contains(&node); });
     if (!driver.Idle() || watching)
         QCoreApplication::exec();
-    console.finish(total, result.notRecorded);
+    result.failed += static_cast<int>(queue.refused.size());
+    console.finish(withRefused(total, queue), result.notRecorded);
     setErrorReporter(nullptr);
     return result;
+}
+
+std::set<std::string> knownOutputFolders(const BatchOptions& options, const JobListModel& model)
+{
+    std::set<std::string> folders(options.outputDirs.begin(), options.outputDirs.end());
+    if (!options.watch.empty())
+        folders.insert(options.watchOutputDir.empty() ? defaultOutputFolder() : options.watchOutputDir);
+    for (int row = 0; row < model.count(); ++row) {
+        const std::string folder = model.nodeAt(row)->Item.Path.toStdString();
+        folders.insert(folder.empty() ? defaultOutputFolder() : folder);
+    }
+    return folders;
+}
+
+void sweepOutputFolders(const std::set<std::string>& folders, const std::set<std::string>& extensions)
+{
+    for (const std::string& folder : folders)
+        TemporaryOutput::removeStale(folder, extensions);
+}
+
+RunSummary withRefused(RunSummary summary, const BatchQueue& queue)
+{
+    for (const BatchQueue::Refused& refused : queue.refused) {
+        ++summary.failed;
+        summary.failures.push_back({refused.name, refused.reason, refused.reason, {}, 0});
+    }
+    return summary;
+}
+
+std::string nothingLeftToRetry(const RunJournal& journal)
+{
+    const RunJournal::Tally tally = journal.tally();
+    return said(QT_TRANSLATE_NOOP("BatchRun",
+                    "nothing to convert: none of this run's items is recorded as failed, stopped or unfinished; the "
+                    "journal holds %1 items: %2 converted, %3 failed, %4 stopped, %5 started and never ended"),
+        {std::to_string(tally.total()), std::to_string(tally.converted), std::to_string(tally.failed),
+            std::to_string(tally.stopped), std::to_string(tally.unfinished)});
 }
 
 int exitStatus(const RunResult& result)

@@ -4,12 +4,15 @@
 #include "ItemLane.h"
 #include "JobListModel.h"
 #include "RunJournal.h"
+#include "command.h"
 #include "itemManager.h"
 #include "saveManager.h"
 #include "treeManager.h"
 
 #include <memory>
 #include <mutex>
+#include <optional>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <unordered_set>
@@ -18,7 +21,6 @@
 class BatchConsole;
 class TCommand;
 class TCommandManager;
-struct RunSummary;
 
 // The steps of one calvera-batch invocation, each on its own so that it can
 // be tested without starting the program.
@@ -38,6 +40,12 @@ struct BatchExit {
 // staging list, list files through the list file import.
 struct BatchQueue {
     BatchQueue();
+    // A file that could not join the queue: it fails on its own.
+    struct Refused {
+        std::string name;
+        std::string reason;
+    };
+    std::vector<Refused> refused;
     JobListModel model;
     TItemManager staging;
     TTreeManager tree;
@@ -57,9 +65,10 @@ std::unique_ptr<TCommandManager> loadCatalogues(const BatchOptions& options);
 void printFormats(const TCommandManager& catalogue, const std::string& ffmpeg, bool json);
 
 // Queues what the command line names, in order. Raises BatchExit for a list
-// file that is missing or cannot be read, or an item whose format is not in
-// the catalogue; a missing input is queued, and fails when it is converted.
-void buildQueue(const BatchOptions& options, const TCommandManager& catalogue, BatchQueue& queue);
+// file that is missing or cannot be read. A file whose name cannot be an item
+// is kept among the refused; a missing input, and an item whose format is not
+// in the catalogue, are queued, and fail when their turn comes.
+void buildQueue(const BatchOptions& options, BatchQueue& queue);
 
 // The positions of shard K of N in a queue of count items: those p with p mod N = K.
 std::vector<int> shardPositions(int count, int shard, int shards);
@@ -89,9 +98,10 @@ void makeOutputFolders(const BatchOptions& options);
 // says why when it was lowered.
 int jobsWithinMeans(int asked, std::string& warning);
 
-// How the journal would know an item of input, format and output folder
-// added at the end of the queue now: its occurrence counts the equal items before it.
-RunJournal::Key journalKeyForNext(
+// How the journal knows a file that appeared in a watched folder: by its
+// name, format, output folder, and its size and modification time now.
+// Nothing when the file is gone.
+std::optional<RunJournal::Key> journalKeyForWatched(
     const JobListModel& model, const std::string& input, int format, const std::string& outputDir);
 
 // Writes the journal's lines for the driver, on its disk worker.
@@ -100,6 +110,11 @@ public:
     JournalRecorder(RunJournal& journal, std::unordered_map<const JobListModel::Node*, RunJournal::Key> keys);
     // An item that joined the queue.
     void add(const JobListModel::Node* item, RunJournal::Key key);
+    // The key of the item about to join the queue, which a running run may
+    // start as it joins, before add is called.
+    void expect(RunJournal::Key key);
+    // The item has started: a crash from now on leaves it unfinished.
+    void started(const JobListModel::Node* item);
     void publishing(const void* item, const FileIdentity& file, const std::string& wanted) override;
     bool ended(const void* item, const ItemOutcome& outcome) override;
 
@@ -107,7 +122,22 @@ private:
     RunJournal& m_journal;
     std::mutex m_mutex; // the keys are read on the disk worker
     std::unordered_map<const JobListModel::Node*, RunJournal::Key> m_keys;
+    std::unordered_map<const void*, FileIdentity> m_published; // the file each item is publishing
+    std::optional<RunJournal::Key> m_expected;
 };
+
+// Every output folder the run knows of: each item's, each -o, the watch's.
+std::set<std::string> knownOutputFolders(const BatchOptions& options, const JobListModel& model);
+
+// Removes what ended runs left in the folders: private folders and temporaries.
+void sweepOutputFolders(const std::set<std::string>& folders, const std::set<std::string>& extensions);
+
+// The summary with the files that could not be items counted as failed.
+RunSummary withRefused(RunSummary summary, const BatchQueue& queue);
+
+// What --retry-failed says when the journal leaves nothing to do: how many
+// items it holds and how they ended.
+std::string nothingLeftToRetry(const RunJournal& journal);
 
 // What a run came to, for the exit status.
 struct RunResult {

@@ -17,7 +17,9 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
 #include <cstdio>
+#include <set>
 #include <sys/stat.h>
 #include <memory>
 
@@ -105,7 +107,7 @@ int convert(const BatchOptions& options)
     }
 
     BatchQueue queue;
-    buildQueue(options, *catalogue, queue);
+    buildQueue(options, queue);
     TCommand driver(queue.model, *catalogue);
     driver.FfmpegPath = ffmpeg;
     driver.Verify = options.verification;
@@ -115,7 +117,10 @@ int convert(const BatchOptions& options)
         reportWarning(lowered);
     const std::vector<int> positions = shardPositions(queue.model.count(), options.shard, options.shards);
 
-    int status = kAllConverted;
+    // A file that could not be an item fails on its own; the rest runs, is listed or saved.
+    int status = queue.refused.empty() ? kAllConverted : kSomeFailed;
+    for (const BatchQueue::Refused& refused : queue.refused)
+        reportError("calvera-batch: " + refused.reason);
     if (!options.saveList.empty()) {
         checkListTarget(options.saveList);
         try {
@@ -131,13 +136,18 @@ int convert(const BatchOptions& options)
         return status;
     const bool watching = !options.watch.empty();
     if (queue.model.count() == 0 && !watching) {
-        reportError("calvera-batch: "
-            + QCoreApplication::translate("calvera-batch", "the list files hold no items").toStdString());
-        return kAllConverted;
+        if (queue.refused.empty())
+            reportError("calvera-batch: "
+                + QCoreApplication::translate("calvera-batch", "the list files hold no items").toStdString());
+        return status;
     }
 
-    makeOutputFolders(options);
+    // The journal first: a refused journal leaves no folder made.
     const std::unique_ptr<RunJournal> journal = openJournal(options);
+    makeOutputFolders(options);
+    // What ended runs left (a crash, kill -9) goes at the start, and what this one leaves at its end.
+    const std::set<std::string> outputFolders = knownOutputFolders(options, queue.model);
+    sweepOutputFolders(outputFolders, catalogue->extensions());
     const auto selection = selectItems(queue.model, positions, journal.get(), options.retryFailed);
     std::unique_ptr<JournalRecorder> recorder;
     if (journal) {
@@ -147,20 +157,23 @@ int convert(const BatchOptions& options)
         driver.Durable = true;
     }
     BatchConsole console(queue.model.count(), consoleOptions(options, journal != nullptr));
+    int ran = kAllConverted;
     if (watching) {
         const Watching watch {options, journal.get(), recorder.get()};
-        return exitStatus(runQueue(driver, queue, selection, console, &watch));
+        ran = exitStatus(runQueue(driver, queue, selection, console, &watch));
+    } else if (selection.empty()) {
+        console.error(!journal
+                ? QCoreApplication::translate("calvera-batch", "nothing to convert in this shard").toStdString()
+                : options.retryFailed ? nothingLeftToRetry(*journal)
+                                      : QCoreApplication::translate("calvera-batch",
+                                          "nothing to convert: the journal records no item of this run as still to do")
+                                            .toStdString());
+        console.finish(withRefused(driver.lastRun(), queue));
+    } else {
+        ran = exitStatus(runQueue(driver, queue, selection, console));
     }
-    if (selection.empty()) {
-        console.error(journal
-                ? QCoreApplication::translate(
-                    "calvera-batch", "nothing to convert: the journal records no item of this run as still to do")
-                      .toStdString()
-                : QCoreApplication::translate("calvera-batch", "nothing to convert in this shard").toStdString());
-        console.finish(driver.lastRun());
-        return kAllConverted;
-    }
-    return exitStatus(runQueue(driver, queue, selection, console));
+    sweepOutputFolders(outputFolders, catalogue->extensions());
+    return ran == kAllConverted ? status : ran;
 }
 
 int run(int argc, char* argv[])

@@ -98,6 +98,8 @@ Options:
       --verify=CHECK      check each output before it is published: none, duration (the default: its streams measured against the input&apos;s) or decode (also decode it whole)
       --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C
       --new-only          with --watch: leave the files already there alone
+      --settle=SECONDS    with --watch: take a file once it stood unchanged this long (default 5)
+      --exclude=GLOB      with --watch: pass over names matching GLOB (repeatable)
       --progress=json     write the run as JSON events on standard output, one a line
       --progress=lines    one line for each item as it ends, its reason and log on it, and the summary; no live line (for logs, as a service&apos;s journal)
   -q, --quiet             print errors and the summary only
@@ -131,6 +133,8 @@ Optionen:
       --verify=PRÜFUNG     jede Ausgabe prüfen, bevor sie ihren Namen bekommt: none, duration (die Vorgabe: ihre Datenströme gemessen und mit denen der Eingabe verglichen) oder decode (sie auch ganz dekodieren)
       --watch=ORDNER       jede Datei umwandeln, die in ORDNER oder darunter erscheint, bis Strg-C
       --new-only           mit --watch: die schon vorhandenen Dateien in Ruhe lassen
+      --settle=SEKUNDEN    mit --watch: eine Datei erst nehmen, wenn sie so lange unverändert blieb (Vorgabe 5)
+      --exclude=MUSTER     mit --watch: Namen übergehen, die auf MUSTER passen (mehrfach möglich)
       --progress=json      den Durchlauf als JSON-Ereignisse auf die Standardausgabe schreiben, eines pro Zeile
       --progress=lines     eine Zeile für jeden Eintrag, wenn er endet, mit Grund und Protokoll, und die Zusammenfassung; keine Live-Zeile (für Protokolle wie das Journal eines Dienstes)
   -q, --quiet              nur Fehler und die Zusammenfassung ausgeben
@@ -142,6 +146,10 @@ Optionen:
 
 Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 2 bei falschem Aufruf, einer Listendatei, die nicht gelesen werden kann, oder einer Standardausgabe, auf die nicht geschrieben werden kann; hat ein Signal den Durchlauf beendet, 128 plus seine Nummer: 129 (SIGHUP), 130 (Strg-C), 141 (der Leser der Standardausgabe ist weg), 143 (SIGTERM).
 </translation>
+    </message>
+    <message>
+        <source>the name %1 is not valid UTF-8; rename the file</source>
+        <translation>der Name %1 ist kein gültiges UTF-8; benennen Sie die Datei um</translation>
     </message>
 </context>
 <context>
@@ -269,14 +277,6 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 
         <translation>der Katalog „%1“ kann nicht gelesen werden: %2</translation>
     </message>
     <message>
-        <source>format index %1 is not in the catalogue &quot;%2&quot;, which lists %3 formats (see --formats); item %4 (%5) asks for it</source>
-        <translation>Formatindex %1 steht nicht im Katalog „%2“, der %3 Formate führt (siehe --formats); Eintrag %4 (%5) verlangt ihn</translation>
-    </message>
-    <message>
-        <source>; your own formats were left out</source>
-        <translation>; Ihre eigenen Formate wurden ausgelassen</translation>
-    </message>
-    <message>
         <source>item %1 (%2): %3</source>
         <translation>Eintrag %1 (%2): %3</translation>
     </message>
@@ -311,6 +311,10 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 
     <message>
         <source>-j %1 is more than Calvera converts at once; converting %2 at once</source>
         <translation>-j %1 ist mehr, als Calvera gleichzeitig umwandelt; es werden %2 gleichzeitig umgewandelt</translation>
+    </message>
+    <message>
+        <source>nothing to convert: none of this run&apos;s items is recorded as failed, stopped or unfinished; the journal holds %1 items: %2 converted, %3 failed, %4 stopped, %5 started and never ended</source>
+        <translation>nichts umzuwandeln: kein Element dieses Laufs ist als fehlgeschlagen, angehalten oder unbeendet vermerkt; das Journal enthält %1 Elemente: %2 umgewandelt, %3 fehlgeschlagen, %4 angehalten, %5 begonnen und nie beendet</translation>
     </message>
 </context>
 <context>
@@ -418,6 +422,14 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 
     <message>
         <source>it is not a folder</source>
         <translation>es ist kein Ordner</translation>
+    </message>
+    <message>
+        <source>the limit on watched folders is reached (fs.inotify.max_user_watches = %1): the folders beyond it are looked through every 3 s; raise it with sysctl</source>
+        <translation>die Grenze für beobachtete Ordner ist erreicht (fs.inotify.max_user_watches = %1): die Ordner darüber hinaus werden alle 3 s durchgesehen; erhöhen Sie sie mit sysctl</translation>
+    </message>
+    <message>
+        <source>too many files at once; looked through the folder again</source>
+        <translation>zu viele Dateien auf einmal; der Ordner wurde erneut durchgesehen</translation>
     </message>
 </context>
 <context>
@@ -860,6 +872,26 @@ nicht nach Stopp</translation>
     <message>
         <source>decoding the output gives %1 of %2</source>
         <translation>das Dekodieren der Ausgabe ergibt %1 von %2</translation>
+    </message>
+    <message>
+        <source>Cannot read &quot;%1&quot;. %2</source>
+        <translation>„%1“ kann nicht gelesen werden. %2</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is a FIFO, not a regular file</source>
+        <translation>„%1“ ist ein FIFO, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is a socket, not a regular file</source>
+        <translation>„%1“ ist ein Socket, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>&quot;%1&quot; is a device, not a regular file</source>
+        <translation>„%1“ ist ein Gerät, keine reguläre Datei</translation>
+    </message>
+    <message>
+        <source>ffmpeg was killed by signal %1</source>
+        <translation>ffmpeg wurde durch Signal %1 beendet</translation>
     </message>
 </context>
 <context>

@@ -17,6 +17,8 @@
 
 namespace {
 
+namespace fs = std::filesystem;
+
 BatchOptions::Source mediaFile(const std::string& path, int format, const std::string& outputDir = {})
 {
     BatchOptions::Source source;
@@ -63,13 +65,12 @@ TEST(BatchSteps, CataloguesTheShippedOneAloneOrFollowedByYourOwnWhichMayBeLeftOu
 TEST(BatchSteps, TheQueueKeepsTheOrderGivenAndRefusesWhatCannotBeQueued)
 {
     TempDir dir;
-    const TCommandManager catalogue(CALVERA_CATALOGUE);
     writeFileBytes(dir.file("a.avi"), "");
     writeFileBytes(dir.file("b.avi"), "");
     BatchOptions options;
     options.sources = {mediaFile(dir.file("a.avi"), 3, dir.prefix()), mediaFile(dir.file("b.avi"), 9)};
     BatchQueue queue;
-    buildQueue(options, catalogue, queue);
+    buildQueue(options, queue);
     ASSERT_EQ(queue.model.count(), 2);
     EXPECT_EQ(queue.model.nodeAt(0)->Item.FormatIndex, 3);
     EXPECT_EQ(queue.model.nodeAt(0)->Item.Path.toStdString(), dir.prefix());
@@ -78,20 +79,26 @@ TEST(BatchSteps, TheQueueKeepsTheOrderGivenAndRefusesWhatCannotBeQueued)
     // A missing input is queued, to fail as its own item; a missing list file is refused.
     options.sources = {mediaFile(dir.file("none.avi"), 3)};
     BatchQueue missing;
-    buildQueue(options, catalogue, missing);
+    buildQueue(options, missing);
     EXPECT_EQ(missing.model.count(), 1);
     BatchOptions::Source list;
     list.isListFile = true;
     list.path = dir.file("none.qfl");
     options.sources = {list};
     BatchQueue missingList;
-    EXPECT_EQ(exitOf([&] { buildQueue(options, catalogue, missingList); }).message,
+    EXPECT_EQ(exitOf([&] { buildQueue(options, missingList); }).message,
         dir.file("none.qfl") + ": No such file or directory");
-    options.sources = {mediaFile(dir.file("a.avi"), 16)};
+    // A format the catalogue lacks, a name that is not UTF-8, a link that loops: the item's own failures.
+    fs::create_symlink(dir.file("loop"), dir.file("loop"));
+    options.sources
+        = {mediaFile(dir.file("a.avi"), 16), mediaFile(dir.file("loop"), 3), mediaFile(dir.file("caf\xE9.avi"), 3)};
+    options.sources.back().refused = "not UTF-8";
     BatchQueue outside;
-    const BatchExit unknown = exitOf([&] { buildQueue(options, catalogue, outside); });
-    EXPECT_EQ(unknown.status, kBadUsage);
-    EXPECT_TRUE(unknown.message.starts_with("format index 16 is not in the catalogue")) << unknown.message;
+    buildQueue(options, outside);
+    ASSERT_EQ(outside.model.count(), 2);
+    EXPECT_EQ(outside.model.nodeAt(0)->Item.FormatIndex, 16);
+    ASSERT_EQ(outside.refused.size(), 1u);
+    EXPECT_EQ(outside.refused[0].reason, "not UTF-8");
 }
 
 TEST(BatchSteps, ShardsSliceByPositionWithoutOverflow)

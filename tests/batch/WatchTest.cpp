@@ -5,7 +5,10 @@
 #include <QElapsedTimer>
 
 #include <csignal>
+#include <cstdio>
+#include <fcntl.h>
 #include <fstream>
+#include <sys/stat.h>
 #include <thread>
 
 namespace {
@@ -21,8 +24,9 @@ protected:
     }
     std::vector<std::string> watching(const std::vector<std::string>& options) const
     {
+        // Taken at their close unless a test asks for a settle time: a later --settle wins.
         std::vector<std::string> arguments
-            = {CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg", dir.file("ffmpeg")};
+            = {CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg", dir.file("ffmpeg"), "--settle=0"};
         arguments.insert(arguments.end(), options.begin(), options.end());
         arguments.insert(arguments.end(), {"-f", kMp3, "-o", dir.file("in/out"), "--watch", dir.file("in")});
         return arguments;
@@ -90,6 +94,19 @@ TEST_F(WatchTest, WithAJournalARestartConvertsNothingAgainAndNewOnlyLeavesTheOld
         ASSERT_TRUE(converted("b.mp3"));
         first.sendSignal(SIGTERM);
         EXPECT_EQ(first.finish(), 128 + SIGTERM);
+        // Each item's counter counts it among the items so far: never [2/1].
+        std::istringstream lines(first.output());
+        for (std::string line; std::getline(lines, line);) {
+            int item = 0;
+            int items = 0;
+            if (std::sscanf(line.c_str(), "[%d/%d]", &item, &items) == 2) {
+                EXPECT_LE(item, items) << line;
+            }
+        }
+        const std::string recorded = readFileBytes(journal);
+        EXPECT_EQ(std::count(recorded.begin(), recorded.end(), '\n'), 7) << "header, and started, publishing and "
+                                                                            "converted for each\n"
+                                                                         << recorded;
     }
     EXPECT_EQ(runs().size(), 2u);
     {
@@ -140,6 +157,84 @@ TEST_F(WatchTest, AWatchedFolderThatGoesAwayEndsTheProgramWithAFailure)
     EXPECT_NE(
         program.errors().find("the watched folder " + dir.file("in") + "/ is gone: watching ends"), std::string::npos)
         << program.errors();
+}
+
+TEST_F(WatchTest, AnOutputFolderInsideTheWatchedOneIsNeverWatchedHoweverTheWatchedOneIsSpelt)
+{
+    // The watched folder through a link, the outputs inside it: they must never come back as inputs.
+    fs::create_directory_symlink(dir.file("in"), dir.file("link"));
+    RunningProgram program({CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg", dir.file("ffmpeg"),
+        "--settle=0", "--progress=json", "-f", kMp3, "-o", dir.file("in/out"), "--watch", dir.file("link")});
+    ASSERT_TRUE(program.waitForOutput("\"event\":\"watch\""));
+    writeFileBytes(dir.file("in/clip.avi"), "clip");
+    ASSERT_TRUE(converted("clip.mp3")) << program.errors();
+    waitFor([] { return false; }, 2000);
+    program.sendSignal(SIGINT);
+    program.finish();
+    EXPECT_EQ(runs(), std::vector<std::string> {dir.file("link/clip.avi")}) << "converted once, its output never";
+
+    // The watched folder given as the output folder by another name is refused at once.
+    RunningProgram same({CALVERA_BATCH, "--catalogue", CALVERA_CATALOGUE, "--ffmpeg", dir.file("ffmpeg"), "-f", kMp3,
+        "-o", dir.file("link"), "--watch", dir.file("in")});
+    EXPECT_EQ(same.finish(), 2);
+    EXPECT_NE(same.errors().find("is the watched folder"), std::string::npos) << same.errors();
+}
+
+TEST_F(WatchTest, AFileAppendedInStepsIsConvertedOnceWholeAndDownloadsInProgressAreNot)
+{
+    RunningProgram program(watching({"--settle=3", "--progress=json"}));
+    ASSERT_TRUE(program.waitForOutput("\"event\":\"watch\""));
+    // Each step closes the file, as a resumed download or "cat >>" does.
+    for (int step = 0; step < 5; ++step) {
+        std::ofstream(dir.file("in/grown.avi"), std::ios::app) << "step " << step << " ";
+        waitFor([] { return false; }, 300);
+    }
+    // A download: in progress under its .part name, then renamed to its own.
+    writeFileBytes(dir.file("in/download.avi.part"), "download");
+    writeFileBytes(dir.file("in/page.crdownload"), "page");
+    fs::rename(dir.file("in/download.avi.part"), dir.file("in/download.avi"));
+    ASSERT_TRUE(converted("grown.mp3")) << program.errors();
+    ASSERT_TRUE(converted("download.mp3")) << program.errors();
+    waitFor([] { return false; }, 1000);
+    program.sendSignal(SIGINT);
+    program.finish();
+    EXPECT_EQ(readFileBytes(dir.file("in/out/grown.mp3")), "step 0 step 1 step 2 step 3 step 4 ");
+    const std::vector<std::string> ran = runs();
+    EXPECT_EQ(std::multiset<std::string>(ran.begin(), ran.end()),
+        (std::multiset<std::string> {dir.file("in/grown.avi"), dir.file("in/download.avi")}));
+}
+
+TEST_F(WatchTest, WithAJournalAFileRewrittenWhileStoppedIsConvertedAgainAndAnUnchangedOneIsNot)
+{
+    writeFileBytes(dir.file("in/a.avi"), "first");
+    writeFileBytes(dir.file("in/b.avi"), "b");
+    const std::string journal = dir.file("watch.journal");
+    {
+        RunningProgram first(watching({"--journal", journal}));
+        ASSERT_TRUE(converted("a.mp3"));
+        ASSERT_TRUE(converted("b.mp3"));
+        first.sendSignal(SIGTERM);
+        first.finish();
+    }
+    // Written anew while nothing watched; a later second so that its time differs too.
+    const timespec later[2] = {{0, UTIME_OMIT}, {2000000000, 0}};
+    writeFileBytes(dir.file("in/a.avi"), "second");
+    ASSERT_EQ(::utimensat(AT_FDCWD, dir.file("in/a.avi").c_str(), later, 0), 0);
+    for (int restart = 0; restart < 2; ++restart) {
+        RunningProgram again(watching({"--journal", journal, "--progress=json"}));
+        ASSERT_TRUE(again.waitForOutput("\"event\":\"watch\""));
+        if (restart == 0) {
+            ASSERT_TRUE(converted("a_2.mp3")) << again.errors();
+        }
+        waitFor([] { return false; }, 1500);
+        again.sendSignal(SIGINT);
+        again.finish();
+    }
+    EXPECT_EQ(readFileBytes(dir.file("in/out/a_2.mp3")), "second");
+    EXPECT_EQ(runs().size(), 3u) << "a twice, once for each content; b once; nothing after the second restart";
+    const std::string lines = readFileBytes(journal);
+    EXPECT_TRUE(lines.starts_with("# Calvera run journal, layout 3\n")) << lines;
+    EXPECT_NE(lines.find("\t6:2000000000000000000\t"), std::string::npos) << "size and time of the rewrite\n" << lines;
 }
 
 } // namespace

@@ -177,4 +177,111 @@ TEST(RunJournal, AFilePublishedJustBeforeACrashIsFoundUnderItsName)
     EXPECT_EQ(later.damagedLines(), 0);
 }
 
+// A line under its CRC-32, as any layout writes it.
+std::string checksummedLine(const std::string& body)
+{
+    std::uint32_t crc = 0xFFFFFFFFu;
+    for (const char c : body) {
+        crc ^= static_cast<unsigned char>(c);
+        for (int bit = 0; bit < 8; ++bit)
+            crc = (crc & 1) ? 0xEDB88320u ^ (crc >> 1) : crc >> 1;
+    }
+    char checksum[16];
+    std::snprintf(checksum, sizeof checksum, "%08x", crc ^ 0xFFFFFFFFu);
+    return body + "\t" + checksum + "\n";
+}
+
+TEST(RunJournal, AWatchedFileIsKnownByItsSizeAndTimeAndTheLayoutBeforeIsStillRead)
+{
+    TempDir dir;
+    Key first {0, 0, 0, "/in/a.avi", "/out/"};
+    first.size = 5;
+    first.modifiedNs = 1000000000000000000;
+    Key rewritten = first;
+    rewritten.size = 6;
+    rewritten.modifiedNs = 1000000100000000000;
+    {
+        RunJournal journal(dir.file("journal"));
+        journal.record(first, Outcome::converted, "/out/a.mp3", FileIdentity {8, 42});
+    }
+    const std::string text = readFileBytes(dir.file("journal"));
+    EXPECT_NE(text.find("\t5:1000000000000000000\t/out/a.mp3\t"), std::string::npos) << text;
+    EXPECT_NE(text.find("\t8:42\t"), std::string::npos) << "a converted line names its file\n" << text;
+    {
+        const RunJournal journal(dir.file("journal"));
+        EXPECT_EQ(journal.lastOutcome(first), Outcome::converted) << "unchanged: never again";
+        EXPECT_FALSE(journal.lastOutcome(rewritten)) << "written anew: a new item";
+    }
+
+    // The layout before: no size and time; a file changed after its line was written is new.
+    const std::string before = std::string(RunJournal::kHeaderBefore) + "\n"
+        + checksummedLine("converted\t0\t0\t/in/b.avi\t/out/\t/out/b.mp3\t2001-09-09T01:46:40Z\t-");
+    writeFileBytes(dir.file("before"), before);
+    Key unchanged {0, 0, 0, "/in/b.avi", "/out/"};
+    unchanged.size = 3;
+    unchanged.modifiedNs = 999999000000000000; // before the line
+    Key changed = unchanged;
+    changed.modifiedNs = 1000000500000000000; // after it
+    Key plain {0, 0, 0, "/in/b.avi", "/out/"};
+    {
+        RunJournal journal(dir.file("before"));
+        EXPECT_EQ(journal.damagedLines(), 0);
+        EXPECT_EQ(journal.lastOutcome(plain), Outcome::converted);
+        EXPECT_EQ(journal.lastOutcome(unchanged), Outcome::converted);
+        EXPECT_FALSE(journal.lastOutcome(changed));
+        journal.record(changed, Outcome::failed, "/out/b.mp3");
+    }
+    const RunJournal again(dir.file("before"));
+    EXPECT_EQ(again.lastOutcome(changed), Outcome::failed) << "lines of this layout follow those of the one before";
+    EXPECT_EQ(again.lastOutcome(plain), Outcome::converted);
+}
+
+TEST(RunJournal, OnlyAnEmptyFileOrAJournalIsTakenAndReadingStaysLinear)
+{
+    TempDir dir;
+    // A note without a newline, one with lines, one made of a single endless line: refused, unchanged.
+    const std::vector<std::string> notJournals
+        = {"remember the milk", "line one\nline two\n", std::string(3 << 20, 'x'), "# Calvera run journal\n"};
+    for (const std::string& text : notJournals) {
+        writeFileBytes(dir.file("notes.txt"), text);
+        EXPECT_THROW(RunJournal(dir.file("notes.txt")), JournalError) << text.substr(0, 30);
+        EXPECT_EQ(readFileBytes(dir.file("notes.txt")), text) << "left as it was";
+    }
+    // A large journal is read in time linear in its size: a few megabytes at once.
+    std::string big = header();
+    for (int i = 0; big.size() < (8u << 20); ++i)
+        big += RunJournal::lineFor(
+            Key {0, 0, 0, "/v/" + std::to_string(i) + ".avi", ""}, Outcome::converted, "/o.mp3", "T");
+    writeFileBytes(dir.file("big"), big);
+    const RunJournal journal(dir.file("big"));
+    EXPECT_EQ(journal.damagedLines(), 0);
+    EXPECT_EQ(journal.lastOutcome(Key {0, 0, 0, "/v/7.avi", ""}), Outcome::converted);
+}
+
+TEST(RunJournal, AnItemStartedAndNeverEndedIsUnfinishedAndCounted)
+{
+    TempDir dir;
+    const Key crashed {0, 0, 0, "/v/a.avi", ""};
+    const Key ended {1, 0, 0, "/v/b.avi", ""};
+    const Key failed {2, 0, 0, "/v/c.avi", ""};
+    {
+        RunJournal journal(dir.file("journal"));
+        journal.recordStarted(crashed);
+        journal.recordStarted(ended);
+        journal.record(ended, Outcome::converted, "/o/b.mp3");
+        journal.recordStarted(failed);
+        journal.record(failed, Outcome::failed, "/o/c.mp3");
+    }
+    const RunJournal journal(dir.file("journal"));
+    EXPECT_TRUE(journal.unfinished(crashed));
+    EXPECT_FALSE(journal.lastOutcome(crashed));
+    EXPECT_FALSE(journal.unfinished(ended));
+    EXPECT_FALSE(journal.unfinished(failed));
+    const RunJournal::Tally tally = journal.tally();
+    EXPECT_EQ(tally.total(), 3);
+    EXPECT_EQ(tally.converted, 1);
+    EXPECT_EQ(tally.failed, 1);
+    EXPECT_EQ(tally.unfinished, 1);
+}
+
 } // namespace

@@ -6,7 +6,9 @@
 #include <gtest/gtest.h>
 
 #include <cerrno>
+#include <ctime>
 #include <filesystem>
+#include <iostream>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -233,6 +235,42 @@ TEST(TemporaryOutput, TheSweepTakesOnlyCalverasOwnUnlockedOldLeftovers)
         EXPECT_TRUE(std::filesystem::exists(kept)) << kept << " is not Calvera's, or may be a live run's";
     EXPECT_TRUE(std::filesystem::exists(elsewhere.file(TemporaryOutput::kMarker)));
     EXPECT_EQ(contents(live.path()), "being written") << "locked by a live run";
+}
+
+TEST(TemporaryOutput, InASetgidFolderThePrivateFolderKeepsTheBitAndItsLeftoversAreSweptAfterTenSeconds)
+{
+    TempDir dir;
+    ASSERT_EQ(::chmod(dir.prefix().c_str(), 02775), 0);
+    struct stat folder { };
+    ASSERT_EQ(::stat(dir.prefix().c_str(), &folder), 0);
+    if (!(folder.st_mode & S_ISGID)) {
+        std::cout << "this file system keeps no setgid bit on folders; skipped\n";
+        return;
+    }
+    {
+        TemporaryOutput output(dir.file("a.mp3"));
+        struct stat made { };
+        ASSERT_EQ(::stat(output.folder().c_str(), &made), 0);
+        EXPECT_EQ(made.st_mode & 07777, 02700u) << "the bit stays, so what is made inside has the folder's group";
+        EXPECT_EQ(made.st_gid, folder.st_gid);
+    }
+    // What a crash leaves: a private folder whose lock is no longer held.
+    const auto leftover = [&](const std::string& name, std::time_t age) {
+        const std::string folderPath = dir.file(name);
+        std::filesystem::create_directory(folderPath);
+        EXPECT_EQ(::chmod(folderPath.c_str(), 02700), 0);
+        writeFileBytes(folderPath + "/output.mp3", "x");
+        writeFileBytes(folderPath + "/" + TemporaryOutput::kMarker, "");
+        ::chmod((folderPath + "/" + TemporaryOutput::kMarker).c_str(), 0600);
+        const timespec when[2] = {{std::time(nullptr) - age, 0}, {std::time(nullptr) - age, 0}};
+        EXPECT_EQ(::utimensat(AT_FDCWD, (folderPath + "/" + TemporaryOutput::kMarker).c_str(), when, 0), 0);
+        return folderPath;
+    };
+    const std::string stale = leftover(".calvera-Stale1", 12);
+    const std::string fresh = leftover(".calvera-Fresh1", 2); // a run may be about to lock it
+    EXPECT_EQ(TemporaryOutput::removeStale(dir.prefix(), {"mp3"}), 1);
+    EXPECT_FALSE(std::filesystem::exists(stale)) << "unlocked and older than ten seconds";
+    EXPECT_TRUE(std::filesystem::exists(fresh));
 }
 
 } // namespace

@@ -104,7 +104,7 @@ void ItemProperties::edit(const std::vector<TItemNodeData*>& chosen, const std::
         dialog.showSeveralPaths();
     // During a run, what ran or runs keeps what it ran with.
     if (const std::size_t reached = changeable(nodes, running()).size(); reached < nodes.size())
-        memo.appendPlainText(tr("a change applies to the %n waiting item(s) of %1; the others keep theirs", nullptr,
+        memo.appendPlainText(tr("a change applies to the waiting items only: %n of %1; the others keep theirs", nullptr,
             static_cast<int>(reached))
                                  .arg(nodes.size()));
     openDialog = &dialog;

@@ -1,5 +1,6 @@
 #include "MessageQueue.h"
 
+#include <QDialogButtonBox>
 #include <QPushButton>
 
 #include <QApplication>
@@ -40,6 +41,10 @@ void MessageQueue::showNext()
     box->setAttribute(Qt::WA_DeleteOnClose);
     if (!message.button.isEmpty()) {
         QPushButton* extra = box->addButton(message.button, QMessageBox::ActionRole);
+        // It acts and the box stays, so that what it says can still be read: every
+        // other button of a message box closes it.
+        if (auto* buttons = box->findChild<QDialogButtonBox*>())
+            QObject::disconnect(extra, nullptr, buttons, nullptr);
         QObject::connect(extra, &QPushButton::clicked, box, [act = message.act] {
             if (act)
                 act();

@@ -20,6 +20,7 @@
 #include "SplashForm.h"
 #include "Translations.h"
 #include "ItemForm.h"
+#include "ItemProperties.h"
 #include "OptionsPage.h"
 #include "WhenDoneNotice.h"
 #include "addForm.h"
@@ -216,6 +217,21 @@ int main(int argc, char* argv[])
     });
     window.controller()->ShowItemProperties(
         std::vector<TItemNodeData*> {several.nodeAt(0), several.nodeAt(1), several.nodeAt(2)});
+
+    // The same three during a run in which the first converted and the second failed: a change
+    // reaches the one still waiting, and the dialog says so.
+    several.setState(several.nodeAt(0), ItemState::done);
+    several.setState(several.nodeAt(1), ItemState::failed);
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<TItemDlg*>(QApplication::activeModalWidget())) {
+            dialog->grab().save(saved("item-properties-during-run.png"));
+            dialog->reject();
+        }
+    });
+    QPointer<TFileDialog> open;
+    ItemProperties(several, window.controller()->catalogue(), window.controller()->driver()->FfmpegPath)
+        .edit(
+            {several.nodeAt(0), several.nodeAt(1), several.nodeAt(2)}, [] { return true; }, &window, open);
 
     // A run through a list longer than the window: as each item starts the
     // list follows it, and the screen shows the watermark whole all the same.

@@ -470,10 +470,10 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 
         <translation>Format: unbekannt (Nummer %1), bitte eines wählen</translation>
     </message>
     <message numerus="yes">
-        <source>a change applies to the %n waiting item(s) of %1; the others keep theirs</source>
+        <source>a change applies to the waiting items only: %n of %1; the others keep theirs</source>
         <translation>
-            <numerusform>eine Änderung gilt für den %n wartenden Eintrag von %1; die anderen behalten ihre Werte</numerusform>
-            <numerusform>eine Änderung gilt für die %n wartenden Einträge von %1; die anderen behalten ihre Werte</numerusform>
+            <numerusform>Eine Änderung gilt nur für den wartenden Eintrag: %n von %1; die anderen behalten ihre Werte</numerusform>
+            <numerusform>Eine Änderung gilt nur für die wartenden Einträge: %n von %1; die anderen behalten ihre Werte</numerusform>
         </translation>
     </message>
     <message>

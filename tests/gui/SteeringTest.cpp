@@ -3,6 +3,9 @@
 
 #include "EngineTestSupport.h"
 #include "GuiTestSupport.h"
+#include "ItemForm.h"
+#include "MyButtonEx.h"
+#include "FlatEditUnit.h"
 #include "JobListView.h"
 #include "Settings.h"
 #include "TempDir.h"
@@ -162,6 +165,51 @@ TEST_F(SteeringTest, StopThisItemEndsTheChosenOnesAndTheRunGoesOn)
     ASSERT_TRUE(runEnds());
 }
 
+// During a run Properties reach only the waiting items: what ran keeps what it
+// ran with, and the dialog says how many the change reaches.
+TEST_F(SteeringTest, PropertiesDuringARunChangeOnlyTheWaitingItems)
+{
+    driver().Verify = Verification::none;
+    JobListModel::Node* a = queue("a.avi");
+    JobListModel::Node* b = queue("b.avi");
+    JobListModel::Node* c = queue("c.avi");
+    JobListModel::Node* d = queue("d.avi");
+    click(window->btnConvert);
+    ASSERT_GT(pidOf("a.avi"), 0);
+    ASSERT_GT(pidOf("b.avi"), 0);
+    release("a.avi");
+    ASSERT_TRUE(waitFor([&] { return a->State == ItemState::done && pidOf("c.avi") > 0; }));
+    // a converted, b and c converting, d waiting.
+    QStringList lines;
+    whenModalShows<TItemDlg>([&](TItemDlg& dialog) {
+        lines = dialog.informationLines();
+        dialog.ComboBox1->setCurrentIndex(3);
+        QTest::mouseClick(dialog.btnOk, Qt::LeftButton);
+    });
+    window->VirtualStringTree1->selectAll();
+    window->pmiProperties->trigger();
+    EXPECT_TRUE(lines.contains("a change applies to the waiting items only: 1 of 4; the others keep theirs"))
+        << qPrintable(lines.join(" | "));
+    EXPECT_EQ(a->Item.FormatIndex, 0) << "a converted item keeps the format it converted with";
+    EXPECT_EQ(b->Item.FormatIndex, 0);
+    EXPECT_EQ(c->Item.FormatIndex, 0);
+    EXPECT_EQ(d->Item.FormatIndex, 3);
+    for (const char* name : {"b.avi", "c.avi", "d.avi"})
+        release(name);
+    ASSERT_TRUE(runEnds());
+    // Between runs it reaches every item chosen: that is how an item is aimed anew.
+    whenModalShows<TItemDlg>([&](TItemDlg& dialog) {
+        lines = dialog.informationLines();
+        dialog.ComboBox1->setCurrentIndex(3);
+        QTest::mouseClick(dialog.btnOk, Qt::LeftButton);
+    });
+    window->VirtualStringTree1->selectAll();
+    window->pmiProperties->trigger();
+    EXPECT_FALSE(lines.join(" ").contains("waiting items only"));
+    for (const JobListModel::Node* node : {a, b, c, d})
+        EXPECT_EQ(node->Item.FormatIndex, 3);
+}
+
 TEST_F(SteeringTest, TheEndOfARunWithFailuresWarnsGivesReasonsAndOpensTheFirstLog)
 {
     for (int i = 0; i < 7; ++i)
@@ -169,15 +217,18 @@ TEST_F(SteeringTest, TheEndOfARunWithFailuresWarnsGivesReasonsAndOpensTheFirstLo
             QString::fromStdString(dir.prefix()));
     driver().FfmpegPath = "ffmpeg";
     dialogs.openUrlWorks = false;
-    boxes.whileOpen = [](const SeenMessage& seen) {
-        // The end box's own button, before OK.
+    bool stayedOpen = false;
+    boxes.whileOpen = [&](const SeenMessage& seen) {
+        // The end box's own button, before OK: it opens the log and the box stays to be read.
         if (seen.icon != QMessageBox::Warning || !seen.text.contains("failed"))
             return;
         for (QWidget* top : QApplication::topLevelWidgets()) {
             if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) {
                 for (QAbstractButton* button : box->buttons()) {
-                    if (button->text() == "Show log")
+                    if (button->text() == "Show log") {
                         button->click();
+                        stayedOpen = box->isVisible();
+                    }
                 }
             }
         }
@@ -192,6 +243,7 @@ TEST_F(SteeringTest, TheEndOfARunWithFailuresWarnsGivesReasonsAndOpensTheFirstLo
     EXPECT_TRUE(text.endsWith("\nand 2 more")) << qPrintable(text);
     ASSERT_TRUE(dialogs.calls.last().startsWith("url:file://")) << qPrintable(dialogs.calls.join(", "));
     EXPECT_TRUE(dialogs.calls.last().endsWith("_missing0.avi.log")) << "the first failure's log";
+    EXPECT_TRUE(stayedOpen) << "Show log leaves the summary open";
     // No program to open it: said, naming the file.
     EXPECT_EQ(boxes.seen[1].icon, QMessageBox::Warning);
     EXPECT_TRUE(boxes.seen[1].text.startsWith("No program was found to open \"")) << qPrintable(boxes.seen[1].text);

@@ -140,12 +140,14 @@ signals:
     // Every change of a node's state, as its lane tells it; the job list
     // shows it by then.
     void itemStateChanged(JobListModel::Node* node, ItemState state);
+    // An item was taken from the waiting ones, its lane starting it.
     void itemStarted(JobListModel::Node* node);
     // When ffmpeg says how far a running item has come (about twice a second).
     void itemProgress(JobListModel::Node* node, const ItemProgress& progress);
     // Each line ffmpeg writes for a running item.
     void itemOutput(JobListModel::Node* node, const std::string& line);
-    // After each item, before its node shows the outcome.
+    // After each item, its node in its ended state already, before its row
+    // tells why it failed or what it made.
     void itemFinished(JobListModel::Node* node, const ItemOutcome& outcome);
     // After OnFinished, once the driver is idle again.
     void runFinished(bool stopped);

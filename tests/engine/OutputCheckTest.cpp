@@ -542,7 +542,9 @@ TEST_F(HeldMeasureTest, PauseHoldsTheMeasuringAndStopEndsIt)
     ASSERT_TRUE(waitFor([&] { return probes().size() == 2 && !checking.empty() && checking.back(); }));
     driver.Pause();
     for (const long pid : probes())
-        EXPECT_TRUE(waitFor([&] { return processState(pid) == 'T'; })) << "the pause holds the measuring";
+        EXPECT_TRUE(waitFor([&] { return processState(pid) == 'T'; }))
+            << "the pause holds the measuring: probe " << pid << " of " << probes().size() << " is "
+            << processState(pid) << ", the item " << testing::PrintToString(model.nodeAt(0)->State);
     fs::remove(dir.file("hold"));
     processPendingEvents();
     EXPECT_TRUE(outcomes.empty()) << "held, it does not end";

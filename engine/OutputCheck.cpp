@@ -20,8 +20,9 @@ constexpr std::array kOutputTimingOptions
 constexpr std::array kRateOptions = {"-r", "-vsync", "-fps_mode", "-fpsmax"};
 constexpr std::array kFilterOptions = {"-vf", "-af", "-filter", "-filter_complex", "-lavfi"};
 // Filters that change the timing.
-constexpr std::array kTimingFilters = {"setpts", "asetpts", "atempo", "trim", "atrim", "select", "aselect", "loop",
-    "aloop", "framestep", "rubberband", "apad", "tpad", "reverse", "areverse", "settb", "asettb"};
+constexpr std::array kTimingFilters
+    = {"setpts", "asetpts", "atempo", "trim", "atrim", "select", "aselect", "loop", "aloop", "framestep", "rubberband",
+        "apad", "tpad", "reverse", "areverse", "settb", "asettb", "asetrate", "silenceremove"};
 // Filters that change the number of frames.
 constexpr std::array kRateFilters = {"fps", "framerate", "minterpolate", "mpdecimate", "decimate", "yadif", "bwdif",
     "tinterlace", "interlace", "telecine", "detelecine", "pullup", "fieldmatch", "tblend", "random"};

@@ -26,9 +26,13 @@ constexpr std::array kTimingFilters
 // Filters that change the number of frames.
 constexpr std::array kRateFilters = {"fps", "framerate", "minterpolate", "mpdecimate", "decimate", "yadif", "bwdif",
     "tinterlace", "interlace", "telecine", "detelecine", "pullup", "fieldmatch", "tblend", "random"};
-// Containers that hold no moving picture.
-constexpr std::array kSoundContainers = {
-    "mp3", "wav", "flac", "m4a", "aac", "ac3", "eac3", "opus", "oga", "wma", "mka", "aiff", "aif", "amr", "mp2", "dts"};
+// Containers that hold no moving picture: the common ones, and the extensions of every muxer of ffmpeg
+// that takes sound and no video (ffmpeg then writes the sound alone, as with -vn).
+constexpr std::array kSoundContainers = {"mp3", "wav", "flac", "m4a", "aac", "ac3", "eac3", "opus", "oga", "wma", "mka",
+    "aiff", "aif", "amr", "mp2", "dts", "adts", "adx", "al", "ul", "tun", "pcm", "apm", "aptx", "aptxhd", "cvg", "ast",
+    "au", "bit", "caf", "c2", "302", "dfpwm", "g722", "tco", "rco", "gsm", "lbc", "sf", "ircam", "vag", "latm", "loas",
+    "mlp", "mmf", "m2a", "mpa", "oma", "rso", "sw", "sb", "sbc", "msbc", "sox", "spdif", "spx", "thd", "tta", "uw",
+    "ub", "voc", "w64", "aud", "wv"};
 constexpr std::array kLevels = {"quiet", "panic", "fatal", "error", "warning", "info", "verbose", "debug", "trace"};
 
 bool isOption(const std::string& word, std::string_view option)

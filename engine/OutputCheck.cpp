@@ -20,14 +20,23 @@ constexpr std::array kOutputTimingOptions
 constexpr std::array kRateOptions = {"-r", "-vsync", "-fps_mode", "-fpsmax"};
 constexpr std::array kFilterOptions = {"-vf", "-af", "-filter", "-filter_complex", "-lavfi"};
 // Filters that change the timing.
-constexpr std::array kTimingFilters = {"setpts", "asetpts", "atempo", "trim", "atrim", "select", "aselect", "loop",
-    "aloop", "framestep", "rubberband", "apad", "tpad", "reverse", "areverse", "settb", "asettb"};
+constexpr std::array kTimingFilters
+    = {"setpts", "asetpts", "atempo", "trim", "atrim", "select", "aselect", "loop", "aloop", "framestep", "rubberband",
+        "apad", "tpad", "reverse", "areverse", "settb", "asettb", "asetrate", "silenceremove"};
 // Filters that change the number of frames.
 constexpr std::array kRateFilters = {"fps", "framerate", "minterpolate", "mpdecimate", "decimate", "yadif", "bwdif",
     "tinterlace", "interlace", "telecine", "detelecine", "pullup", "fieldmatch", "tblend", "random"};
-// Containers that hold no moving picture.
-constexpr std::array kSoundContainers = {
-    "mp3", "wav", "flac", "m4a", "aac", "ac3", "eac3", "opus", "oga", "wma", "mka", "aiff", "aif", "amr", "mp2", "dts"};
+// Containers that hold no moving picture: the common ones, and the extensions of every muxer of ffmpeg
+// that takes sound and no video (ffmpeg then writes the sound alone, as with -vn).
+constexpr std::array kSoundContainers = {"mp3", "wav", "flac", "m4a", "aac", "ac3", "eac3", "opus", "oga", "wma", "mka",
+    "aiff", "aif", "amr", "mp2", "dts", "adts", "adx", "al", "ul", "tun", "pcm", "apm", "aptx", "aptxhd", "cvg", "ast",
+    "au", "bit", "caf", "c2", "302", "dfpwm", "g722", "tco", "rco", "gsm", "lbc", "sf", "ircam", "vag", "latm", "loas",
+    "mlp", "mmf", "m2a", "mpa", "oma", "rso", "sw", "sb", "sbc", "msbc", "sox", "spdif", "spx", "thd", "tta", "uw",
+    "ub", "voc", "w64", "aud", "wv"};
+// Containers that hold no sound: the extensions of every muxer of ffmpeg that takes video and no sound.
+constexpr std::array kPictureContainers = {"a64", "apng", "avif", "avs", "avs2", "avs3", "cavs", "drc", "vc2", "dnxhd",
+    "dnxhr", "flm", "gif", "h261", "h263", "h264", "264", "hevc", "h265", "265", "ivf", "m4v", "mjpg", "mjpeg", "m1v",
+    "m2v", "obu", "yuv", "rgb", "vc1", "rcv", "webp", "y4m"};
 constexpr std::array kLevels = {"quiet", "panic", "fatal", "error", "warning", "info", "verbose", "debug", "trace"};
 
 bool isOption(const std::string& word, std::string_view option)
@@ -133,6 +142,8 @@ OutputCheck::OutputCheck(
     const std::string extension = dot == std::string::npos ? std::string() : lowered(output.substr(dot + 1));
     if (std::find(kSoundContainers.begin(), kSoundContainers.end(), extension) != kSoundContainers.end())
         m_keepsVideo = false;
+    if (std::find(kPictureContainers.begin(), kPictureContainers.end(), extension) != kPictureContainers.end())
+        m_keepsSound = false;
     readTiming(inputParams, m_inputStart, m_inputLength, m_timingChanged);
     readTiming(params, m_outputStart, m_outputLength, m_timingChanged);
 }
@@ -296,11 +307,17 @@ OutputCheck::Verdict OutputCheck::verdict(const MediaContents& input, const Medi
             if (check.expectedSeconds <= 0)
                 return failed(
                     reason(QT_TRANSLATE_NOOP("Reason", "the entry starts past the input's end (%1)"), clock(length)));
-            check.writtenSeconds = std::max(0.0, lengthOf(*out, output));
             check.writtenFrames = out->frames;
+            // A raw stream (.h264, .y4m) may tell no length at all: then its frames tell it, where they can.
+            const double writtenLength = lengthOf(*out, output);
+            const bool framesCompared = video && in->constantRate && !m_rateChanged && check.writtenFrames >= 0;
+            if (writtenLength < 0 && !framesCompared)
+                return unchecked(reason(QT_TRANSLATE_NOOP("Reason", "the output could not be measured")));
+            check.writtenSeconds
+                = writtenLength >= 0 ? writtenLength : static_cast<double>(check.writtenFrames) / in->frameRate;
             const double tolerated = tolerance(check.expectedSeconds);
             bool isShort = check.writtenSeconds < check.expectedSeconds - tolerated || check.writtenFrames == 0;
-            if (video && in->constantRate && !m_rateChanged && check.writtenFrames >= 0) {
+            if (framesCompared) {
                 check.expectedFrames = std::llround(check.expectedSeconds * in->frameRate);
                 if (check.writtenFrames < check.expectedFrames - tolerated * in->frameRate) {
                     isShort = true;

@@ -52,8 +52,22 @@ TCommandManager::TCommandManager()
 TCommandManager::TCommandManager(const std::string& fileName, const std::string& user)
 {
     Load(fileName);
-    if (!user.empty())
-        LoadUserEntries(user);
+    if (user.empty())
+        return;
+    // Your own entries follow the shipped ones: without the shipped catalogue they would take its
+    // numbers, and a kept queue or a list file naming shipped formats would convert with them.
+    std::error_code ec;
+    struct stat status { };
+    if (!std::filesystem::exists(fileName, ec) && ::lstat(user.c_str(), &status) == 0) {
+        m_userCatalogueError
+            = QCoreApplication::translate("TCommandManager", "Your own formats in \"%1\" were left out: %2")
+                  .arg(QString::fromStdString(user),
+                      QCoreApplication::translate("TCommandManager", "the shipped catalogue \"%1\" is missing")
+                          .arg(QString::fromStdString(fileName)))
+                  .toStdString();
+        return;
+    }
+    LoadUserEntries(user);
 }
 
 void TCommandManager::Load(const std::string& fileName)

@@ -215,7 +215,7 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
     // An item that ended before ffmpeg ran has no exit code.
     const QString code = outcome.ffmpegRan ? QString::number(outcome.exitCode) : QStringLiteral("-");
     QString line = said + ' ' + tr("exit %1").arg(code.leftJustified(3)) + ' '
-        + (outcome.output.empty() ? tr("(not run)") : text(outcome.output));
+        + (outcome.output.empty() ? tr("(not run)") + ' ' + text(outcome.source) : text(outcome.output));
     if (m_options.journal && !outcome.recorded)
         line += ' ' + tr("(not recorded)");
     QStringList notes;

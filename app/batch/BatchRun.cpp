@@ -63,9 +63,10 @@ std::string cataloguePath(const BatchOptions& options)
 std::unique_ptr<TCommandManager> loadCatalogues(const BatchOptions& options)
 {
     const std::string path = cataloguePath(options);
-    // The catalogue next to the program may be missing (an empty catalogue); one the user names must exist.
+    // The catalogue must be there, also the one next to the program: without it the user's own entries
+    // would take the shipped numbers, and every -f and list file would mean another format.
     std::error_code ec;
-    if (!options.catalogue.empty() && !std::filesystem::exists(path, ec))
+    if (!std::filesystem::exists(path, ec))
         throw BatchExit {kBadUsage, said(kCannotReadCatalogue, {path, std::strerror(ENOENT)})};
     std::unique_ptr<TCommandManager> catalogue;
     try {

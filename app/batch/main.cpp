@@ -156,7 +156,16 @@ int convert(const BatchOptions& options)
         // An item recorded as converted has its file on the disk first.
         driver.Durable = true;
     }
-    BatchConsole console(queue.model.count(), consoleOptions(options, journal != nullptr));
+    // A file that could not join the queue is an item of the run all the same: it is counted and ends
+    // at once, with a line (and a JSON end event) of its own, after the queue's places.
+    const int refusedCount = static_cast<int>(queue.refused.size());
+    BatchConsole console(queue.model.count() + refusedCount, consoleOptions(options, journal != nullptr));
+    for (int i = 0; i < refusedCount; ++i) {
+        ItemOutcome refused;
+        refused.source = queue.refused[static_cast<std::size_t>(i)].name;
+        refused.reason = refused.reasonShown = queue.refused[static_cast<std::size_t>(i)].reason;
+        console.itemFinished(queue.model.count() + i, refused);
+    }
     int ran = kAllConverted;
     if (watching) {
         const Watching watch {options, journal.get(), recorder.get()};

@@ -1090,6 +1090,10 @@ nicht nach Stopp</translation>
         <source>Your own formats in &quot;%1&quot; were left out: %2</source>
         <translation>Ihre eigenen Formate in „%1“ wurden ausgelassen: %2</translation>
     </message>
+    <message>
+        <source>the shipped catalogue &quot;%1&quot; is missing</source>
+        <translation>der mitgelieferte Formatkatalog „%1“ fehlt</translation>
+    </message>
 </context>
 <context>
     <name>TDosCommand</name>

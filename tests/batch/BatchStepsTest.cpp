@@ -1,4 +1,5 @@
 #include "BatchRun.h"
+#include "ProgramDir.h"
 #include "EngineTestSupport.h"
 #include "TempDir.h"
 #include "command.h"
@@ -39,7 +40,7 @@ template <typename Step> BatchExit exitOf(Step step)
     return BatchExit {-1, "it went on"};
 }
 
-TEST(BatchSteps, CataloguesTheShippedOneAloneOrFollowedByYourOwnWhichMayBeLeftOut)
+TEST(BatchSteps, CataloguesTheShippedOneWhichMustBeThere)
 {
     TempDir dir;
     BatchOptions options;
@@ -51,15 +52,19 @@ TEST(BatchSteps, CataloguesTheShippedOneAloneOrFollowedByYourOwnWhichMayBeLeftOu
     EXPECT_EQ(missing.status, kBadUsage);
     EXPECT_NE(missing.message.find("cannot read the catalogue \"" + dir.file("missing") + "\""), std::string::npos);
 
-    // Without --catalogue the user's own follow, and a cut one is left out.
+    // Without --catalogue the one next to the program is read, and must be there too: this test program
+    // has none beside it. (The user's own entries following it, and a cut one left out, are tried with
+    // the real program in UserCatalogueTest.)
     const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
     qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(dir.path().string()));
     std::filesystem::create_directories(dir.file("calvera"));
     writeFileBytes(dir.file("calvera/command"), "<commands><command><format>x</format><params>-c copy");
     options.catalogue.clear();
-    const auto catalogue = loadCatalogues(options);
+    const BatchExit lonely = exitOf([&] { loadCatalogues(options); });
     qputenv("XDG_CONFIG_HOME", saved);
-    EXPECT_NE(catalogue->userCatalogueError().find(dir.file("calvera/command")), std::string::npos);
+    EXPECT_EQ(lonely.status, kBadUsage);
+    EXPECT_NE(lonely.message.find("cannot read the catalogue \"" + programDirectory() + "command\""), std::string::npos)
+        << lonely.message;
 }
 
 TEST(BatchSteps, TheQueueKeepsTheOrderGivenAndRefusesWhatCannotBeQueued)

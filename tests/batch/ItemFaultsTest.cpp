@@ -50,6 +50,21 @@ TEST_F(QueueTest, AFifoAnUnnamableFileALoopingLinkOrAnUnknownFormatFailsOnlyItsI
     EXPECT_NE(fromList.output().find("Too many levels of symbolic links"), std::string::npos) << fromList.output();
     EXPECT_EQ(outputs(), std::set<std::string> {"a.mp3"});
     EXPECT_NE(fromList.output().find("2 failed"), std::string::npos) << fromList.output();
+    // The unnamable one has an outcome line of its own, like the looping link: a log or a script
+    // reading standard output sees every item end, and JSON has an end event for each.
+    EXPECT_NE(fromList.output().find("(not run) " + dir.file("caf")), std::string::npos) << fromList.output();
+    std::vector<std::string> asJson = listed;
+    asJson.insert(asJson.begin() + 1, "--progress=json");
+    RunningProgram json(asJson);
+    EXPECT_EQ(json.finish(), 1);
+    std::size_t ends = 0;
+    for (std::size_t at = json.output().find("\"event\":\"end\""); at != std::string::npos;
+         at = json.output().find("\"event\":\"end\"", at + 1))
+        ++ends;
+    EXPECT_EQ(ends, 3U) << json.output();
+    EXPECT_NE(json.output().find("\"items\":3"), std::string::npos) << json.output();
+    fs::remove_all(dir.file("out"));
+    fs::create_directory(dir.file("out"));
 
     // A format the catalogue lacks: that item fails, the others convert, and -s saves every item.
     std::vector<std::string> unknown = base;
@@ -58,6 +73,7 @@ TEST_F(QueueTest, AFifoAnUnnamableFileALoopingLinkOrAnUnknownFormatFailsOnlyItsI
     EXPECT_EQ(outside.finish(), 1);
     EXPECT_NE(outside.output().find("format number 999 is not in the format catalogue"), std::string::npos)
         << outside.output();
+    EXPECT_NE(outside.output().find("(not run) " + dir.file("a.avi")), std::string::npos) << outside.output();
     EXPECT_TRUE(outputs().contains("b.mp3"));
     unknown.insert(unknown.end(), {"-s", dir.file("saved.qfl")});
     EXPECT_EQ(runProgram(unknown), 0);

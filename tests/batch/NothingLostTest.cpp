@@ -178,6 +178,27 @@ TEST_F(UserCatalogueTest, ABadCatalogueOfYourOwnCostsOnlyItsOwnEntries)
     }
 }
 
+TEST_F(UserCatalogueTest, WithoutTheShippedCatalogueYourOwnEntriesDoNotTakeItsNumbers)
+{
+    // A program folder that lost its catalogue: the user's entries would become 0, 1, ... and a list
+    // naming shipped formats would be converted with them.
+    entries("<command><format>Mine</format><params>-c copy</params><ext>mkv</ext></command>");
+    fs::create_directories(dir.file("program"));
+    fs::copy_file(CALVERA_BATCH, dir.file("program/calvera-batch"));
+    const auto lonely = [&](const std::vector<std::string>& arguments) {
+        std::vector<std::string> all = {"/usr/bin/env", "XDG_CONFIG_HOME=" + dir.file("config"),
+            dir.file("program/calvera-batch"), "--ffmpeg", "ffmpeg"};
+        all.insert(all.end(), arguments.begin(), arguments.end());
+        return all;
+    };
+    RunningProgram formats(lonely({"--formats"}));
+    EXPECT_EQ(formats.finish(), 2) << formats.output();
+    EXPECT_NE(formats.errors().find(dir.file("program/command")), std::string::npos) << formats.errors();
+    RunningProgram program(lonely({"-f", "0", "-o", dir.file("out"), dir.file("clip.avi")}));
+    EXPECT_EQ(program.finish(), 2) << program.output();
+    EXPECT_FALSE(fs::exists(dir.file("out/clip.mkv")));
+}
+
 TEST_F(UserCatalogueTest, AnEntryCanNeitherOverwriteAnotherFileNorReadAnotherInput)
 {
     const std::string victim = dir.file("victim.mkv");

@@ -53,6 +53,21 @@ TEST(Catalogue, MissingFileIsAnEmptyCatalogueAndABadOneAnError)
     EXPECT_THROW(TCommandManager(dir.file("bad")), EJclSimpleXMLError);
 }
 
+TEST(Catalogue, WithoutTheShippedCatalogueYourOwnEntriesAreLeftOutNotRenumbered)
+{
+    // Your own entries follow the shipped ones; with no shipped catalogue they would take its numbers,
+    // and a kept queue or list file naming shipped formats would convert with them.
+    TempDir dir;
+    writeFileBytes(dir.file("mine"), "<commands><command><format>Mine</format><ext>mkv</ext></command></commands>");
+    const TCommandManager lonely(dir.file("command"), dir.file("mine"));
+    EXPECT_TRUE(lonely.Formats().empty());
+    EXPECT_NE(lonely.userCatalogueError().find(dir.file("command")), std::string::npos) << lonely.userCatalogueError();
+    // With the shipped catalogue there, they follow it.
+    const TCommandManager both(CALVERA_CATALOGUE, dir.file("mine"));
+    EXPECT_EQ(both.formatName(static_cast<int>(both.Formats().size()) - 1), "Mine");
+    EXPECT_EQ(both.userCatalogueError(), "");
+}
+
 TEST(Catalogue, ShippedCatalogueHasTheFormatsUsersExpect)
 {
     const TCommandManager catalogue(CALVERA_CATALOGUE);

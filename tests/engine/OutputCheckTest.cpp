@@ -558,8 +558,11 @@ TEST_F(HeldMeasureTest, PauseHoldsTheMeasuringAndStopEndsIt)
     // Converted, it waits for both measures: the input's and the output's.
     ASSERT_TRUE(waitFor([&] { return probes().size() == 2 && !checking.empty() && checking.back(); }));
     driver.Pause();
+    // Each probe leads a process group of its own: held, every process of it is
+    // stopped, or waits uninterruptibly on one that is (a shell whose child was
+    // stopped between vfork and exec).
     for (const long pid : probes())
-        EXPECT_TRUE(waitFor([&] { return processState(pid) == 'T'; }))
+        EXPECT_TRUE(waitFor([&] { return processGroupHeld(pid); }))
             << "the pause holds the measuring: probe " << pid << " of " << probes().size() << " is "
             << processState(pid) << ", the item " << testing::PrintToString(model.nodeAt(0)->State);
     fs::remove(dir.file("hold"));

@@ -102,23 +102,28 @@ public:
     std::unique_ptr<Measure> measure(
         const ItemJob& job, const std::string& file, std::function<void(const MediaContents&)> done) override
     {
-        return std::make_unique<RealMeasure>(job.ffmpeg, file, std::move(done));
+        return std::make_unique<RealMeasure>(new MediaProbe(job.ffmpeg, file, std::move(done), &m_probes));
     }
 
 private:
     class RealMeasure final : public Measure {
     public:
-        RealMeasure(const std::string& ffmpeg, const std::string& file, std::function<void(const MediaContents&)> done)
-            : m_probe(new MediaProbe(ffmpeg, file, std::move(done)))
+        explicit RealMeasure(MediaProbe* probe)
+            : m_probe(probe)
         { }
-        // The probe may be telling its answer right now: it goes from the event loop.
+        // The probe may be telling its answer right now: it goes from the event
+        // loop, or with the ffmpeg that owns it, whichever comes first.
         ~RealMeasure() override
         {
+            if (!m_probe)
+                return;
             m_probe->cancel();
             m_probe->deleteLater();
         }
         void hold(bool held) override
         {
+            if (!m_probe)
+                return;
             if (held)
                 m_probe->pause();
             else
@@ -126,10 +131,12 @@ private:
         }
 
     private:
-        MediaProbe* m_probe;
+        QPointer<MediaProbe> m_probe;
     };
 
     TDosCommand m_runner;
+    // The measures' probes, also those let go and not yet deleted: none outlives this ffmpeg.
+    QObject m_probes;
 };
 
 } // namespace

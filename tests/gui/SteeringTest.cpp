@@ -180,14 +180,18 @@ TEST_F(SteeringTest, PropertiesDuringARunChangeOnlyTheWaitingItems)
     release("a.avi");
     ASSERT_TRUE(waitFor([&] { return a->State == ItemState::done && pidOf("c.avi") > 0; }));
     // a converted, b and c converting, d waiting.
+    // Every item chosen, format 3 for all of them, OK; what the dialog said is kept.
     QStringList lines;
-    whenModalShows<TItemDlg>([&](TItemDlg& dialog) {
-        lines = dialog.informationLines();
-        dialog.ComboBox1->setCurrentIndex(3);
-        QTest::mouseClick(dialog.btnOk, Qt::LeftButton);
-    });
-    window->VirtualStringTree1->selectAll();
-    window->pmiProperties->trigger();
+    const auto chooseFormatForAll = [&] {
+        whenModalShows<TItemDlg>([&](TItemDlg& dialog) {
+            lines = dialog.informationLines();
+            dialog.ComboBox1->setCurrentIndex(3);
+            QTest::mouseClick(dialog.btnOk, Qt::LeftButton);
+        });
+        window->VirtualStringTree1->selectAll();
+        window->pmiProperties->trigger();
+    };
+    chooseFormatForAll();
     EXPECT_TRUE(lines.contains("a change applies to the waiting items only: 1 of 4; the others keep theirs"))
         << qPrintable(lines.join(" | "));
     EXPECT_EQ(a->Item.FormatIndex, 0) << "a converted item keeps the format it converted with";
@@ -198,13 +202,7 @@ TEST_F(SteeringTest, PropertiesDuringARunChangeOnlyTheWaitingItems)
         release(name);
     ASSERT_TRUE(runEnds());
     // Between runs it reaches every item chosen: that is how an item is aimed anew.
-    whenModalShows<TItemDlg>([&](TItemDlg& dialog) {
-        lines = dialog.informationLines();
-        dialog.ComboBox1->setCurrentIndex(3);
-        QTest::mouseClick(dialog.btnOk, Qt::LeftButton);
-    });
-    window->VirtualStringTree1->selectAll();
-    window->pmiProperties->trigger();
+    chooseFormatForAll();
     EXPECT_FALSE(lines.join(" ").contains("waiting items only"));
     for (const JobListModel::Node* node : {a, b, c, d})
         EXPECT_EQ(node->Item.FormatIndex, 3);

@@ -38,6 +38,12 @@ struct ItemOutcome {
     std::string reasonShown;
     std::string log; // ffmpeg's whole output, where it was kept; empty when it was not
     bool recorded = true; // false when the run's record of it (a journal) could not be written
+    // Not converted, and rightly so: its output is there already, or its
+    // input is what its entry would make; reason says which.
+    bool skipped = false;
+    std::int64_t sizeLimit = 0; // the job's, in bytes; 0: none
+    std::int64_t size = -1; // the output's bytes, when measured
+    int passes = 0; // the encodes ffmpeg ran for it (two passes and any retries)
 
     // How its output was checked before it was published: its streams measured
     // against the input's, and perhaps also decoded whole.
@@ -99,6 +105,7 @@ struct ItemJob {
     bool durable = false; // the file and its name are on the disk before the item ends
     ItemRecorder* recorder = nullptr;
     Verification verification = Verification::duration;
+    std::int64_t sizeLimit = 0; // the most bytes its output may take; 0: no limit
 };
 
 // The ffmpeg a lane runs, as the lane sees it: what it can make, one run at

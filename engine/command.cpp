@@ -461,6 +461,8 @@ void RunSummary::add(const RunSummary& other)
     converted += other.converted;
     failed += other.failed;
     stopped += other.stopped;
+    skipped += other.skipped;
+    fitted += other.fitted;
     unchecked += other.unchecked;
     decodeErrors += other.decodeErrors;
     failures.insert(failures.end(), other.failures.begin(), other.failures.end());

@@ -28,6 +28,8 @@ struct RunSummary {
     int converted = 0;
     int failed = 0;
     int stopped = 0;
+    int skipped = 0; // not converted, rightly: done already or already in the entry's form
+    int fitted = 0; // converted within their size limit
     int unchecked = 0; // converted without a check of their length
     int decodeErrors = 0; // lines where ffmpeg reported damaged input, in the converted items
     // The items that failed, in the order they were started (the list's

@@ -15,6 +15,10 @@ struct TItemData {
     std::int32_t FormatIndex = 0; // position in the format catalogue
     QString Path; // output directory; empty means the global path
     std::uint32_t ActivityPos = 0; // 0..kLastActivityPos, offset of the activity block
+    std::int64_t SizeLimit = 0; // the most bytes its output may take; 0: no limit
+    // Its folder relative to the root of the tree it was queued from,
+    // "/"-separated, with no "/" at either end; empty when it came alone.
+    QString Subfolder;
 };
 
 // How far a running item has come, as far as ffmpeg has said.
@@ -25,6 +29,9 @@ struct ItemProgress {
     double fraction = -1; // 0..1 of the input; -1 without a known length
     double secondsLeft = -1; // for this item; -1 when it cannot be told yet
     bool checking = false; // the output is being decoded to check it, not converted
+    // Which of a size-limited item's passes is running (from 1), of how many; 0 and 0 with one pass.
+    int pass = 0;
+    int passes = 0;
 };
 
 // Where an item is in its life. The lane that converts an item is the one

@@ -393,6 +393,7 @@ void TCommand::itemEnded(Slot& slot, const ItemOutcome& outcome)
             node->Failure = QString::fromStdString(outcome.reasonShown);
         else
             node->Output = QString::fromStdString(outcome.output);
+        node->OutputSize = outcome.converted ? outcome.size : -1;
         node->Remark = QString::fromStdString(remarkOn(outcome));
         node->Log = QString::fromStdString(outcome.log);
         m_model.nodeChanged(node);
@@ -433,6 +434,11 @@ std::string remarkOn(const ItemOutcome& outcome)
     return remarks.join("; ").toStdString();
 }
 
+bool fitsItsLimit(const ItemOutcome& outcome)
+{
+    return outcome.converted && outcome.sizeLimit > 0 && outcome.size >= 0 && outcome.size <= outcome.sizeLimit;
+}
+
 void TCommand::countOutcome(const ItemOutcome& outcome, std::uint64_t started)
 {
     ++m_finishedItems;
@@ -440,6 +446,7 @@ void TCommand::countOutcome(const ItemOutcome& outcome, std::uint64_t started)
         ++m_summary.converted;
         m_summary.decodeErrors += outcome.decodeErrors;
         m_summary.unchecked += outcome.checked == ItemOutcome::Check::none ? 1 : 0;
+        m_summary.fitted += fitsItsLimit(outcome) ? 1 : 0;
         const std::string folder
             = outcome.output.substr(0, outcome.output.size() - extractFileName(outcome.output).size());
         if (std::find(m_summary.outputFolders.begin(), m_summary.outputFolders.end(), folder)

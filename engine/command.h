@@ -23,6 +23,9 @@ class TCommandManager;
 // plain success or a failure.
 std::string remarkOn(const ItemOutcome& outcome);
 
+// A converted item with a size limit whose output was measured within it.
+bool fitsItsLimit(const ItemOutcome& outcome);
+
 // What a run came to: counted as its items end, kept until the next Start.
 struct RunSummary {
     int converted = 0;

@@ -88,6 +88,7 @@ struct TItemNodeData {
     QString Failure; // why the last conversion failed (ffmpeg's last line); empty otherwise
     ItemProgress Progress; // while converting
     QString Output; // the file the last conversion made; empty unless done
+    std::int64_t OutputSize = -1; // its bytes, where measured; -1 otherwise
     QString Remark; // what is worth telling of a conversion that succeeded: unchecked, decoding errors
     QString Log; // ffmpeg's whole output of the last conversion, where it was kept
 };

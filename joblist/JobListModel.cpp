@@ -177,6 +177,7 @@ void JobListModel::setState(Node* node, ItemState state)
     if (!isWorking(node->State) && isWorking(state)) {
         node->Failure.clear();
         node->Output.clear();
+        node->OutputSize = -1;
         node->Remark.clear();
         node->Log.clear();
         node->Progress = ItemProgress();

@@ -32,6 +32,20 @@ std::string TItemManager::GetPath(int i) const
     return childValue(i, "path");
 }
 
+void TItemManager::SetSizeLimit(int i, std::int64_t bytes)
+{
+    if (i < 0 || i >= Count())
+        return;
+    if (m_sizeLimits.size() <= static_cast<std::size_t>(i))
+        m_sizeLimits.resize(static_cast<std::size_t>(i) + 1, 0);
+    m_sizeLimits[static_cast<std::size_t>(i)] = bytes > 0 ? bytes : 0;
+}
+
+std::int64_t TItemManager::GetSizeLimit(int i) const
+{
+    return i >= 0 && static_cast<std::size_t>(i) < m_sizeLimits.size() ? m_sizeLimits[static_cast<std::size_t>(i)] : 0;
+}
+
 int TItemManager::Count() const
 {
     return m_document.Root().ChildCount();
@@ -40,4 +54,5 @@ int TItemManager::Count() const
 void TItemManager::Clear()
 {
     m_document.Root().Clear();
+    m_sizeLimits.clear();
 }

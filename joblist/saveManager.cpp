@@ -90,8 +90,16 @@ void readItems(const TJclSimpleXML& document, const std::string& path,
         if (itemPath != lastPath)
             lastPath = itemPath;
         data.Path = lastPath; // shares the text with the previous item's when equal
+        data.SizeLimit = sizeLimitValue(item->ChildValue("size"));
         each(data, *item);
     }
+}
+
+// An item's optional fields after its <path>: its size limit, only when it has one.
+void writeSizeLimit(TJclSimpleXMLElem& item, const TItemData& data)
+{
+    if (data.SizeLimit > 0)
+        item.Children().Add("size").SetValue(std::to_string(data.SizeLimit));
 }
 
 // The <state> words of the kept queue: an item that works now starts again next time.
@@ -144,6 +152,22 @@ std::optional<int> parseInteger(std::string_view text)
     return value;
 }
 
+std::int64_t sizeLimitValue(std::string_view text)
+{
+    std::size_t begin = 0;
+    std::size_t end = text.size();
+    while (begin < end && isBlank(text[begin]))
+        ++begin;
+    while (end > begin && isBlank(text[end - 1]))
+        --end;
+    // Digits alone: from_chars would take a "-" as a sign.
+    if (begin == end || text.find_first_not_of("0123456789", begin) < end)
+        return 0;
+    std::int64_t value = 0;
+    const auto [stop, error] = std::from_chars(text.data() + begin, text.data() + end, value);
+    return error == std::errc() && stop == text.data() + end ? value : 0;
+}
+
 int listFileInteger(const std::string& text)
 {
     const std::optional<int> value = parseInteger(text);
@@ -187,6 +211,7 @@ void TSaveManager::ExportToFile(const std::string& path)
         item.Children().Add("filename").SetValue(data.FileName.toStdString());
         item.Children().Add("format").SetValue(std::to_string(data.FormatIndex));
         item.Children().Add("path").SetValue(data.Path.toStdString());
+        writeSizeLimit(item, data);
     }
     try {
         m_document.SaveToFile(path);
@@ -208,6 +233,7 @@ std::string TSaveManager::QueueText() const
         item.Children().Add("filename").SetValue(node.Item.FileName.toStdString());
         item.Children().Add("format").SetValue(std::to_string(node.Item.FormatIndex));
         item.Children().Add("path").SetValue(node.Item.Path.toStdString());
+        writeSizeLimit(item, node.Item);
         item.Children().Add("state").SetValue(stateWord(node.State));
         if (node.State == ItemState::failed && !node.Failure.isEmpty())
             item.Children().Add("reason").SetValue(node.Failure.toStdString());

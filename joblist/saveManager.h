@@ -2,6 +2,7 @@
 
 #include "SimpleXML.h"
 
+#include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -25,7 +26,10 @@ public:
 
     // Appends the file's items after the existing ones. A missing file does
     // nothing; a malformed one raises the reader's error before anything is
-    // added. Comments and text between items are passed over; an item whose
+    // added. Comments, text between items and elements of an item it does
+    // not know are passed over; an item's <size> (its size limit in bytes,
+    // after <path>, written only when it has one) is read with
+    // sizeLimitValue. An item whose
     // format is not a number, or that lacks filename, format or path, stops
     // the import with an error naming it, and the items before it stay.
     void ImportFromFile(const std::string& path);
@@ -57,6 +61,11 @@ private:
 std::optional<int> parseInteger(std::string_view text);
 // The same, raising "'%s' is not a valid integer value" when it is none.
 int listFileInteger(const std::string& text);
+
+// A size limit as a list file stores it: decimal bytes, blanks around them
+// allowed. 0 (no limit) for anything else: a sign, a negative or fractional
+// number, other characters, or more than a signed 64-bit count holds.
+std::int64_t sizeLimitValue(std::string_view text);
 
 // True when text is whole UTF-8, the only encoding a name is kept in.
 bool isUtf8(const std::string& text);

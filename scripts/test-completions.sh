@@ -39,7 +39,8 @@ formats=$("$batch" --formats | awk -F'\t' -v OFS='\t' '{ print $1, $2 ($5 ~ /^un
 last=$(printf '%s\n' "$formats" | tail -n 1 | cut -f1)
 all_options="-f --format -o --output -n --dry-run -s --save-list -l --formats -j --jobs --journal --retry-failed
     --shard --progress= --catalogue --ffmpeg -q --quiet -v --verbose --files-from --files0-from --verify= --watch
-    --new-only --settle= --exclude= -h --help --version"
+    --new-only --settle= --exclude= -h --help --version
+    --fit="
 
 # --- bash: the words as bash splits them, '=' a word of its own.
 bash_complete() { # FUNCTION FILE WORD...
@@ -73,6 +74,8 @@ expect "bash: files after --" "$(b -- -)" ""
 expect "bash: options" "$(b - | sort)" "$(printf '%s\n' $all_options | sort)"
 expect "bash: --re" "$(b --re)" "--retry-failed"
 expect "bash: --files" "$(b --files)" "$(printf -- '--files-from\n--files0-from')"
+expect "bash: --fit offers no file" "$(b --fit '')" ""
+expect "bash: --fit=" "$(b --fit)" "--fit="
 expect "bash: -j counts up from 0" "$(b -j '' | head -n 2)" "$(printf '0\n1')"
 w() { bash_complete _calvera "$completions/calvera.bash" calvera "$@"; }
 expect "bash: calvera's options" "$(w --)" "$(printf -- '--help\n--version')"
@@ -91,6 +94,7 @@ if command -v fish >/dev/null; then
     expect "fish: --verify=" "$(f --verify= | cut -f1)" \
         "$(printf -- '--verify=none\n--verify=duration\n--verify=decode')"
     expect "fish: --new" "$(f --new | cut -f1)" "--new-only"
+    expect "fish: --fit" "$(f --fit | cut -f1)" "--fit"
     expect "fish: -o completes folders" "$(f -o "$work/files/out" | cut -f1)" "$work/files/out-dir/"
     echo "fish: passed"
 else

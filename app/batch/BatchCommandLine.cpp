@@ -1,5 +1,6 @@
 #include "BatchCommandLine.h"
 
+#include "SizeText.h"
 #include "Wording.h"
 #include "saveManager.h"
 
@@ -31,6 +32,8 @@ const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
     "Options:\n"
     "  -f, --format=INDEX      format index in the catalogue for the files that follow (see --formats)\n"
     "  -o, --output=DIR        output directory for the files that follow\n"
+    "      --fit=SIZE          make each output of the files that follow at most SIZE (25M, 1.5G, 700KiB, bytes; "
+    "0: no limit), with two passes\n"
     "      --files-from=FILE   queue the files named in FILE, one a line (- for standard input)\n"
     "      --files0-from=FILE  the same with names ended by NUL characters (find -print0)\n"
     "  -n, --dry-run           print the ffmpeg command of every item, quoted for a shell, run nothing\n"
@@ -168,11 +171,13 @@ enum LongOnly {
     kCatalogue,
     kFfmpeg,
     kVersion,
+    kFit,
 };
 
 const option kOptions[] = {
     {"format", required_argument, nullptr, 'f'},
     {"output", required_argument, nullptr, 'o'},
+    {"fit", required_argument, nullptr, kFit},
     {"files-from", required_argument, nullptr, kFilesFrom},
     {"files0-from", required_argument, nullptr, kFiles0From},
     {"dry-run", no_argument, nullptr, 'n'},
@@ -299,6 +304,7 @@ public:
                     QT_TRANSLATE_NOOP("BatchCommandLine", "no format for %1: give -f INDEX before the files"), {name});
             source.formatIndex = m_formatIndex;
             source.outputDir = m_outputDir;
+            source.sizeLimit = m_sizeLimit;
         }
         options.sources.push_back(std::move(source));
     }
@@ -333,6 +339,7 @@ public:
                 m_outputDir += '/';
             options.outputDirs.push_back(m_outputDir);
             break;
+        case kFit: m_sizeLimit = sizeLimit(value); break;
         case kFilesFrom:
         case kFiles0From:
             for (const std::string& listed : namesIn(value, code == kFiles0From ? '\0' : '\n'))
@@ -361,6 +368,7 @@ public:
                 options.watch += '/';
             options.watchFormat = m_formatIndex;
             options.watchOutputDir = m_outputDir;
+            options.watchSizeLimit = m_sizeLimit;
             break;
         case kProgress:
             if (value != "json" && value != "lines")
@@ -397,9 +405,22 @@ private:
                 QT_TRANSLATE_NOOP("BatchCommandLine", "--shard %1: K must be below N (K counts from 0)"), {given});
     }
 
+    // --fit's size; 0 turns the limit off again.
+    static std::int64_t sizeLimit(const std::string& given)
+    {
+        const std::optional<std::int64_t> bytes = parseSize(given);
+        if (!bytes)
+            throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine",
+                                 "--fit needs a size such as 25M, 1.5G, 700KiB or a number of bytes (0: no limit), "
+                                 "not '%1'"),
+                {given});
+        return *bytes;
+    }
+
     bool m_formatGiven = false;
     int m_formatIndex = 0;
     std::string m_outputDir;
+    std::int64_t m_sizeLimit = 0;
 };
 
 // Why getopt refused a long option: a name that several options start with, a value given to one that

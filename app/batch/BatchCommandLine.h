@@ -2,6 +2,7 @@
 
 #include "ItemLane.h"
 
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@ struct BatchOptions {
         std::string path; // absolute
         int formatIndex = 0; // media files: the -f in force
         std::string outputDir; // media files: the -o in force, with a trailing "/", or empty
+        std::int64_t sizeLimit = 0; // media files: the --fit in force, in bytes; 0: none
         // Why the file cannot be an item (a name that is not UTF-8): it fails
         // on its own, and the others run.
         std::string refused;
@@ -40,6 +42,7 @@ struct BatchOptions {
     std::string watch; // a folder whose new files are converted as they come; empty: none
     int watchFormat = 0; // the -f in force where --watch stood
     std::string watchOutputDir; // the -o in force there
+    std::int64_t watchSizeLimit = 0; // the --fit in force there
     bool newOnly = false; // with --watch: the files there at the start are left alone
     int settleSeconds = 5; // with --watch: how long a closed file must stay unchanged
     std::vector<std::string> excluded; // shell patterns of names passed over (--exclude)
@@ -54,7 +57,7 @@ public:
 // --opt value, -j2, -nq, "--" ends the options; a ".qfl" file is a list
 // file, any other file is queued with the -f and -o in force where it
 // stands, also when it comes from --files-from or --files0-from (a file of
-// names, "-" for standard input). Raises BatchUsageError.
+// names, "-" for standard input); --fit applies the same way. Raises BatchUsageError.
 BatchOptions parseBatchCommandLine(const std::vector<std::string>& arguments);
 
 // --help's text in English, and in the user's language wrapped to columns.

@@ -1,6 +1,7 @@
 #include "BatchConsole.h"
 
 #include "ClockText.h"
+#include "FitText.h"
 #include "StandardOutput.h"
 #include "StopSignals.h"
 #include "command.h"
@@ -78,6 +79,15 @@ QJsonArray streamsOf(const ItemOutcome& outcome)
         array.append(entry);
     }
     return array;
+}
+
+// A size-limited item's sizes in bytes (null for no limit, or a size not measured) and its encodes.
+void addSizes(QJsonObject& event, const ItemOutcome& outcome)
+{
+    event.insert(
+        "size_limit", outcome.sizeLimit > 0 ? QJsonValue(static_cast<qint64>(outcome.sizeLimit)) : QJsonValue());
+    event.insert("size", outcome.size >= 0 ? QJsonValue(static_cast<qint64>(outcome.size)) : QJsonValue());
+    event.insert("passes", outcome.passes);
 }
 
 QJsonArray failedInputs(const RunSummary& run)
@@ -193,6 +203,7 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
             {"input_s", tenthsOrNull(outcome.inputSeconds)}, {"output_s", tenthsOrNull(outcome.outputSeconds)},
             {"checked", checkName(outcome.checked)}, {"decode_errors", outcome.decodeErrors},
             {"streams", streamsOf(outcome)}};
+        addSizes(event, outcome);
         if (m_options.journal)
             event.insert("recorded", outcome.recorded);
         json(jsonLine(event));
@@ -216,6 +227,8 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
     const QString code = outcome.ffmpegRan ? QString::number(outcome.exitCode) : QStringLiteral("-");
     QString line = said + ' ' + tr("exit %1").arg(code.leftJustified(3)) + ' '
         + (outcome.output.empty() ? tr("(not run)") + ' ' + text(outcome.source) : text(outcome.output));
+    if (const std::string size = sizeOfLimitText(outcome.size, outcome.sizeLimit); outcome.converted && !size.empty())
+        line += " (" + text(size) + ")";
     if (m_options.journal && !outcome.recorded)
         line += ' ' + tr("(not recorded)");
     QStringList notes;
@@ -296,9 +309,9 @@ void BatchConsole::finish(const RunSummary& run, int notRecorded)
     clearStatus();
     if (m_options.json) {
         QJsonObject event {{"event", "summary"}, {"converted", run.converted}, {"failed", run.failed},
-            {"stopped", run.stopped}, {"unchecked", run.unchecked}, {"decode_errors", run.decodeErrors},
-            {"elapsed_s", static_cast<qint64>(m_elapsed)}, {"failed_inputs", failedInputs(run)},
-            {"output_folders", textArray(run.outputFolders)}};
+            {"stopped", run.stopped}, {"unchecked", run.unchecked}, {"fitted", run.fitted},
+            {"decode_errors", run.decodeErrors}, {"elapsed_s", static_cast<qint64>(m_elapsed)},
+            {"failed_inputs", failedInputs(run)}, {"output_folders", textArray(run.outputFolders)}};
         if (m_options.journal)
             event.insert("not_recorded", notRecorded);
         json(jsonLine(event));
@@ -310,6 +323,8 @@ void BatchConsole::finish(const RunSummary& run, int notRecorded)
         notes << tr("%n unchecked", nullptr, run.unchecked);
     if (run.decodeErrors > 0)
         notes << tr("%n decoding errors", nullptr, run.decodeErrors);
+    if (run.fitted > 0)
+        notes << tr("%n within the size limit", nullptr, run.fitted);
     if (!notes.isEmpty())
         converted += " (" + notes.join(", ") + ")";
     print(stdout,
@@ -339,7 +354,10 @@ std::string BatchConsole::statusText() const
     const auto word = [](const QString& translated) { return translated.toStdString(); };
     std::string line = "[" + std::to_string(index + 1) + "/" + std::to_string(m_itemCount) + "] "
         + (m_paused ? word(tr("paused")) + " " : "") + fileNameOf(running.source)
-        + (item.checking ? " " + word(tr("checking")) : "") + " [" + bar + "] ";
+        + (item.checking ? " " + word(tr("checking")) : "");
+    if (const std::string pass = passText(item); !pass.empty())
+        line += " " + pass;
+    line += " [" + bar + "] ";
     // An input of unknown length: how much of it is converted, not a share; before ffmpeg said anything, neither.
     if (item.fraction >= 0)
         line += std::to_string(static_cast<int>(item.fraction * 100)) + "%";

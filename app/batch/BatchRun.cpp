@@ -126,6 +126,7 @@ void buildQueue(const BatchOptions& options, BatchQueue& queue)
             continue;
         }
         queue.staging.AddItem(source.path, source.formatIndex, source.outputDir);
+        queue.staging.SetSizeLimit(queue.staging.Count() - 1, source.sizeLimit);
         queue.tree.AddItems({QString::fromStdString(source.path)});
     }
 }
@@ -371,6 +372,7 @@ void followFolder(FolderWatch& watch, const Watching& watching, TCommand& driver
         if (watching.recorder)
             watching.recorder->expect(*key);
         queue.staging.AddItem(path, options.watchFormat, options.watchOutputDir);
+        queue.staging.SetSizeLimit(queue.staging.Count() - 1, options.watchSizeLimit);
         queue.tree.AddItems({QString::fromStdString(path)});
         JobListModel::Node* const node = queue.model.nodeAt(queue.model.count() - 1);
         if (watching.recorder)

@@ -83,7 +83,7 @@ _calvera_batch()
     else
         case $prev in
         -f | --format | -o | --output | -s | --save-list | -j | --jobs | --journal | --shard | --catalogue | \
-            --ffmpeg | --files-from | --files0-from | --watch)
+            --ffmpeg | --files-from | --files0-from | --watch | --fit)
             option=$prev
             ;;
         esac
@@ -114,12 +114,13 @@ _calvera_batch()
             ;;
         --verify) mapfile -t COMPREPLY < <(compgen -W "none duration decode" -- "$cur") ;;
         --progress) mapfile -t COMPREPLY < <(compgen -W "json lines" -- "$cur") ;;
-        --shard) ;;
+        --shard | --fit) ;;
         *)
             if [[ $cur == -* ]]; then
                 local options="-f --format -o --output -n --dry-run -s --save-list -l --formats -j --jobs
                     --journal --retry-failed --shard --progress= --catalogue --ffmpeg -q --quiet -v --verbose
-                    --files-from --files0-from --verify= --watch --new-only --settle= --exclude= -h --help --version"
+                    --files-from --files0-from --verify= --watch --new-only --settle= --exclude= -h --help --version
+                    --fit="
                 mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
                 [[ ${COMPREPLY[*]} == *= ]] && compopt -o nospace 2>/dev/null
             else

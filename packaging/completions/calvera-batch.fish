@@ -25,6 +25,7 @@ end
 
 complete -c calvera-batch -s f -l format -x -a '(__calvera_batch_formats)' -d 'Format index for the files that follow'
 complete -c calvera-batch -s o -l output -x -a '(__fish_complete_directories)' -d 'Output folder for the files that follow'
+complete -c calvera-batch -l fit -x -d 'Make each output of the files that follow at most SIZE (0: no limit)'
 complete -c calvera-batch -s n -l dry-run -d 'Print the ffmpeg command lines, run nothing'
 complete -c calvera-batch -s s -l save-list -r -F -d 'Write the queue as a list file (.qfl), run nothing'
 complete -c calvera-batch -s l -l formats -d 'Print the catalogue'

@@ -8,6 +8,7 @@
 #include "PngImageList.h"
 #include "PngSpeedButton.h"
 #include "FormsSupport.h"
+#include "SizeLimitField.h"
 
 #include <QAction>
 #include <QKeyEvent>
@@ -17,6 +18,8 @@
 #include <QTextBlock>
 
 namespace {
+
+constexpr int kSizeLimitRowHeight = 40;
 
 TLinePanel* framePanel(QWidget* parent, TColor color, const QRect& geometry)
 {
@@ -49,7 +52,8 @@ TFileDialog::TFileDialog(const QString& caption, const std::vector<std::string>&
             | Qt::MSWindowsFixedSizeDialogHint)
 {
     setWindowTitle(caption);
-    setFixedSize(442, 547);
+    // The form's area, and below it the size limit's row.
+    setFixedSize(442, 547 + kSizeLimitRowHeight);
     fillBackground(*this, kFormBackground);
     setFont(formFont(12));
 
@@ -117,10 +121,15 @@ TFileDialog::TFileDialog(const QString& caption, const std::vector<std::string>&
     btDirectory->setToolTip(tr("directory select"));
     connect(btDirectory, &QAbstractButton::clicked, this, [this] { btDirectoryClick(); });
 
+    sizeLimitField = new SizeLimitField(this);
+    sizeLimitField->setGeometry(8, 547, 426, kSizeLimitRowHeight - 8);
+    connect(sizeLimitField, &SizeLimitField::edited, this, [this] { sizeLimitChanged(); });
+
     // The information box comes first, so it takes the focus and hands it to OK.
     setTabOrder(Memo1, btnCancel);
     setTabOrder(btnCancel, btnOk);
     setTabOrder(btnOk, ComboBox1);
+    setTabOrder(ComboBox1, sizeLimitField->edit);
     btnOk->setFocus();
 
     if (parent)

@@ -15,13 +15,15 @@ class TMyFlatEdit;
 class TMyListBox;
 class TPngImageList;
 class TPngSpeedButton;
+class SizeLimitField;
 
 // What the Add Files and Item Property dialogs share: the file list, the
 // catalogue's formats, the output directory with its chooser, a black
 // console-like information box, OK and Cancel. Only OK sets the OK flag;
 // Cancel, Esc and the close box leave it false; Enter does nothing. The
 // directory edit is read-only: the chooser fills it, and a button inside it
-// empties it again, back to the global path.
+// empties it again, back to the global path. Below the buttons, one row
+// more than the controls above need: the size limit of the items' outputs.
 class TFileDialog : public QDialog {
     Q_OBJECT
 
@@ -56,6 +58,8 @@ public:
     // The button inside etDirectory that empties it: shown while the edit
     // holds a directory, or stands for several ("(several)" as placeholder).
     QAction* acClearDirectory;
+    // "at most … MB (blank: no limit)", below OK and Cancel.
+    SizeLimitField* sizeLimitField;
 
     // Lets the user choose the output directory; a cancelled chooser changes nothing.
     void btDirectoryClick();
@@ -70,6 +74,8 @@ protected:
     virtual void formatTextChanged() { }
     // The user chose a directory or cleared it.
     virtual void directoryChanged() { }
+    // The user changed the size limit.
+    virtual void sizeLimitChanged() { }
     // Rewrites line index of the information box; nothing without that line.
     void setInformationLine(int index, const QString& text);
 

@@ -3,6 +3,7 @@
 #include "ErrorReport.h"
 #include "FlatEditUnit.h"
 #include "ItemProperties.h"
+#include "SizeLimitField.h"
 #include "SystemDialogs.h"
 #include "addForm.h"
 #include "commandManager.h"
@@ -112,7 +113,10 @@ void FileIntake::add(const QStringList& files)
     if (!dialog.OK())
         return;
     const std::string directory = dialog.directory().toStdString();
-    for (const QString& file : files)
+    const std::int64_t sizeLimit = dialog.sizeLimitField->bytes();
+    for (const QString& file : files) {
         m_parts.staging.AddItem(file.toStdString(), dialog.formatIndex(), directory);
+        m_parts.staging.SetSizeLimit(m_parts.staging.Count() - 1, sizeLimit);
+    }
     m_parts.tree.AddItems(files);
 }

@@ -31,7 +31,7 @@ public:
         // The ffmpeg in use, and where items without a folder go now.
         std::function<std::string()> ffmpegPath;
         std::function<QString()> outputFolder;
-        // Whether the dialog starts from the last format and folder chosen.
+        // Whether the dialog starts from the last format, folder and size limit chosen.
         std::function<bool()> startFromLast;
         // The Add Files or Item Property dialog while one is open.
         QPointer<TFileDialog>& openDialog;

@@ -1,6 +1,7 @@
 #include "ItemForm.h"
 
 #include "FlatEditUnit.h"
+#include "SizeLimitField.h"
 
 #include <QPlainTextEdit>
 
@@ -41,4 +42,21 @@ void TItemDlg::directoryChanged()
     setInformationLine(m_pathLine,
         directory().isEmpty() ? tr("save path: each goes to the global path")
                               : tr("save path: each goes to %1").arg(directory()));
+}
+
+void TItemDlg::showSeveralSizeLimits()
+{
+    sizeLimitField->showSeveral();
+    Memo1->appendPlainText(tr("size limit: several, each kept unless one is given"));
+    m_sizeLimitLine = static_cast<int>(informationLines().size()) - 1;
+}
+
+void TItemDlg::sizeLimitChanged()
+{
+    if (m_sizeLimitLine < 0)
+        return;
+    const std::int64_t bytes = sizeLimitField->bytes();
+    setInformationLine(m_sizeLimitLine,
+        bytes > 0 ? tr("size limit: each at most %1 MB").arg(SizeLimitField::megabytes(bytes))
+                  : tr("size limit: none for each"));
 }

@@ -2,8 +2,8 @@
 
 #include "FileDialog.h"
 
-// The Item Property dialog: one item's file, format and directory, or those
-// of several items at once.
+// The Item Property dialog: one item's file, format, directory and size
+// limit, or those of several items at once.
 class TItemDlg final : public TFileDialog {
     Q_OBJECT
 
@@ -15,14 +15,18 @@ public:
     // what OK gives them all.
     void showSeveralFormats();
     void showSeveralPaths();
+    // Several items whose size limits differ, in the same way.
+    void showSeveralSizeLimits();
 
 protected:
     void formatTextChanged() override;
     void directoryChanged() override;
+    void sizeLimitChanged() override;
 
 private:
     void showFormatLine();
 
     int m_formatLine = -1;
     int m_pathLine = -1;
+    int m_sizeLimitLine = -1;
 };

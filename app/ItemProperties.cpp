@@ -5,6 +5,7 @@
 #include "ItemForm.h"
 #include "JobListModel.h"
 #include "MyListBox.h"
+#include "SizeLimitField.h"
 #include "commandManager.h"
 #include "consts.h"
 #include "overwriteManager.h"
@@ -58,6 +59,7 @@ void ItemProperties::edit(const std::vector<TItemNodeData*>& chosen, const std::
     };
     const bool oneFormat = allAlike([](const TItemNodeData& node) { return node.Item.FormatIndex; });
     const bool onePath = allAlike([](const TItemNodeData& node) { return node.Item.Path; });
+    const bool oneSizeLimit = allAlike([](const TItemNodeData& node) { return node.Item.SizeLimit; });
     const bool knownFormat = oneFormat && m_catalogue.isValidIndex(first.FormatIndex);
     for (const TItemNodeData* node : nodes)
         dialog.MyListBox1->addItem(node->Item.FileName);
@@ -102,6 +104,10 @@ void ItemProperties::edit(const std::vector<TItemNodeData*>& chosen, const std::
     }
     if (!onePath)
         dialog.showSeveralPaths();
+    if (oneSizeLimit)
+        dialog.sizeLimitField->setBytes(first.SizeLimit);
+    else
+        dialog.showSeveralSizeLimits();
     // During a run, what ran or runs keeps what it ran with.
     if (const std::size_t reached = changeable(nodes, running()).size(); reached < nodes.size())
         memo.appendPlainText(tr("a change applies to the waiting items only: %n of %1; the others keep theirs", nullptr,
@@ -121,6 +127,8 @@ void ItemProperties::edit(const std::vector<TItemNodeData*>& chosen, const std::
             node->Item.FormatIndex = dialog.formatIndex();
         if (onePath || dialog.directoryChosen())
             node->Item.Path = dialog.directory();
+        if (oneSizeLimit || dialog.sizeLimitField->changed())
+            node->Item.SizeLimit = dialog.sizeLimitField->bytes();
         m_jobs.nodeChanged(node);
     }
 }

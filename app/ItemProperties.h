@@ -14,9 +14,9 @@ class TFileDialog;
 struct TItemNodeData;
 
 // The Item Property dialog for one or several items, and what its OK does.
-// Between runs a chosen format or folder goes to every item shown (that is
-// how an item is aimed anew); during a run it goes to the items still
-// waiting, while those that run or ended keep what they ran with.
+// Between runs a chosen format, folder or size limit goes to every item
+// shown (that is how an item is aimed anew); during a run it goes to the
+// items still waiting, while those that run or ended keep what they ran with.
 class ItemProperties final {
     Q_DECLARE_TR_FUNCTIONS(ItemProperties)
 

@@ -1,8 +1,10 @@
 #include "JobListView.h"
 
 #include "ClockText.h"
+#include "FitText.h"
 #include "JobListModel.h"
 #include "PngImageList.h"
+#include "SizeText.h"
 #include "treeManager.h"
 
 #include <QContextMenuEvent>
@@ -203,6 +205,14 @@ QString JobListView::hintFor(const TItemNodeData& item) const
         hint += "\n" + tr("[note]: %1").arg(node->Remark);
     if (isWorking(node->State))
         hint += "\n" + tr("[progress]: %1").arg(progressText(node->Progress, node->State));
+    // A size limit, and once converted how close the output came to it.
+    if (node->Item.SizeLimit > 0) {
+        const std::string measured
+            = node->State == ItemState::done ? sizeOfLimitText(node->OutputSize, node->Item.SizeLimit) : std::string();
+        hint += "\n"
+            + (measured.empty() ? tr("[size]: at most %1").arg(QString::fromStdString(sizeText(node->Item.SizeLimit)))
+                                : tr("[size]: %1").arg(QString::fromStdString(measured)));
+    }
     return hint;
 }
 
@@ -217,6 +227,8 @@ QString progressText(const ItemProgress& progress, ItemState state)
     }
     if (progress.checking)
         parts << JobListView::tr("checking");
+    if (const std::string pass = passText(progress); !pass.empty())
+        parts << QString::fromStdString(pass);
     if (progress.fraction >= 0)
         parts << QString::number(static_cast<int>(progress.fraction * 100)) + " %";
     else

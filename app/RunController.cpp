@@ -45,6 +45,15 @@ QString fileCountText(int count, int finished, int of)
     return RunController::tr("%n files, finished %1 of %2", nullptr, count).arg(finished).arg(of);
 }
 
+namespace {
+
+QString fittedText(int fitted)
+{
+    return RunController::tr("%n converted within the size limit", nullptr, fitted);
+}
+
+} // namespace
+
 QString endOfRunText(const RunSummary& run)
 {
     if (run.failed == 0 && run.stopped == 0) {
@@ -56,12 +65,16 @@ QString endOfRunText(const RunSummary& run)
         if (run.decodeErrors > 0)
             notes << RunController::tr(
                 "%n decoding errors in the inputs (see the items' logs)", nullptr, run.decodeErrors);
+        if (run.fitted > 0)
+            notes << fittedText(run.fitted);
         if (!notes.isEmpty())
             text += "\n" + notes.join("; ") + ".";
         return text;
     }
     QString text = RunController::tr("%1 converted, %2 failed, %3 stopped.")
                        .arg(QString::number(run.converted), QString::number(run.failed), QString::number(run.stopped));
+    if (run.fitted > 0)
+        text += " " + fittedText(run.fitted) + ".";
     // The first few that failed, each with why.
     constexpr std::size_t kNamed = 5;
     if (!run.failures.empty())

@@ -21,6 +21,7 @@ constexpr const char* kStartEmpty = "list/startEmpty";
 constexpr const char* kAddFromLast = "add/startFromLast";
 constexpr const char* kAddFormat = "add/lastFormat";
 constexpr const char* kAddFolder = "add/lastFolder";
+constexpr const char* kAddSizeLimit = "add/lastSizeLimit";
 
 // How each choice is written in the file.
 constexpr std::array<std::pair<WhenDone, const char*>, 4> kWhenDoneNames = {{
@@ -105,6 +106,8 @@ AddChoice AddChoice::load()
     // As for the output folder: only an absolute one.
     if (folder.startsWith('/'))
         choice.folder = withTrailingSeparator(folder);
+    const qlonglong sizeLimit = saved.value(kAddSizeLimit).toLongLong(&number);
+    choice.sizeLimit = number && sizeLimit > 0 ? sizeLimit : 0;
     return choice;
 }
 
@@ -119,6 +122,10 @@ void AddChoice::save() const
         saved.remove(kAddFolder);
     else
         saved.setValue(kAddFolder, folder);
+    if (sizeLimit > 0)
+        saved.setValue(kAddSizeLimit, static_cast<qlonglong>(sizeLimit));
+    else
+        saved.remove(kAddSizeLimit);
     saved.sync();
 }
 

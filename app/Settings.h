@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <cstdint>
+
 // What Calvera does once a run has ended by itself (a stopped run does
 // nothing), after a notice the user can cancel.
 enum class WhenDone {
@@ -49,6 +51,7 @@ struct Settings {
 struct AddChoice {
     int format = -1;
     QString folder;
+    std::int64_t sizeLimit = 0; // bytes; 0: none
 
     bool operator==(const AddChoice&) const = default;
 

@@ -3,6 +3,7 @@
 #include "FlatEditUnit.h"
 #include "MyListBox.h"
 #include "Settings.h"
+#include "SizeLimitField.h"
 
 #include <QFileInfo>
 #include <QPlainTextEdit>
@@ -42,12 +43,13 @@ void TaddDlg::rememberChoice(bool startFromLast)
         ComboBox1->setCurrentIndex(last.format);
     if (!last.folder.isEmpty() && QFileInfo(last.folder).isDir())
         etDirectory->setText(last.folder);
+    sizeLimitField->setBytes(last.sizeLimit);
 }
 
 void TaddDlg::done(int result)
 {
     if (result == Accepted && OK() && m_remember)
-        AddChoice {formatIndex(), directory()}.save();
+        AddChoice {formatIndex(), directory(), sizeLimitField->bytes()}.save();
     TFileDialog::done(result);
 }
 
@@ -61,6 +63,7 @@ void TaddDlg::Fill(const QStringList& files)
         tr("save to: %1").arg(etDirectory->text().isEmpty() ? globalPathText() : etDirectory->text()));
     Memo1->appendPlainText(tr("Ready to go...click OK"));
     Memo1->appendPlainText(tr("Cancel the operation...click Cancel"));
+    sizeLimitChanged();
 }
 
 QString TaddDlg::globalPathText() const
@@ -71,7 +74,7 @@ QString TaddDlg::globalPathText() const
 
 void TaddDlg::setLine(int index, const QString& text)
 {
-    if (informationLines().size() == kLineCount) // filled
+    if (informationLines().size() >= kLineCount) // filled
         setInformationLine(index, text);
 }
 
@@ -83,4 +86,16 @@ void TaddDlg::showSaveTo()
 void TaddDlg::directoryChanged()
 {
     showSaveTo();
+}
+
+void TaddDlg::sizeLimitChanged()
+{
+    QStringList lines = informationLines();
+    if (lines.size() < kLineCount) // not filled
+        return;
+    // The limit's line follows the five others, and only while there is a limit.
+    lines = lines.mid(0, kLineCount);
+    if (const std::int64_t bytes = sizeLimitField->bytes(); bytes > 0)
+        lines << tr("size: each at most %1 MB").arg(SizeLimitField::megabytes(bytes));
+    Memo1->setPlainText(lines.join('\n'));
 }

@@ -202,6 +202,7 @@ int main(int argc, char* argv[])
         item.FileName = clip.fileName();
         item.FormatIndex = format;
         item.Path = folder;
+        item.SizeLimit = format == 2 ? 25'000'000 : 0; // limits that differ, too
         several.append(item);
     }
     QTimer::singleShot(0, [&] {

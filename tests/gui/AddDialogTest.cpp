@@ -31,7 +31,7 @@ const QString kGlobalFolder = "/home/someone/Videos/Calvera/";
 TEST(AddDialog, ListsTheFilesAndSumsUp)
 {
     TaddDlg dialog(kFormats, kGlobalFolder);
-    EXPECT_EQ(dialog.size(), QSize(442, 547));
+    EXPECT_EQ(dialog.size(), QSize(442, 547 + 40)) << "the form, and the size limit's row below it";
     EXPECT_EQ(dialog.windowTitle(), "Add Files");
     EXPECT_EQ(dialog.formatIndex(), 0) << "the first format is selected";
     dialog.Fill({"/v/a.avi", "/v/b.mpg", "/v/c.mov"});

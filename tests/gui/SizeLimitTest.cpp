@@ -27,6 +27,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace {
 
 const std::vector<std::string> kFormats = {"MP4 video", "WebM video", "MP3 audio"};
@@ -275,6 +277,38 @@ TEST_F(SizeLimitWindowTest, TheRowTellsTheLimitThePassAndHowCloseItCame)
     EXPECT_TRUE(view.hintFor(*node).endsWith("\n[size]: 24.3 MB of 25.0 MB")) << view.hintFor(*node).toStdString();
     jobs.setState(node, ItemState::converting);
     EXPECT_EQ(node->OutputSize, -1) << "a new conversion forgets the last one's size";
+}
+
+TEST(SizeLimitQueue, TheKeptListBringsALimitSetInPropertiesBack)
+{
+    const TemporaryStateHome home;
+    TempDir dir;
+    writeFileBytes(dir.file("a.avi"), "x");
+    const auto open = [&] {
+        auto window = std::make_unique<TmainDlg>();
+        window->controller()->keepQueue(QString::fromStdString(home.calvera()));
+        return window;
+    };
+    {
+        const auto window = open();
+        JobListModel& jobs = *window->controller()->jobs();
+        appendJob(jobs, QString::fromStdString(dir.file("a.avi")), 0, "");
+        window->VirtualStringTree1->setCurrentIndex(jobs.index(0, 0));
+        whenModalShows<TItemDlg>([](TItemDlg& dialog) {
+            typeLimit(dialog, "1.5");
+            click(dialog.btnOk);
+        });
+        window->pmiProperties->trigger();
+        ASSERT_EQ(jobs.nodeAt(0)->Item.SizeLimit, 1'500'000);
+        const std::string kept = home.calvera() + "queue.qfl";
+        ASSERT_TRUE(waitFor([&] {
+            return std::filesystem::is_regular_file(kept)
+                && readFileBytes(kept).find("<size>1500000</size>") != std::string::npos;
+        }));
+    }
+    const auto window = open();
+    ASSERT_EQ(window->controller()->jobs()->count(), 1);
+    EXPECT_EQ(window->controller()->jobs()->nodeAt(0)->Item.SizeLimit, 1'500'000);
 }
 
 TEST(SizeLimitSettings, TheLastAddsLimitIsKeptBesideItsFormatAndFolder)

@@ -127,8 +127,12 @@ void ItemProperties::edit(const std::vector<TItemNodeData*>& chosen, const std::
             node->Item.FormatIndex = dialog.formatIndex();
         if (onePath || dialog.directoryChosen())
             node->Item.Path = dialog.directory();
-        if (oneSizeLimit || dialog.sizeLimitField->changed())
+        if ((oneSizeLimit || dialog.sizeLimitField->changed())
+            && node->Item.SizeLimit != dialog.sizeLimitField->bytes()) {
             node->Item.SizeLimit = dialog.sizeLimitField->bytes();
+            // What the last output took was measured against the old limit.
+            node->OutputSize = -1;
+        }
         m_jobs.nodeChanged(node);
     }
 }

@@ -275,6 +275,16 @@ TEST_F(SizeLimitWindowTest, TheRowTellsTheLimitThePassAndHowCloseItCame)
     jobs.setState(node, ItemState::done);
     node->OutputSize = 24'391'000;
     EXPECT_TRUE(view.hintFor(*node).endsWith("\n[size]: 24.3 MB of 25.0 MB")) << view.hintFor(*node).toStdString();
+    // A new limit given to the converted item: its output was not measured against that one.
+    view.setCurrentIndex(jobs.index(0, 0));
+    properties([](TItemDlg& dialog) { click(dialog.btnOk); });
+    EXPECT_EQ(node->OutputSize, 24'391'000) << "OK without a change keeps what was measured";
+    properties([](TItemDlg& dialog) {
+        typeLimit(dialog, "20");
+        click(dialog.btnOk);
+    });
+    EXPECT_TRUE(view.hintFor(*node).endsWith("\n[size]: at most 20.0 MB")) << view.hintFor(*node).toStdString();
+    node->OutputSize = 24'391'000;
     jobs.setState(node, ItemState::converting);
     EXPECT_EQ(node->OutputSize, -1) << "a new conversion forgets the last one's size";
 }

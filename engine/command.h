@@ -119,6 +119,9 @@ public:
     ItemRecorder* Recorder = nullptr;
     // How outputs are checked before they are published.
     Verification Verify = Verification::duration;
+    // Items from a tree go straight into their output folder, as if each came
+    // alone, instead of into their folder's place below it (read when planned).
+    bool Flat = false;
 
     const RunSummary& lastRun() const { return m_summary; }
     // How much of the run is done: finished items plus the running items'
@@ -159,7 +162,8 @@ signals:
 private:
     struct Plan {
         std::string source;
-        std::string outputDir; // ends with "/"
+        std::string outputDir; // ends with "/"; the item's folder below the output folder included
+        std::string subfolder; // that folder; empty for none
         std::string outputName;
         std::string outputPath; // unique when planned
         std::string commandLine; // as shown: ffmpeg itself writes into a private folder
@@ -174,6 +178,10 @@ private:
         std::uint64_t started = 0; // its item's place among the run's starts
     };
     Plan planFor(const JobListModel::Node& node) const;
+    // The node's folder below its output folder, checked; empty when flat or none.
+    std::string outputSubfolder(const JobListModel::Node& node, const std::string& source, std::size_t limit) const;
+    // Makes the plan's folder below its output folder where that output folder is there.
+    static void makeSubfolder(const Plan& plan);
     ItemJob jobFor(JobListModel::Node& node);
     // The first waiting item in the list's current order.
     JobListModel::Node* nextWaiting();

@@ -11,6 +11,9 @@ public:
     TItemManager();
 
     void AddItem(const std::string& fileName, int formatIndex, const std::string& path);
+    // The folder below a tree's root the i-th staged item was found in; none unless set.
+    void SetSubfolder(int i, const std::string& subfolder);
+    std::string GetSubfolder(int i) const;
     // The format index of the i-th staged item; the text is always written by
     // AddItem, so a value that is not a number reads as -1 (no format).
     int GetFormatIndex(int i) const;

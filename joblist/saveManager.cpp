@@ -52,6 +52,16 @@ QString itemName(const std::string& text, const std::string& folder, int number,
     return name;
 }
 
+// An item's folder below its tree's root, as the job list holds it; bytes that are not UTF-8 refuse the
+// list file as in a path.
+QString subfolderName(const std::string& text, int number, const std::string& path)
+{
+    if (!isUtf8(text))
+        throw listFileError(said(QT_TRANSLATE_NOOP("TSaveManager", "%1 has a subfolder that is not valid UTF-8."))
+                                .arg(itemText(number, path)));
+    return QString::fromStdString(text);
+}
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -90,6 +100,9 @@ void readItems(const TJclSimpleXML& document, const std::string& path,
         if (itemPath != lastPath)
             lastPath = itemPath;
         data.Path = lastPath; // shares the text with the previous item's when equal
+        // Optional: an item that came alone has none. Kept as written; planning refuses one that would lead out.
+        if (const TJclSimpleXMLElem* subfolder = item->FindChild("subfolder"))
+            data.Subfolder = subfolderName(subfolder->Value(), itemNumber, path);
         each(data, *item);
     }
 }
@@ -187,6 +200,8 @@ void TSaveManager::ExportToFile(const std::string& path)
         item.Children().Add("filename").SetValue(data.FileName.toStdString());
         item.Children().Add("format").SetValue(std::to_string(data.FormatIndex));
         item.Children().Add("path").SetValue(data.Path.toStdString());
+        if (!data.Subfolder.isEmpty())
+            item.Children().Add("subfolder").SetValue(data.Subfolder.toStdString());
     }
     try {
         m_document.SaveToFile(path);
@@ -208,6 +223,8 @@ std::string TSaveManager::QueueText() const
         item.Children().Add("filename").SetValue(node.Item.FileName.toStdString());
         item.Children().Add("format").SetValue(std::to_string(node.Item.FormatIndex));
         item.Children().Add("path").SetValue(node.Item.Path.toStdString());
+        if (!node.Item.Subfolder.isEmpty())
+            item.Children().Add("subfolder").SetValue(node.Item.Subfolder.toStdString());
         item.Children().Add("state").SetValue(stateWord(node.State));
         if (node.State == ItemState::failed && !node.Failure.isEmpty())
             item.Children().Add("reason").SetValue(node.Failure.toStdString());

@@ -19,6 +19,7 @@ void TTreeManager::AddItems(const QStringList& files)
         item.FileName = files[i];
         item.FormatIndex = m_staging.GetFormatIndex(i);
         item.Path = QString::fromStdString(m_staging.GetPath(i));
+        item.Subfolder = QString::fromStdString(m_staging.GetSubfolder(i));
         m_model.append(item);
     }
     m_staging.Clear();

@@ -45,12 +45,15 @@ public:
         , m_rules(rules)
         , m_cancelled(cancelled)
     {
+        // Asked without the trailing "/", so that a file is told as such.
+        std::string bare = m_root;
+        while (bare.size() > 1 && bare.back() == '/')
+            bare.pop_back();
         struct stat status { };
-        if (::stat(m_root.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
-            const int error = errno;
-            const QString why = S_ISDIR(status.st_mode) || error != 0
-                ? QString::fromLocal8Bit(std::strerror(error))
-                : QCoreApplication::translate("TreeWalk", "it is not a folder");
+        const bool there = ::stat(bare.c_str(), &status) == 0;
+        if (!there || !S_ISDIR(status.st_mode)) {
+            const QString why = there ? QCoreApplication::translate("TreeWalk", "it is not a folder")
+                                      : QString::fromLocal8Bit(std::strerror(errno));
             throw std::runtime_error(QCoreApplication::translate("TreeWalk", "cannot read the folder \"%1\": %2")
                                          .arg(QString::fromStdString(root), why)
                                          .toStdString());

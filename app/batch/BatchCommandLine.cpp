@@ -24,7 +24,7 @@ const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
     "  calvera-batch [options] -f INDEX --watch DIR       convert what appears in DIR, until Ctrl-C\n"
     "\n"
     "List files and files may be combined; items keep the order given, and -f and -o apply to the files after "
-    "them (those of --files-from too). Items without an output directory go to convert/ next to the program, or "
+    "them (those of --files-from and -r too). Items without an output directory go to convert/ next to the program, or "
     "where that cannot be written (an installed Calvera) to Calvera/ in the Videos folder. An output directory "
     "given with -o is made when it is missing.\n"
     "\n"

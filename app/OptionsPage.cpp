@@ -86,8 +86,9 @@ OptionsPage::OptionsPage(QWidget* parent)
     cbVerifyDecode->setToolTip(tr("decode every converted file once, to find a damaged one"));
     cbAddFromLast = checkBox(this, "cbAddFromLast", tr("Add Files starts from the last format and folder"), 24, 220);
     cbAddFromLast->setToolTip(tr("otherwise each Add starts from the first format and the global path"));
-    cbFlat = checkBox(this, "cbFlat", tr("Flat: a dropped folder's files straight into the output folder"), 24, 248);
-    cbFlat->setToolTip(tr("otherwise they keep the subfolders they had in the dropped or watched folder"));
+    cbFlat = checkBox(this, "cbFlat", tr("Flat: no subfolders in the output"), 480, 220);
+    cbFlat->setToolTip(tr("the files of a dropped folder go straight into the output folder; otherwise they keep the "
+                          "subfolders they had in it"));
 
     connect(cbJobs, &QComboBox::activated, this, [this](int row) {
         Settings next = m_settings;

@@ -27,7 +27,7 @@ extern char** environ;
 
 namespace {
 
-// A tree of seasons of a thousand files each, one in ten of them not a video.
+// A tree of seasons of a thousand videos each, and a note beside one in ten of them.
 void makeTree(const std::string& root, int files)
 {
     ::mkdir(root.c_str(), 0755);
@@ -35,8 +35,10 @@ void makeTree(const std::string& root, int files)
         const std::string folder = root + "/Season " + std::to_string(i / 1000);
         if (i % 1000 == 0)
             ::mkdir(folder.c_str(), 0755);
-        const std::string name = folder + "/E" + std::to_string(i % 1000) + (i % 10 == 9 ? ".txt" : ".mkv");
-        ::close(::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        const std::string name = folder + "/E" + std::to_string(i % 1000);
+        ::close(::open((name + ".mkv").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
+        if (i % 10 == 0)
+            ::close(::open((name + ".txt").c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0644));
     }
 }
 
@@ -93,7 +95,8 @@ int main(int argc, char* argv[])
     QElapsedTimer clock;
     clock.start();
     makeTree(root, files);
-    std::printf("made a tree of %d empty files in %.1f s\n", files, clock.nsecsElapsed() / 1e9);
+    std::printf("made a tree of %d empty videos and %d other files in %.1f s\n", files, (files + 9) / 10,
+        clock.nsecsElapsed() / 1e9);
 
     clock.restart();
     const std::size_t found = TreeWalk::files(root, {}).files.size();

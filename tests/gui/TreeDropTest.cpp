@@ -6,6 +6,7 @@
 #include "FlatEditUnit.h"
 #include "GuiTestSupport.h"
 #include "JobListModel.h"
+#include "MyButtonEx.h"
 #include "OptionsPage.h"
 #include "PngSpeedButton.h"
 #include "RunningProgram.h"
@@ -13,6 +14,7 @@
 #include "TempDir.h"
 #include "addForm.h"
 #include "command.h"
+#include "imagebutton.h"
 #include "mainForm.h"
 #include "uihook.h"
 

@@ -18,9 +18,10 @@ struct FilesToAdd {
 
 // Looks through dropped folders for the files a tree walk takes (TreeWalk:
 // the Add filter's extensions, hidden names and links out of the folder
-// left out, the output folder passed over), each drop on a thread of its own (a big folder takes seconds, and the
-// window goes on meanwhile), and hands what it found to the main thread. A later drop does not cancel an earlier one;
-// cancel() or the search's end does, and then no files come in.
+// left out, the output folder passed over), each drop on a thread of its
+// own (a big folder takes seconds, and the window goes on meanwhile), and
+// hands what it found to the main thread. A later drop does not cancel an
+// earlier one; cancel() or the search's end does, and then no files come in.
 class FolderSearch final {
 public:
     FolderSearch();

@@ -1,6 +1,8 @@
 // calvera-batch -r: a tree of folders in gives the same tree out.
 
+#include "BatchCommandLine.h"
 #include "BatchTestSupport.h"
+#include "BatchTrees.h"
 
 #include <csignal>
 #include <set>
@@ -52,6 +54,13 @@ TEST_F(TreeTest, TwoSeasonsConvertIntoTheSameTreeAndFlatKeepsTodaysNames)
     RunningProgram flat(batch({"--flat", "-f", kMp3, "-o", dir.file("flat"), "--recursive=" + dir.file("lib")}));
     ASSERT_EQ(flat.finish(), 0) << flat.errors();
     EXPECT_EQ(filesBelow("flat"), (std::set<std::string> {"E01.mp3", "E01_2.mp3", "top.mp3"}));
+
+    // An output folder inside the tree is never taken for part of it, also on a second run.
+    for (int run = 0; run < 2; ++run) {
+        RunningProgram inside(batch({"-f", kMp3, "-o", dir.file("lib/converted"), "-r", dir.file("lib")}));
+        ASSERT_EQ(inside.finish(), 0) << inside.errors();
+        EXPECT_EQ(donePaths(inside.output()).size(), 3u) << inside.output();
+    }
 }
 
 TEST_F(TreeTest, EachTreeTakesTheSettingsInForceAndAListKeepsItsFolders)
@@ -147,6 +156,45 @@ TEST_F(TreeTest, AWatchedTreeKeepsItsFoldersUnlessFlat)
         EXPECT_EQ(program.finish(), 130);
         EXPECT_TRUE(all) << program.output() << program.errors();
     }
+}
+
+} // namespace
+
+namespace {
+
+TEST(TreeCommandLine, RecursiveTakesTheSettingsInForceLikeAFileAndHasItsLinesInTheHelp)
+{
+    const BatchOptions options = parseBatchCommandLine({"-f", "3", "-o", "/out", "-r", "/v/tree.qfl", "/v/a.avi",
+        "--recursive=/v/other/", "--include", "*.dv", "--include=*.mkv", "--exclude=Extras", "--flat"});
+    ASSERT_EQ(options.sources.size(), 3u);
+    const auto& s = options.sources;
+    EXPECT_TRUE(s[0].isTree);
+    EXPECT_FALSE(s[0].isListFile) << "a folder given with -r is a tree whatever its name";
+    EXPECT_EQ(s[0].path, "/v/tree.qfl");
+    EXPECT_EQ(s[0].formatIndex, 3);
+    EXPECT_EQ(s[0].outputDir, "/out/");
+    EXPECT_FALSE(s[1].isTree);
+    EXPECT_TRUE(s[2].isTree);
+    EXPECT_EQ(s[2].path, "/v/other/");
+    EXPECT_EQ(options.included, (std::vector<std::string> {"*.dv", "*.mkv"}));
+    EXPECT_EQ(options.excluded, (std::vector<std::string> {"Extras"}));
+    EXPECT_TRUE(options.flat);
+    EXPECT_FALSE(parseBatchCommandLine({"-f", "1", "a.avi"}).flat);
+
+    // One line each in the help's table.
+    const std::string help = kBatchUsage;
+    for (const char* line : {"\n  -r, --recursive=DIR     queue the video", "\n      --include=GLOB      with -r: ",
+             "\n      --flat              put the outputs", "\n      --exclude=GLOB      with --watch or -r: "})
+        EXPECT_NE(help.find(line), std::string::npos) << line;
+}
+
+TEST(TreeCommandLine, AFilesFolderBelowItsTree)
+{
+    EXPECT_EQ(subfolderBelow("/w/", "/w/a.avi"), "");
+    EXPECT_EQ(subfolderBelow("/w", "/w/S 1/a.avi"), "S 1");
+    EXPECT_EQ(subfolderBelow("/w/", "/w/S 1/d/a.avi"), "S 1/d");
+    EXPECT_EQ(subfolderBelow("/w/", "/other/a.avi"), "") << "not below: none";
+    EXPECT_EQ(subfolderBelow("/w/", "/wx/a.avi"), "");
 }
 
 } // namespace

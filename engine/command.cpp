@@ -419,6 +419,8 @@ void TCommand::startNext(Slot& slot)
     m_currentIndex = static_cast<std::uint32_t>(m_model.indexOf(node));
     slot.node = node;
     slot.started = m_starts++;
+    const std::string subfolder = node->Item.Subfolder.toStdString();
+    slot.subfolder = Flat || !isSafeSubfolder(subfolder) ? std::string() : subfolder;
     slot.lane->assign(jobFor(*node));
     slot.lane->start();
     emit itemStarted(node);
@@ -428,7 +430,7 @@ void TCommand::itemEnded(Slot& slot, const ItemOutcome& outcome)
 {
     JobListModel::Node* const node = slot.node;
     m_lastEnded = slot.lane.get();
-    countOutcome(outcome, slot.started);
+    countOutcome(outcome, slot.started, slot.subfolder);
     if (RunItemCount() > 0)
         emit OnProgress(slot.lane->runner(), static_cast<std::int32_t>(m_finishedItems * 100 / RunItemCount()));
     emit itemFinished(node, outcome);
@@ -478,15 +480,17 @@ std::string remarkOn(const ItemOutcome& outcome)
     return remarks.join("; ").toStdString();
 }
 
-void TCommand::countOutcome(const ItemOutcome& outcome, std::uint64_t started)
+void TCommand::countOutcome(const ItemOutcome& outcome, std::uint64_t started, const std::string& subfolder)
 {
     ++m_finishedItems;
     if (outcome.converted) {
         ++m_summary.converted;
         m_summary.decodeErrors += outcome.decodeErrors;
         m_summary.unchecked += outcome.checked == ItemOutcome::Check::none ? 1 : 0;
-        const std::string folder
-            = outcome.output.substr(0, outcome.output.size() - extractFileName(outcome.output).size());
+        std::string folder = outcome.output.substr(0, outcome.output.size() - extractFileName(outcome.output).size());
+        // A tree's items are told by the folder the tree went to, not by each of its folders.
+        if (!subfolder.empty() && folder.ends_with("/" + subfolder + "/"))
+            folder.resize(folder.size() - subfolder.size() - 1);
         if (std::find(m_summary.outputFolders.begin(), m_summary.outputFolders.end(), folder)
             == m_summary.outputFolders.end())
             m_summary.outputFolders.push_back(folder);

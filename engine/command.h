@@ -176,6 +176,7 @@ private:
         std::unique_ptr<ItemLane> lane;
         JobListModel::Node* node = nullptr;
         std::uint64_t started = 0; // its item's place among the run's starts
+        std::string subfolder; // its item's folder below its output folder, as planned
     };
     Plan planFor(const JobListModel::Node& node) const;
     // The node's folder below its output folder, checked; empty when flat or none.
@@ -193,7 +194,8 @@ private:
     // Ends the run, soon, if nothing runs and nothing of it is left to start (or it is stopping).
     void endWhenDone();
     void itemEnded(Slot& slot, const ItemOutcome& outcome);
-    void countOutcome(const ItemOutcome& outcome, std::uint64_t started);
+    // subfolder: the item's folder below its output folder, which the summary names instead.
+    void countOutcome(const ItemOutcome& outcome, std::uint64_t started, const std::string& subfolder = {});
     void tickStep();
     bool anyBusy() const;
     void endRun(bool stopped);

@@ -49,6 +49,10 @@ TEST_F(TreeTest, TwoSeasonsConvertIntoTheSameTreeAndFlatKeepsTodaysNames)
             dir.file("out/Season 1/E01.mp3"), dir.file("out/Season 2/E01.mp3"), dir.file("out/top.mp3")}))
         << "in the order of the paths; no link out of the tree or round a loop followed";
     EXPECT_EQ(filesBelow("out"), kTreeOut) << "no _2: each season has its own folder";
+    EXPECT_NE(program.output().find("output folder: " + dir.file("out") + "/\n"), std::string::npos);
+    EXPECT_EQ(program.output().find("output folder: " + dir.file("out/Season")), std::string::npos)
+        << "the summary names the folder the tree went to, not each of its folders\n"
+        << program.output();
     EXPECT_TRUE(temporariesIn(dir.file("out/Season 1")).empty());
 
     RunningProgram flat(batch({"--flat", "-f", kMp3, "-o", dir.file("flat"), "--recursive=" + dir.file("lib")}));

@@ -63,24 +63,28 @@ void FileIntake::chooseAndAdd()
 void FileIntake::open(const QStringList& paths, const std::function<void()>& added)
 {
     if (std::none_of(paths.begin(), paths.end(), [](const QString& path) { return QFileInfo(path).isDir(); })) {
-        addFromOutside(paths);
+        addFromOutside({paths, {}});
         added();
         return;
     }
-    m_search.search(paths, [this, added](const QStringList& found) {
+    // An output folder inside the dropped one is not taken in again.
+    m_search.search(paths, m_parts.outputFolder(), [this, added](const FilesToAdd& found) {
         addFromOutside(found);
         added();
     });
 }
 
-void FileIntake::addFromOutside(const QStringList& paths)
+void FileIntake::addFromOutside(const FilesToAdd& paths)
 {
     // A list file that cannot be read is told; the other lists and files still come in.
     QStringList files;
+    QStringList subfolders;
     std::vector<std::string> errors;
-    for (const QString& path : paths) {
+    for (qsizetype i = 0; i < paths.files.size(); ++i) {
+        const QString& path = paths.files[i];
         if (!path.endsWith(kListExtension)) {
             files << path;
+            subfolders << paths.subfolders.value(i);
             continue;
         }
         try {
@@ -89,12 +93,12 @@ void FileIntake::addFromOutside(const QStringList& paths)
             errors.emplace_back(error.what());
         }
     }
-    add(files);
+    add(files, subfolders);
     for (const std::string& error : errors)
         reportError(error);
 }
 
-void FileIntake::add(const QStringList& files)
+void FileIntake::add(const QStringList& files, const QStringList& subfolders)
 {
     if (files.isEmpty())
         return;
@@ -114,9 +118,11 @@ void FileIntake::add(const QStringList& files)
         return;
     const std::string directory = dialog.directory().toStdString();
     const std::int64_t sizeLimit = dialog.sizeLimitField->bytes();
-    for (const QString& file : files) {
-        m_parts.staging.AddItem(file.toStdString(), dialog.formatIndex(), directory);
+    for (qsizetype i = 0; i < files.size(); ++i) {
+        m_parts.staging.AddItem(files[i].toStdString(), dialog.formatIndex(), directory);
         m_parts.staging.SetSizeLimit(m_parts.staging.Count() - 1, sizeLimit);
+        if (const QString subfolder = subfolders.value(i); !subfolder.isEmpty())
+            m_parts.staging.SetSubfolder(m_parts.staging.Count() - 1, subfolder.toStdString());
     }
     m_parts.tree.AddItems(files);
 }

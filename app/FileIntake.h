@@ -18,7 +18,8 @@ class TTreeManager;
 
 // How files come into the job list: chosen with Add, dropped, or named on
 // the command line. Files go through the Add Files dialog; list files are
-// imported; dropped folders are searched for the files the Add filter lists.
+// imported; dropped folders are searched for the files the Add filter lists,
+// and each keeps its folder below the dropped one for its output.
 class FileIntake final {
     Q_DECLARE_TR_FUNCTIONS(FileIntake)
 
@@ -45,12 +46,13 @@ public:
     // their files come in when found; a list file that cannot be read is told.
     void open(const QStringList& paths, const std::function<void()>& added);
     // Through the Add Files dialog; nothing is added when it is cancelled.
-    void add(const QStringList& files);
+    // subfolders, when given, holds each file's folder below the tree it came from.
+    void add(const QStringList& files, const QStringList& subfolders = {});
 
     void cancelSearches() { m_search.cancel(); }
 
 private:
-    void addFromOutside(const QStringList& paths);
+    void addFromOutside(const FilesToAdd& paths);
 
     Parts m_parts;
     QWidget* m_window;

@@ -2,38 +2,47 @@
 
 #include "ThreadMailbox.h"
 
-#include <QDirIterator>
+#include "TreeWalk.h"
+
+#include <QFile>
 #include <QFileInfo>
 #include <QThread>
 
 const QStringList& addExtensions()
 {
-    // The specified ten first, then what today's cameras, phones and downloads
-    // bring, and the audio the catalogue's audio formats take.
-    static const QStringList extensions = {"mpg", "mpeg", "wmv", "avi", "vob", "mov", "mp2", "mpv", "mp4", "flv", "mkv",
-        "webm", "m4v", "ts", "m2ts", "mts", "3gp", "ogv", "mp3", "wav", "flac", "m4a", "ogg", "opus"};
+    static const QStringList extensions = [] {
+        QStringList list;
+        for (const std::string& extension : videoExtensions())
+            list << QString::fromStdString(extension);
+        return list;
+    }();
     return extensions;
 }
 
-QStringList filesToAdd(const QStringList& dropped, const std::atomic<bool>* cancelled)
+FilesToAdd filesToAdd(const QStringList& dropped, const QString& passedOver, const std::atomic<bool>* cancelled)
 {
-    QStringList files;
+    FilesToAdd found;
+    TreeWalk::Rules rules;
+    if (!passedOver.isEmpty())
+        rules.passedOver.push_back(QFile::encodeName(passedOver).toStdString());
     for (const QString& path : dropped) {
         if (!QFileInfo(path).isDir()) {
-            files << path;
+            found.files << path;
+            found.subfolders << QString();
             continue;
         }
-        QStringList found;
-        QDirIterator folder(path, QDir::Files | QDir::Readable, QDirIterator::Subdirectories);
-        while (folder.hasNext() && !(cancelled && *cancelled)) {
-            const QString file = folder.next();
-            if (addExtensions().contains(QFileInfo(file).suffix().toLower()))
-                found << file;
+        TreeWalk::Found tree;
+        try {
+            tree = TreeWalk::files(QFile::encodeName(path).toStdString(), rules, cancelled);
+        } catch (const std::exception&) {
+            continue;
         }
-        found.sort();
-        files << found;
+        for (const TreeWalk::File& file : tree.files) {
+            found.files << QFile::decodeName(QByteArray::fromStdString(file.path));
+            found.subfolders << QFile::decodeName(QByteArray::fromStdString(file.subfolder));
+        }
     }
-    return files;
+    return found;
 }
 
 FolderSearch::FolderSearch() = default;
@@ -43,10 +52,11 @@ FolderSearch::~FolderSearch()
     cancel();
 }
 
-void FolderSearch::search(const QStringList& paths, std::function<void(const QStringList& files)> found)
+void FolderSearch::search(
+    const QStringList& paths, const QString& passedOver, std::function<void(const FilesToAdd& found)> found)
 {
-    QThread* thread = QThread::create([paths, found = std::move(found), cancelled = m_cancelled] {
-        QStringList files = filesToAdd(paths, cancelled.get());
+    QThread* thread = QThread::create([paths, passedOver, found = std::move(found), cancelled = m_cancelled] {
+        FilesToAdd files = filesToAdd(paths, passedOver, cancelled.get());
         ThreadMailbox::main().post([found, files = std::move(files), cancelled] {
             if (!*cancelled)
                 found(files);

@@ -28,6 +28,9 @@ struct Settings {
     bool startEmpty = false;
     // Each output is decoded once written, to find a damaged file (slower).
     bool verifyDecode = false;
+    // The files of a dropped or watched folder are converted straight into
+    // the output folder, instead of into the same subfolders below it.
+    bool flat = false;
     // Add Files starts from the format and folder the last Add confirmed.
     bool addFromLast = true;
 

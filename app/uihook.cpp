@@ -241,6 +241,7 @@ void TUIHook::applySettings(const Settings& settings)
     m_command->Jobs = settings.jobs;
     m_command->GlobalPath = settings.outputFolder.toStdString();
     m_command->Verify = settings.verifyDecode ? Verification::decode : Verification::duration;
+    m_command->Flat = settings.flat;
     m_run->setWhenDone(settings.whenDone);
 }
 

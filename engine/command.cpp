@@ -2,6 +2,7 @@
 
 #include "ErrorReport.h"
 #include "ProgramDir.h"
+#include "TreeWalk.h"
 #include "commandManager.h"
 
 #include <QCoreApplication>
@@ -60,6 +61,45 @@ TCommand::~TCommand()
     m_slots.clear();
 }
 
+std::string TCommand::outputSubfolder(
+    const JobListModel::Node& node, const std::string& source, std::size_t limit) const
+{
+    if (Flat || node.Item.Subfolder.isEmpty())
+        return {};
+    // A list file may say anything: nothing it says puts an output outside its output folder.
+    const std::string subfolder = node.Item.Subfolder.toStdString();
+    if (!isSafeSubfolder(subfolder))
+        throw WordedError(
+            reason(QT_TRANSLATE_NOOP("Reason", "the folder \"%1\" of \"%2\" is not a folder below the output folder"),
+                subfolder, source));
+    for (std::size_t from = 0; from <= subfolder.size();) {
+        const std::size_t end = std::min(subfolder.find('/', from), subfolder.size());
+        if (end - from > limit)
+            throw WordedError(reason(
+                QT_TRANSLATE_NOOP("Reason", "the folder name \"%1\" is longer than the file system allows (%2 bytes)"),
+                subfolder.substr(from, end - from), limit));
+        from = end + 1;
+    }
+    return subfolder;
+}
+
+void TCommand::makeSubfolder(const Plan& plan)
+{
+    // Only below an output folder that is there: one that is missing fails the item as it always did.
+    const std::string base = plan.outputDir.substr(0, plan.outputDir.size() - plan.subfolder.size() - 1);
+    std::error_code ec;
+    if (!std::filesystem::is_directory(base, ec))
+        return;
+    const std::string folder = plan.outputDir.substr(0, plan.outputDir.size() - 1);
+    std::filesystem::create_directories(folder, ec);
+    if (ec)
+        throw WordedError(
+            reason(QT_TRANSLATE_NOOP("Reason", "cannot make the output folder \"%1\": %2"), folder, ec.message()));
+    if (!std::filesystem::is_directory(folder, ec))
+        throw WordedError(
+            reason(QT_TRANSLATE_NOOP("Reason", "cannot make the output folder \"%1\": it is not a folder"), folder));
+}
+
 TCommand::Plan TCommand::planFor(const JobListModel::Node& node) const
 {
     Plan plan;
@@ -77,11 +117,14 @@ TCommand::Plan TCommand::planFor(const JobListModel::Node& node) const
     // A folder is a folder, also when a list file names it without the separator.
     if (plan.outputDir.back() != '/')
         plan.outputDir += '/';
+    // Asked of the output folder itself: the item's folder below it may not be made yet.
+    const long longest = ::pathconf(plan.outputDir.c_str(), _PC_NAME_MAX);
+    const std::size_t limit = longest > 0 ? static_cast<std::size_t>(longest) : 255;
+    plan.subfolder = outputSubfolder(node, plan.source, limit);
+    plan.outputDir += plan.subfolder.empty() ? std::string() : plan.subfolder + '/';
     plan.outputName = changeFileExt(extractFileName(plan.source), "." + m_catalogue.GetExt(node.Item.FormatIndex));
     plan.outputPath = m_overwriteManager.GetUniqueFileName(plan.outputDir + plan.outputName);
     // Found out now rather than once ffmpeg has converted the whole file.
-    const long longest = ::pathconf(plan.outputDir.c_str(), _PC_NAME_MAX);
-    const std::size_t limit = longest > 0 ? static_cast<std::size_t>(longest) : 255;
     if (extractFileName(plan.outputPath).size() > limit)
         throw WordedError(reason(
             QT_TRANSLATE_NOOP("Reason", "the output name \"%1\" is longer than the file system allows (%2 bytes)"),
@@ -349,6 +392,8 @@ ItemJob TCommand::jobFor(JobListModel::Node& node)
         job.params = plan.params;
         if (node.Item.Path.isEmpty() && GlobalPath.empty())
             defaultOutputFolder(true);
+        if (!plan.subfolder.empty())
+            makeSubfolder(plan);
         if (m_sweptDirs.insert(plan.outputDir).second)
             m_worker.post(
                 [folder = plan.outputDir, extensions = m_catalogue.extensions()] {
@@ -374,6 +419,8 @@ void TCommand::startNext(Slot& slot)
     m_currentIndex = static_cast<std::uint32_t>(m_model.indexOf(node));
     slot.node = node;
     slot.started = m_starts++;
+    const std::string subfolder = node->Item.Subfolder.toStdString();
+    slot.subfolder = Flat || !isSafeSubfolder(subfolder) ? std::string() : subfolder;
     slot.lane->assign(jobFor(*node));
     slot.lane->start();
     emit itemStarted(node);
@@ -383,7 +430,7 @@ void TCommand::itemEnded(Slot& slot, const ItemOutcome& outcome)
 {
     JobListModel::Node* const node = slot.node;
     m_lastEnded = slot.lane.get();
-    countOutcome(outcome, slot.started);
+    countOutcome(outcome, slot.started, slot.subfolder);
     if (RunItemCount() > 0)
         emit OnProgress(slot.lane->runner(), static_cast<std::int32_t>(m_finishedItems * 100 / RunItemCount()));
     emit itemFinished(node, outcome);
@@ -439,7 +486,7 @@ bool fitsItsLimit(const ItemOutcome& outcome)
     return outcome.converted && outcome.sizeLimit > 0 && outcome.size >= 0 && outcome.size <= outcome.sizeLimit;
 }
 
-void TCommand::countOutcome(const ItemOutcome& outcome, std::uint64_t started)
+void TCommand::countOutcome(const ItemOutcome& outcome, std::uint64_t started, const std::string& subfolder)
 {
     ++m_finishedItems;
     if (outcome.converted) {
@@ -447,8 +494,10 @@ void TCommand::countOutcome(const ItemOutcome& outcome, std::uint64_t started)
         m_summary.decodeErrors += outcome.decodeErrors;
         m_summary.unchecked += outcome.checked == ItemOutcome::Check::none ? 1 : 0;
         m_summary.fitted += fitsItsLimit(outcome) ? 1 : 0;
-        const std::string folder
-            = outcome.output.substr(0, outcome.output.size() - extractFileName(outcome.output).size());
+        std::string folder = outcome.output.substr(0, outcome.output.size() - extractFileName(outcome.output).size());
+        // A tree's items are told by the folder the tree went to, not by each of its folders.
+        if (!subfolder.empty() && folder.ends_with("/" + subfolder + "/"))
+            folder.resize(folder.size() - subfolder.size() - 1);
         if (std::find(m_summary.outputFolders.begin(), m_summary.outputFolders.end(), folder)
             == m_summary.outputFolders.end())
             m_summary.outputFolders.push_back(folder);

@@ -122,6 +122,9 @@ public:
     ItemRecorder* Recorder = nullptr;
     // How outputs are checked before they are published.
     Verification Verify = Verification::duration;
+    // Items from a tree go straight into their output folder, as if each came
+    // alone, instead of into their folder's place below it (read when planned).
+    bool Flat = false;
 
     const RunSummary& lastRun() const { return m_summary; }
     // How much of the run is done: finished items plus the running items'
@@ -162,7 +165,8 @@ signals:
 private:
     struct Plan {
         std::string source;
-        std::string outputDir; // ends with "/"
+        std::string outputDir; // ends with "/"; the item's folder below the output folder included
+        std::string subfolder; // that folder; empty for none
         std::string outputName;
         std::string outputPath; // unique when planned
         std::string commandLine; // as shown: ffmpeg itself writes into a private folder
@@ -175,8 +179,13 @@ private:
         std::unique_ptr<ItemLane> lane;
         JobListModel::Node* node = nullptr;
         std::uint64_t started = 0; // its item's place among the run's starts
+        std::string subfolder; // its item's folder below its output folder, as planned
     };
     Plan planFor(const JobListModel::Node& node) const;
+    // The node's folder below its output folder, checked; empty when flat or none.
+    std::string outputSubfolder(const JobListModel::Node& node, const std::string& source, std::size_t limit) const;
+    // Makes the plan's folder below its output folder where that output folder is there.
+    static void makeSubfolder(const Plan& plan);
     ItemJob jobFor(JobListModel::Node& node);
     // The first waiting item in the list's current order.
     JobListModel::Node* nextWaiting();
@@ -188,7 +197,8 @@ private:
     // Ends the run, soon, if nothing runs and nothing of it is left to start (or it is stopping).
     void endWhenDone();
     void itemEnded(Slot& slot, const ItemOutcome& outcome);
-    void countOutcome(const ItemOutcome& outcome, std::uint64_t started);
+    // subfolder: the item's folder below its output folder, which the summary names instead.
+    void countOutcome(const ItemOutcome& outcome, std::uint64_t started, const std::string& subfolder = {});
     void tickStep();
     bool anyBusy() const;
     void endRun(bool stopped);

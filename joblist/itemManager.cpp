@@ -22,6 +22,19 @@ std::string TItemManager::childValue(int i, const char* name) const
     return item ? item->ChildValue(name) : std::string();
 }
 
+void TItemManager::SetSubfolder(int i, const std::string& subfolder)
+{
+    if (i < 0 || i >= Count())
+        return;
+    if (TJclSimpleXMLElem* item = m_document.Root().Children().Item(i))
+        item->Children().Add("subfolder").SetValue(subfolder);
+}
+
+std::string TItemManager::GetSubfolder(int i) const
+{
+    return childValue(i, "subfolder");
+}
+
 int TItemManager::GetFormatIndex(int i) const
 {
     return parseInteger(childValue(i, "format")).value_or(-1);

@@ -16,6 +16,9 @@ public:
     // Gives the i-th staged item a size limit in bytes (0: none, as items are staged).
     void SetSizeLimit(int i, std::int64_t bytes);
     std::int64_t GetSizeLimit(int i) const;
+    // The folder below a tree's root the i-th staged item was found in; none unless set.
+    void SetSubfolder(int i, const std::string& subfolder);
+    std::string GetSubfolder(int i) const;
     // The format index of the i-th staged item; the text is always written by
     // AddItem, so a value that is not a number reads as -1 (no format).
     int GetFormatIndex(int i) const;

@@ -52,6 +52,16 @@ QString itemName(const std::string& text, const std::string& folder, int number,
     return name;
 }
 
+// An item's folder below its tree's root, as the job list holds it; bytes that are not UTF-8 refuse the
+// list file as in a path.
+QString subfolderName(const std::string& text, int number, const std::string& path)
+{
+    if (!isUtf8(text))
+        throw listFileError(said(QT_TRANSLATE_NOOP("TSaveManager", "%1 has a subfolder that is not valid UTF-8."))
+                                .arg(itemText(number, path)));
+    return QString::fromStdString(text);
+}
+
 bool isBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -91,6 +101,9 @@ void readItems(const TJclSimpleXML& document, const std::string& path,
             lastPath = itemPath;
         data.Path = lastPath; // shares the text with the previous item's when equal
         data.SizeLimit = sizeLimitValue(item->ChildValue("size"));
+        // Optional: an item that came alone has none. Kept as written; planning refuses one that would lead out.
+        if (const TJclSimpleXMLElem* subfolder = item->FindChild("subfolder"))
+            data.Subfolder = subfolderName(subfolder->Value(), itemNumber, path);
         each(data, *item);
     }
 }
@@ -211,6 +224,8 @@ void TSaveManager::ExportToFile(const std::string& path)
         item.Children().Add("filename").SetValue(data.FileName.toStdString());
         item.Children().Add("format").SetValue(std::to_string(data.FormatIndex));
         item.Children().Add("path").SetValue(data.Path.toStdString());
+        if (!data.Subfolder.isEmpty())
+            item.Children().Add("subfolder").SetValue(data.Subfolder.toStdString());
         writeSizeLimit(item, data);
     }
     try {
@@ -233,6 +248,8 @@ std::string TSaveManager::QueueText() const
         item.Children().Add("filename").SetValue(node.Item.FileName.toStdString());
         item.Children().Add("format").SetValue(std::to_string(node.Item.FormatIndex));
         item.Children().Add("path").SetValue(node.Item.Path.toStdString());
+        if (!node.Item.Subfolder.isEmpty())
+            item.Children().Add("subfolder").SetValue(node.Item.Subfolder.toStdString());
         writeSizeLimit(item, node.Item);
         item.Children().Add("state").SetValue(stateWord(node.State));
         if (node.State == ItemState::failed && !node.Failure.isEmpty())

@@ -31,7 +31,9 @@ public:
     // after <path>, written only when it has one) is read with
     // sizeLimitValue. An item whose
     // format is not a number, or that lacks filename, format or path, stops
-    // the import with an error naming it, and the items before it stay.
+    // the import with an error naming it, and the items before it stay. An
+    // item's optional <subfolder> (its folder below the tree it was queued
+    // from) is taken as written; Export writes it after <path> when set.
     void ImportFromFile(const std::string& path);
     // Writes the whole job list. The old file is replaced only once the new
     // one is complete, so a failed export leaves it as it was.
@@ -39,7 +41,7 @@ public:
 
     // The job list as the window keeps it for its next start: the list file
     // layout (a fresh declaration and a <list> root, whatever was imported),
-    // each <item> with a <state> after its <path>: "done", "failed",
+    // each <item> with a <state> after its <path> (or <subfolder>): "done", "failed",
     // "stopped", or "queued" (also for an item converting now, which starts
     // again next time), and a failed one's <reason> after it. Import passes
     // both over and Export never writes them.

@@ -20,6 +20,7 @@ void TTreeManager::AddItems(const QStringList& files)
         item.FormatIndex = m_staging.GetFormatIndex(i);
         item.Path = QString::fromStdString(m_staging.GetPath(i));
         item.SizeLimit = m_staging.GetSizeLimit(i);
+        item.Subfolder = QString::fromStdString(m_staging.GetSubfolder(i));
         m_model.append(item);
     }
     m_staging.Clear();

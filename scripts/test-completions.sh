@@ -39,7 +39,7 @@ formats=$("$batch" --formats | awk -F'\t' -v OFS='\t' '{ print $1, $2 ($5 ~ /^un
 last=$(printf '%s\n' "$formats" | tail -n 1 | cut -f1)
 all_options="-f --format -o --output -n --dry-run -s --save-list -l --formats -j --jobs --journal --retry-failed
     --shard --progress= --catalogue --ffmpeg -q --quiet -v --verbose --files-from --files0-from --verify= --watch
-    --new-only --settle= --exclude= -h --help --version
+    --new-only --settle= --exclude= -r --recursive --include= --flat -h --help --version
     --fit="
 
 # --- bash: the words as bash splits them, '=' a word of its own.
@@ -72,7 +72,9 @@ expect "bash: files" "$(b -f 0 "$work/files/jobs")" \
     "$(printf '%s\n' "$work/files/jobs.qfl" "$work/files/jobs.txt" "$work/files/jobs-dir")"
 expect "bash: files after --" "$(b -- -)" ""
 expect "bash: options" "$(b - | sort)" "$(printf '%s\n' $all_options | sort)"
-expect "bash: --re" "$(b --re)" "--retry-failed"
+expect "bash: --re" "$(b --re)" "$(printf -- '--recursive\n--retry-failed')"
+expect "bash: -r completes folders" "$(b -r "$work/files/out")" "$work/files/out-dir"
+expect "bash: --recursive completes folders" "$(b --recursive "$work/files/out")" "$work/files/out-dir"
 expect "bash: --files" "$(b --files)" "$(printf -- '--files-from\n--files0-from')"
 expect "bash: --fit offers no file" "$(b --fit '')" ""
 expect "bash: --fit=" "$(b --fit)" "--fit="

@@ -25,7 +25,7 @@ const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
     "  calvera-batch [options] -f INDEX --watch DIR       convert what appears in DIR, until Ctrl-C\n"
     "\n"
     "List files and files may be combined; items keep the order given, and -f and -o apply to the files after "
-    "them (those of --files-from too). Items without an output directory go to convert/ next to the program, or "
+    "them (those of --files-from and -r too). Items without an output directory go to convert/ next to the program, or "
     "where that cannot be written (an installed Calvera) to Calvera/ in the Videos folder. An output directory "
     "given with -o is made when it is missing.\n"
     "\n"
@@ -34,6 +34,10 @@ const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
     "  -o, --output=DIR        output directory for the files that follow\n"
     "      --fit=SIZE          make each output of the files that follow at most SIZE (25M, 1.5G, 700KiB, bytes; "
     "0: no limit), with two passes\n"
+    "  -r, --recursive=DIR     queue the video and sound files in DIR and below, by path; their outputs keep "
+    "DIR's subfolders\n"
+    "      --include=GLOB      with -r: take only names matching GLOB, not the usual extensions (repeatable)\n"
+    "      --flat              put the outputs of -r and --watch straight into the output directory\n"
     "      --files-from=FILE   queue the files named in FILE, one a line (- for standard input)\n"
     "      --files0-from=FILE  the same with names ended by NUL characters (find -print0)\n"
     "  -n, --dry-run           print the ffmpeg command of every item, quoted for a shell, run nothing\n"
@@ -48,7 +52,7 @@ const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
     "      --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C\n"
     "      --new-only          with --watch: leave the files already there alone\n"
     "      --settle=SECONDS    with --watch: take a file once it stood unchanged this long (default 5)\n"
-    "      --exclude=GLOB      with --watch: pass over names matching GLOB (repeatable)\n"
+    "      --exclude=GLOB      with --watch or -r: pass over names matching GLOB (repeatable)\n"
     "      --progress=json     write the run as JSON events on standard output, one a line\n"
     "      --progress=lines    one line for each item as it ends, its reason and log on it, and the summary; no "
     "live line (for logs, as a service's journal)\n"
@@ -167,6 +171,8 @@ enum LongOnly {
     kNewOnly,
     kSettle,
     kExclude,
+    kInclude,
+    kFlat,
     kProgress,
     kCatalogue,
     kFfmpeg,
@@ -178,6 +184,9 @@ const option kOptions[] = {
     {"format", required_argument, nullptr, 'f'},
     {"output", required_argument, nullptr, 'o'},
     {"fit", required_argument, nullptr, kFit},
+    {"recursive", required_argument, nullptr, 'r'},
+    {"include", required_argument, nullptr, kInclude},
+    {"flat", no_argument, nullptr, kFlat},
     {"files-from", required_argument, nullptr, kFilesFrom},
     {"files0-from", required_argument, nullptr, kFiles0From},
     {"dry-run", no_argument, nullptr, 'n'},
@@ -202,7 +211,7 @@ const option kOptions[] = {
     {nullptr, 0, nullptr, 0},
 };
 // "-": the files come back in their place among the options; ":": a missing value is told apart.
-constexpr const char* kShortOptions = "-:f:o:ns:lj:qvh";
+constexpr const char* kShortOptions = "-:f:o:r:ns:lj:qvh";
 
 std::string absolute(const std::string& path)
 {
@@ -284,10 +293,12 @@ class Reader {
 public:
     BatchOptions options;
 
-    void file(const std::string& name)
+    // A file named, or with tree set a folder given with -r: either takes the settings in force.
+    void file(const std::string& name, bool tree = false)
     {
         BatchOptions::Source source;
-        source.isListFile = endsWith(name, ".qfl");
+        source.isTree = tree;
+        source.isListFile = !tree && endsWith(name, ".qfl");
         // A media file whose name cannot be an item fails as an item, not the run.
         if (!source.isListFile && !isUtf8(name)) {
             source.path = absolute(name);
@@ -327,6 +338,9 @@ public:
         case 'j': options.jobs = count(name, value, 0); break;
         case kSettle: options.settleSeconds = count(name, value, 0); break;
         case kExclude: options.excluded.push_back(value); break;
+        case kInclude: options.included.push_back(value); break;
+        case kFlat: options.flat = true; break;
+        case 'r': file(itemName(value), true); break;
         case 'f': try { m_formatIndex = listFileInteger(value);
             } catch (const std::exception&) {
                 throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "format index '%1' is not a number"), {value});
@@ -384,6 +398,10 @@ public:
     {
         if (options.retryFailed && options.journal.empty())
             throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "--retry-failed needs --journal FILE"));
+        const bool trees = std::any_of(options.sources.begin(), options.sources.end(),
+            [](const BatchOptions::Source& source) { return source.isTree; });
+        if (!options.included.empty() && !trees)
+            throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "--include needs -r DIR"));
         if (options.newOnly && options.watch.empty())
             throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine", "--new-only needs --watch DIR"));
         if (!options.help && !options.version && !options.listFormats && options.sources.empty()

@@ -11,7 +11,11 @@
 struct BatchOptions {
     struct Source {
         bool isListFile = false;
+        // A folder given with -r: the files below it are queued, each with this source's settings.
+        bool isTree = false;
         std::string path; // absolute
+        // Its folder below the tree it was found in (see TItemData::Subfolder); empty for a file named alone.
+        std::string subfolder;
         int formatIndex = 0; // media files: the -f in force
         std::string outputDir; // media files: the -o in force, with a trailing "/", or empty
         std::int64_t sizeLimit = 0; // media files: the --fit in force, in bytes; 0: none
@@ -46,6 +50,8 @@ struct BatchOptions {
     bool newOnly = false; // with --watch: the files there at the start are left alone
     int settleSeconds = 5; // with --watch: how long a closed file must stay unchanged
     std::vector<std::string> excluded; // shell patterns of names passed over (--exclude)
+    std::vector<std::string> included; // -r: shell patterns of the names taken (--include); empty: by extension
+    bool flat = false; // outputs of a tree's files straight into their output folder (--flat)
 };
 
 class BatchUsageError : public std::runtime_error {

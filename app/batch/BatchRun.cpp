@@ -1,12 +1,14 @@
 #include "BatchRun.h"
 
 #include "BatchConsole.h"
+#include "BatchTrees.h"
 #include "ErrorReport.h"
 #include "FolderWatch.h"
 #include "FfmpegAbilities.h"
 #include "ProgramDir.h"
 #include "StandardOutput.h"
 #include "StopSignals.h"
+#include "TreeWalk.h"
 #include "Wording.h"
 #include "command.h"
 #include "commandManager.h"
@@ -105,7 +107,7 @@ void printFormats(const TCommandManager& catalogue, const std::string& ffmpeg, b
 
 void buildQueue(const BatchOptions& options, BatchQueue& queue)
 {
-    for (const BatchOptions::Source& source : options.sources) {
+    for (const BatchOptions::Source& source : withTreesWalked(options)) {
         if (!source.refused.empty()) {
             queue.refused.push_back({source.path, source.refused});
             continue;
@@ -127,6 +129,8 @@ void buildQueue(const BatchOptions& options, BatchQueue& queue)
         }
         queue.staging.AddItem(source.path, source.formatIndex, source.outputDir);
         queue.staging.SetSizeLimit(queue.staging.Count() - 1, source.sizeLimit);
+        if (!source.subfolder.empty())
+            queue.staging.SetSubfolder(0, source.subfolder);
         queue.tree.AddItems({QString::fromStdString(source.path)});
     }
 }
@@ -373,6 +377,9 @@ void followFolder(FolderWatch& watch, const Watching& watching, TCommand& driver
             watching.recorder->expect(*key);
         queue.staging.AddItem(path, options.watchFormat, options.watchOutputDir);
         queue.staging.SetSizeLimit(queue.staging.Count() - 1, options.watchSizeLimit);
+        // A file in a folder below the watched one keeps its place there.
+        if (const std::string subfolder = subfolderBelow(options.watch, path); !subfolder.empty())
+            queue.staging.SetSubfolder(0, subfolder);
         queue.tree.AddItems({QString::fromStdString(path)});
         JobListModel::Node* const node = queue.model.nodeAt(queue.model.count() - 1);
         if (watching.recorder)
@@ -497,8 +504,15 @@ std::set<std::string> knownOutputFolders(const BatchOptions& options, const JobL
     if (!options.watch.empty())
         folders.insert(options.watchOutputDir.empty() ? defaultOutputFolder() : options.watchOutputDir);
     for (int row = 0; row < model.count(); ++row) {
-        const std::string folder = model.nodeAt(row)->Item.Path.toStdString();
-        folders.insert(folder.empty() ? defaultOutputFolder() : folder);
+        const TItemData& item = model.nodeAt(row)->Item;
+        std::string folder = item.Path.toStdString();
+        if (folder.empty())
+            folder = defaultOutputFolder();
+        folders.insert(folder);
+        // The folders a tree's outputs go to, where the run puts them.
+        const std::string subfolder = item.Subfolder.toStdString();
+        if (!options.flat && !subfolder.empty() && isSafeSubfolder(subfolder))
+            folders.insert((folder.back() == '/' ? folder : folder + '/') + subfolder + '/');
     }
     return folders;
 }

@@ -111,6 +111,7 @@ int convert(const BatchOptions& options)
     TCommand driver(queue.model, *catalogue);
     driver.FfmpegPath = ffmpeg;
     driver.Verify = options.verification;
+    driver.Flat = options.flat;
     std::string lowered;
     driver.Jobs = jobsWithinMeans(options.jobs, lowered);
     if (!lowered.empty())
@@ -136,9 +137,13 @@ int convert(const BatchOptions& options)
         return status;
     const bool watching = !options.watch.empty();
     if (queue.model.count() == 0 && !watching) {
+        const bool trees = std::any_of(options.sources.begin(), options.sources.end(),
+            [](const BatchOptions::Source& source) { return source.isTree; });
         if (queue.refused.empty())
             reportError("calvera-batch: "
-                + QCoreApplication::translate("calvera-batch", "the list files hold no items").toStdString());
+                + (trees ? QCoreApplication::translate("calvera-batch", "the folders and list files hold no items")
+                         : QCoreApplication::translate("calvera-batch", "the list files hold no items"))
+                      .toStdString());
         return status;
     }
 

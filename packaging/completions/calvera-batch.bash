@@ -83,7 +83,7 @@ _calvera_batch()
     else
         case $prev in
         -f | --format | -o | --output | -s | --save-list | -j | --jobs | --journal | --shard | --catalogue | \
-            --ffmpeg | --files-from | --files0-from | --watch | --fit)
+            --ffmpeg | --files-from | --files0-from | --watch | --fit | -r | --recursive | --include | --exclude)
             option=$prev
             ;;
         esac
@@ -97,7 +97,7 @@ _calvera_batch()
     if [[ -z $only_files ]]; then
         case $option in
         -f | --format) _calvera_batch_formats "$cur" ;;
-        -o | --output | --watch)
+        -o | --output | --watch | -r | --recursive)
             mapfile -t COMPREPLY < <(compgen -d -- "$cur")
             compopt -o filenames 2>/dev/null
             ;;
@@ -114,13 +114,13 @@ _calvera_batch()
             ;;
         --verify) mapfile -t COMPREPLY < <(compgen -W "none duration decode" -- "$cur") ;;
         --progress) mapfile -t COMPREPLY < <(compgen -W "json lines" -- "$cur") ;;
-        --shard | --fit) ;;
+        --shard | --fit | --include | --exclude) ;;
         *)
             if [[ $cur == -* ]]; then
                 local options="-f --format -o --output -n --dry-run -s --save-list -l --formats -j --jobs
                     --journal --retry-failed --shard --progress= --catalogue --ffmpeg -q --quiet -v --verbose
-                    --files-from --files0-from --verify= --watch --new-only --settle= --exclude= -h --help --version
-                    --fit="
+                    --files-from --files0-from --verify= --watch --new-only --settle= --exclude= -r --recursive
+                    --include= --flat -h --help --version --fit="
                 mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
                 [[ ${COMPREPLY[*]} == *= ]] && compopt -o nospace 2>/dev/null
             else

@@ -172,11 +172,7 @@ bool TreeWalk::hasVideoExtension(const std::string& name)
     if (dot == std::string::npos || dot == 0 || dot + 1 == name.size())
         return false;
     std::string extension = name.substr(dot + 1);
-    // All in lower or all in upper case, as the Add dialog's filter lists them.
-    const bool lower = std::none_of(extension.begin(), extension.end(), [](char c) { return c >= 'A' && c <= 'Z'; });
-    const bool upper = std::none_of(extension.begin(), extension.end(), [](char c) { return c >= 'a' && c <= 'z'; });
-    if (!lower && !upper)
-        return false;
+    // In any case: a library's "Holiday.Mp4" is a video all the same.
     for (char& c : extension)
         c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     const std::vector<std::string>& known = videoExtensions();

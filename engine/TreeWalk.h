@@ -7,8 +7,7 @@
 // The files of a folder tree that can be queued: what a folder given with
 // -r, a watched tree and a folder dropped on the window bring in.
 //
-// A file is taken by its extension (videoExtensions, all in lower or all in
-// upper case, as the Add dialog's filter takes them), or, when included
+// A file is taken by its extension (videoExtensions, in any case), or, when included
 // patterns are given, by those instead. Hidden names, names of files in
 // progress (FolderWatch::inProgressPatterns) and the excluded patterns leave
 // a file or a whole folder out; a pattern with a "/" is matched against the

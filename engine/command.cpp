@@ -347,6 +347,11 @@ ItemJob TCommand::jobFor(JobListModel::Node& node)
         job.commandLine = plan.commandLine;
         job.inputParams = plan.inputParams;
         job.params = plan.params;
+        job.skipExisting = SkipExisting;
+        job.skipSame = SkipSame;
+        job.plainOutput = plan.outputDir + plan.outputName;
+        job.plainOutputShown = (node.Item.Subfolder.isEmpty() ? std::string() : node.Item.Subfolder.toStdString() + "/")
+            + plan.outputName;
         if (node.Item.Path.isEmpty() && GlobalPath.empty())
             defaultOutputFolder(true);
         if (m_sweptDirs.insert(plan.outputDir).second)
@@ -447,6 +452,8 @@ void TCommand::countOutcome(const ItemOutcome& outcome, std::uint64_t started)
             m_summary.outputFolders.push_back(folder);
     } else if (outcome.stopped) {
         ++m_summary.stopped;
+    } else if (outcome.skipped) {
+        ++m_summary.skipped;
     } else {
         ++m_summary.failed;
         const RunSummary::Failure failure {outcome.source, outcome.reason, outcome.reasonShown, outcome.log, started};

@@ -119,6 +119,11 @@ public:
     ItemRecorder* Recorder = nullptr;
     // How outputs are checked before they are published.
     Verification Verify = Verification::duration;
+    // Items are skipped, not converted, when their output is there already
+    // (whole, newer than the input), or when their input is already what
+    // their entry makes.
+    bool SkipExisting = false;
+    bool SkipSame = false;
 
     const RunSummary& lastRun() const { return m_summary; }
     // How much of the run is done: finished items plus the running items'

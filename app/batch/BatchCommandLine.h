@@ -43,6 +43,8 @@ struct BatchOptions {
     bool newOnly = false; // with --watch: the files there at the start are left alone
     int settleSeconds = 5; // with --watch: how long a closed file must stay unchanged
     std::vector<std::string> excluded; // shell patterns of names passed over (--exclude)
+    bool skipExisting = false; // an item whose output is there, whole and newer than its input, is skipped
+    bool skipSame = false; // an item whose input is already what its entry makes is skipped
 };
 
 class BatchUsageError : public std::runtime_error {

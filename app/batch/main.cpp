@@ -111,6 +111,8 @@ int convert(const BatchOptions& options)
     TCommand driver(queue.model, *catalogue);
     driver.FfmpegPath = ffmpeg;
     driver.Verify = options.verification;
+    driver.SkipExisting = options.skipExisting;
+    driver.SkipSame = options.skipSame;
     std::string lowered;
     driver.Jobs = jobsWithinMeans(options.jobs, lowered);
     if (!lowered.empty())

@@ -119,7 +119,8 @@ _calvera_batch()
             if [[ $cur == -* ]]; then
                 local options="-f --format -o --output -n --dry-run -s --save-list -l --formats -j --jobs
                     --journal --retry-failed --shard --progress= --catalogue --ffmpeg -q --quiet -v --verbose
-                    --files-from --files0-from --verify= --watch --new-only --settle= --exclude= -h --help --version"
+                    --files-from --files0-from --verify= --watch --new-only --settle= --exclude=
+                    --skip-existing --skip-same -h --help --version"
                 mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
                 [[ ${COMPREPLY[*]} == *= ]] && compopt -o nospace 2>/dev/null
             else

@@ -86,6 +86,9 @@ OptionsPage::OptionsPage(QWidget* parent)
     cbVerifyDecode->setToolTip(tr("decode every converted file once, to find a damaged one"));
     cbAddFromLast = checkBox(this, "cbAddFromLast", tr("Add Files starts from the last format and folder"), 24, 220);
     cbAddFromLast->setToolTip(tr("otherwise each Add starts from the first format and the global path"));
+    cbSkipExisting = checkBox(this, "cbSkipExisting", tr("Skip items already converted"), 520, 220);
+    cbSkipExisting->setToolTip(
+        tr("an item whose output is in its folder already, whole and newer than the input, is not converted again"));
 
     connect(cbJobs, &QComboBox::activated, this, [this](int row) {
         Settings next = m_settings;
@@ -125,12 +128,18 @@ OptionsPage::OptionsPage(QWidget* parent)
         next.addFromLast = checked;
         change(next);
     });
+    connect(cbSkipExisting, &QAbstractButton::clicked, this, [this](bool checked) {
+        Settings next = m_settings;
+        next.skipExisting = checked;
+        change(next);
+    });
     setTabOrder(cbJobs, cbWhenDone);
     setTabOrder(cbWhenDone, btFolder);
     setTabOrder(btFolder, btnDefaultFolder);
     setTabOrder(btnDefaultFolder, cbStartEmpty);
     setTabOrder(cbStartEmpty, cbVerifyDecode);
     setTabOrder(cbVerifyDecode, cbAddFromLast);
+    setTabOrder(cbAddFromLast, cbSkipExisting);
     showSettings();
 }
 
@@ -159,4 +168,5 @@ void OptionsPage::showSettings()
     cbStartEmpty->setChecked(m_settings.startEmpty);
     cbVerifyDecode->setChecked(m_settings.verifyDecode);
     cbAddFromLast->setChecked(m_settings.addFromLast);
+    cbSkipExisting->setChecked(m_settings.skipExisting);
 }

@@ -14,7 +14,8 @@ class TPngSpeedButton;
 // The Option tab's page: how many conversions run at once, what happens when
 // a run ends, where items without a folder of their own go (shown as the real
 // folder), whether the list is kept for the next start, whether outputs are
-// checked by decoding them and whether Add Files starts from the last choice.
+// checked by decoding them, whether Add Files starts from the last choice and
+// whether items already converted are skipped.
 // A change takes effect at once and is reported through changed().
 class OptionsPage final : public QWidget {
     Q_OBJECT
@@ -33,6 +34,7 @@ public:
     QCheckBox* cbStartEmpty;
     QCheckBox* cbVerifyDecode;
     QCheckBox* cbAddFromLast;
+    QCheckBox* cbSkipExisting;
 
 signals:
     void changed(const Settings& settings);

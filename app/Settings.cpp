@@ -17,6 +17,7 @@ constexpr const char* kJobs = "conversion/simultaneous";
 constexpr const char* kOutputFolder = "conversion/outputFolder";
 constexpr const char* kWhenDone = "conversion/whenDone";
 constexpr const char* kVerifyDecode = "conversion/verifyDecode";
+constexpr const char* kSkipExisting = "conversion/skipExisting";
 constexpr const char* kStartEmpty = "list/startEmpty";
 constexpr const char* kAddFromLast = "add/startFromLast";
 constexpr const char* kAddFormat = "add/lastFormat";
@@ -66,6 +67,7 @@ Settings Settings::load()
     settings.startEmpty = saved.value(kStartEmpty, false).toBool();
     settings.verifyDecode = saved.value(kVerifyDecode, false).toBool();
     settings.addFromLast = saved.value(kAddFromLast, true).toBool();
+    settings.skipExisting = saved.value(kSkipExisting, false).toBool();
     return settings;
 }
 
@@ -88,6 +90,7 @@ void Settings::save() const
     saved.setValue(kStartEmpty, startEmpty);
     saved.setValue(kVerifyDecode, verifyDecode);
     saved.setValue(kAddFromLast, addFromLast);
+    saved.setValue(kSkipExisting, skipExisting);
     saved.sync();
 }
 

@@ -1,7 +1,6 @@
 #include "ItemLane.h"
 
 #include "DiskWorker.h"
-#include "SkipCheck.h"
 #include "commandManager.h"
 
 #include <QPointer>
@@ -260,7 +259,17 @@ void ItemLane::weigh()
 {
     if (!m_run.weighing) {
         m_run.weighing = true;
-        const bool existing = m_job.skipExisting && modified(m_job.plainOutput);
+        // An output older than its input, or over the limit, is converted again without measuring it.
+        std::int64_t size = 0;
+        const std::optional<struct timespec> output
+            = m_job.skipExisting ? modified(m_job.plainOutput, &size) : std::nullopt;
+        if (output) {
+            const std::optional<struct timespec> input = modified(m_job.source);
+            const SkipCheck::Existing existing {m_job.plainOutputShown, size, input && later(*output, *input)};
+            if (SkipCheck::mayBeConverted(existing, m_job.sizeLimit))
+                m_run.existingFile = existing;
+        }
+        const bool existing = m_run.existingFile.has_value();
         if (existing || m_job.skipSame) {
             // Each answer comes back here; the input's serves the output check later too.
             const QPointer<ItemLane> self(this);
@@ -304,14 +313,10 @@ Wording ItemLane::skipReason()
 {
     if (!m_run.input)
         return {};
-    if (m_run.existing) {
-        std::int64_t size = 0;
-        const std::optional<struct timespec> output = modified(m_job.plainOutput, &size);
-        const std::optional<struct timespec> input = modified(m_job.source);
+    if (m_run.existing && m_run.existingFile) {
         const OutputCheck check(m_job.inputParams, m_job.params, m_job.plainOutput);
-        const SkipCheck::Existing existing {m_job.plainOutputShown, size, output && input && later(*output, *input)};
-        if (const Wording why
-            = SkipCheck::alreadyConverted(check.verdict(*m_run.input, *m_run.existing), existing, m_job.sizeLimit);
+        if (const Wording why = SkipCheck::alreadyConverted(
+                check.verdict(*m_run.input, *m_run.existing), *m_run.existingFile, m_job.sizeLimit);
             !why.empty())
             return why;
     }

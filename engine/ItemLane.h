@@ -6,6 +6,7 @@
 #include "ItemLog.h"
 #include "MediaProbe.h"
 #include "OutputCheck.h"
+#include "SkipCheck.h"
 #include "ProgressReader.h"
 #include "TemporaryOutput.h"
 #include "Wording.h"
@@ -235,6 +236,7 @@ private:
         std::optional<MediaContents> input;
         std::optional<MediaContents> output;
         // An output already under the item's own name, measured to tell whether it is whole.
+        std::optional<SkipCheck::Existing> existingFile; // newer than the input and within the limit
         std::unique_ptr<LaneFfmpeg::Measure> existingMeasure;
         std::optional<MediaContents> existing;
         bool weighing = false; // the measures that decide about skipping were asked

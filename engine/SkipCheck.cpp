@@ -260,11 +260,14 @@ bool made(const MediaStream& stream, const Wanted& wanted)
 Wording SkipCheck::alreadyConverted(
     const OutputCheck::Verdict& verdict, const Existing& existing, std::int64_t sizeLimit)
 {
-    if (!verdict.failure.empty() || !verdict.checked || !existing.newerThanInput)
-        return {};
-    if (sizeLimit > 0 && existing.size > sizeLimit)
+    if (!verdict.failure.empty() || !verdict.checked || !mayBeConverted(existing, sizeLimit))
         return {};
     return reason(QT_TRANSLATE_NOOP("Reason", "already converted: %1"), existing.shownName);
+}
+
+bool SkipCheck::mayBeConverted(const Existing& existing, std::int64_t sizeLimit)
+{
+    return existing.newerThanInput && (sizeLimit <= 0 || existing.size <= sizeLimit);
 }
 
 Wording SkipCheck::alreadySame(const MediaContents& input, const std::vector<std::string>& inputParams,

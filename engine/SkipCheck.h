@@ -27,6 +27,8 @@ public:
     // size limit, within it. verdict is OutputCheck's of the input against it.
     static Wording alreadyConverted(
         const OutputCheck::Verdict& verdict, const Existing& existing, std::int64_t sizeLimit);
+    // Whether such an output is worth measuring at all: newer than the input and within the limit.
+    static bool mayBeConverted(const Existing& existing, std::int64_t sizeLimit);
 
     // The input is already what the entry makes: the same container (ext,
     // or the entry's -f) and, for each of its moving picture and sound

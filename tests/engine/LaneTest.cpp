@@ -508,7 +508,7 @@ TEST_F(LaneTest, StopInEachStateEndsTheItemStoppedAndPublishesNothing)
 class LaneSkipTest : public LaneTest {
 protected:
     // An output under the item's own name beside its input, newer or older than it.
-    void startSkipping(bool outputNewer)
+    void startSkipping(bool outputNewer, bool same = false)
     {
         writeFileBytes(dir.file("clip.avi"), "an input");
         writeFileBytes(dir.file("clip.mp4"), "an earlier output");
@@ -522,7 +522,8 @@ protected:
         job.ffmpeg = "ffmpeg";
         job.source = dir.file("clip.avi");
         job.outputPath = dir.file("clip_2.mp4");
-        job.skipExisting = true;
+        job.skipExisting = !same;
+        job.skipSame = same;
         job.plainOutput = dir.file("clip.mp4");
         job.plainOutputShown = "clip.mp4";
         lane->assign(std::move(job));
@@ -556,19 +557,15 @@ TEST_F(LaneSkipTest, AWholeNewerOutputIsSkippedBeforeFfmpegAndAPauseHoldsItsMeas
     EXPECT_FALSE(lane->busy());
 }
 
-TEST_F(LaneSkipTest, AnOlderOutputIsConvertedWithTheInputMeasuredOnceAndStopEndsTheMeasures)
+TEST_F(LaneSkipTest, AnOlderOutputIsConvertedUnmeasuredAndStopEndsTheMeasures)
 {
     startSkipping(false);
-    ffmpeg->measured();
-    ASSERT_EQ(lane->state(), S::converting);
-    EXPECT_EQ(ffmpeg->measures.size(), 2u) << "the input's measure serves the output check too";
-    ffmpeg->end(0);
-    ASSERT_EQ(lane->state(), S::measuring);
-    ffmpeg->measured();
-    ASSERT_TRUE(endTold());
-    EXPECT_TRUE(ended->converted);
-    EXPECT_EQ(ended->checked, ItemOutcome::Check::streams);
+    ASSERT_EQ(lane->state(), S::converting) << "an output older than its input is not measured";
+    EXPECT_EQ(ffmpeg->measures.size(), 1u) << "the input's, while ffmpeg converts";
 
+    ended.reset();
+    ffmpeg->end(kStillActive);
+    ASSERT_TRUE(endTold());
     ended.reset();
     ffmpeg->measures.clear();
     startSkipping(true);
@@ -578,6 +575,22 @@ TEST_F(LaneSkipTest, AnOlderOutputIsConvertedWithTheInputMeasuredOnceAndStopEnds
     EXPECT_TRUE(ended->stopped);
     EXPECT_FALSE(ended->skipped);
     EXPECT_TRUE(ffmpeg->measures[0]->gone && ffmpeg->measures[1]->gone) << "Stop lets the measures go";
+}
+
+TEST_F(LaneSkipTest, AnInputNotInItsEntrysFormIsConvertedWithItsMeasureServingTheCheck)
+{
+    startSkipping(false, true);
+    ASSERT_EQ(lane->state(), S::starting);
+    ASSERT_EQ(ffmpeg->measures.size(), 1u);
+    ffmpeg->measured();
+    ASSERT_EQ(lane->state(), S::converting) << "a picture of no known codec is not what the MP4 entry makes";
+    EXPECT_EQ(ffmpeg->measures.size(), 1u) << "the input is measured once";
+    ffmpeg->end(0);
+    ASSERT_EQ(lane->state(), S::measuring);
+    ffmpeg->measured();
+    ASSERT_TRUE(endTold());
+    EXPECT_TRUE(ended->converted);
+    EXPECT_EQ(ended->checked, ItemOutcome::Check::streams);
 }
 
 } // namespace

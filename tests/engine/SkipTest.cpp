@@ -58,6 +58,30 @@ std::string sameReason(const MediaContents& input, const Entry& entry, std::int6
     return SkipCheck::alreadySame(input, entry.inputParams, entry.params, entry.ext, sizeLimit).english;
 }
 
+TEST(SkipCheck, TheProbeTellsCodecsTagsPixelsSoundAndBrand)
+{
+    const MediaContents probed = MediaContents::fromProbeJson(R"({"streams":[
+        {"codec_name":"h264","codec_type":"video","codec_tag_string":"avc1","pix_fmt":"yuv420p"},
+        {"codec_name":"opus","codec_type":"audio","codec_tag_string":"[0][0][0][0]","sample_rate":"48000","channels":2}],
+        "format":{"format_name":"mov,mp4,m4a,3gp,3g2,mj2","tags":{"major_brand":"isom"}}})");
+    ASSERT_EQ(probed.streams.size(), 2u);
+    EXPECT_EQ(probed.brand, "isom");
+    EXPECT_EQ(probed.streams[0].codec, "h264");
+    EXPECT_EQ(probed.streams[0].codecTag, "avc1");
+    EXPECT_EQ(probed.streams[0].pixelFormat, "yuv420p");
+    EXPECT_EQ(probed.streams[1].codec, "opus");
+    EXPECT_EQ(probed.streams[1].codecTag, "") << "an unset tag is no tag";
+    EXPECT_EQ(probed.streams[1].sampleRate, 48000);
+    EXPECT_EQ(probed.streams[1].channels, 2);
+    const MediaContents listed = MediaContents::fromFfmpegListing(
+        {"Input #0, matroska,webm, from 'file:/v/a.mkv':", "  Duration: 00:00:01.00, start: 0.000000, bitrate: 80 kb/s",
+            "  Stream #0:0: Video: vp9 (Profile 0), yuv420p(tv), 320x240, 25 fps",
+            "  Stream #0:1(eng): Audio: opus, 48000 Hz, stereo, fltp (default)"});
+    ASSERT_EQ(listed.streams.size(), 2u);
+    EXPECT_EQ(listed.streams[0].codec, "vp9");
+    EXPECT_EQ(listed.streams[1].codec, "opus");
+}
+
 TEST(SkipCheck, AnInputIsTheSameOnlyInTheEntrysContainerWithTheCodecsItNames)
 {
     const MediaContents mp4 = fileOf(kMovFamily, "isom", {streamOf(Kind::video, "h264"), streamOf(Kind::sound, "aac")});

@@ -200,6 +200,9 @@ QString JobListView::hintFor(const TItemNodeData& item) const
     // Stopped by the user: nothing went wrong with it.
     if (node->State == ItemState::stopped)
         hint += "\n" + tr("[stopped]: not converted; Convert or \"Convert the rest\" converts it");
+    // Not converted, rightly: its output is there already, or its input is in its form.
+    if (node->State == ItemState::skipped && !node->Failure.isEmpty())
+        hint += "\n" + tr("[skipped]: %1").arg(node->Failure);
     // Converted, and yet worth knowing: unchecked, or damaged input.
     if (node->State == ItemState::done && !node->Remark.isEmpty())
         hint += "\n" + tr("[note]: %1").arg(node->Remark);

@@ -80,15 +80,18 @@ OptionsPage::OptionsPage(QWidget* parent)
     btnDefaultFolder->setToolTip(tr("convert into Calvera's own default folder again"));
     caption(this, tr("items without a save path of their own are converted into this folder"), 24, 158, 12);
 
-    cbStartEmpty = checkBox(this, "cbStartEmpty", tr("Start with an empty list"), 24, 192);
+    cbStartEmpty = checkBox(this, "cbStartEmpty", tr("Start with an empty list"), 24, 180);
     cbStartEmpty->setToolTip(tr("do not keep the list for the next start"));
-    cbVerifyDecode = checkBox(this, "cbVerifyDecode", tr("Check each output by decoding it (slower)"), 304, 192);
+    cbVerifyDecode = checkBox(this, "cbVerifyDecode", tr("Check each output by decoding it (slower)"), 304, 180);
     cbVerifyDecode->setToolTip(tr("decode every converted file once, to find a damaged one"));
-    cbAddFromLast = checkBox(this, "cbAddFromLast", tr("Add Files starts from the last format and folder"), 24, 220);
+    cbAddFromLast = checkBox(this, "cbAddFromLast", tr("Add Files starts from the last format and folder"), 24, 203);
     cbAddFromLast->setToolTip(tr("otherwise each Add starts from the first format and the global path"));
-    cbFlat = checkBox(this, "cbFlat", tr("Flat: no subfolders in the output"), 480, 220);
+    cbFlat = checkBox(this, "cbFlat", tr("Flat: no subfolders in the output"), 24, 226);
     cbFlat->setToolTip(tr("the files of a dropped folder go straight into the output folder; otherwise they keep the "
                           "subfolders they had in it"));
+    cbSkipExisting = checkBox(this, "cbSkipExisting", tr("Skip items already converted"), 480, 203);
+    cbSkipExisting->setToolTip(
+        tr("an item whose output is in its folder already, whole and newer than the input, is not converted again"));
 
     connect(cbJobs, &QComboBox::activated, this, [this](int row) {
         Settings next = m_settings;
@@ -133,13 +136,19 @@ OptionsPage::OptionsPage(QWidget* parent)
         next.flat = checked;
         change(next);
     });
+    connect(cbSkipExisting, &QAbstractButton::clicked, this, [this](bool checked) {
+        Settings next = m_settings;
+        next.skipExisting = checked;
+        change(next);
+    });
     setTabOrder(cbJobs, cbWhenDone);
     setTabOrder(cbWhenDone, btFolder);
     setTabOrder(btFolder, btnDefaultFolder);
     setTabOrder(btnDefaultFolder, cbStartEmpty);
     setTabOrder(cbStartEmpty, cbVerifyDecode);
     setTabOrder(cbVerifyDecode, cbAddFromLast);
-    setTabOrder(cbAddFromLast, cbFlat);
+    setTabOrder(cbAddFromLast, cbSkipExisting);
+    setTabOrder(cbSkipExisting, cbFlat);
     showSettings();
 }
 
@@ -169,4 +178,5 @@ void OptionsPage::showSettings()
     cbVerifyDecode->setChecked(m_settings.verifyDecode);
     cbAddFromLast->setChecked(m_settings.addFromLast);
     cbFlat->setChecked(m_settings.flat);
+    cbSkipExisting->setChecked(m_settings.skipExisting);
 }

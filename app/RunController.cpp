@@ -69,10 +69,19 @@ QString endOfRunText(const RunSummary& run)
             notes << fittedText(run.fitted);
         if (!notes.isEmpty())
             text += "\n" + notes.join("; ") + ".";
+        // Skipped items are counted apart, so that a run that converted nothing says why.
+        if (run.skipped > 0)
+            text += "\n"
+                + RunController::tr("%1 converted, %2 skipped, 0 failed.")
+                      .arg(QString::number(run.converted), QString::number(run.skipped));
         return text;
     }
-    QString text = RunController::tr("%1 converted, %2 failed, %3 stopped.")
-                       .arg(QString::number(run.converted), QString::number(run.failed), QString::number(run.stopped));
+    QString text = run.skipped > 0
+        ? RunController::tr("%1 converted, %2 skipped, %3 failed, %4 stopped.")
+              .arg(QString::number(run.converted), QString::number(run.skipped), QString::number(run.failed),
+                  QString::number(run.stopped))
+        : RunController::tr("%1 converted, %2 failed, %3 stopped.")
+              .arg(QString::number(run.converted), QString::number(run.failed), QString::number(run.stopped));
     if (run.fitted > 0)
         text += " " + fittedText(run.fitted) + ".";
     // The first few that failed, each with why.
@@ -246,7 +255,7 @@ void RunController::finished(bool stopped)
         notifyDesktop(tr("Conversion finished"), text);
     // The box waits for its OK; what comes after the run does not. A run
     // whose every item the user stopped was, in effect, stopped.
-    if (run.converted + run.failed > 0)
+    if (run.converted + run.failed + run.skipped > 0)
         startWhenDone();
 }
 

@@ -18,6 +18,7 @@ constexpr const char* kOutputFolder = "conversion/outputFolder";
 constexpr const char* kWhenDone = "conversion/whenDone";
 constexpr const char* kVerifyDecode = "conversion/verifyDecode";
 constexpr const char* kFlat = "conversion/flat";
+constexpr const char* kSkipExisting = "conversion/skipExisting";
 constexpr const char* kStartEmpty = "list/startEmpty";
 constexpr const char* kAddFromLast = "add/startFromLast";
 constexpr const char* kAddFormat = "add/lastFormat";
@@ -69,6 +70,7 @@ Settings Settings::load()
     settings.verifyDecode = saved.value(kVerifyDecode, false).toBool();
     settings.flat = saved.value(kFlat, false).toBool();
     settings.addFromLast = saved.value(kAddFromLast, true).toBool();
+    settings.skipExisting = saved.value(kSkipExisting, false).toBool();
     return settings;
 }
 
@@ -92,6 +94,7 @@ void Settings::save() const
     saved.setValue(kVerifyDecode, verifyDecode);
     saved.setValue(kFlat, flat);
     saved.setValue(kAddFromLast, addFromLast);
+    saved.setValue(kSkipExisting, skipExisting);
     saved.sync();
 }
 

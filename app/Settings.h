@@ -33,6 +33,8 @@ struct Settings {
     bool flat = false;
     // Add Files starts from the format and folder the last Add confirmed.
     bool addFromLast = true;
+    // An item whose output is there already, whole and newer than its input, is skipped.
+    bool skipExisting = false;
 
     bool operator==(const Settings&) const = default;
 

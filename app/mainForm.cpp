@@ -201,6 +201,7 @@ TmainDlg::TmainDlg()
     listImage->Add(art("state-2.png"), "PngImage3");
     listImage->Add(art("state-3.png"), "PngImage2");
     listImage->Add(art("state-4.png"), "PngImage4");
+    listImage->Add(art("state-5.png"), "PngImage5");
     listImage->EndUpdate();
 
     MyFlatHint1 = new TMyFlatHint(this);

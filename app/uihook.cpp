@@ -209,7 +209,7 @@ void TUIHook::bindPopupMenu(TmainDlg& window)
         bool anyConverted = false;
         bool anyLeft = false;
         for (int row = 0; row < m_jobs->count(); ++row)
-            (m_jobs->nodeAt(row)->State == ItemState::done ? anyConverted : anyLeft) = true;
+            (isFinished(m_jobs->nodeAt(row)->State) ? anyConverted : anyLeft) = true;
         window.pmiConvertRest->setEnabled(anyLeft);
         window.pmiRemoveFinished->setEnabled(anyConverted);
         window.pmiStopItem->setEnabled(!idle() && view.selectionModel()->hasSelection());
@@ -242,6 +242,7 @@ void TUIHook::applySettings(const Settings& settings)
     m_command->GlobalPath = settings.outputFolder.toStdString();
     m_command->Verify = settings.verifyDecode ? Verification::decode : Verification::duration;
     m_command->Flat = settings.flat;
+    m_command->SkipExisting = settings.skipExisting;
     m_run->setWhenDone(settings.whenDone);
 }
 
@@ -295,7 +296,7 @@ void TUIHook::pmiConvertRestClick(QObject*)
     const std::vector<TItemNodeData*> chosen = m_window->VirtualStringTree1->selectedNodes();
     const std::unordered_set<const TItemNodeData*> wanted(chosen.begin(), chosen.end());
     const auto isRest = [wanted](const JobListModel::Node& node) {
-        return node.State != ItemState::done && !isWorking(node.State) && (wanted.empty() || wanted.contains(&node));
+        return !isFinished(node.State) && !isWorking(node.State) && (wanted.empty() || wanted.contains(&node));
     };
     if (idle()) {
         m_run->start(isRest);
@@ -324,7 +325,7 @@ void TUIHook::pmiPauseClick(QObject*)
 
 void TUIHook::pmiRemoveFinishedClick(QObject*)
 {
-    m_jobs->removeIf([](const JobListModel::Node& node) { return node.State == ItemState::done; });
+    m_jobs->removeIf([](const JobListModel::Node& node) { return isFinished(node.State); });
     m_run->refreshFileCount();
 }
 

@@ -7,7 +7,10 @@
 
 #include <charconv>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -216,7 +219,115 @@ void ItemLane::abilitiesKnown(const FfmpegProbe::Answer& answer)
     m_run.abilitiesKnown = true;
     // Held while it was asked, ffmpeg starts only once the run goes on.
     if (m_state == ItemState::starting)
-        launch();
+        weigh();
+}
+
+namespace {
+
+// The file's modification time, when it is a regular file.
+std::optional<struct timespec> modified(const std::string& path, std::int64_t* size = nullptr)
+{
+    struct stat info { };
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+        return std::nullopt;
+    if (size)
+        *size = info.st_size;
+    return info.st_mtim;
+}
+
+bool later(const struct timespec& a, const struct timespec& b)
+{
+    return a.tv_sec != b.tv_sec ? a.tv_sec > b.tv_sec : a.tv_nsec > b.tv_nsec;
+}
+
+// The first bytes of a file; fewer when it is shorter or cannot be read.
+std::string headOf(const std::string& path, std::size_t bytes)
+{
+    std::string head(bytes, '\0');
+    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (file < 0)
+        return {};
+    const ssize_t got = ::read(file, head.data(), head.size());
+    ::close(file);
+    head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    return head;
+}
+
+} // namespace
+
+void ItemLane::weigh()
+{
+    if (!m_run.weighing) {
+        m_run.weighing = true;
+        // An output older than its input, or over the limit, is converted again without measuring it.
+        std::int64_t size = 0;
+        const std::optional<struct timespec> output
+            = m_job.skipExisting ? modified(m_job.plainOutput, &size) : std::nullopt;
+        if (output) {
+            const std::optional<struct timespec> input = modified(m_job.source);
+            const SkipCheck::Existing existing {m_job.plainOutputShown, size, input && later(*output, *input)};
+            if (SkipCheck::mayBeConverted(existing, m_job.sizeLimit))
+                m_run.existingFile = existing;
+        }
+        const bool existing = m_run.existingFile.has_value();
+        if (existing || m_job.skipSame) {
+            // Each answer comes back here; the input's serves the output check later too.
+            const QPointer<ItemLane> self(this);
+            const std::uint64_t generation = m_generation;
+            auto into = [self, generation](std::optional<MediaContents> ItemRun::*field) {
+                return [self, generation, field](const MediaContents& contents) {
+                    if (!self || self->m_generation != generation)
+                        return;
+                    self->m_run.*field = contents;
+                    self->weigh();
+                };
+            };
+            m_run.inputMeasure = m_ffmpeg->measure(m_job, m_job.source, into(&ItemRun::input));
+            if (existing)
+                m_run.existingMeasure = m_ffmpeg->measure(m_job, m_job.plainOutput, into(&ItemRun::existing));
+        }
+    }
+    // Paused, it goes on when resumed.
+    if (m_state != ItemState::starting)
+        return;
+    if ((m_run.inputMeasure && !m_run.input) || (m_run.existingMeasure && !m_run.existing))
+        return;
+    if (m_run.existingMeasure || m_job.skipSame) {
+        const Wording why = skipReason();
+        if (!why.empty()) {
+            ItemOutcome outcome = outcomeSoFar();
+            outcome.skipped = true;
+            outcome.setReason(why);
+            if (m_run.existing)
+                outcome.output = m_job.plainOutput;
+            finish(std::move(outcome));
+            return;
+        }
+    }
+    m_run.existingMeasure.reset();
+    m_run.existing.reset();
+    launch();
+}
+
+Wording ItemLane::skipReason()
+{
+    if (!m_run.input)
+        return {};
+    if (m_run.existing && m_run.existingFile) {
+        const OutputCheck check(m_job.inputParams, m_job.params, m_job.plainOutput);
+        if (const Wording why = SkipCheck::alreadyConverted(
+                check.verdict(*m_run.input, *m_run.existing), *m_run.existingFile, m_job.sizeLimit);
+            !why.empty())
+            return why;
+    }
+    if (m_job.skipSame) {
+        MediaContents input = *m_run.input;
+        if (SkipCheck::needsDocType(input))
+            input.brand = SkipCheck::matroskaDocType(headOf(m_job.source, SkipCheck::kHeadBytes));
+        return SkipCheck::alreadySame(
+            input, m_job.inputParams, m_job.params, m_job.catalogue->GetExt(m_job.formatIndex), m_job.sizeLimit);
+    }
+    return {};
 }
 
 void ItemLane::launch()
@@ -261,7 +372,8 @@ void ItemLane::stop()
     case ItemState::publishing:
     case ItemState::done:
     case ItemState::failed:
-    case ItemState::stopped: break;
+    case ItemState::stopped:
+    case ItemState::skipped: break;
     }
 }
 
@@ -291,7 +403,7 @@ void ItemLane::resume()
         judge();
     // Its abilities came while it was held: ffmpeg starts now.
     if (from == ItemState::starting && m_run.abilitiesKnown)
-        launch();
+        weigh();
 }
 
 void ItemLane::lineHandler(const std::string& tagged, TOutputType type)
@@ -436,7 +548,8 @@ void ItemLane::judge()
 
 void ItemLane::holdMeasures(bool held)
 {
-    for (LaneFfmpeg::Measure* measure : {m_run.inputMeasure.get(), m_run.outputMeasure.get()}) {
+    for (LaneFfmpeg::Measure* measure :
+        {m_run.inputMeasure.get(), m_run.outputMeasure.get(), m_run.existingMeasure.get()}) {
         if (measure)
             measure->hold(held);
     }
@@ -530,6 +643,7 @@ void ItemLane::finish(ItemOutcome outcome)
     setState(ItemState::publishing);
     m_run.inputMeasure.reset();
     m_run.outputMeasure.reset();
+    m_run.existingMeasure.reset();
     if (const std::unique_ptr<ItemLog> log = std::move(m_run.log))
         outcome.log = log->path();
     // The job owns what it publishes or removes; the lane may take its next
@@ -561,7 +675,10 @@ void ItemLane::finish(ItemOutcome outcome)
         if (!self || self->m_generation != generation)
             return;
         const ItemOutcome& outcome = *concluded;
-        self->setState(outcome.converted ? ItemState::done : outcome.stopped ? ItemState::stopped : ItemState::failed);
+        self->setState(outcome.converted ? ItemState::done
+                : outcome.stopped        ? ItemState::stopped
+                : outcome.skipped        ? ItemState::skipped
+                                         : ItemState::failed);
         emit self->ended(outcome);
     };
     // What waits for the disk (fsync, a record's lines) goes to the disk

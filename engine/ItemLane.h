@@ -6,6 +6,7 @@
 #include "ItemLog.h"
 #include "MediaProbe.h"
 #include "OutputCheck.h"
+#include "SkipCheck.h"
 #include "ProgressReader.h"
 #include "TemporaryOutput.h"
 #include "Wording.h"
@@ -106,6 +107,13 @@ struct ItemJob {
     ItemRecorder* recorder = nullptr;
     Verification verification = Verification::duration;
     std::int64_t sizeLimit = 0; // the most bytes its output may take; 0: no limit
+    // Before ffmpeg starts, the item is skipped when an output under its own
+    // name (plainOutput, never "_2") is there, whole and newer than the
+    // input, or when its input is already what the entry makes (SkipCheck).
+    bool skipExisting = false;
+    bool skipSame = false;
+    std::string plainOutput;
+    std::string plainOutputShown; // relative to the output folder: "Season 1/E01.mp4"
 };
 
 // The ffmpeg a lane runs, as the lane sees it: what it can make, one run at
@@ -164,9 +172,11 @@ std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& 
 // ffmpeg's exit, Stop, or a failure before ffmpeg ran.
 //
 //   waiting -> starting -> converting -> (measuring) -> (checking) -> publishing -> done | failed | stopped
+//   waiting -> starting -> publishing -> skipped
 //
-// starting waits for the ffmpeg's abilities (asked in the background) and
-// for nothing else; measuring waits for the input's and the output's streams
+// starting waits for the ffmpeg's abilities (asked in the background) and,
+// when the job asks to skip what needs no converting, for the measures that
+// tell (the input's, and an existing output's); measuring waits for the input's and the output's streams
 // to be measured (the input's is asked while ffmpeg converts) and compares
 // them; checking decodes the output whole when asked to;
 // publishing puts the output on the disk and gives it its name (on the disk
@@ -225,6 +235,11 @@ private:
         std::unique_ptr<LaneFfmpeg::Measure> outputMeasure;
         std::optional<MediaContents> input;
         std::optional<MediaContents> output;
+        // An output already under the item's own name, measured to tell whether it is whole.
+        std::optional<SkipCheck::Existing> existingFile; // newer than the input and within the limit
+        std::unique_ptr<LaneFfmpeg::Measure> existingMeasure;
+        std::optional<MediaContents> existing;
+        bool weighing = false; // the measures that decide about skipping were asked
         OutputCheck::Verdict verdict;
         bool stopRequested = false;
         bool abilitiesKnown = false; // and usable: ffmpeg may be started
@@ -235,6 +250,11 @@ private:
     // Converting, checking, or paused from one of them: whose end ffmpeg's end is.
     bool inState(ItemState state) const;
     void abilitiesKnown(const FfmpegProbe::Answer& answer);
+    // Before launch: ends the item as skipped when it needs no converting,
+    // once what tells is measured; else launches.
+    void weigh();
+    // Why the item needs no converting, from what weigh measured; empty when it does.
+    Wording skipReason();
     void launch();
     void lineHandler(const std::string& line, TOutputType type);
     void ffmpegEnded(std::uint32_t exitCode);

@@ -19,9 +19,11 @@ namespace {
 std::atomic<long long> deadlineMs {10 * 60 * 1000};
 
 // What ffprobe is asked: the demuxer, each stream's kind, timing and packets.
-constexpr const char* kEntries = "stream=codec_type,start_time,duration,nb_read_packets,avg_frame_rate,r_frame_rate:"
+// and what it is made of: codecs, the picture's pixels, the sound's rate and channels, the brand.
+constexpr const char* kEntries = "stream=codec_type,start_time,duration,nb_read_packets,avg_frame_rate,r_frame_rate,"
+                                 "codec_name,codec_tag_string,pix_fmt,sample_rate,channels:"
                                  "stream_tags=DURATION:stream_disposition=attached_pic:"
-                                 "format=format_name,start_time,duration";
+                                 "format=format_name,start_time,duration:format_tags=major_brand";
 
 // ffprobe gives numbers as text; absent or "N/A" is -1.
 double number(const QJsonValue& value)
@@ -94,6 +96,7 @@ MediaContents MediaContents::fromProbeJson(const std::string& json)
     }
     contents.answer = Answer::measured;
     contents.format = format.value("format_name").toString().toStdString();
+    contents.brand = format.value("tags").toObject().value("major_brand").toString().toStdString();
     contents.start = std::max(0.0, number(format.value("start_time")));
     const double claimed = number(format.value("duration"));
     if (claimed > 0)
@@ -118,6 +121,14 @@ MediaContents MediaContents::fromProbeJson(const std::string& json)
         stream.constantRate
             = stream.frameRate > 0 && std::abs(stream.frameRate - rate(entry.value("r_frame_rate"))) < 1e-3;
         stream.still = entry.value("disposition").toObject().value("attached_pic").toInt() != 0;
+        stream.codec = entry.value("codec_name").toString().toStdString();
+        // ffprobe writes an unset tag as its bytes, "[0][0][0][0]".
+        const std::string tag = entry.value("codec_tag_string").toString().toStdString();
+        if (tag.find('[') == std::string::npos)
+            stream.codecTag = tag;
+        stream.pixelFormat = entry.value("pix_fmt").toString().toStdString();
+        stream.sampleRate = std::max(0, static_cast<int>(number(entry.value("sample_rate"))));
+        stream.channels = std::max(0, entry.value("channels").toInt());
         contents.streams.push_back(stream);
     }
     return contents;
@@ -153,6 +164,12 @@ MediaContents MediaContents::fromFfmpegListing(const std::vector<std::string>& l
             MediaStream found;
             found.kind = kindNamed(described.substr(0, described.find(':')));
             found.still = described.find("(attached pic)") != std::string_view::npos;
+            // "Video: h264 (High) (avc1 / 0x…), …": the codec's name alone; the rest is not told reliably.
+            const std::size_t kindEnd = described.find(": ");
+            if (kindEnd != std::string_view::npos) {
+                const std::string_view codec = described.substr(kindEnd + 2);
+                found.codec = std::string(codec.substr(0, codec.find_first_of(" ,")));
+            }
             contents.streams.push_back(found);
         } else if (!text.starts_with("  ")) {
             break;

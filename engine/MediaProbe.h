@@ -21,6 +21,11 @@ struct MediaStream {
     double frameRate = 0; // the average, frames a second; 0 when not told
     bool constantRate = false; // its average rate is its base rate
     bool still = false; // an attached picture, not a moving one
+    std::string codec; // "h264", "aac"; empty when not told
+    std::string codecTag; // "avc1", "hvc1"; empty when not told
+    std::string pixelFormat; // video: "yuv420p"; empty when not told
+    int sampleRate = 0; // sound: samples a second; 0 when not told
+    int channels = 0; // sound; 0 when not told
 };
 
 // What a media file holds, as ffprobe (or, without one, ffmpeg) tells it.
@@ -32,6 +37,7 @@ struct MediaContents {
     };
     Answer answer = Answer::unknown;
     std::string format; // the demuxer's name, e.g. "matroska,webm"
+    std::string brand; // an MP4 family file's major brand ("isom", "qt  "); empty when not told
     double start = 0;
     double seconds = -1; // the container's claimed length from its start; -1 when not told
     std::vector<MediaStream> streams;

@@ -20,7 +20,7 @@
 
 namespace {
 
-constexpr const char* kOutcomeWords[] = {"converted", "failed", "stopped"};
+constexpr const char* kOutcomeWords[] = {"converted", "failed", "stopped", "skipped"};
 constexpr const char* kCannotWrite = QT_TRANSLATE_NOOP("RunJournal", "cannot write the journal \"%1\": %2");
 
 // A message in the user's language; the journal's own lines are never translated.
@@ -363,7 +363,7 @@ std::optional<RunJournal::Line> RunJournal::parseLine(const std::string& line)
         return std::nullopt;
     if (read.layout == 3)
         parts.erase(parts.begin() + 5);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i < static_cast<int>(std::size(kOutcomeWords)); ++i) {
         if (parts[0] == kOutcomeWords[i])
             read.outcome = static_cast<Outcome>(i);
     }
@@ -426,7 +426,10 @@ RunJournal::Tally RunJournal::tally() const
 {
     Tally tally;
     const auto count = [&tally](Outcome outcome) {
-        (outcome == Outcome::converted ? tally.converted : outcome == Outcome::failed ? tally.failed : tally.stopped)++;
+        (outcome == Outcome::converted        ? tally.converted
+                : outcome == Outcome::failed  ? tally.failed
+                : outcome == Outcome::skipped ? tally.skipped
+                                              : tally.stopped)++;
     };
     for (const auto& [item, entry] : m_items) {
         if (entry.started)

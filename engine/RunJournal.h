@@ -29,7 +29,8 @@ public:
 // instead of converting it again into a second copy.
 class RunJournal final {
 public:
-    enum class Outcome { converted, failed, stopped };
+    // skipped: not converted, and needing no converting (its output was there, or its input in its form).
+    enum class Outcome { converted, failed, stopped, skipped };
 
     // What identifies an item across runs of the same queue: its input,
     // format and output folder, and which of the items equal in these it is
@@ -55,8 +56,9 @@ public:
         int converted = 0;
         int failed = 0;
         int stopped = 0;
+        int skipped = 0;
         int unfinished = 0; // started, and never ended
-        int total() const { return converted + failed + stopped + unfinished; }
+        int total() const { return converted + failed + stopped + skipped + unfinished; }
     };
 
     // Opens the journal and locks it for this object's life, creating it

@@ -390,6 +390,10 @@ ItemJob TCommand::jobFor(JobListModel::Node& node)
         job.commandLine = plan.commandLine;
         job.inputParams = plan.inputParams;
         job.params = plan.params;
+        job.skipExisting = SkipExisting;
+        job.skipSame = SkipSame;
+        job.plainOutput = plan.outputDir + plan.outputName;
+        job.plainOutputShown = (plan.subfolder.empty() ? std::string() : plan.subfolder + "/") + plan.outputName;
         if (node.Item.Path.isEmpty() && GlobalPath.empty())
             defaultOutputFolder(true);
         if (!plan.subfolder.empty())
@@ -503,6 +507,8 @@ void TCommand::countOutcome(const ItemOutcome& outcome, std::uint64_t started, c
             m_summary.outputFolders.push_back(folder);
     } else if (outcome.stopped) {
         ++m_summary.stopped;
+    } else if (outcome.skipped) {
+        ++m_summary.skipped;
     } else {
         ++m_summary.failed;
         const RunSummary::Failure failure {outcome.source, outcome.reason, outcome.reasonShown, outcome.log, started};

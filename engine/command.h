@@ -125,6 +125,11 @@ public:
     // Items from a tree go straight into their output folder, as if each came
     // alone, instead of into their folder's place below it (read when planned).
     bool Flat = false;
+    // Items are skipped, not converted, when their output is there already
+    // (whole, newer than the input), or when their input is already what
+    // their entry makes.
+    bool SkipExisting = false;
+    bool SkipSame = false;
 
     const RunSummary& lastRun() const { return m_summary; }
     // How much of the run is done: finished items plus the running items'

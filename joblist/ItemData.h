@@ -48,23 +48,32 @@ enum class ItemState : std::int32_t {
     done,
     failed,
     stopped,
+    skipped, // not converted, rightly: its output is there already, or its input is in its entry's form
 };
 
 // An item that a lane holds: from starting to publishing.
 constexpr bool isWorking(ItemState state)
 {
     return state != ItemState::waiting && state != ItemState::done && state != ItemState::failed
-        && state != ItemState::stopped;
+        && state != ItemState::stopped && state != ItemState::skipped;
+}
+
+// Needing no more converting: converted, or skipped as converted already or
+// already in its entry's form. Convert the rest leaves these alone.
+constexpr bool isFinished(ItemState state)
+{
+    return state == ItemState::done || state == ItemState::skipped;
 }
 
 // The state pictures: the four first are those of waiting, working, done
-// and failed items; stopped ones have their own.
+// and failed items; stopped and skipped ones have their own.
 enum TItemStatePicture : std::int32_t {
     kStateQueued = 0,
     kStateConverting = 1,
     kStateDone = 2,
     kStateFailed = 3,
     kStateStopped = 4,
+    kStateSkipped = 5,
 };
 
 constexpr std::int32_t statePicture(ItemState state)
@@ -74,6 +83,7 @@ constexpr std::int32_t statePicture(ItemState state)
     case ItemState::done: return kStateDone;
     case ItemState::failed: return kStateFailed;
     case ItemState::stopped: return kStateStopped;
+    case ItemState::skipped: return kStateSkipped;
     default: return kStateConverting;
     }
 }

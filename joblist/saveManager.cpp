@@ -122,13 +122,14 @@ const char* stateWord(ItemState state)
     case ItemState::done: return "done";
     case ItemState::failed: return "failed";
     case ItemState::stopped: return "stopped";
+    case ItemState::skipped: return "skipped";
     default: return "queued";
     }
 }
 
 ItemState stateOf(const std::string& word)
 {
-    for (const ItemState state : {ItemState::done, ItemState::failed, ItemState::stopped}) {
+    for (const ItemState state : {ItemState::done, ItemState::failed, ItemState::stopped, ItemState::skipped}) {
         if (word == stateWord(state))
             return state;
     }
@@ -252,7 +253,8 @@ std::string TSaveManager::QueueText() const
             item.Children().Add("subfolder").SetValue(node.Item.Subfolder.toStdString());
         writeSizeLimit(item, node.Item);
         item.Children().Add("state").SetValue(stateWord(node.State));
-        if (node.State == ItemState::failed && !node.Failure.isEmpty())
+        // A skipped item keeps why too: its output is there, or it needed none.
+        if ((node.State == ItemState::failed || node.State == ItemState::skipped) && !node.Failure.isEmpty())
             item.Children().Add("reason").SetValue(node.Failure.toStdString());
     }
     return document.SaveToString();
@@ -273,8 +275,9 @@ void TSaveManager::RestoreQueue(const std::string& text, const std::string& path
     std::vector<Restored> restored;
     readItems(document, path, [&restored](const TItemData& data, const TJclSimpleXMLElem& item) {
         const ItemState state = stateOf(item.ChildValue("state"));
-        const QString reason
-            = state == ItemState::failed ? QString::fromStdString(item.ChildValue("reason")) : QString();
+        const QString reason = state == ItemState::failed || state == ItemState::skipped
+            ? QString::fromStdString(item.ChildValue("reason"))
+            : QString();
         restored.push_back({data, state, reason});
     });
     for (const Restored& item : restored) {

@@ -39,8 +39,8 @@ formats=$("$batch" --formats | awk -F'\t' -v OFS='\t' '{ print $1, $2 ($5 ~ /^un
 last=$(printf '%s\n' "$formats" | tail -n 1 | cut -f1)
 all_options="-f --format -o --output -n --dry-run -s --save-list -l --formats -j --jobs --journal --retry-failed
     --shard --progress= --catalogue --ffmpeg -q --quiet -v --verbose --files-from --files0-from --verify= --watch
-    --new-only --settle= --exclude= -r --recursive --include= --flat -h --help --version
-    --fit="
+    --new-only --settle= --exclude= -r --recursive --include= --flat --skip-existing --skip-same -h --help
+    --version --fit="
 
 # --- bash: the words as bash splits them, '=' a word of its own.
 bash_complete() { # FUNCTION FILE WORD...

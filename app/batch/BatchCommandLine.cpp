@@ -49,6 +49,8 @@ const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
     "      --shard=K/N         convert only the items at positions p (from 0) with p % N == K\n"
     "      --verify=CHECK      check each output before it is published: none, duration (the default: its "
     "streams measured against the input's) or decode (also decode it whole)\n"
+    "      --skip-existing     skip an item whose output is there already, whole and newer than its input\n"
+    "      --skip-same         skip an item whose input already has the container and codecs of its format\n"
     "      --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C\n"
     "      --new-only          with --watch: leave the files already there alone\n"
     "      --settle=SECONDS    with --watch: take a file once it stood unchanged this long (default 5)\n"
@@ -63,7 +65,8 @@ const char* const kBatchUsage = QT_TRANSLATE_NOOP("BatchCommandLine",
     "  -h, --help              show this help\n"
     "      --version           show the version\n"
     "\n"
-    "Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage, a list file that cannot be "
+    "Exit status: 0 when every item was converted (or skipped), 1 when any failed, 2 for bad usage, a list file that "
+    "cannot be "
     "read or standard output that cannot be written; when a signal stopped the run, 128 and its number: 129 "
     "(SIGHUP), 130 (Ctrl-C), 141 (the reader of standard output went away), 143 (SIGTERM).\n");
 
@@ -178,6 +181,8 @@ enum LongOnly {
     kFfmpeg,
     kVersion,
     kFit,
+    kSkipExisting,
+    kSkipSame,
 };
 
 const option kOptions[] = {
@@ -208,6 +213,8 @@ const option kOptions[] = {
     {"ffmpeg", required_argument, nullptr, kFfmpeg},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, kVersion},
+    {"skip-existing", no_argument, nullptr, kSkipExisting},
+    {"skip-same", no_argument, nullptr, kSkipSame},
     {nullptr, 0, nullptr, 0},
 };
 // "-": the files come back in their place among the options; ":": a missing value is told apart.
@@ -331,6 +338,8 @@ public:
         case 'v': options.verbose = true; break;
         case kRetryFailed: options.retryFailed = true; break;
         case kNewOnly: options.newOnly = true; break;
+        case kSkipExisting: options.skipExisting = true; break;
+        case kSkipSame: options.skipSame = true; break;
         case 's': options.saveList = absolute(value); break;
         case kCatalogue: options.catalogue = absolute(value); break;
         case kFfmpeg: options.ffmpeg = value; break;

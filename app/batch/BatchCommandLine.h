@@ -52,6 +52,8 @@ struct BatchOptions {
     std::vector<std::string> excluded; // shell patterns of names passed over (--exclude)
     std::vector<std::string> included; // -r: shell patterns of the names taken (--include); empty: by extension
     bool flat = false; // outputs of a tree's files straight into their output folder (--flat)
+    bool skipExisting = false; // an item whose output is there, whole and newer than its input, is skipped
+    bool skipSame = false; // an item whose input is already what its entry makes is skipped
 };
 
 class BatchUsageError : public std::runtime_error {

@@ -193,7 +193,10 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
 {
     m_running.erase(index);
     m_lastProgress.erase(index);
-    const char* word = outcome.converted ? "converted" : (outcome.stopped ? "stopped" : "failed");
+    const char* word = outcome.converted ? "converted"
+        : outcome.stopped                ? "stopped"
+        : outcome.skipped                ? "skipped"
+                                         : "failed";
     if (m_options.json) {
         QJsonObject event {{"event", "end"}, {"item", index}, {"input", text(outcome.source)}, {"outcome", word},
             {"exit_code", outcome.ffmpegRan ? QJsonValue(static_cast<qint64>(outcome.exitCode)) : QJsonValue()},
@@ -211,7 +214,7 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
         return;
     }
     // Quiet, only what went wrong is told.
-    const bool wrong = !outcome.converted || !outcome.recorded;
+    const bool wrong = (!outcome.converted && !outcome.skipped) || !outcome.recorded;
     if (m_options.quiet && !wrong)
         return;
     clearStatus();
@@ -221,6 +224,7 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
     const QString failed = tr("failed");
     const QString said = (outcome.converted ? done
             : outcome.stopped               ? tr("stopped")
+            : outcome.skipped               ? tr("skipped")
                                             : failed)
                              .leftJustified(std::max(done.size(), failed.size()));
     // An item that ended before ffmpeg ran has no exit code.
@@ -238,7 +242,8 @@ void BatchConsole::itemFinished(int index, const ItemOutcome& outcome)
         notes << tr("converted with %n decoding errors (see log)", nullptr, outcome.decodeErrors);
     if (outcome.converted && outcome.checked == ItemOutcome::Check::none && !m_options.quiet)
         notes << tr("unchecked: %1").arg(text(outcome.uncheckedWhyShown));
-    if ((!outcome.converted && !outcome.stopped) || (outcome.converted && outcome.decodeErrors > 0)) {
+    if ((!outcome.converted && !outcome.stopped && !outcome.skipped)
+        || (outcome.converted && outcome.decodeErrors > 0)) {
         if (!outcome.log.empty())
             notes << tr("log: %1").arg(text(outcome.log));
     }
@@ -308,8 +313,8 @@ void BatchConsole::finish(const RunSummary& run, int notRecorded)
 {
     clearStatus();
     if (m_options.json) {
-        QJsonObject event {{"event", "summary"}, {"converted", run.converted}, {"failed", run.failed},
-            {"stopped", run.stopped}, {"unchecked", run.unchecked}, {"fitted", run.fitted},
+        QJsonObject event {{"event", "summary"}, {"converted", run.converted}, {"skipped", run.skipped},
+            {"failed", run.failed}, {"stopped", run.stopped}, {"unchecked", run.unchecked}, {"fitted", run.fitted},
             {"decode_errors", run.decodeErrors}, {"elapsed_s", static_cast<qint64>(m_elapsed)},
             {"failed_inputs", failedInputs(run)}, {"output_folders", textArray(run.outputFolders)}};
         if (m_options.journal)
@@ -327,6 +332,9 @@ void BatchConsole::finish(const RunSummary& run, int notRecorded)
         notes << tr("%n within the size limit", nullptr, run.fitted);
     if (!notes.isEmpty())
         converted += " (" + notes.join(", ") + ")";
+    // "12 converted, 30 skipped, 0 failed": told when any was.
+    if (run.skipped > 0)
+        converted += ", " + tr("%n skipped", nullptr, run.skipped);
     print(stdout,
         tr("%1, %2 failed, %3 stopped").arg(converted, QString::number(run.failed), QString::number(run.stopped)));
     // Converted, yet a resumed run would not know it.

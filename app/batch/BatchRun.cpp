@@ -45,6 +45,7 @@ RunJournal::Outcome journalOutcome(const ItemOutcome& outcome)
 {
     return outcome.converted ? RunJournal::Outcome::converted
         : outcome.stopped    ? RunJournal::Outcome::stopped
+        : outcome.skipped    ? RunJournal::Outcome::skipped
                              : RunJournal::Outcome::failed;
 }
 
@@ -212,10 +213,10 @@ std::unordered_set<const JobListModel::Node*> selectItems(
         if (journal) {
             const RunJournal::Key& key = keys.at(node);
             const std::optional<RunJournal::Outcome> last = journal->lastOutcome(key);
-            const bool converted = last == RunJournal::Outcome::converted;
+            // Skipped is done as much as converted: its output is there, or it needs none.
+            const bool done = last == RunJournal::Outcome::converted || last == RunJournal::Outcome::skipped;
             // Retrying: what failed, was stopped, or was cut short by a crash (started and never ended).
-            if (retryFailed ? !journal->unfinished(key) && (!last || converted)
-                            : converted && !journal->unfinished(key))
+            if (retryFailed ? !journal->unfinished(key) && (!last || done) : done && !journal->unfinished(key))
                 continue;
         }
         wanted.insert(node);
@@ -434,7 +435,7 @@ RunResult runQueue(TCommand& driver, BatchQueue& queue, const std::unordered_set
         console.ffmpegLine(queue.model.indexOf(node), line);
     });
     QObject::connect(&driver, &TCommand::itemFinished, [&](JobListModel::Node* node, const ItemOutcome& outcome) {
-        result.failed += outcome.converted ? 0 : 1;
+        result.failed += outcome.converted || outcome.skipped ? 0 : 1;
         result.notRecorded += outcome.converted && !outcome.recorded ? 1 : 0;
         console.itemFinished(queue.model.indexOf(node), outcome);
     });
@@ -535,11 +536,12 @@ RunSummary withRefused(RunSummary summary, const BatchQueue& queue)
 std::string nothingLeftToRetry(const RunJournal& journal)
 {
     const RunJournal::Tally tally = journal.tally();
-    return said(QT_TRANSLATE_NOOP("BatchRun",
-                    "nothing to convert: none of this run's items is recorded as failed, stopped or unfinished; the "
-                    "journal holds %1 items: %2 converted, %3 failed, %4 stopped, %5 started and never ended"),
+    return said(
+        QT_TRANSLATE_NOOP("BatchRun",
+            "nothing to convert: none of this run's items is recorded as failed, stopped or unfinished; the "
+            "journal holds %1 items: %2 converted, %6 skipped, %3 failed, %4 stopped, %5 started and never ended"),
         {std::to_string(tally.total()), std::to_string(tally.converted), std::to_string(tally.failed),
-            std::to_string(tally.stopped), std::to_string(tally.unfinished)});
+            std::to_string(tally.stopped), std::to_string(tally.unfinished), std::to_string(tally.skipped)});
 }
 
 int exitStatus(const RunResult& result)

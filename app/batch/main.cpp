@@ -112,6 +112,8 @@ int convert(const BatchOptions& options)
     driver.FfmpegPath = ffmpeg;
     driver.Verify = options.verification;
     driver.Flat = options.flat;
+    driver.SkipExisting = options.skipExisting;
+    driver.SkipSame = options.skipSame;
     std::string lowered;
     driver.Jobs = jobsWithinMeans(options.jobs, lowered);
     if (!lowered.empty())

@@ -120,7 +120,7 @@ _calvera_batch()
                 local options="-f --format -o --output -n --dry-run -s --save-list -l --formats -j --jobs
                     --journal --retry-failed --shard --progress= --catalogue --ffmpeg -q --quiet -v --verbose
                     --files-from --files0-from --verify= --watch --new-only --settle= --exclude= -r --recursive
-                    --include= --flat -h --help --version --fit="
+                    --include= --flat --skip-existing --skip-same -h --help --version --fit="
                 mapfile -t COMPREPLY < <(compgen -W "$options" -- "$cur")
                 [[ ${COMPREPLY[*]} == *= ]] && compopt -o nospace 2>/dev/null
             else

@@ -43,6 +43,8 @@ complete -c calvera-batch -l files0-from -r -F -d 'Queue the files named in FILE
 complete -c calvera-batch -l verify -x -a 'none duration decode' -d 'Check every output after converting'
 complete -c calvera-batch -l watch -x -a '(__fish_complete_directories)' -d 'Convert files as they appear in DIR'
 complete -c calvera-batch -l new-only -d 'With --watch: leave the files already there'
+complete -c calvera-batch -l skip-existing -d 'Skip items whose output is there already, whole'
+complete -c calvera-batch -l skip-same -d 'Skip items whose input already has the format\'s container and codecs'
 complete -c calvera-batch -l settle -x -d 'With --watch: seconds a file must stand unchanged'
 complete -c calvera-batch -l exclude -x -d 'With --watch or -r: pass over names matching GLOB'
 complete -c calvera-batch -s r -l recursive -x -a '(__fish_complete_directories)' -d 'Queue the video files in DIR and below, keeping its folders'

@@ -284,4 +284,24 @@ TEST(RunJournal, AnItemStartedAndNeverEndedIsUnfinishedAndCounted)
     EXPECT_EQ(tally.unfinished, 1);
 }
 
+TEST(RunJournal, ASkippedItemIsReadBackSkippedAndCountedApart)
+{
+    TempDir dir;
+    const Key skipped {0, 0, 0, "/v/a.avi", "/o/"};
+    const Key converted {1, 0, 0, "/v/b.avi", "/o/"};
+    {
+        RunJournal journal(dir.file("journal"));
+        journal.record(skipped, Outcome::skipped, "/o/a.mp3");
+        journal.record(converted, Outcome::converted, "/o/b.mp3");
+    }
+    EXPECT_NE(readFileBytes(dir.file("journal")).find("\nskipped\t"), std::string::npos);
+    const RunJournal journal(dir.file("journal"));
+    EXPECT_EQ(journal.damagedLines(), 0);
+    EXPECT_EQ(journal.lastOutcome(skipped), Outcome::skipped);
+    const RunJournal::Tally tally = journal.tally();
+    EXPECT_EQ(tally.skipped, 1);
+    EXPECT_EQ(tally.converted, 1);
+    EXPECT_EQ(tally.total(), 2);
+}
+
 } // namespace

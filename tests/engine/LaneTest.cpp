@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <mutex>
 #include <optional>
@@ -500,6 +501,96 @@ TEST_F(LaneTest, StopInEachStateEndsTheItemStoppedAndPublishesNothing)
         QCoreApplication::processEvents();
         EXPECT_EQ(lane->state(), S::stopped);
     }
+}
+
+// Skipping: what decides it is measured before ffmpeg would start, held by a
+// pause and let go by Stop like every other measure.
+class LaneSkipTest : public LaneTest {
+protected:
+    // An output under the item's own name beside its input, newer or older than it.
+    void startSkipping(bool outputNewer, bool same = false)
+    {
+        writeFileBytes(dir.file("clip.avi"), "an input");
+        writeFileBytes(dir.file("clip.mp4"), "an earlier output");
+        const auto input = fs::last_write_time(dir.file("clip.avi"));
+        fs::last_write_time(
+            dir.file("clip.mp4"), outputNewer ? input + std::chrono::seconds(5) : input - std::chrono::seconds(5));
+        ItemJob job;
+        job.item = this;
+        job.catalogue = &catalogue;
+        job.formatIndex = shippedFormat("mp4");
+        job.ffmpeg = "ffmpeg";
+        job.source = dir.file("clip.avi");
+        job.outputPath = dir.file("clip_2.mp4");
+        job.skipExisting = !same;
+        job.skipSame = same;
+        job.plainOutput = dir.file("clip.mp4");
+        job.plainOutputShown = "clip.mp4";
+        lane->assign(std::move(job));
+        lane->start();
+        QCoreApplication::processEvents();
+        ffmpeg->answer();
+    }
+};
+
+TEST_F(LaneSkipTest, AWholeNewerOutputIsSkippedBeforeFfmpegAndAPauseHoldsItsMeasures)
+{
+    startSkipping(true);
+    EXPECT_EQ(lane->state(), S::starting);
+    ASSERT_EQ(ffmpeg->measures.size(), 2u) << "the input and the output there";
+    EXPECT_EQ(ffmpeg->measures[1]->file, dir.file("clip.mp4"));
+    lane->pause();
+    EXPECT_TRUE(ffmpeg->measures[0]->held && ffmpeg->measures[1]->held);
+    ffmpeg->measured();
+    EXPECT_EQ(lane->state(), S::paused) << "held measures do not answer";
+    lane->resume();
+    EXPECT_FALSE(ffmpeg->measures[0]->held || ffmpeg->measures[1]->held);
+    ffmpeg->measured();
+    ASSERT_TRUE(endTold());
+    EXPECT_TRUE(ffmpeg->runs.empty()) << "ffmpeg never ran";
+    EXPECT_TRUE(ended->skipped);
+    EXPECT_FALSE(ended->converted);
+    EXPECT_EQ(ended->reason, "already converted: clip.mp4");
+    EXPECT_EQ(ended->output, dir.file("clip.mp4"));
+    EXPECT_EQ(lane->state(), S::skipped);
+    EXPECT_EQ(states, (std::vector<ItemState> {S::starting, S::paused, S::starting, S::publishing, S::skipped}));
+    EXPECT_FALSE(lane->busy());
+}
+
+TEST_F(LaneSkipTest, AnOlderOutputIsConvertedUnmeasuredAndStopEndsTheMeasures)
+{
+    startSkipping(false);
+    ASSERT_EQ(lane->state(), S::converting) << "an output older than its input is not measured";
+    EXPECT_EQ(ffmpeg->measures.size(), 1u) << "the input's, while ffmpeg converts";
+
+    ended.reset();
+    ffmpeg->end(kStillActive);
+    ASSERT_TRUE(endTold());
+    ended.reset();
+    ffmpeg->measures.clear();
+    startSkipping(true);
+    ASSERT_EQ(ffmpeg->measures.size(), 2u);
+    lane->stop();
+    ASSERT_TRUE(endTold());
+    EXPECT_TRUE(ended->stopped);
+    EXPECT_FALSE(ended->skipped);
+    EXPECT_TRUE(ffmpeg->measures[0]->gone && ffmpeg->measures[1]->gone) << "Stop lets the measures go";
+}
+
+TEST_F(LaneSkipTest, AnInputNotInItsEntrysFormIsConvertedWithItsMeasureServingTheCheck)
+{
+    startSkipping(false, true);
+    ASSERT_EQ(lane->state(), S::starting);
+    ASSERT_EQ(ffmpeg->measures.size(), 1u);
+    ffmpeg->measured();
+    ASSERT_EQ(lane->state(), S::converting) << "a picture of no known codec is not what the MP4 entry makes";
+    EXPECT_EQ(ffmpeg->measures.size(), 1u) << "the input is measured once";
+    ffmpeg->end(0);
+    ASSERT_EQ(lane->state(), S::measuring);
+    ffmpeg->measured();
+    ASSERT_TRUE(endTold());
+    EXPECT_TRUE(ended->converted);
+    EXPECT_EQ(ended->checked, ItemOutcome::Check::streams);
 }
 
 } // namespace

@@ -222,7 +222,8 @@ TEST_F(MainWindowTest, FixedSizeTitleAndInitialState)
     EXPECT_EQ(window.btnAdd->toolTip(), "add video files");
     EXPECT_EQ(window.btnImport->Caption(), "&Import");
     EXPECT_EQ(window.btnImport->toolTip(), "load list from a disk file");
-    EXPECT_EQ(window.listImage->Count(), 5) << "the four of waiting, converting, done and failed, and stopped";
+    EXPECT_EQ(window.listImage->Count(), 6)
+        << "the four of waiting, converting, done and failed, then stopped and skipped";
     EXPECT_EQ(window.listImage->item(2)->Name, "PngImage3");
     EXPECT_EQ(window.controller()->menuDraw().AttachedMenu(), window.PopupMenu1);
     // The specified four entries first, then the log and the output folder, then steering runs.
@@ -330,17 +331,19 @@ TEST_F(MainWindowTest, RowHintsShowThroughTheFlatHintWindow)
 
 TEST_F(MainWindowTest, StatePicturesAndActivityColumn)
 {
-    // Waiting, working, done, failed, and stopped apart from failed.
-    const ItemState states[]
-        = {ItemState::waiting, ItemState::converting, ItemState::done, ItemState::failed, ItemState::stopped};
-    for (int state = 0; state < 5; ++state)
+    // Waiting, working, done, failed, stopped apart from failed, and skipped apart from done.
+    const ItemState states[] = {ItemState::waiting, ItemState::converting, ItemState::done, ItemState::failed,
+        ItemState::stopped, ItemState::skipped};
+    for (int state = 0; state < 6; ++state)
         jobs.setState(add(QString("/v/%1.avi").arg(state), 0, ""), states[state]);
     window.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     const QImage shot = view.viewport()->grab().toImage();
     EXPECT_NE(window.listImage->pngImage(kStateStopped), window.listImage->pngImage(kStateFailed))
         << "a stopped item does not look failed";
-    for (int state = 0; state < 5; ++state) {
+    EXPECT_NE(window.listImage->pngImage(kStateSkipped), window.listImage->pngImage(kStateDone))
+        << "a skipped item does not look converted";
+    for (int state = 0; state < 6; ++state) {
         const QRect row = view.visualRect(jobs.index(state, 0));
         QImage picture(16, 16, QImage::Format_ARGB32);
         picture.fill(Qt::transparent);

@@ -24,6 +24,7 @@
 #include "mainForm.h"
 #include "uihook.h"
 
+#include <QCheckBox>
 #include <QMenu>
 #include <QLabel>
 #include <QApplication>
@@ -678,6 +679,32 @@ TEST(Startup, TerminationRequestEndsARunningConversionAndTheProgram)
     struct sigaction after { };
     sigaction(SIGTERM, nullptr, &after);
     EXPECT_EQ(after.sa_handler, before.sa_handler) << "the earlier handling is back";
+}
+
+TEST_F(RunTest, ASecondRunThatSkipsWhatIsDoneShowsSkippedRowsAndCountsThemInTheEndBox)
+{
+    addThroughTheWindow({clip("a.avi"), clip("b.avi")}, kMp4);
+    click(window->btnConvert);
+    ASSERT_TRUE(runEnds(1));
+    ASSERT_EQ(states(), (std::vector<ItemState> {ItemState::done, ItemState::done}));
+
+    // The Option page's choice, kept with the settings, takes effect from the next run.
+    click(window->btnOption);
+    click(window->OptionsPage1->cbSkipExisting);
+    click(window->btnList);
+    EXPECT_TRUE(Settings::load().skipExisting);
+    click(window->btnConvert);
+    ASSERT_TRUE(runEnds(2));
+    EXPECT_EQ(states(), (std::vector<ItemState> {ItemState::skipped, ItemState::skipped}));
+    ASSERT_EQ(boxes.seen.size(), 2u);
+    EXPECT_EQ(boxes.seen[1].text, "Congratulations, works done!\n0 converted, 2 skipped, 0 failed.");
+    EXPECT_EQ(boxes.seen[1].icon, QMessageBox::Information);
+    EXPECT_TRUE(hintOf(0).endsWith("\n[skipped]: already converted: a.mp4")) << qPrintable(hintOf(0));
+    EXPECT_EQ(counts.back(), "2 files, finished 2 of 2");
+    int files = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator(out))
+        ++files;
+    EXPECT_EQ(files, 2) << "nothing converted again";
 }
 
 } // namespace

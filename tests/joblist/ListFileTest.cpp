@@ -377,4 +377,24 @@ TEST(ListFile, WhatIsNotARegularFileIsRefusedAtOnce)
     }
 }
 
+TEST(ListFile, AKeptSkippedItemComesBackSkippedWithItsReason)
+{
+    TempDir dir;
+    JobListModel model;
+    TSaveManager manager(model);
+    add(model, {"/v/E01.avi", 0, "/out/"});
+    model.setState(model.nodeAt(0), ItemState::skipped);
+    model.nodeAt(0)->Failure = "already converted: Season 1/E01.mp4";
+    const std::string queue = manager.QueueText();
+    EXPECT_NE(queue.find("    <state>skipped</state>\r\n    <reason>already converted: Season 1/E01.mp4</reason>\r\n"),
+        std::string::npos)
+        << queue;
+    JobListModel restored;
+    TSaveManager restorer(restored);
+    restorer.RestoreQueue(queue, dir.file("queue.qfl"));
+    ASSERT_EQ(restored.count(), 1);
+    EXPECT_EQ(restored.nodeAt(0)->State, ItemState::skipped) << "Convert the rest leaves it, as a converted one";
+    EXPECT_EQ(restored.nodeAt(0)->Failure, "already converted: Season 1/E01.mp4");
+}
+
 } // namespace

@@ -164,7 +164,7 @@ int shippedFormat(const std::string& extension)
 void PrintTo(ItemState state, std::ostream* out)
 {
     static const char* const names[] = {"waiting", "starting", "converting", "paused", "measuring", "checking",
-        "publishing", "done", "failed", "stopped"};
+        "publishing", "done", "failed", "stopped", "skipped"};
     const auto index = static_cast<std::size_t>(state);
     *out << (index < std::size(names) ? names[index] : "?");
 }

@@ -377,7 +377,8 @@ QImage tab(int state)
 
 // The job list's state pictures: a white glyph on a round button whose colour
 // tells the state at a glance: slate for waiting, blue while converting,
-// green when done, red when failed, amber when stopped by the user.
+// green when done, red when failed, amber when stopped by the user, teal
+// when skipped as converted already.
 QImage statePicture(int kind)
 {
     struct Look {
@@ -389,8 +390,9 @@ QImage statePicture(int kind)
         {QColor(140, 220, 110), QColor(40, 140, 40), QColor(30, 110, 30)},
         {QColor(250, 140, 120), QColor(190, 40, 30), QColor(150, 30, 25)},
         {QColor(255, 215, 120), QColor(205, 135, 20), QColor(165, 105, 15)},
+        {QColor(130, 220, 210), QColor(20, 130, 130), QColor(15, 100, 100)},
     };
-    const Look& look = looks[std::clamp(kind, 0, 4)];
+    const Look& look = looks[std::clamp(kind, 0, 5)];
     QImage image = canvas(16, 16);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -417,6 +419,10 @@ QImage statePicture(int kind)
     case 3: // cross: failed
         p.drawLine(c + QPointF(-3, -3), c + QPointF(3, 3));
         p.drawLine(c + QPointF(-3, 3), c + QPointF(3, -3));
+        break;
+    case 5: // two chevrons, as on a player's skip button: skipped
+        p.drawPolyline(QPolygonF({c + QPointF(-4, -3), c + QPointF(-1, 0), c + QPointF(-4, 3)}));
+        p.drawPolyline(QPolygonF({c + QPointF(0.5, -3), c + QPointF(3.5, 0), c + QPointF(0.5, 3)}));
         break;
     default: // a square, as on a player's stop button: stopped
         p.setPen(Qt::NoPen);
@@ -512,7 +518,7 @@ int main(int argc, char* argv[])
     for (int state = 0; state < 3; ++state)
         save(tab(state), QString("tab-%1.png").arg(states[state]));
     save(tab(3), "tab-chosen.png");
-    for (int kind = 0; kind < 5; ++kind)
+    for (int kind = 0; kind < 6; ++kind)
         save(statePicture(kind), QString("state-%1.png").arg(kind));
 
     {

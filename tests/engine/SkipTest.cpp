@@ -204,10 +204,11 @@ protected:
             makeClip(dir.file(name), 1.5);
         fs::create_directories(dir.file("out/Season 1"));
     }
+    // Queued as a tree's items: their outputs go to out/Season 1.
     void queueClips(int format)
     {
         for (const char* name : {"a.avi", "b.avi", "c.avi"}) {
-            JobListModel::Node* node = add(dir.file(name), format, dir.file("out/Season 1"));
+            JobListModel::Node* node = add(dir.file(name), format, dir.file("out"));
             node->Item.Subfolder = "Season 1";
         }
     }

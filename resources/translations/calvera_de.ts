@@ -76,16 +76,24 @@
         <translation>Option --%1 nimmt keinen Wert, auch nicht „%2“</translation>
     </message>
     <message>
+        <source>the name %1 is not valid UTF-8; rename the file</source>
+        <translation>der Name %1 ist kein gültiges UTF-8; benennen Sie die Datei um</translation>
+    </message>
+    <message>
         <source>Usage:
   calvera-batch [options] LIST.qfl...                convert every item of the list files, in order
   calvera-batch [options] -f INDEX [-o DIR] FILE...  queue the files with that format index (and output directory)
   calvera-batch [options] -f INDEX --watch DIR       convert what appears in DIR, until Ctrl-C
 
-List files and files may be combined; items keep the order given, and -f and -o apply to the files after them (those of --files-from too). Items without an output directory go to convert/ next to the program, or where that cannot be written (an installed Calvera) to Calvera/ in the Videos folder. An output directory given with -o is made when it is missing.
+List files and files may be combined; items keep the order given, and -f and -o apply to the files after them (those of --files-from and -r too). Items without an output directory go to convert/ next to the program, or where that cannot be written (an installed Calvera) to Calvera/ in the Videos folder. An output directory given with -o is made when it is missing.
 
 Options:
   -f, --format=INDEX      format index in the catalogue for the files that follow (see --formats)
   -o, --output=DIR        output directory for the files that follow
+      --fit=SIZE          make each output of the files that follow at most SIZE (25M, 1.5G, 700KiB, bytes; 0: no limit), with two passes
+  -r, --recursive=DIR     queue the video and sound files in DIR and below, by path; their outputs keep DIR&apos;s subfolders
+      --include=GLOB      with -r: take only names matching GLOB, not the usual extensions (repeatable)
+      --flat              put the outputs of -r and --watch straight into the output directory
       --files-from=FILE   queue the files named in FILE, one a line (- for standard input)
       --files0-from=FILE  the same with names ended by NUL characters (find -print0)
   -n, --dry-run           print the ffmpeg command of every item, quoted for a shell, run nothing
@@ -96,10 +104,12 @@ Options:
       --retry-failed      with --journal: convert only the items that failed or were stopped
       --shard=K/N         convert only the items at positions p (from 0) with p % N == K
       --verify=CHECK      check each output before it is published: none, duration (the default: its streams measured against the input&apos;s) or decode (also decode it whole)
+      --skip-existing     skip an item whose output is there already, whole and newer than its input
+      --skip-same         skip an item whose input already has the container and codecs of its format
       --watch=DIR         convert every file that appears in DIR or below, until Ctrl-C
       --new-only          with --watch: leave the files already there alone
       --settle=SECONDS    with --watch: take a file once it stood unchanged this long (default 5)
-      --exclude=GLOB      with --watch: pass over names matching GLOB (repeatable)
+      --exclude=GLOB      with --watch or -r: pass over names matching GLOB (repeatable)
       --progress=json     write the run as JSON events on standard output, one a line
       --progress=lines    one line for each item as it ends, its reason and log on it, and the summary; no live line (for logs, as a service&apos;s journal)
   -q, --quiet             print errors and the summary only
@@ -109,18 +119,22 @@ Options:
   -h, --help              show this help
       --version           show the version
 
-Exit status: 0 when every item was converted, 1 when any failed, 2 for bad usage, a list file that cannot be read or standard output that cannot be written; when a signal stopped the run, 128 and its number: 129 (SIGHUP), 130 (Ctrl-C), 141 (the reader of standard output went away), 143 (SIGTERM).
+Exit status: 0 when every item was converted (or skipped), 1 when any failed, 2 for bad usage, a list file that cannot be read or standard output that cannot be written; when a signal stopped the run, 128 and its number: 129 (SIGHUP), 130 (Ctrl-C), 141 (the reader of standard output went away), 143 (SIGTERM).
 </source>
         <translation>Aufruf:
   calvera-batch [Optionen] LISTE.qfl...                   die Listendateien Eintrag für Eintrag umwandeln
   calvera-batch [Optionen] -f INDEX [-o ORDNER] DATEI...  die Dateien mit diesem Formatindex (und Ausgabeordner) einreihen
   calvera-batch [Optionen] -f INDEX --watch ORDNER        umwandeln, was in ORDNER erscheint, bis Strg-C
 
-Listendateien und Dateien lassen sich mischen; die Einträge behalten die angegebene Reihenfolge, und -f und -o gelten für die Dateien danach (auch die von --files-from). Einträge ohne Ausgabeordner kommen nach convert/ neben dem Programm oder, wo dort nicht geschrieben werden kann (ein installiertes Calvera), nach Calvera/ im Ordner Videos. Ein mit -o angegebener Ausgabeordner wird angelegt, wenn er fehlt.
+Listendateien und Dateien lassen sich mischen; die Einträge behalten die angegebene Reihenfolge, und -f und -o gelten für die Dateien danach (auch die von --files-from und -r). Einträge ohne Ausgabeordner kommen nach convert/ neben dem Programm oder, wo dort nicht geschrieben werden kann (ein installiertes Calvera), nach Calvera/ im Ordner Videos. Ein mit -o angegebener Ausgabeordner wird angelegt, wenn er fehlt.
 
 Optionen:
   -f, --format=INDEX       Formatindex im Katalog für die folgenden Dateien (siehe --formats)
   -o, --output=ORDNER      Ausgabeordner für die folgenden Dateien
+      --fit=GRÖSSE         jede Ausgabe der folgenden Dateien höchstens GRÖSSE groß machen (25M, 1.5G, 700KiB, Bytes; 0: keine Grenze), in zwei Durchgängen
+  -r, --recursive=ORDNER   die Video- und Tondateien in ORDNER und darunter einreihen, nach Pfad; ihre Ausgaben behalten die Unterordner von ORDNER
+      --include=MUSTER     mit -r: nur Namen nehmen, die auf MUSTER passen, statt der üblichen Endungen (mehrfach möglich)
+      --flat               die Ausgaben von -r und --watch direkt in den Ausgabeordner legen
       --files-from=DATEI   die in DATEI genannten Dateien einreihen, eine pro Zeile (- für die Standardeingabe)
       --files0-from=DATEI  dasselbe mit Namen, die mit NUL-Zeichen enden (find -print0)
   -n, --dry-run            den ffmpeg-Befehl jedes Eintrags ausgeben, für eine Shell zitiert; nichts ausführen
@@ -131,10 +145,12 @@ Optionen:
       --retry-failed       mit --journal: nur die fehlgeschlagenen oder gestoppten Einträge umwandeln
       --shard=K/N          nur die Einträge an den Positionen p (ab 0) mit p % N == K umwandeln
       --verify=PRÜFUNG     jede Ausgabe prüfen, bevor sie ihren Namen bekommt: none, duration (die Vorgabe: ihre Datenströme gemessen und mit denen der Eingabe verglichen) oder decode (sie auch ganz dekodieren)
+      --skip-existing      einen Eintrag überspringen, dessen Ausgabe schon vollständig und neuer als seine Eingabe vorliegt
+      --skip-same          einen Eintrag überspringen, dessen Eingabe schon Container und Codecs seines Formats hat
       --watch=ORDNER       jede Datei umwandeln, die in ORDNER oder darunter erscheint, bis Strg-C
       --new-only           mit --watch: die schon vorhandenen Dateien in Ruhe lassen
       --settle=SEKUNDEN    mit --watch: eine Datei erst nehmen, wenn sie so lange unverändert blieb (Vorgabe 5)
-      --exclude=MUSTER     mit --watch: Namen übergehen, die auf MUSTER passen (mehrfach möglich)
+      --exclude=MUSTER     mit --watch oder -r: Namen übergehen, die auf MUSTER passen (mehrfach möglich)
       --progress=json      den Durchlauf als JSON-Ereignisse auf die Standardausgabe schreiben, eines pro Zeile
       --progress=lines     eine Zeile für jeden Eintrag, wenn er endet, mit Grund und Protokoll, und die Zusammenfassung; keine Live-Zeile (für Protokolle wie das Journal eines Dienstes)
   -q, --quiet              nur Fehler und die Zusammenfassung ausgeben
@@ -144,12 +160,16 @@ Optionen:
   -h, --help               diese Hilfe zeigen
       --version            die Version zeigen
 
-Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 2 bei falschem Aufruf, einer Listendatei, die nicht gelesen werden kann, oder einer Standardausgabe, auf die nicht geschrieben werden kann; hat ein Signal den Durchlauf beendet, 128 plus seine Nummer: 129 (SIGHUP), 130 (Strg-C), 141 (der Leser der Standardausgabe ist weg), 143 (SIGTERM).
+Exit-Status: 0, wenn jeder Eintrag umgewandelt (oder übersprungen) wurde, 1, wenn einer fehlschlug, 2 bei falschem Aufruf, einer Listendatei, die nicht gelesen werden kann, oder einer Standardausgabe, auf die nicht geschrieben werden kann; hat ein Signal den Durchlauf beendet, 128 plus seine Nummer: 129 (SIGHUP), 130 (Strg-C), 141 (der Leser der Standardausgabe ist weg), 143 (SIGTERM).
 </translation>
     </message>
     <message>
-        <source>the name %1 is not valid UTF-8; rename the file</source>
-        <translation>der Name %1 ist kein gültiges UTF-8; benennen Sie die Datei um</translation>
+        <source>--include needs -r DIR</source>
+        <translation>--include braucht -r ORDNER</translation>
+    </message>
+    <message>
+        <source>--fit needs a size such as 25M, 1.5G, 700KiB or a number of bytes (0: no limit), not &apos;%1&apos;</source>
+        <translation>--fit braucht eine Größe wie 25M, 1.5G, 700KiB oder eine Zahl von Bytes (0: keine Grenze), nicht „%1“</translation>
     </message>
 </context>
 <context>
@@ -269,6 +289,24 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 
         <source>starting</source>
         <translation>startet</translation>
     </message>
+    <message>
+        <source>skipped</source>
+        <translation>übersprungen</translation>
+    </message>
+    <message numerus="yes">
+        <source>%n within the size limit</source>
+        <translation>
+            <numerusform>%n innerhalb der Größengrenze</numerusform>
+            <numerusform>%n innerhalb der Größengrenze</numerusform>
+        </translation>
+    </message>
+    <message numerus="yes">
+        <source>%n skipped</source>
+        <translation>
+            <numerusform>%n übersprungen</numerusform>
+            <numerusform></numerusform>
+        </translation>
+    </message>
 </context>
 <context>
     <name>BatchRun</name>
@@ -313,8 +351,15 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 
         <translation>-j %1 ist mehr, als Calvera gleichzeitig umwandelt; es werden %2 gleichzeitig umgewandelt</translation>
     </message>
     <message>
-        <source>nothing to convert: none of this run&apos;s items is recorded as failed, stopped or unfinished; the journal holds %1 items: %2 converted, %3 failed, %4 stopped, %5 started and never ended</source>
-        <translation>nichts umzuwandeln: kein Element dieses Laufs ist als fehlgeschlagen, angehalten oder unbeendet vermerkt; das Journal enthält %1 Elemente: %2 umgewandelt, %3 fehlgeschlagen, %4 angehalten, %5 begonnen und nie beendet</translation>
+        <source>nothing to convert: none of this run&apos;s items is recorded as failed, stopped or unfinished; the journal holds %1 items: %2 converted, %6 skipped, %3 failed, %4 stopped, %5 started and never ended</source>
+        <translation>nichts umzuwandeln: kein Element dieses Laufs ist als fehlgeschlagen, angehalten oder unbeendet vermerkt; das Journal enthält %1 Elemente: %2 umgewandelt, %6 übersprungen, %3 fehlgeschlagen, %4 angehalten, %5 begonnen und nie beendet</translation>
+    </message>
+</context>
+<context>
+    <name>BatchTrees</name>
+    <message>
+        <source>cannot read the folder %1; the files in it were passed over</source>
+        <translation>der Ordner %1 kann nicht gelesen werden; die Dateien darin wurden übergangen</translation>
     </message>
 </context>
 <context>
@@ -411,6 +456,17 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 
     <message>
         <source>Qelt File List File</source>
         <translation>Qelt-Listendatei</translation>
+    </message>
+</context>
+<context>
+    <name>FitText</name>
+    <message>
+        <source>%1 of %2</source>
+        <translation>%1 von %2</translation>
+    </message>
+    <message>
+        <source>pass %1 of %2</source>
+        <translation>Durchgang %1 von %2</translation>
     </message>
 </context>
 <context>
@@ -522,6 +578,18 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt wurde, 1, wenn einer fehlschlug, 
     <message>
         <source>saving</source>
         <translation>wird gespeichert</translation>
+    </message>
+    <message>
+        <source>[skipped]: %1</source>
+        <translation>[übersprungen]: %1</translation>
+    </message>
+    <message>
+        <source>[size]: at most %1</source>
+        <translation>[Größe]: höchstens %1</translation>
+    </message>
+    <message>
+        <source>[size]: %1</source>
+        <translation>[Größe]: %1</translation>
     </message>
 </context>
 <context>
@@ -659,6 +727,22 @@ nicht nach Stopp</translation>
     <message>
         <source>otherwise each Add starts from the first format and the global path</source>
         <translation>sonst beginnt jedes Hinzufügen mit dem ersten Format und dem globalen Pfad</translation>
+    </message>
+    <message>
+        <source>Flat: no subfolders in the output</source>
+        <translation>Flach: keine Unterordner in der Ausgabe</translation>
+    </message>
+    <message>
+        <source>the files of a dropped folder go straight into the output folder; otherwise they keep the subfolders they had in it</source>
+        <translation>die Dateien eines abgelegten Ordners kommen direkt in den Ausgabeordner; sonst behalten sie die Unterordner, die sie darin hatten</translation>
+    </message>
+    <message>
+        <source>Skip items already converted</source>
+        <translation>Bereits Umgewandeltes überspringen</translation>
+    </message>
+    <message>
+        <source>an item whose output is in its folder already, whole and newer than the input, is not converted again</source>
+        <translation>ein Eintrag, dessen Ausgabe schon vollständig und neuer als die Eingabe in ihrem Ordner liegt, wird nicht erneut umgewandelt</translation>
     </message>
 </context>
 <context>
@@ -893,6 +977,34 @@ nicht nach Stopp</translation>
         <source>ffmpeg was killed by signal %1</source>
         <translation>ffmpeg wurde durch Signal %1 beendet</translation>
     </message>
+    <message>
+        <source>the folder &quot;%1&quot; of &quot;%2&quot; is not a folder below the output folder</source>
+        <translation>der Ordner „%1“ von „%2“ ist kein Ordner unterhalb des Ausgabeordners</translation>
+    </message>
+    <message>
+        <source>the folder name &quot;%1&quot; is longer than the file system allows (%2 bytes)</source>
+        <translation>der Ordnername „%1“ ist länger, als das Dateisystem erlaubt (%2 Bytes)</translation>
+    </message>
+    <message>
+        <source>cannot make the output folder &quot;%1&quot;: %2</source>
+        <translation>der Ausgabeordner „%1“ kann nicht angelegt werden: %2</translation>
+    </message>
+    <message>
+        <source>cannot make the output folder &quot;%1&quot;: it is not a folder</source>
+        <translation>der Ausgabeordner „%1“ kann nicht angelegt werden: es ist kein Ordner</translation>
+    </message>
+    <message>
+        <source>already converted: %1</source>
+        <translation>bereits umgewandelt: %1</translation>
+    </message>
+    <message>
+        <source>%1 and %2</source>
+        <translation>%1 und %2</translation>
+    </message>
+    <message>
+        <source>already %1 with %2</source>
+        <translation>bereits %1 mit %2</translation>
+    </message>
 </context>
 <context>
     <name>RunController</name>
@@ -988,6 +1100,21 @@ nicht nach Stopp</translation>
         <source>No program was found to open &quot;%1&quot;.</source>
         <translation>Es fand sich kein Programm, das „%1“ öffnet.</translation>
     </message>
+    <message numerus="yes">
+        <source>%n converted within the size limit</source>
+        <translation>
+            <numerusform>%n innerhalb der Größengrenze umgewandelt</numerusform>
+            <numerusform>%n innerhalb der Größengrenze umgewandelt</numerusform>
+        </translation>
+    </message>
+    <message>
+        <source>%1 converted, %2 skipped, 0 failed.</source>
+        <translation>%1 umgewandelt, %2 übersprungen, 0 fehlgeschlagen.</translation>
+    </message>
+    <message>
+        <source>%1 converted, %2 skipped, %3 failed, %4 stopped.</source>
+        <translation>%1 umgewandelt, %2 übersprungen, %3 fehlgeschlagen, %4 gestoppt.</translation>
+    </message>
 </context>
 <context>
     <name>RunJournal</name>
@@ -1045,6 +1172,21 @@ nicht nach Stopp</translation>
     <message>
         <source>It is not a regular file.</source>
         <translation>Sie ist keine reguläre Datei.</translation>
+    </message>
+</context>
+<context>
+    <name>SizeLimitField</name>
+    <message>
+        <source>at most</source>
+        <translation>höchstens</translation>
+    </message>
+    <message>
+        <source>MB (blank: no limit)</source>
+        <translation>MB (leer: keine Grenze)</translation>
+    </message>
+    <message>
+        <source>(several)</source>
+        <translation>(mehrere)</translation>
     </message>
 </context>
 <context>
@@ -1167,6 +1309,18 @@ nicht nach Stopp</translation>
         <source>save path: each goes to %1</source>
         <translation>Speicherpfad: jedes geht nach %1</translation>
     </message>
+    <message>
+        <source>size limit: several, each kept unless one is given</source>
+        <translation>Größengrenze: mehrere, jede bleibt, es sei denn, eine wird angegeben</translation>
+    </message>
+    <message>
+        <source>size limit: each at most %1 MB</source>
+        <translation>Größengrenze: jede höchstens %1 MB</translation>
+    </message>
+    <message>
+        <source>size limit: none for each</source>
+        <translation>Größengrenze: keine, für alle</translation>
+    </message>
 </context>
 <context>
     <name>TMyCustomFlatEdit</name>
@@ -1215,6 +1369,10 @@ nicht nach Stopp</translation>
     <message>
         <source>&quot;%1&quot; is not a Calvera list: its root is &lt;%2&gt;.</source>
         <translation>„%1“ ist keine Calvera-Liste: ihre Wurzel ist &lt;%2&gt;.</translation>
+    </message>
+    <message>
+        <source>%1 has a subfolder that is not valid UTF-8.</source>
+        <translation>%1 hat einen Unterordner, der kein gültiges UTF-8 ist.</translation>
     </message>
 </context>
 <context>
@@ -1272,6 +1430,10 @@ nicht nach Stopp</translation>
     <message>
         <source>use global path (%1)</source>
         <translation>globalen Pfad verwenden (%1)</translation>
+    </message>
+    <message>
+        <source>size: each at most %1 MB</source>
+        <translation>Größe: jede höchstens %1 MB</translation>
     </message>
 </context>
 <context>
@@ -1445,6 +1607,17 @@ nicht nach Stopp</translation>
         <source>P&amp;ause</source>
         <comment>menu</comment>
         <translation>A&amp;nhalten</translation>
+    </message>
+</context>
+<context>
+    <name>TreeWalk</name>
+    <message>
+        <source>it is not a folder</source>
+        <translation>es ist kein Ordner</translation>
+    </message>
+    <message>
+        <source>cannot read the folder &quot;%1&quot;: %2</source>
+        <translation>der Ordner „%1“ kann nicht gelesen werden: %2</translation>
     </message>
 </context>
 <context>
@@ -1649,6 +1822,10 @@ calvera-batch --help).
     <message>
         <source>cannot write to standard output: %1</source>
         <translation>kann nicht auf die Standardausgabe schreiben: %1</translation>
+    </message>
+    <message>
+        <source>the folders and list files hold no items</source>
+        <translation>die Ordner und Listendateien enthalten keine Einträge</translation>
     </message>
 </context>
 </TS>

@@ -304,7 +304,7 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt (oder übersprungen) wurde, 1, we
         <source>%n skipped</source>
         <translation>
             <numerusform>%n übersprungen</numerusform>
-            <numerusform></numerusform>
+            <numerusform>%n übersprungen</numerusform>
         </translation>
     </message>
 </context>

@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QEventLoop>
 #include <QJsonObject>
 #include <QStandardPaths>
 
@@ -19,7 +20,8 @@ namespace {
 std::atomic<long long> deadlineMs {10 * 60 * 1000};
 
 // What ffprobe is asked: the demuxer, each stream's kind, timing and packets.
-constexpr const char* kEntries = "stream=codec_type,start_time,duration,nb_read_packets,avg_frame_rate,r_frame_rate:"
+constexpr const char* kEntries = "stream=codec_type,start_time,duration,nb_read_packets,avg_frame_rate,r_frame_rate,"
+                                 "bit_rate:"
                                  "stream_tags=DURATION:stream_disposition=attached_pic:"
                                  "format=format_name,start_time,duration";
 
@@ -118,6 +120,8 @@ MediaContents MediaContents::fromProbeJson(const std::string& json)
         stream.constantRate
             = stream.frameRate > 0 && std::abs(stream.frameRate - rate(entry.value("r_frame_rate"))) < 1e-3;
         stream.still = entry.value("disposition").toObject().value("attached_pic").toInt() != 0;
+        if (const double bits = number(entry.value("bit_rate")); bits > 0)
+            stream.bitRate = static_cast<long long>(bits);
         contents.streams.push_back(stream);
     }
     return contents;
@@ -274,4 +278,19 @@ void MediaProbe::ended(std::uint32_t exitCode)
     }
     const Done done = std::move(m_done);
     done(contents);
+}
+
+MediaContents MediaProbe::measureNow(const std::string& ffmpeg, const std::string& file)
+{
+    MediaContents contents;
+    QEventLoop loop;
+    bool answered = false;
+    const MediaProbe probe(ffmpeg, file, [&](const MediaContents& measured) {
+        contents = measured;
+        answered = true;
+        loop.quit();
+    });
+    if (!answered)
+        loop.exec();
+    return contents;
 }

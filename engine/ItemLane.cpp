@@ -317,9 +317,11 @@ void ItemLane::runEncode()
     const std::string passLog = m_run.temporary->folder() + "output.passlog";
     const std::string output = first ? m_run.temporary->folder() + "output.pass1" + extractFileExt(m_job.outputPath)
                                      : m_run.temporary->path();
+    const std::string sound = m_run.temporary->folder() + "output.sound" + extractFileExt(m_job.outputPath);
     if (!first)
         m_run.temporary->remove(extractFileName(output));
-    runFfmpeg(first ? fit.plan.firstPassParams(fit.budget, passLog) : fit.plan.outputParams(fit.budget, passLog),
+    runFfmpeg(first ? fit.plan.firstPassParams(fit.budget, passLog, localFile(sound))
+                    : fit.plan.outputParams(fit.budget, passLog),
         output,
         "fitting into " + sizeText(m_job.sizeLimit) + ", pass " + std::to_string(fit.encode) + " of "
             + std::to_string(encodes) + ": " + SizeFit::ratesText(fit.budget));
@@ -342,9 +344,15 @@ bool ItemLane::fitEncodeEnded(ItemOutcome& outcome, bool held)
             outcome.setReason(reason(QT_TRANSLATE_NOOP("Reason", "ffmpeg wrote no output")));
             return true;
         }
+        // The sound encoded beside it, when there is any, is what the second pass's will be.
+        const std::string sound = "output.sound" + extractFileExt(m_job.outputPath);
+        const auto soundFileBytes = std::filesystem::file_size(m_run.temporary->folder() + sound, error);
+        const std::uintmax_t files = bytes + (error ? 0 : soundFileBytes);
         if (fit.overheadPercent)
-            fit.budget = fit.plan.learned(fit.budget, static_cast<std::int64_t>(bytes), *fit.overheadPercent);
+            fit.budget = fit.plan.learned(fit.budget, static_cast<std::int64_t>(files), *fit.overheadPercent,
+                !error && fit.soundBytes ? *fit.soundBytes : -1);
         m_run.temporary->remove(firstPass);
+        m_run.temporary->remove(sound);
     } else {
         outcome.size = m_run.temporary->size();
         if (outcome.size <= m_job.sizeLimit)
@@ -469,6 +477,8 @@ void ItemLane::lineHandler(const std::string& tagged, TOutputType type)
     if (m_run.fit) {
         if (const std::optional<double> overhead = SizeFit::muxingOverhead(line))
             m_run.fit->overheadPercent = overhead;
+        if (const std::optional<double> sound = SizeFit::soundBytesReported(line))
+            m_run.fit->soundBytes = sound;
     }
     // Status lines say how far ffmpeg is, and its closing words that it failed: neither says why.
     if (line.empty() || line.starts_with("frame=") || line.starts_with("size=") || line == "Conversion failed!")

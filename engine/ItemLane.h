@@ -243,7 +243,8 @@ private:
             bool planned = false;
             int encode = 0; // the one running, or run last (from 1)
             int retries = 0;
-            std::optional<double> overheadPercent; // the first pass's muxer's, as it said
+            std::optional<double> overheadPercent; // the first pass's muxers', as it said
+            std::optional<double> soundBytes; // the sound it encoded beside, as it said
         };
         std::optional<Fit> fit;
     };

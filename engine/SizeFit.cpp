@@ -340,21 +340,30 @@ SizeFit::Budget SizeFit::budget(const MediaContents& input, std::int64_t limit) 
     return budget;
 }
 
-double SizeFit::videoBytes(const Budget& budget) const
+double SizeFit::soundBytes(const Budget& budget)
 {
-    const double target = static_cast<double>(budget.limit) * (1 - kMargin);
-    const double sound = static_cast<double>(budget.soundBitrate) * budget.soundStreams * budget.seconds / 8;
-    return target - budget.overhead - sound;
+    return budget.soundBytes >= 0 ? budget.soundBytes
+                                  : static_cast<double>(budget.soundBitrate) * budget.soundStreams * budget.seconds / 8;
 }
 
-SizeFit::Budget SizeFit::learned(const Budget& budget, std::int64_t firstPassBytes, double overheadPercent) const
+double SizeFit::videoBytes(const Budget& budget)
 {
-    // The first pass's file is the picture alone: its muxer's bytes, and the sound's from the table.
+    const double target = static_cast<double>(budget.limit) * (1 - kMargin);
+    return target - budget.overhead - soundBytes(budget);
+}
+
+SizeFit::Budget SizeFit::learned(
+    const Budget& budget, std::int64_t firstPassBytes, double overheadPercent, double soundBytes) const
+{
     if (budget.soundOnly || firstPassBytes <= 0 || overheadPercent < 0 || overheadPercent > 50)
         return budget;
     Budget next = budget;
-    next.overhead
-        = static_cast<double>(firstPassBytes) * overheadPercent / (100 + overheadPercent) + budget.soundOverhead;
+    // The first pass's files hold the picture and, when it was encoded with them, the sound: their
+    // muxers' bytes are the overhead, and the sound's own the table's guess where it was not.
+    const bool soundMeasured = soundBytes >= 0 && budget.soundStreams > 0;
+    next.soundBytes = soundMeasured ? soundBytes : -1;
+    next.overhead = static_cast<double>(firstPassBytes) * overheadPercent / (100 + overheadPercent)
+        + (soundMeasured ? 0 : budget.soundOverhead);
     const double bitrate = videoBytes(next) * 8 / budget.seconds;
     next.videoBitrate = static_cast<std::int64_t>(std::clamp(bitrate, double(kLeastVideoBitrate), 1e10));
     return next;
@@ -374,7 +383,7 @@ std::optional<SizeFit::Budget> SizeFit::retried(const Budget& budget, std::int64
             return std::nullopt;
         return next;
     }
-    const double sound = static_cast<double>(budget.soundBitrate) * budget.soundStreams * budget.seconds / 8;
+    const double sound = soundBytes(budget);
     const double wanted = target - budget.overhead - sound;
     const double wrote = static_cast<double>(written) - budget.overhead - sound;
     const double factor = wrote > 0 && wanted > 0 ? std::min(0.97, wanted / wrote * lower) : 0.9 * lower;
@@ -400,9 +409,20 @@ std::vector<std::string> SizeFit::commonParams(const Budget& budget, bool withSo
     return params;
 }
 
-std::vector<std::string> SizeFit::firstPassParams(const Budget& budget, const std::string& passLog) const
+std::vector<std::string> SizeFit::firstPassParams(
+    const Budget& budget, const std::string& passLog, const std::string& soundOutput) const
 {
-    std::vector<std::string> params = commonParams(budget, false);
+    std::vector<std::string> params;
+    if (budget.soundStreams > 0) {
+        // The sound as the second pass will encode it, to a file of its own: its bytes are then known.
+        Budget sound = budget;
+        sound.soundOnly = true;
+        params = commonParams(sound, true);
+        params.push_back("-vn");
+        params.push_back(soundOutput);
+    }
+    const std::vector<std::string> picture = commonParams(budget, false);
+    params.insert(params.end(), picture.begin(), picture.end());
     params.push_back("-an");
     if (m_way == Way::x265Passes) {
         params.insert(params.end(),
@@ -430,6 +450,22 @@ std::vector<std::string> SizeFit::outputParams(const Budget& budget, const std::
     }
     params.insert(params.end(), {"-pass", "2", "-passlogfile", passLog});
     return params;
+}
+
+std::optional<double> SizeFit::soundBytesReported(std::string_view line)
+{
+    // "video:551kB audio:347kB subtitle:0kB …", in units of 1024 bytes.
+    constexpr std::string_view kMarker = " audio:";
+    const std::size_t at = line.find(kMarker);
+    if (at == std::string_view::npos || line.find("muxing overhead: ") == std::string_view::npos)
+        return std::nullopt;
+    const std::string_view rest = line.substr(at + kMarker.size());
+    double kilobytes = 0;
+    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), kilobytes);
+    if (error != std::errc() || end == rest.data()
+        || !std::string_view(end, static_cast<std::size_t>(rest.data() + rest.size() - end)).starts_with("kB"))
+        return std::nullopt;
+    return kilobytes * 1024;
 }
 
 std::optional<double> SizeFit::muxingOverhead(std::string_view line)

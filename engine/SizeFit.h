@@ -51,24 +51,32 @@ public:
         int soundStreams = 0;
         double overhead = 0; // the container's own bytes, estimated
         double soundOverhead = 0; // of which the sound's packets take this much
+        double soundBytes = -1; // the sound's, as the first pass encoded it; -1: from its bitrate
     };
     // The budget for input within limit bytes.
     Budget budget(const MediaContents& input, std::int64_t limit) const;
-    // The budget of the second pass, once the first (its file firstPassBytes
-    // long) reported its muxer's overhead in percent of its streams.
-    Budget learned(const Budget& budget, std::int64_t firstPassBytes, double overheadPercent) const;
+    // The budget of the second pass, once the first (its files firstPassBytes
+    // long together) reported its muxers' overhead in percent of its streams,
+    // and the sound's bytes when it encoded the sound too (-1 when not).
+    Budget learned(const Budget& budget, std::int64_t firstPassBytes, double overheadPercent, double soundBytes) const;
     // The budget of the encode after one that wrote written bytes, over the
     // limit: the bitrate scaled down by what was missed; nothing when it
     // would fall below the least bitrate.
     std::optional<Budget> retried(const Budget& budget, std::int64_t written, int retry) const;
 
-    // The first pass's parameters (no sound, its log beside passLog) and
-    // the output's (the last pass, or the one encode).
-    std::vector<std::string> firstPassParams(const Budget& budget, const std::string& passLog) const;
+    // The first pass's parameters: its picture without sound (its log
+    // beside passLog) is the last output; the sound, when there is any,
+    // goes first to soundOutput (ffmpeg's name for a file of its own), so
+    // that its size is known exactly, not guessed from its bitrate.
+    std::vector<std::string> firstPassParams(
+        const Budget& budget, const std::string& passLog, const std::string& soundOutput) const;
+    // The output's parameters (the last pass, or the one encode).
     std::vector<std::string> outputParams(const Budget& budget, const std::string& passLog) const;
 
     // "muxing overhead: 0.512%" of ffmpeg's last status lines, in percent.
     static std::optional<double> muxingOverhead(std::string_view line);
+    // "audio:347kB" of the same line, in bytes.
+    static std::optional<double> soundBytesReported(std::string_view line);
     // The progress of encode (from 1) of encodes, the first being an
     // analysis pass when analysed, across all of them.
     static ItemProgress acrossEncodes(ItemProgress current, int encode, int encodes, bool analysed);
@@ -92,7 +100,8 @@ public:
 private:
     std::vector<std::string> commonParams(const Budget& budget, bool withSound) const;
     // The bytes of the budget's target the video may take, its overhead and sound taken off.
-    double videoBytes(const Budget& budget) const;
+    static double videoBytes(const Budget& budget);
+    static double soundBytes(const Budget& budget);
 
     Way m_way = Way::refused;
     Wording m_refusal;

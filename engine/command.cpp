@@ -133,7 +133,9 @@ std::vector<std::vector<std::string>> TCommand::passArgumentsFor(const JobListMo
     const std::string passLog = plan.outputPath + ".passlog";
     std::vector<std::vector<std::string>> passes;
     if (budget.encodes == 2)
-        passes.push_back(ffmpegArguments(job, fit.firstPassParams(budget, passLog),
+        passes.push_back(ffmpegArguments(job,
+            fit.firstPassParams(
+                budget, passLog, "file:" + changeFileExt(plan.outputPath, ".sound" + extractFileExt(plan.outputPath))),
             changeFileExt(plan.outputPath, ".pass1" + extractFileExt(plan.outputPath))));
     passes.push_back(ffmpegArguments(job, fit.outputParams(budget, passLog), plan.outputPath));
     return passes;

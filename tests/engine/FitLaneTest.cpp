@@ -84,6 +84,9 @@ public:
                 sizes.pop_front();
             }
             std::ofstream(arguments.back().substr(5)) << std::string(bytes, 'v');
+            const auto sound = std::find(arguments.begin(), arguments.end(), "-vn");
+            if (sound != arguments.end())
+                std::ofstream((sound + 1)->substr(5)) << std::string(1000, 's');
             const auto log = std::find(arguments.begin(), arguments.end(), "-passlogfile");
             if (log != arguments.end())
                 std::ofstream(*(log + 1) + "-0.log") << "stats";
@@ -179,6 +182,7 @@ TEST_F(FitLaneTest, TheInputIsMeasuredFirstThenTwoPassesRunAsOneItem)
     EXPECT_EQ(*(std::find(first.begin(), first.end(), "-passlogfile") + 1), folder + "/output.passlog");
     EXPECT_FALSE(holds(first, {"-f", "null"}));
     EXPECT_FALSE(holds(first, {"-crf"}));
+    EXPECT_TRUE(holds(first, {"-vn", "file:" + folder + "/output.sound.mp4"})) << "the sound beside, to be measured";
     EXPECT_EQ(lane->state(), S::converting);
 
     ffmpeg->end(0);
@@ -188,6 +192,7 @@ TEST_F(FitLaneTest, TheInputIsMeasuredFirstThenTwoPassesRunAsOneItem)
     EXPECT_TRUE(holds(second, {"-b:a", "160000"}));
     EXPECT_EQ(fs::path(second.back()).filename(), "output.mp4");
     EXPECT_FALSE(fs::exists(folder + "/output.pass1.mp4")) << "the first pass's file goes at once";
+    EXPECT_FALSE(fs::exists(folder + "/output.sound.mp4"));
     ffmpeg->sizes = {900000};
     ffmpeg->end(0);
     ASSERT_TRUE(endTold());

@@ -154,7 +154,9 @@ TEST(SizeFitTest, EachEncoderGetsItsOwnFormOfPasses)
     const SizeFit vp9 = fitOf("-c:v libvpx-vp9 -crf 32 -b:v 0 -row-mt 1 -c:a libopus -b:a 128k", "/out/clip.webm");
     ASSERT_EQ(vp9.way(), SizeFit::Way::twoPasses);
     const SizeFit::Budget budget = vp9.budget(clipOf(20), 5 * kMB);
-    const std::vector<std::string> first = vp9.firstPassParams(budget, passLog);
+    const std::vector<std::string> first = vp9.firstPassParams(budget, passLog, "file:/out/sound.webm");
+    // The sound goes first to a file of its own, at the second pass's bitrate, so that its size is known.
+    EXPECT_TRUE(holds(first, {"-b:a", "128000", "-vn", "file:/out/sound.webm"}));
     EXPECT_FALSE(holds(first, {"-crf"}));
     EXPECT_FALSE(holds(first, {"-b:v", "0"}));
     EXPECT_TRUE(holds(first, {"-row-mt", "1"})) << "the rest of the entry stays";
@@ -167,11 +169,14 @@ TEST(SizeFitTest, EachEncoderGetsItsOwnFormOfPasses)
         = fitOf("-c:v libx265 -preset medium -crf 28 -x265-params aq-mode=3 -tag:v hvc1 -c:a aac -b:a 160k");
     ASSERT_EQ(x265.way(), SizeFit::Way::x265Passes);
     const SizeFit::Budget x265Budget = x265.budget(clipOf(20), 5 * kMB);
-    const std::vector<std::string> x265First = x265.firstPassParams(x265Budget, passLog);
+    const std::vector<std::string> x265First = x265.firstPassParams(x265Budget, passLog, "file:/out/sound.mp4");
     EXPECT_TRUE(
         holds(x265First, {"-an", "-x265-params", "aq-mode=3:pass=1:stats=/out/a\\:b/.calvera-x/output.passlog"}));
     EXPECT_FALSE(holds(x265First, {"-pass"}));
     EXPECT_FALSE(holds(x265First, {"-crf"}));
+    EXPECT_FALSE(
+        holds(fitOf(kMp4).firstPassParams(fitOf(kMp4).budget(clipOf(20, true, false), 5 * kMB), passLog, "s"), {"-vn"}))
+        << "no sound, no file for it";
     EXPECT_TRUE(holds(x265.outputParams(x265Budget, passLog),
         {"-x265-params", "aq-mode=3:pass=2:stats=/out/a\\:b/.calvera-x/output.passlog"}));
     EXPECT_EQ(std::count(x265First.begin(), x265First.end(), "-x265-params"), 1);
@@ -253,10 +258,19 @@ TEST(SizeFitTest, TheFirstPassesMuxerTellsTheOverhead)
     const SizeFit fit = fitOf(kMp4);
     const SizeFit::Budget budget = fit.budget(clipOf(60), 25 * kMB);
     // A muxer that took 2 % of a 20 MB first pass leaves the second less than the table's guess.
-    const SizeFit::Budget learned = fit.learned(budget, 20 * kMB, 2.0);
+    const SizeFit::Budget learned = fit.learned(budget, 20 * kMB, 2.0, -1);
     EXPECT_LT(learned.videoBitrate, budget.videoBitrate);
     EXPECT_NEAR(learned.overhead, 20e6 * 2 / 102 + budget.soundOverhead, 1);
-    EXPECT_EQ(fit.learned(budget, 20 * kMB, -1).videoBitrate, budget.videoBitrate) << "nonsense is passed over";
+    EXPECT_EQ(fit.learned(budget, 20 * kMB, -1, -1).videoBitrate, budget.videoBitrate) << "nonsense is passed over";
+    // Sound encoded beside the first pass at 10 % under its bitrate leaves that much more to the picture.
+    const double sound = 160000.0 * 60 / 8;
+    const SizeFit::Budget measured = fit.learned(budget, 20 * kMB, 2.0, sound * 0.9);
+    EXPECT_NEAR(measured.overhead, 20e6 * 2 / 102, 1) << "both files' muxers, sound included";
+    EXPECT_NEAR(measured.videoBitrate - learned.videoBitrate, (sound * 0.1 + budget.soundOverhead) * 8 / 60, 2);
+    EXPECT_EQ(SizeFit::soundBytesReported(
+                  "video:551kB audio:347kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: 2.5%"),
+        347 * 1024);
+    EXPECT_FALSE(SizeFit::soundBytesReported("  Stream #0:1: audio:347kB"));
 }
 
 TEST(SizeFitTest, ProgressRunsAcrossBothPassesTheFirstCountingForItsShare)

@@ -62,7 +62,8 @@ std::vector<std::string> ffmpegArguments(
     arguments.push_back("-i");
     arguments.push_back(localFile(job.source));
     arguments.insert(arguments.end(), params.begin(), params.end());
-    arguments.push_back(localFile(output));
+    if (!output.empty())
+        arguments.push_back(localFile(output));
     return arguments;
 }
 
@@ -320,9 +321,9 @@ void ItemLane::runEncode()
     const std::string sound = m_run.temporary->folder() + "output.sound" + extractFileExt(m_job.outputPath);
     if (!first)
         m_run.temporary->remove(extractFileName(output));
-    runFfmpeg(first ? fit.plan.firstPassParams(fit.budget, passLog, localFile(sound))
+    runFfmpeg(first ? fit.plan.firstPassParams(fit.budget, passLog, localFile(output), localFile(sound))
                     : fit.plan.outputParams(fit.budget, passLog),
-        output,
+        first ? std::string() : output,
         "fitting into " + sizeText(m_job.sizeLimit) + ", pass " + std::to_string(fit.encode) + " of "
             + std::to_string(encodes) + ": " + SizeFit::ratesText(fit.budget));
     emit progressed(progressNow());

@@ -157,7 +157,8 @@ inline constexpr int kDescriptorsPerLane = 5;
 // ffmpeg's argument vector for one item: never overwriting, every name a
 // local file. output is where ffmpeg is to create the file.
 std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& output);
-// The same with other parameters after -i than the job's (a pass of a size-limited item).
+// The same with other parameters after -i than the job's (a pass of a
+// size-limited item); an empty output when params name their outputs themselves.
 std::vector<std::string> ffmpegArguments(
     const ItemJob& job, const std::vector<std::string>& params, const std::string& output);
 

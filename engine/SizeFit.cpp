@@ -409,28 +409,27 @@ std::vector<std::string> SizeFit::commonParams(const Budget& budget, bool withSo
     return params;
 }
 
-std::vector<std::string> SizeFit::firstPassParams(
-    const Budget& budget, const std::string& passLog, const std::string& soundOutput) const
+std::vector<std::string> SizeFit::firstPassParams(const Budget& budget, const std::string& passLog,
+    const std::string& pictureOutput, const std::string& soundOutput) const
 {
-    std::vector<std::string> params;
+    std::vector<std::string> params = commonParams(budget, false);
+    params.push_back("-an");
+    if (m_way == Way::x265Passes)
+        params.insert(params.end(),
+            {"-x265-params",
+                (m_x265Params.empty() ? "" : m_x265Params + ":") + "pass=1:stats=" + x265Escaped(passLog)});
+    else
+        params.insert(params.end(), {"-pass", "1", "-passlogfile", passLog});
+    params.push_back(pictureOutput);
     if (budget.soundStreams > 0) {
         // The sound as the second pass will encode it, to a file of its own: its bytes are then known.
         Budget sound = budget;
         sound.soundOnly = true;
-        params = commonParams(sound, true);
+        const std::vector<std::string> soundParams = commonParams(sound, true);
+        params.insert(params.end(), soundParams.begin(), soundParams.end());
         params.push_back("-vn");
         params.push_back(soundOutput);
     }
-    const std::vector<std::string> picture = commonParams(budget, false);
-    params.insert(params.end(), picture.begin(), picture.end());
-    params.push_back("-an");
-    if (m_way == Way::x265Passes) {
-        params.insert(params.end(),
-            {"-x265-params",
-                (m_x265Params.empty() ? "" : m_x265Params + ":") + "pass=1:stats=" + x265Escaped(passLog)});
-        return params;
-    }
-    params.insert(params.end(), {"-pass", "1", "-passlogfile", passLog});
     return params;
 }
 

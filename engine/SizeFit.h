@@ -64,12 +64,14 @@ public:
     // would fall below the least bitrate.
     std::optional<Budget> retried(const Budget& budget, std::int64_t written, int retry) const;
 
-    // The first pass's parameters: its picture without sound (its log
-    // beside passLog) is the last output; the sound, when there is any,
-    // goes first to soundOutput (ffmpeg's name for a file of its own), so
-    // that its size is known exactly, not guessed from its bitrate.
-    std::vector<std::string> firstPassParams(
-        const Budget& budget, const std::string& passLog, const std::string& soundOutput) const;
+    // The first pass's parameters with its outputs (ffmpeg's names for
+    // them): its picture without sound (its log beside passLog) goes to
+    // pictureOutput, and the sound, when there is any, after it to
+    // soundOutput, so that its size is known exactly, not guessed from its
+    // bitrate. The picture comes first so that its stream is numbered as in
+    // the second pass, whose log name (prefix-N.log) is read by that number.
+    std::vector<std::string> firstPassParams(const Budget& budget, const std::string& passLog,
+        const std::string& pictureOutput, const std::string& soundOutput) const;
     // The output's parameters (the last pass, or the one encode).
     std::vector<std::string> outputParams(const Budget& budget, const std::string& passLog) const;
 

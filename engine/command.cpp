@@ -132,11 +132,13 @@ std::vector<std::vector<std::string>> TCommand::passArgumentsFor(const JobListMo
     // The passes' files beside the output, under its name, where the shell that runs these lines would find them.
     const std::string passLog = plan.outputPath + ".passlog";
     std::vector<std::vector<std::string>> passes;
-    if (budget.encodes == 2)
-        passes.push_back(ffmpegArguments(job,
-            fit.firstPassParams(
-                budget, passLog, "file:" + changeFileExt(plan.outputPath, ".sound" + extractFileExt(plan.outputPath))),
-            changeFileExt(plan.outputPath, ".pass1" + extractFileExt(plan.outputPath))));
+    if (budget.encodes == 2) {
+        const auto beside = [&](const std::string& name) {
+            return "file:" + changeFileExt(plan.outputPath, name + extractFileExt(plan.outputPath));
+        };
+        passes.push_back(
+            ffmpegArguments(job, fit.firstPassParams(budget, passLog, beside(".pass1"), beside(".sound")), {}));
+    }
     passes.push_back(ffmpegArguments(job, fit.outputParams(budget, passLog), plan.outputPath));
     return passes;
 }

@@ -83,10 +83,13 @@ public:
                 bytes = sizes.front();
                 sizes.pop_front();
             }
-            std::ofstream(arguments.back().substr(5)) << std::string(bytes, 'v');
-            const auto sound = std::find(arguments.begin(), arguments.end(), "-vn");
-            if (sound != arguments.end())
-                std::ofstream((sound + 1)->substr(5)) << std::string(1000, 's');
+            // Every output: the sound beside a first pass, and the picture (or the whole) of the size queued.
+            for (std::size_t i = 1; i < arguments.size(); ++i) {
+                if (arguments[i].starts_with("file:") && arguments[i - 1] != "-i") {
+                    const bool sound = arguments[i].find("output.sound.") != std::string::npos;
+                    std::ofstream(arguments[i].substr(5)) << std::string(sound ? 1000 : bytes, 'v');
+                }
+            }
             const auto log = std::find(arguments.begin(), arguments.end(), "-passlogfile");
             if (log != arguments.end())
                 std::ofstream(*(log + 1) + "-0.log") << "stats";
@@ -175,10 +178,12 @@ TEST_F(FitLaneTest, TheInputIsMeasuredFirstThenTwoPassesRunAsOneItem)
     ASSERT_EQ(ffmpeg->measured.size(), 1u) << "the budget needs the input's length";
     EXPECT_EQ(ffmpeg->measured[0], dir.file("clip.avi"));
     const std::vector<std::string> first = ffmpeg->runs[0];
+    const std::string pass1 = *std::find_if(first.begin(), first.end(),
+        [](const std::string& word) { return word.find("output.pass1.") != std::string::npos; });
     EXPECT_TRUE(holds(first, {"-an", "-pass", "1", "-passlogfile"}));
-    const std::string folder = fs::path(first.back().substr(5)).parent_path().string();
+    const std::string folder = fs::path(pass1.substr(5)).parent_path().string();
     EXPECT_TRUE(fs::path(folder).filename().string().starts_with(".calvera-")) << "in the item's private folder";
-    EXPECT_EQ(fs::path(first.back()).filename(), "output.pass1.mp4") << "written with the second pass's muxer";
+    EXPECT_EQ(fs::path(pass1).filename(), "output.pass1.mp4") << "written with the second pass's muxer";
     EXPECT_EQ(*(std::find(first.begin(), first.end(), "-passlogfile") + 1), folder + "/output.passlog");
     EXPECT_FALSE(holds(first, {"-f", "null"}));
     EXPECT_FALSE(holds(first, {"-crf"}));
@@ -276,6 +281,7 @@ TEST_F(FitLaneTest, StopBetweenThePassesLeavesNothingBehind)
     start();
     ASSERT_TRUE(runsFor(1));
     const std::string folder = fs::path(ffmpeg->runs[0].back().substr(5)).parent_path().string();
+    ASSERT_TRUE(folder.find(".calvera-") != std::string::npos);
     lane->pause();
     ffmpeg->end(0);
     ASSERT_TRUE(fs::exists(folder + "/output.passlog-0.log")) << "the first pass left its log";
@@ -392,7 +398,8 @@ TEST_F(RealFitTest, AnImpossibleLimitFailsAndADryRunShowsBothPasses)
     const std::vector<std::vector<std::string>> passes = driver.passArgumentsFor(*tiny);
     ASSERT_EQ(passes.size(), 2u);
     EXPECT_TRUE(holds(passes[0], {"-pass", "1", "-passlogfile", dir.file("motion.mp4") + ".passlog"}));
-    EXPECT_EQ(passes[0].back(), "file:" + dir.file("motion.pass1.mp4"));
+    EXPECT_TRUE(holds(passes[0], {"file:" + dir.file("motion.pass1.mp4")}));
+    EXPECT_EQ(passes[0].back(), "file:" + dir.file("motion.sound.mp4"));
     EXPECT_TRUE(holds(passes[1], {"-pass", "2"}));
     EXPECT_EQ(passes[1].back(), "file:" + dir.file("motion.mp4"));
     const auto rate = std::find(passes[1].begin(), passes[1].end(), "-b:v");

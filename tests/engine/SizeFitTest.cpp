@@ -154,9 +154,12 @@ TEST(SizeFitTest, EachEncoderGetsItsOwnFormOfPasses)
     const SizeFit vp9 = fitOf("-c:v libvpx-vp9 -crf 32 -b:v 0 -row-mt 1 -c:a libopus -b:a 128k", "/out/clip.webm");
     ASSERT_EQ(vp9.way(), SizeFit::Way::twoPasses);
     const SizeFit::Budget budget = vp9.budget(clipOf(20), 5 * kMB);
-    const std::vector<std::string> first = vp9.firstPassParams(budget, passLog, "file:/out/sound.webm");
-    // The sound goes first to a file of its own, at the second pass's bitrate, so that its size is known.
+    const std::vector<std::string> first
+        = vp9.firstPassParams(budget, passLog, "file:/out/pass1.webm", "file:/out/sound.webm");
+    // The picture first, then the sound to a file of its own at the second pass's bitrate, so that its size is known.
+    EXPECT_TRUE(holds(first, {"-passlogfile", passLog, "file:/out/pass1.webm"}));
     EXPECT_TRUE(holds(first, {"-b:a", "128000", "-vn", "file:/out/sound.webm"}));
+    EXPECT_EQ(first.back(), "file:/out/sound.webm");
     EXPECT_FALSE(holds(first, {"-crf"}));
     EXPECT_FALSE(holds(first, {"-b:v", "0"}));
     EXPECT_TRUE(holds(first, {"-row-mt", "1"})) << "the rest of the entry stays";
@@ -169,13 +172,14 @@ TEST(SizeFitTest, EachEncoderGetsItsOwnFormOfPasses)
         = fitOf("-c:v libx265 -preset medium -crf 28 -x265-params aq-mode=3 -tag:v hvc1 -c:a aac -b:a 160k");
     ASSERT_EQ(x265.way(), SizeFit::Way::x265Passes);
     const SizeFit::Budget x265Budget = x265.budget(clipOf(20), 5 * kMB);
-    const std::vector<std::string> x265First = x265.firstPassParams(x265Budget, passLog, "file:/out/sound.mp4");
+    const std::vector<std::string> x265First
+        = x265.firstPassParams(x265Budget, passLog, "file:/out/pass1.mp4", "file:/out/sound.mp4");
     EXPECT_TRUE(
         holds(x265First, {"-an", "-x265-params", "aq-mode=3:pass=1:stats=/out/a\\:b/.calvera-x/output.passlog"}));
     EXPECT_FALSE(holds(x265First, {"-pass"}));
     EXPECT_FALSE(holds(x265First, {"-crf"}));
-    EXPECT_FALSE(
-        holds(fitOf(kMp4).firstPassParams(fitOf(kMp4).budget(clipOf(20, true, false), 5 * kMB), passLog, "s"), {"-vn"}))
+    EXPECT_FALSE(holds(
+        fitOf(kMp4).firstPassParams(fitOf(kMp4).budget(clipOf(20, true, false), 5 * kMB), passLog, "p", "s"), {"-vn"}))
         << "no sound, no file for it";
     EXPECT_TRUE(holds(x265.outputParams(x265Budget, passLog),
         {"-x265-params", "aq-mode=3:pass=2:stats=/out/a\\:b/.calvera-x/output.passlog"}));

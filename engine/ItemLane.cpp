@@ -349,9 +349,11 @@ bool ItemLane::fitEncodeEnded(ItemOutcome& outcome, bool held)
         const std::string sound = "output.sound" + extractFileExt(m_job.outputPath);
         const auto soundFileBytes = std::filesystem::file_size(m_run.temporary->folder() + sound, error);
         const std::uintmax_t files = bytes + (error ? 0 : soundFileBytes);
-        if (fit.overheadPercent)
-            fit.budget = fit.plan.learned(fit.budget, static_cast<std::int64_t>(files), *fit.overheadPercent,
-                !error && fit.soundBytes ? *fit.soundBytes : -1);
+        // What the files take beyond their streams is the muxers' own.
+        if (fit.streams)
+            fit.budget = fit.plan.learned(fit.budget,
+                static_cast<double>(files) - fit.streams->video - (error ? 0 : fit.streams->sound),
+                error ? -1 : fit.streams->sound);
         m_run.temporary->remove(firstPass);
         m_run.temporary->remove(sound);
     } else {
@@ -476,10 +478,8 @@ void ItemLane::lineHandler(const std::string& tagged, TOutputType type)
     }
     m_run.check->read(logged);
     if (m_run.fit) {
-        if (const std::optional<double> overhead = SizeFit::muxingOverhead(line))
-            m_run.fit->overheadPercent = overhead;
-        if (const std::optional<double> sound = SizeFit::soundBytesReported(line))
-            m_run.fit->soundBytes = sound;
+        if (const std::optional<SizeFit::Streams> streams = SizeFit::streamsReported(line))
+            m_run.fit->streams = streams;
     }
     // Status lines say how far ffmpeg is, and its closing words that it failed: neither says why.
     if (line.empty() || line.starts_with("frame=") || line.starts_with("size=") || line == "Conversion failed!")

@@ -244,8 +244,7 @@ private:
             bool planned = false;
             int encode = 0; // the one running, or run last (from 1)
             int retries = 0;
-            std::optional<double> overheadPercent; // the first pass's muxers', as it said
-            std::optional<double> soundBytes; // the sound it encoded beside, as it said
+            std::optional<SizeFit::Streams> streams; // what the first pass encoded, as it said
         };
         std::optional<Fit> fit;
     };

@@ -352,18 +352,16 @@ double SizeFit::videoBytes(const Budget& budget)
     return target - budget.overhead - soundBytes(budget);
 }
 
-SizeFit::Budget SizeFit::learned(
-    const Budget& budget, std::int64_t firstPassBytes, double overheadPercent, double soundBytes) const
+SizeFit::Budget SizeFit::learned(const Budget& budget, double overheadBytes, double soundBytes) const
 {
-    if (budget.soundOnly || firstPassBytes <= 0 || overheadPercent < 0 || overheadPercent > 50)
+    if (budget.soundOnly || overheadBytes < 0 || overheadBytes > 0.5 * static_cast<double>(budget.limit))
         return budget;
     Budget next = budget;
     // The first pass's files hold the picture and, when it was encoded with them, the sound: their
     // muxers' bytes are the overhead, and the sound's own the table's guess where it was not.
     const bool soundMeasured = soundBytes >= 0 && budget.soundStreams > 0;
     next.soundBytes = soundMeasured ? soundBytes : -1;
-    next.overhead = static_cast<double>(firstPassBytes) * overheadPercent / (100 + overheadPercent)
-        + (soundMeasured ? 0 : budget.soundOverhead);
+    next.overhead = overheadBytes + (soundMeasured ? 0 : budget.soundOverhead);
     const double bitrate = videoBytes(next) * 8 / budget.seconds;
     next.videoBitrate = static_cast<std::int64_t>(std::clamp(bitrate, double(kLeastVideoBitrate), 1e10));
     return next;
@@ -451,34 +449,28 @@ std::vector<std::string> SizeFit::outputParams(const Budget& budget, const std::
     return params;
 }
 
-std::optional<double> SizeFit::soundBytesReported(std::string_view line)
+std::optional<SizeFit::Streams> SizeFit::streamsReported(std::string_view line)
 {
     // "video:551kB audio:347kB subtitle:0kB …", in units of 1024 bytes.
-    constexpr std::string_view kMarker = " audio:";
-    const std::size_t at = line.find(kMarker);
-    if (at == std::string_view::npos || line.find("muxing overhead: ") == std::string_view::npos)
+    if (!line.starts_with("video:") || line.find(" muxing overhead: ") == std::string_view::npos)
         return std::nullopt;
-    const std::string_view rest = line.substr(at + kMarker.size());
-    double kilobytes = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), kilobytes);
-    if (error != std::errc() || end == rest.data()
-        || !std::string_view(end, static_cast<std::size_t>(rest.data() + rest.size() - end)).starts_with("kB"))
+    const auto kilobytes = [line](std::string_view marker) -> std::optional<double> {
+        const std::size_t at = line.find(marker);
+        if (at == std::string_view::npos)
+            return std::nullopt;
+        const std::string_view rest = line.substr(at + marker.size());
+        double value = 0;
+        const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), value);
+        if (error != std::errc() || end == rest.data()
+            || !std::string_view(end, static_cast<std::size_t>(rest.data() + rest.size() - end)).starts_with("kB"))
+            return std::nullopt;
+        return value * 1024;
+    };
+    const std::optional<double> video = kilobytes("video:");
+    const std::optional<double> sound = kilobytes(" audio:");
+    if (!video || !sound)
         return std::nullopt;
-    return kilobytes * 1024;
-}
-
-std::optional<double> SizeFit::muxingOverhead(std::string_view line)
-{
-    constexpr std::string_view kMarker = "muxing overhead: ";
-    const std::size_t at = line.find(kMarker);
-    if (at == std::string_view::npos)
-        return std::nullopt;
-    const std::string_view rest = line.substr(at + kMarker.size());
-    double percent = 0;
-    const auto [end, error] = std::from_chars(rest.data(), rest.data() + rest.size(), percent);
-    if (error != std::errc() || end == rest.data() || end == rest.data() + rest.size() || *end != '%')
-        return std::nullopt;
-    return percent;
+    return Streams {*video, *sound};
 }
 
 ItemProgress SizeFit::acrossEncodes(ItemProgress current, int encode, int encodes, bool analysed)

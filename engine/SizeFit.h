@@ -55,10 +55,10 @@ public:
     };
     // The budget for input within limit bytes.
     Budget budget(const MediaContents& input, std::int64_t limit) const;
-    // The budget of the second pass, once the first (its files firstPassBytes
-    // long together) reported its muxers' overhead in percent of its streams,
-    // and the sound's bytes when it encoded the sound too (-1 when not).
-    Budget learned(const Budget& budget, std::int64_t firstPassBytes, double overheadPercent, double soundBytes) const;
+    // The budget of the second pass, once the first pass's files took
+    // overheadBytes more than their streams, and its sound soundBytes when
+    // it encoded the sound too (-1 when not).
+    Budget learned(const Budget& budget, double overheadBytes, double soundBytes) const;
     // The budget of the encode after one that wrote written bytes, over the
     // limit: the bitrate scaled down by what was missed; nothing when it
     // would fall below the least bitrate.
@@ -75,10 +75,13 @@ public:
     // The output's parameters (the last pass, or the one encode).
     std::vector<std::string> outputParams(const Budget& budget, const std::string& passLog) const;
 
-    // "muxing overhead: 0.512%" of ffmpeg's last status lines, in percent.
-    static std::optional<double> muxingOverhead(std::string_view line);
-    // "audio:347kB" of the same line, in bytes.
-    static std::optional<double> soundBytesReported(std::string_view line);
+    // "video:551kB audio:347kB" of the same line (which says "muxing
+    // overhead: unknown" for more than one output), in bytes.
+    struct Streams {
+        double video = 0;
+        double sound = 0;
+    };
+    static std::optional<Streams> streamsReported(std::string_view line);
     // The progress of encode (from 1) of encodes, the first being an
     // analysis pass when analysed, across all of them.
     static ItemProgress acrossEncodes(ItemProgress current, int encode, int encodes, bool analysed);

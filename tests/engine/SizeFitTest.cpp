@@ -250,31 +250,26 @@ TEST(SizeFitTest, ARetryScalesTheBitrateDownByWhatWasMissed)
         "could not fit into 25.0 MB: 26.3 MB at the lowest bitrate tried");
 }
 
-TEST(SizeFitTest, TheFirstPassesMuxerTellsTheOverhead)
+TEST(SizeFitTest, TheFirstPassesFilesTellTheOverheadAndTheSound)
 {
-    EXPECT_EQ(
-        SizeFit::muxingOverhead(
-            "video:1234kB audio:0kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: 0.523421%"),
-        0.523421);
-    EXPECT_FALSE(SizeFit::muxingOverhead("frame=  250 fps=0.0 q=-0.0 size=N/A time=00:00:10.00"));
-    EXPECT_FALSE(SizeFit::muxingOverhead("muxing overhead: unknown"));
-
     const SizeFit fit = fitOf(kMp4);
     const SizeFit::Budget budget = fit.budget(clipOf(60), 25 * kMB);
-    // A muxer that took 2 % of a 20 MB first pass leaves the second less than the table's guess.
-    const SizeFit::Budget learned = fit.learned(budget, 20 * kMB, 2.0, -1);
+    // Muxers that took 400 kB of the first pass's files leave the second less than the table's guess.
+    const SizeFit::Budget learned = fit.learned(budget, 400000, -1);
     EXPECT_LT(learned.videoBitrate, budget.videoBitrate);
-    EXPECT_NEAR(learned.overhead, 20e6 * 2 / 102 + budget.soundOverhead, 1);
-    EXPECT_EQ(fit.learned(budget, 20 * kMB, -1, -1).videoBitrate, budget.videoBitrate) << "nonsense is passed over";
+    EXPECT_NEAR(learned.overhead, 400000 + budget.soundOverhead, 1);
+    EXPECT_EQ(fit.learned(budget, -5, -1).videoBitrate, budget.videoBitrate) << "nonsense is passed over";
     // Sound encoded beside the first pass at 10 % under its bitrate leaves that much more to the picture.
     const double sound = 160000.0 * 60 / 8;
-    const SizeFit::Budget measured = fit.learned(budget, 20 * kMB, 2.0, sound * 0.9);
-    EXPECT_NEAR(measured.overhead, 20e6 * 2 / 102, 1) << "both files' muxers, sound included";
+    const SizeFit::Budget measured = fit.learned(budget, 400000, sound * 0.9);
+    EXPECT_NEAR(measured.overhead, 400000, 1) << "both files' muxers, sound included";
     EXPECT_NEAR(measured.videoBitrate - learned.videoBitrate, (sound * 0.1 + budget.soundOverhead) * 8 / 60, 2);
-    EXPECT_EQ(SizeFit::soundBytesReported(
-                  "video:551kB audio:347kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: 2.5%"),
-        347 * 1024);
-    EXPECT_FALSE(SizeFit::soundBytesReported("  Stream #0:1: audio:347kB"));
+    const std::optional<SizeFit::Streams> streams = SizeFit::streamsReported(
+        "video:551kB audio:347kB subtitle:0kB other streams:0kB global headers:0kB muxing overhead: unknown");
+    ASSERT_TRUE(streams);
+    EXPECT_EQ(streams->video, 551 * 1024);
+    EXPECT_EQ(streams->sound, 347 * 1024);
+    EXPECT_FALSE(SizeFit::streamsReported("  Stream #0:1: audio:347kB"));
 }
 
 TEST(SizeFitTest, ProgressRunsAcrossBothPassesTheFirstCountingForItsShare)

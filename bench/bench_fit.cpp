@@ -5,7 +5,7 @@
 // it; it prints the worst and the median shortfall, and the time of the
 // fitted run against a one-pass run of the same entry without a limit.
 //
-//   bench_fit [-j N]   (N items at once, 2 by default)
+//   bench_fit [-j N] [--no-baseline]   (N items at once, 2 by default; without the one-pass run)
 
 #include "DosCommand.h"
 #include "JobListModel.h"
@@ -102,9 +102,12 @@ int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
     int jobs = 2;
-    for (int i = 1; i + 1 < argc; ++i)
-        if (std::strcmp(argv[i], "-j") == 0)
+    bool baseline = true;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "-j") == 0 && i + 1 < argc)
             jobs = std::max(1, std::atoi(argv[i + 1]));
+        baseline = baseline && std::strcmp(argv[i], "--no-baseline") != 0;
+    }
     if (QStandardPaths::findExecutable("ffmpeg").isEmpty()) {
         std::printf("skipped: no ffmpeg on PATH\n");
         return 0;
@@ -135,7 +138,8 @@ int main(int argc, char** argv)
 
     QDir().mkpath(dir.filePath("plain"));
     QDir().mkpath(dir.filePath("fitted"));
-    const Run plain = convert(catalogue, clips, format, {0}, dir.filePath("plain"), dir.filePath("logs"), jobs);
+    const Run plain
+        = baseline ? convert(catalogue, clips, format, {0}, dir.filePath("plain"), dir.filePath("logs"), jobs) : Run {};
     const Run fitted
         = convert(catalogue, clips, format, std::vector<std::int64_t>(std::begin(kLimits), std::end(kLimits)),
             dir.filePath("fitted"), dir.filePath("logs"), jobs);

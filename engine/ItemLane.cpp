@@ -1,6 +1,8 @@
 #include "ItemLane.h"
 
 #include "DiskWorker.h"
+#include "SizeText.h"
+#include "overwriteManager.h"
 #include "commandManager.h"
 
 #include <QPointer>
@@ -48,6 +50,12 @@ std::string localFile(const std::string& path)
 
 std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& output)
 {
+    return ffmpegArguments(job, job.params, output);
+}
+
+std::vector<std::string> ffmpegArguments(
+    const ItemJob& job, const std::vector<std::string>& params, const std::string& output)
+{
     // ffmpeg creates its output itself and is told never to overwrite
     // anything, whatever else the entry names. Each line comes with its
     // level, so that the damage ffmpeg meets is told by its kind; the lane
@@ -56,8 +64,9 @@ std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& 
     arguments.insert(arguments.end(), job.inputParams.begin(), job.inputParams.end());
     arguments.push_back("-i");
     arguments.push_back(localFile(job.source));
-    arguments.insert(arguments.end(), job.params.begin(), job.params.end());
-    arguments.push_back(localFile(output));
+    arguments.insert(arguments.end(), params.begin(), params.end());
+    if (!output.empty())
+        arguments.push_back(localFile(output));
     return arguments;
 }
 
@@ -332,6 +341,17 @@ Wording ItemLane::skipReason()
 
 void ItemLane::launch()
 {
+    if (m_job.sizeLimit > 0) {
+        // An entry that cannot aim at a size fails before anything is made.
+        SizeFit plan(m_job.inputParams, m_job.params, m_job.outputPath);
+        if (plan.way() == SizeFit::Way::refused) {
+            ItemOutcome outcome = outcomeSoFar();
+            outcome.setReason(plan.refusal());
+            finish(std::move(outcome));
+            return;
+        }
+        m_run.fit.emplace(std::move(plan));
+    }
     try {
         m_run.temporary = std::make_unique<TemporaryOutput>(m_job.outputPath);
     } catch (const std::exception& error) {
@@ -341,15 +361,150 @@ void ItemLane::launch()
         return;
     }
     m_run.log = std::make_unique<ItemLog>(m_job.logFolder, m_job.source, m_job.commandLine);
-    m_run.check.emplace(m_job.inputParams, m_job.params, m_job.outputPath);
-    const std::vector<std::string> arguments = ffmpegArguments(m_job, m_run.temporary->path());
-    // The input is measured while ffmpeg converts it.
-    if (m_job.verification != Verification::none && !m_run.inputMeasure)
+    // The input is measured while ffmpeg converts it; a size limit's budget waits for its length.
+    if ((m_job.verification != Verification::none || m_run.fit) && !m_run.inputMeasure)
         m_run.inputMeasure = measure(m_job.source, &ItemRun::input);
+    if (m_run.fit) {
+        setState(ItemState::converting);
+        // Measured already (an existing output was weighed against it), the first pass starts now.
+        fitStep();
+        return;
+    }
+    runFfmpeg(m_job.params, m_run.temporary->path(), {});
+}
+
+void ItemLane::runFfmpeg(const std::vector<std::string>& params, const std::string& output, const std::string& note)
+{
+    m_run.check.emplace(m_job.inputParams, params, m_job.outputPath);
+    m_run.progress.reset();
+    m_run.lastLine.clear();
+    m_run.writeError.clear();
+    const std::vector<std::string> arguments = ffmpegArguments(m_job, params, output);
     // ffmpeg's words name the files as it got them; the user knows them by their own names.
-    m_run.shownNames = {{localFile(m_job.source), m_job.source}, {arguments.back(), m_job.outputPath}};
+    m_run.shownNames
+        = {{localFile(m_job.source), m_job.source}, {localFile(m_run.temporary->path()), m_job.outputPath}};
+    std::string commandLine = m_job.commandLine;
+    if (!note.empty()) {
+        // Each encode of a size-limited item says what it runs, the item's files by their names.
+        commandLine.clear();
+        for (const std::string& argument : arguments) {
+            const std::string word = shown(argument);
+            commandLine += (commandLine.empty() ? "" : " ")
+                + (word.find_first_of(" \"'") == std::string::npos ? word : "\"" + word + "\"");
+        }
+        if (m_run.log) {
+            m_run.log->write(note);
+            m_run.log->write(commandLine);
+        }
+    }
     setState(ItemState::converting);
-    m_ffmpeg->run(arguments, m_job.commandLine);
+    m_ffmpeg->run(arguments, commandLine);
+}
+
+void ItemLane::fitStep()
+{
+    ItemRun::Fit& fit = *m_run.fit;
+    if (m_state != ItemState::converting || m_ffmpeg->running())
+        return;
+    if (!fit.planned) {
+        if (!m_run.input)
+            return;
+        fit.budget = fit.plan.budget(*m_run.input, m_job.sizeLimit);
+        if (!fit.budget.failure.empty()) {
+            ItemOutcome outcome = outcomeSoFar();
+            outcome.setReason(fit.budget.failure);
+            finish(std::move(outcome));
+            return;
+        }
+        fit.planned = true;
+    }
+    runEncode();
+}
+
+void ItemLane::runEncode()
+{
+    ItemRun::Fit& fit = *m_run.fit;
+    ++fit.encode;
+    const int encodes = fit.budget.encodes + fit.retries;
+    const bool first = fit.budget.encodes == 2 && fit.encode == 1;
+    // Its passes' files are the item's, in its private folder: they go with it, whatever becomes of it.
+    const std::string passLog = m_run.temporary->folder() + "output.passlog";
+    const std::string output = first ? m_run.temporary->folder() + "output.pass1" + extractFileExt(m_job.outputPath)
+                                     : m_run.temporary->path();
+    const std::string sound = m_run.temporary->folder() + "output.sound" + extractFileExt(m_job.outputPath);
+    if (!first)
+        m_run.temporary->remove(extractFileName(output));
+    runFfmpeg(first ? fit.plan.firstPassParams(fit.budget, passLog, localFile(output), localFile(sound))
+                    : fit.plan.outputParams(fit.budget, passLog),
+        first ? std::string() : output,
+        "fitting into " + sizeText(m_job.sizeLimit) + ", pass " + std::to_string(fit.encode) + " of "
+            + std::to_string(encodes) + ": " + SizeFit::ratesText(fit.budget));
+    emit progressed(progressNow());
+}
+
+bool ItemLane::fitEncodeEnded(ItemOutcome& outcome, bool held)
+{
+    ItemRun::Fit& fit = *m_run.fit;
+    const bool first = fit.budget.encodes == 2 && fit.encode == 1;
+    if (!outcome.converted)
+        return true;
+    if (first) {
+        // The first pass's file was only a step: its muxer's overhead is what it leaves behind.
+        const std::string firstPass = "output.pass1" + extractFileExt(m_job.outputPath);
+        std::error_code error;
+        const auto bytes = std::filesystem::file_size(m_run.temporary->folder() + firstPass, error);
+        if (error || bytes == 0) {
+            outcome.converted = false;
+            outcome.setReason(reason(QT_TRANSLATE_NOOP("Reason", "ffmpeg wrote no output")));
+            return true;
+        }
+        // The sound encoded beside it, when there is any, is what the second pass's will be.
+        const std::string sound = "output.sound" + extractFileExt(m_job.outputPath);
+        const auto soundFileBytes = std::filesystem::file_size(m_run.temporary->folder() + sound, error);
+        const std::uintmax_t files = bytes + (error ? 0 : soundFileBytes);
+        // What the files take beyond their streams is the muxers' own.
+        if (fit.streams)
+            fit.budget = fit.plan.learned(fit.budget,
+                static_cast<double>(files) - fit.streams->video - (error ? 0 : fit.streams->sound),
+                error ? -1 : fit.streams->sound);
+        m_run.temporary->remove(firstPass);
+        m_run.temporary->remove(sound);
+    } else {
+        outcome.size = m_run.temporary->size();
+        if (outcome.size <= m_job.sizeLimit)
+            return true;
+        const std::optional<SizeFit::Budget> next = fit.retries < SizeFit::kMostRetries
+            ? fit.plan.retried(fit.budget, outcome.size, fit.retries + 1)
+            : std::nullopt;
+        if (!next) {
+            outcome.converted = false;
+            outcome.setReason(SizeFit::couldNotFit(m_job.sizeLimit, outcome.size));
+            return true;
+        }
+        ++fit.retries;
+        if (m_run.log)
+            m_run.log->write(SizeFit::retryNote(m_job.sizeLimit, outcome.size, *next, fit.retries));
+        fit.budget = *next;
+    }
+    if (m_run.stopRequested) {
+        // Stopped as the encode ended of itself: no other follows.
+        outcome = stoppedOutcome();
+        outcome.ffmpegRan = true;
+        return true;
+    }
+    // Held as the pass ended, the next one starts on resume.
+    if (!held)
+        runEncode();
+    return false;
+}
+
+ItemProgress ItemLane::progressNow() const
+{
+    const ItemRun::Fit* fit = m_run.fit ? &*m_run.fit : nullptr;
+    if (!fit || !fit->planned)
+        return m_run.progress.progress();
+    return SizeFit::acrossEncodes(
+        m_run.progress.progress(), fit->encode, fit->budget.encodes + fit->retries, fit->budget.encodes == 2);
 }
 
 void ItemLane::stop()
@@ -401,6 +556,9 @@ void ItemLane::resume()
     // What was measured while it was held is compared now.
     if (from == ItemState::measuring)
         judge();
+    // A size-limited item held between its steps takes the next now.
+    if (from == ItemState::converting && m_run.fit)
+        fitStep();
     // Its abilities came while it was held: ffmpeg starts now.
     if (from == ItemState::starting && m_run.abilitiesKnown)
         weigh();
@@ -417,7 +575,7 @@ void ItemLane::lineHandler(const std::string& tagged, TOutputType type)
     emit outputLine(line);
     const bool checking = inState(ItemState::checking);
     if (m_run.progress.read(line)) {
-        ItemProgress progress = m_run.progress.progress();
+        ItemProgress progress = progressNow();
         progress.checking = checking;
         emit progressed(progress);
     }
@@ -433,6 +591,10 @@ void ItemLane::lineHandler(const std::string& tagged, TOutputType type)
         return;
     }
     m_run.check->read(logged);
+    if (m_run.fit) {
+        if (const std::optional<SizeFit::Streams> streams = SizeFit::streamsReported(line))
+            m_run.fit->streams = streams;
+    }
     // Status lines say how far ffmpeg is, and its closing words that it failed: neither says why.
     if (line.empty() || line.starts_with("frame=") || line.starts_with("size=") || line == "Conversion failed!")
         return;
@@ -462,6 +624,8 @@ void ItemLane::ffmpegEnded(std::uint32_t exitCode)
     if (!inState(ItemState::converting))
         return;
     const bool held = m_state == ItemState::paused;
+    // A first pass writes a file of its own, which only its end looks at.
+    const bool firstPass = m_run.fit && m_run.fit->budget.encodes == 2 && m_run.fit->encode == 1;
     ItemOutcome outcome = outcomeSoFar();
     outcome.exitCode = exitCode;
     outcome.ffmpegRan = true;
@@ -474,10 +638,14 @@ void ItemLane::ffmpegEnded(std::uint32_t exitCode)
     else if (!m_run.temporary->folderIntact())
         outcome.setReason(
             reason(QT_TRANSLATE_NOOP("Reason", "the output folder was removed while ffmpeg wrote into it")));
-    else if (!m_run.temporary->identity() || m_run.temporary->size() == 0)
+    else if (!firstPass && (!m_run.temporary->identity() || m_run.temporary->size() == 0))
         outcome.setReason(reason(QT_TRANSLATE_NOOP("Reason", "ffmpeg wrote no output")));
     else
         outcome.converted = true;
+    if (outcome.converted && !firstPass)
+        outcome.size = m_run.temporary->size();
+    if (m_run.fit && !fitEncodeEnded(outcome, held))
+        return;
     if (!outcome.converted || m_job.verification == Verification::none) {
         if (outcome.converted)
             outcome.setUncheckedWhy(reason(QT_TRANSLATE_NOOP("Reason", "its length is not checked (--verify=none)")));
@@ -509,7 +677,7 @@ void ItemLane::startMeasuring(bool held)
         m_run.pausedFrom = ItemState::measuring;
     else
         setState(ItemState::measuring);
-    ItemProgress progress = m_run.progress.progress();
+    ItemProgress progress = progressNow();
     progress.checking = true;
     emit progressed(progress);
     if (!m_run.inputMeasure)
@@ -521,6 +689,11 @@ void ItemLane::startMeasuring(bool held)
 
 void ItemLane::judge()
 {
+    // A size-limited item's budget waits for its input's length.
+    if (m_run.fit && !m_run.fit->planned) {
+        fitStep();
+        return;
+    }
     if (m_state != ItemState::measuring || !m_run.input || !m_run.output)
         return;
     m_run.verdict = m_run.check->verdict(*m_run.input, *m_run.output);
@@ -626,6 +799,7 @@ ItemOutcome ItemLane::outcomeSoFar() const
     outcome.source = m_job.source;
     outcome.output = m_job.outputPath;
     outcome.exitCode = kCannotStart;
+    outcome.sizeLimit = m_job.sizeLimit;
     return outcome;
 }
 
@@ -641,6 +815,7 @@ ItemOutcome ItemLane::stoppedOutcome() const
 void ItemLane::finish(ItemOutcome outcome)
 {
     setState(ItemState::publishing);
+    outcome.passes = m_run.fit ? m_run.fit->encode : outcome.ffmpegRan ? 1 : 0;
     m_run.inputMeasure.reset();
     m_run.outputMeasure.reset();
     m_run.existingMeasure.reset();

@@ -8,6 +8,7 @@
 #include "OutputCheck.h"
 #include "SkipCheck.h"
 #include "ProgressReader.h"
+#include "SizeFit.h"
 #include "TemporaryOutput.h"
 #include "Wording.h"
 
@@ -164,6 +165,10 @@ inline constexpr int kDescriptorsPerLane = 5;
 // ffmpeg's argument vector for one item: never overwriting, every name a
 // local file. output is where ffmpeg is to create the file.
 std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& output);
+// The same with other parameters after -i than the job's (a pass of a
+// size-limited item); an empty output when params name their outputs themselves.
+std::vector<std::string> ffmpegArguments(
+    const ItemJob& job, const std::vector<std::string>& params, const std::string& output);
 
 // One lane of a run: converts one item at a time, from its start to its end,
 // and is the one place where an item's state moves on: each change is told
@@ -244,6 +249,19 @@ private:
         bool stopRequested = false;
         bool abilitiesKnown = false; // and usable: ffmpeg may be started
         ItemState pausedFrom = ItemState::converting;
+        // A size-limited item's encodes: planned once its input is measured.
+        struct Fit {
+            explicit Fit(SizeFit fitPlan)
+                : plan(std::move(fitPlan))
+            { }
+            SizeFit plan;
+            SizeFit::Budget budget;
+            bool planned = false;
+            int encode = 0; // the one running, or run last (from 1)
+            int retries = 0;
+            std::optional<SizeFit::Streams> streams; // what the first pass encoded, as it said
+        };
+        std::optional<Fit> fit;
     };
 
     void setState(ItemState state);
@@ -256,6 +274,17 @@ private:
     // Why the item needs no converting, from what weigh measured; empty when it does.
     Wording skipReason();
     void launch();
+    // Runs ffmpeg with params after -i, writing output; what the user is shown names the item's files.
+    void runFfmpeg(const std::vector<std::string>& params, const std::string& output, const std::string& note);
+    // A size-limited item moves on: plans its encodes once its input is
+    // measured and runs the next one, unless held or one runs.
+    void fitStep();
+    void runEncode();
+    // The end of a size-limited item's encode that ffmpeg finished: false
+    // when another encode follows, true when the item goes on as any other.
+    bool fitEncodeEnded(ItemOutcome& outcome, bool held);
+    // ffmpeg's progress, across a size-limited item's encodes.
+    ItemProgress progressNow() const;
     void lineHandler(const std::string& line, TOutputType type);
     void ffmpegEnded(std::uint32_t exitCode);
     // Measures a file in the background into the run's input or output.

@@ -5,6 +5,7 @@
 
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QEventLoop>
 #include <QJsonObject>
 #include <QStandardPaths>
 
@@ -21,7 +22,7 @@ std::atomic<long long> deadlineMs {10 * 60 * 1000};
 // What ffprobe is asked: the demuxer, each stream's kind, timing and packets.
 // and what it is made of: codecs, the picture's pixels, the sound's rate and channels, the brand.
 constexpr const char* kEntries = "stream=codec_type,start_time,duration,nb_read_packets,avg_frame_rate,r_frame_rate,"
-                                 "codec_name,codec_tag_string,pix_fmt,sample_rate,channels:"
+                                 "codec_name,codec_tag_string,pix_fmt,sample_rate,channels,bit_rate:"
                                  "stream_tags=DURATION:stream_disposition=attached_pic:"
                                  "format=format_name,start_time,duration:format_tags=major_brand";
 
@@ -129,6 +130,8 @@ MediaContents MediaContents::fromProbeJson(const std::string& json)
         stream.pixelFormat = entry.value("pix_fmt").toString().toStdString();
         stream.sampleRate = std::max(0, static_cast<int>(number(entry.value("sample_rate"))));
         stream.channels = std::max(0, entry.value("channels").toInt());
+        if (const double bits = number(entry.value("bit_rate")); bits > 0)
+            stream.bitRate = static_cast<long long>(bits);
         contents.streams.push_back(stream);
     }
     return contents;
@@ -291,4 +294,19 @@ void MediaProbe::ended(std::uint32_t exitCode)
     }
     const Done done = std::move(m_done);
     done(contents);
+}
+
+MediaContents MediaProbe::measureNow(const std::string& ffmpeg, const std::string& file)
+{
+    MediaContents contents;
+    QEventLoop loop;
+    bool answered = false;
+    const MediaProbe probe(ffmpeg, file, [&](const MediaContents& measured) {
+        contents = measured;
+        answered = true;
+        loop.quit();
+    });
+    if (!answered)
+        loop.exec();
+    return contents;
 }

@@ -26,6 +26,7 @@ struct MediaStream {
     std::string pixelFormat; // video: "yuv420p"; empty when not told
     int sampleRate = 0; // sound: samples a second; 0 when not told
     int channels = 0; // sound; 0 when not told
+    long long bitRate = -1; // bits a second, as the file states it; -1 when not told
 };
 
 // What a media file holds, as ffprobe (or, without one, ffmpeg) tells it.
@@ -75,6 +76,8 @@ public:
 
     // The ffprobe beside ffmpeg (a path: in its folder; a name: on PATH), or empty when there is none.
     static std::string ffprobeBeside(const std::string& ffmpeg);
+    // Measures file at once, waiting for the answer in an event loop of its own (calvera-batch -n).
+    static MediaContents measureNow(const std::string& ffmpeg, const std::string& file);
     // How long the child may take (10 minutes: counting a long film's packets reads it whole); tests shorten it.
     static void setDeadline(std::chrono::milliseconds deadline);
 

@@ -65,6 +65,9 @@ public:
     static Wording decodedShortfall(const Verdict& verdict, double decodedSeconds, long long decodedFrames);
 
     int decodeErrors() const { return m_decodeErrors; }
+    // Whether the output keeps the input's picture and its sound (-vn, -an, the container).
+    bool keepsVideo() const { return m_keepsVideo; }
+    bool keepsSound() const { return m_keepsSound; }
 
     // ffmpeg's time syntax, "[-][HH:]MM:SS[.m]" or "[-]S[.m][s|ms|us]", in seconds; -1 when it is none.
     static double parseDuration(std::string_view text);
@@ -73,9 +76,10 @@ public:
     // max(0.5 s, 1 %) of a length.
     static double tolerance(double seconds);
 
-private:
+    // An input's length narrowed by the entry's -ss, -t and -to: what the output should last.
     double narrowed(double length) const;
 
+private:
     bool m_timingChanged = false; // the entry asks for something whose length cannot be told
     bool m_rateChanged = false; // the entry changes the frame rate: frames cannot be compared
     bool m_keepsVideo = true;

@@ -276,6 +276,15 @@ off_t TemporaryOutput::size() const
     return identity() && ::lstat(m_path.c_str(), &info) == 0 ? info.st_size : 0;
 }
 
+void TemporaryOutput::remove(const std::string& name)
+{
+    // Only what ffmpeg was given to write, and only in the folder that is still ours.
+    if (!isOutputName(name) || name.find('/') != std::string::npos || m_markerFd < 0)
+        return;
+    if (const Descriptor folder(openFolder(m_folder, m_folderIdentity)); folder)
+        ::unlinkat(folder.get(), name.c_str(), 0);
+}
+
 void TemporaryOutput::sync(const std::string& wanted) const
 {
     const Descriptor folder(openFolder(m_folder, m_folderIdentity));

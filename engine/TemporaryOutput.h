@@ -62,6 +62,9 @@ public:
     std::string publish(const std::string& wanted, bool durable = false);
     // Removes the folder with what it holds now, if it is still this object's.
     void discard();
+    // Removes one file ffmpeg wrote in the folder ("output…", a name without
+    // a folder), to write it again or because it was only a step on the way.
+    void remove(const std::string& name);
 
     // Removes what an ended Calvera left in directory: its private folders
     // (".calvera-" and six characters, 0700, holding an unlocked, empty 0600

@@ -3,6 +3,7 @@
 #include "ErrorReport.h"
 #include "ProgramDir.h"
 #include "TreeWalk.h"
+#include "SizeFit.h"
 #include "commandManager.h"
 
 #include <QCoreApplication>
@@ -154,6 +155,35 @@ std::vector<std::string> TCommand::argumentsFor(const JobListModel::Node& node) 
     job.inputParams = plan.inputParams;
     job.params = plan.params;
     return ffmpegArguments(job, plan.outputPath);
+}
+
+std::vector<std::vector<std::string>> TCommand::passArgumentsFor(const JobListModel::Node& node) const
+{
+    if (node.Item.SizeLimit <= 0)
+        return {argumentsFor(node)};
+    const Plan plan = planFor(node);
+    ItemJob job;
+    job.ffmpeg = FfmpegPath;
+    job.source = plan.source;
+    job.inputParams = plan.inputParams;
+    const SizeFit fit(plan.inputParams, plan.params, plan.outputPath);
+    if (fit.way() == SizeFit::Way::refused)
+        throw WordedError(fit.refusal());
+    const SizeFit::Budget budget = fit.budget(MediaProbe::measureNow(FfmpegPath, plan.source), node.Item.SizeLimit);
+    if (!budget.failure.empty())
+        throw WordedError(budget.failure);
+    // The passes' files beside the output, under its name, where the shell that runs these lines would find them.
+    const std::string passLog = plan.outputPath + ".passlog";
+    std::vector<std::vector<std::string>> passes;
+    if (budget.encodes == 2) {
+        const auto beside = [&](const std::string& name) {
+            return "file:" + changeFileExt(plan.outputPath, name + extractFileExt(plan.outputPath));
+        };
+        passes.push_back(
+            ffmpegArguments(job, fit.firstPassParams(budget, passLog, beside(".pass1"), beside(".sound")), {}));
+    }
+    passes.push_back(ffmpegArguments(job, fit.outputParams(budget, passLog), plan.outputPath));
+    return passes;
 }
 
 int TCommand::maxJobs()
@@ -373,6 +403,7 @@ ItemJob TCommand::jobFor(JobListModel::Node& node)
     job.durable = Durable;
     job.recorder = Recorder;
     job.verification = Verify;
+    job.sizeLimit = node.Item.SizeLimit;
     if (!m_catalogue.isValidIndex(node.Item.FormatIndex)) {
         // Never run ffmpeg with values from outside the catalogue.
         reportError(

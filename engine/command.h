@@ -100,6 +100,11 @@ public:
     // The arguments ffmpeg would get for the node now, the output's final
     // name in place of the private file it writes. Raises what planning raises.
     std::vector<std::string> argumentsFor(const JobListModel::Node& node) const;
+    // Every encode ffmpeg would run for the node now: its arguments as
+    // argumentsFor gives them, or a size-limited item's passes at the
+    // bitrates its input's length gives (measured here, waited for). Raises
+    // what planning raises, and why the item cannot fit its limit.
+    std::vector<std::vector<std::string>> passArgumentsFor(const JobListModel::Node& node) const;
 
     // At most this many items at once, whatever the machine allows.
     static constexpr int kMostLanes = 256;

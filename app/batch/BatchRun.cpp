@@ -151,22 +151,29 @@ int printCommands(const TCommand& driver, const BatchQueue& queue, const std::ve
     for (const int row : positions) {
         const JobListModel::Node& node = *queue.model.nodeAt(row);
         try {
-            const std::vector<std::string> arguments = driver.argumentsFor(node);
-            // One form for people and programs alike: a line a shell runs as Calvera would.
-            std::string line;
-            for (const std::string& argument : arguments)
-                line += (line.empty() ? "" : " ") + shellQuoted(argument);
-            if (!json) {
-                std::printf("%s\n", line.c_str());
-                continue;
+            // A size-limited item's passes, each a line of its own.
+            const std::vector<std::vector<std::string>> passes = driver.passArgumentsFor(node);
+            for (std::size_t pass = 0; pass < passes.size(); ++pass) {
+                const std::vector<std::string>& arguments = passes[pass];
+                // One form for people and programs alike: a line a shell runs as Calvera would.
+                std::string line;
+                for (const std::string& argument : arguments)
+                    line += (line.empty() ? "" : " ") + shellQuoted(argument);
+                if (!json) {
+                    std::printf("%s\n", line.c_str());
+                    continue;
+                }
+                QJsonArray given;
+                for (const std::string& argument : arguments)
+                    given.append(text(argument));
+                QJsonObject event {{"event", "command"}, {"item", row}, {"input", node.Item.FileName},
+                    {"command_line", text(line)}, {"arguments", given}};
+                if (passes.size() > 1) {
+                    event.insert("pass", static_cast<int>(pass + 1));
+                    event.insert("passes", static_cast<int>(passes.size()));
+                }
+                std::printf("%s\n", jsonLine(event).c_str());
             }
-            QJsonArray given;
-            for (const std::string& argument : arguments)
-                given.append(text(argument));
-            std::printf("%s\n",
-                jsonLine({{"event", "command"}, {"item", row}, {"input", node.Item.FileName},
-                             {"command_line", text(line)}, {"arguments", given}})
-                    .c_str());
         } catch (const std::exception& error) {
             reportError(said(QT_TRANSLATE_NOOP("BatchRun", "item %1 (%2): %3"),
                 {std::to_string(row + 1), node.Item.FileName.toStdString(), error.what()}));

@@ -1005,6 +1005,38 @@ nicht nach Stopp</translation>
         <source>already %1 with %2</source>
         <translation>bereits %1 mit %2</translation>
     </message>
+    <message>
+        <source>a size limit needs an encoder that aims at a bitrate; %1 does not</source>
+        <translation>eine Größengrenze braucht einen Encoder, der eine Bitrate ansteuert; %1 kann das nicht</translation>
+    </message>
+    <message>
+        <source>a size limit cannot be met by an output with neither picture nor sound</source>
+        <translation>eine Größengrenze lässt sich bei einer Ausgabe ohne Bild und Ton nicht einhalten</translation>
+    </message>
+    <message>
+        <source>a size limit cannot be met while the sound is copied as it is</source>
+        <translation>eine Größengrenze lässt sich nicht einhalten, solange der Ton unverändert kopiert wird</translation>
+    </message>
+    <message>
+        <source>a size limit cannot be met while the video is copied as it is</source>
+        <translation>eine Größengrenze lässt sich nicht einhalten, solange das Video unverändert kopiert wird</translation>
+    </message>
+    <message>
+        <source>a size limit cannot be met by a lossless encode</source>
+        <translation>eine Größengrenze lässt sich mit verlustfreier Kodierung nicht einhalten</translation>
+    </message>
+    <message>
+        <source>the input&apos;s length could not be measured, so no bitrate can be aimed at</source>
+        <translation>die Länge der Eingabe konnte nicht gemessen werden, daher lässt sich keine Bitrate ansteuern</translation>
+    </message>
+    <message>
+        <source>%1 is too small for %2 (needs at least %3)</source>
+        <translation>%1 ist zu klein für %2 (mindestens %3 nötig)</translation>
+    </message>
+    <message>
+        <source>could not fit into %1: %2 at the lowest bitrate tried</source>
+        <translation>passte nicht in %1: %2 bei der niedrigsten versuchten Bitrate</translation>
+    </message>
 </context>
 <context>
     <name>RunController</name>

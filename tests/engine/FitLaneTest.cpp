@@ -378,6 +378,7 @@ TEST_F(RealFitTest, ClipsOfUnlikeContentFitTheirLimitOnX264AndVp9)
     for (const int format : {kMp4H264, shippedFormat("webm")})
         for (const std::string& clip : clips)
             add(clip, format, dir.prefix())->Item.SizeLimit = kLimit;
+    driver.Jobs = 2;
     ASSERT_TRUE(runToEnd(600000));
     ASSERT_EQ(outcomes.size(), 6u);
     for (const ItemOutcome& outcome : outcomes) {
@@ -392,9 +393,9 @@ TEST_F(RealFitTest, ClipsOfUnlikeContentFitTheirLimitOnX264AndVp9)
         EXPECT_EQ(outcome.checked, ItemOutcome::Check::streams) << "checked as any other output";
     }
     // Motion and noise use what the limit gives them: within a quarter of it.
-    for (const std::size_t i : {1u, 2u, 4u, 5u}) {
-        if (outcomes[i].converted) {
-            EXPECT_GT(outcomes[i].size, kLimit * 3 / 4) << outcomes[i].output;
+    for (const ItemOutcome& outcome : outcomes) {
+        if (outcome.converted && outcome.output.find("still") == std::string::npos) {
+            EXPECT_GT(outcome.size, kLimit * 3 / 4) << outcome.output;
         }
     }
     EXPECT_TRUE(temporariesIn(dir.prefix()).empty());

@@ -225,6 +225,7 @@ void TCommand::Start(const Selection& wanted)
         m_slots.pop_back();
     m_currentIndex = 0;
     m_sweptDirs.clear();
+    m_plainOutputs.clear();
     m_summary = RunSummary();
     m_finishedItems = 0;
     m_lastEnded = nullptr;
@@ -421,7 +422,9 @@ ItemJob TCommand::jobFor(JobListModel::Node& node)
         job.commandLine = plan.commandLine;
         job.inputParams = plan.inputParams;
         job.params = plan.params;
-        job.skipExisting = SkipExisting;
+        // A name an earlier item of this run planned may hold that item's output, not this one's.
+        const bool nameTaken = !m_plainOutputs.insert(plan.outputDir + plan.outputName).second;
+        job.skipExisting = SkipExisting && !nameTaken;
         job.skipSame = SkipSame;
         job.plainOutput = plan.outputDir + plan.outputName;
         job.plainOutputShown = (plan.subfolder.empty() ? std::string() : plan.subfolder + "/") + plan.outputName;

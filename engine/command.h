@@ -231,6 +231,7 @@ private:
     bool m_paused = false;
     std::uint32_t m_currentIndex = 0;
     std::set<std::string> m_sweptDirs; // output folders cleared of stale temporaries in this run
+    std::set<std::string> m_plainOutputs; // the output names (without "_2") the run's items have planned
     RunSummary m_summary;
     int m_finishedItems = 0; // in this run
     std::uint64_t m_starts = 0; // items started, over every run

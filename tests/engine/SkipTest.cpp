@@ -247,6 +247,27 @@ TEST_F(SkipRunTest, ASecondRunWithSkipExistingConvertsNothingAndCountsEveryItemS
     EXPECT_EQ(progress.back(), 100);
 }
 
+TEST_F(SkipRunTest, AnOutputAnEarlierItemOfTheRunMadeIsNoProofForALaterOne)
+{
+    // Two inputs of one name from two folders into one: the second must not take the first's output for its own.
+    fs::create_directories(dir.file("x"));
+    fs::create_directories(dir.file("y"));
+    makeClip(dir.file("x/a.avi"), 1.5);
+    makeClip(dir.file("y/a.avi"), 1.5);
+    driver.SkipExisting = true;
+    add(dir.file("x/a.avi"), kMp4H264, dir.file("flat"));
+    add(dir.file("y/a.avi"), kMp4H264, dir.file("flat"));
+    fs::create_directories(dir.file("flat"));
+    ASSERT_TRUE(runToEnd());
+    EXPECT_EQ(driver.lastRun().converted, 2);
+    EXPECT_EQ(driver.lastRun().skipped, 0);
+    EXPECT_TRUE(fs::exists(dir.file("flat/a_2.mp4")));
+    // Again: the first is done; the second's name is the first's, so it is converted once more.
+    runAgain();
+    EXPECT_EQ(driver.lastRun().skipped, 1);
+    EXPECT_EQ(driver.lastRun().converted, 1);
+}
+
 TEST_F(SkipRunTest, AnOutputThatIsCutOrOlderThanItsInputIsConvertedAgain)
 {
     queueClips(kMp4H264);

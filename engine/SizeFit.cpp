@@ -16,6 +16,20 @@ namespace {
 // Encoders whose second pass reads the first's log (-pass, -passlogfile).
 constexpr std::array kTwoPassEncoders = {"libx264", "libx264rgb", "libvpx", "libvpx-vp9", "libaom-av1", "mpeg4",
     "libxvid", "mpeg1video", "mpeg2video", "msmpeg4", "msmpeg4v2", "h263", "h263p", "flv", "wmv1", "wmv2", "libtheora"};
+// Whether an encoder's own settings ("key=value:key=value", as -x264-params
+// takes them) set key to value.
+bool hasSetting(const std::string& settings, const std::string& key, const std::string& value)
+{
+    std::size_t from = 0;
+    while (from <= settings.size()) {
+        const std::size_t end = std::min(settings.find(':', from), settings.size());
+        if (settings.compare(from, end - from, key + "=" + value) == 0)
+            return true;
+        from = end + 1;
+    }
+    return false;
+}
+
 // Encoders with no bitrate to aim at: lossless ones, and those whose size a profile fixes.
 constexpr std::array kRateless = {"gif", "apng", "png", "ffv1", "huffyuv", "ffvhuff", "utvideo", "magicyuv", "rawvideo",
     "v210", "v308", "v408", "v410", "r210", "r10k", "ayuv", "yuv4", "qtrle", "bmp", "tiff", "targa", "ppm", "pgm",
@@ -170,6 +184,7 @@ SizeFit::SizeFit(
     bool lossless = false;
     std::string qp;
     std::string crf;
+    std::string x264Params;
     for (std::size_t i = 0; i < params.size(); ++i) {
         const std::string& word = params[i];
         const std::string value = i + 1 < params.size() ? params[i + 1] : std::string();
@@ -189,6 +204,8 @@ SizeFit::SizeFit(
             m_frameRate = parseRate(value);
         else if (isOption(word, "-x265-params"))
             m_x265Params = value;
+        else if (isOption(word, "-x264-params") || isOption(word, "-x264opts"))
+            x264Params = value;
         else if (isOption(word, "-lossless") && value == "1")
             lossless = true;
         else if (isOption(word, "-qp"))
@@ -217,7 +234,8 @@ SizeFit::SizeFit(
     m_soundLossless = isAnyOf(m_soundEncoder, kRateless) || m_soundEncoder.starts_with("pcm_")
         || (m_soundEncoder.empty() && isAnyOf(m_container, kLosslessSoundContainers));
     if (m_videoEncoder.starts_with("libx264"))
-        lossless = lossless || qp == "0" || crf == "0";
+        lossless = lossless || qp == "0" || crf == "0" || hasSetting(x264Params, "qp", "0")
+            || hasSetting(x264Params, "crf", "0");
     if (m_videoEncoder == "libx265")
         lossless = lossless || m_x265Params.find("lossless=1") != std::string::npos
             || m_x265Params.find("lossless:") != std::string::npos || m_x265Params.ends_with("lossless");
@@ -401,8 +419,9 @@ std::vector<std::string> SizeFit::commonParams(const Budget& budget, bool withSo
         return params;
     const std::string bitrate = std::to_string(budget.videoBitrate);
     params.insert(params.end(), {"-b:v", bitrate});
-    // One pass holds its average only with a buffer that bounds it.
-    if (budget.encodes == 1)
+    // One pass holds its average only with a buffer that bounds it; SVT-AV1
+    // refuses a cap that is not above its target, and holds its average without one.
+    if (budget.encodes == 1 && m_videoEncoder != "libsvtav1")
         params.insert(params.end(), {"-maxrate", bitrate, "-bufsize", std::to_string(2 * budget.videoBitrate)});
     return params;
 }

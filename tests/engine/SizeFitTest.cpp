@@ -131,6 +131,9 @@ TEST(SizeFitTest, EntriesThatCannotAimAtABitrateAreRefused)
         {fitOf("-c:v ffv1 -c:a aac", "/out/clip.mkv"),
             "a size limit needs an encoder that aims at a bitrate; ffv1 does not"},
         {fitOf("-c:v libx264 -qp 0", "/out/clip.mkv"), "a size limit cannot be met by a lossless encode"},
+        {fitOf("-c:v libx264 -x264-params keyint=50:qp=0", "/out/clip.mkv"),
+            "a size limit cannot be met by a lossless encode"},
+        {fitOf("-c:v libx264 -x264opts crf=0", "/out/clip.mkv"), "a size limit cannot be met by a lossless encode"},
         {fitOf("-c:v libx264 -c:a pcm_s16le", "/out/clip.mov"),
             "a size limit needs an encoder that aims at a bitrate; pcm_s16le does not"},
         {fitOf("-vn -c:a flac", "/out/clip.flac"),
@@ -145,6 +148,7 @@ TEST(SizeFitTest, EntriesThatCannotAimAtABitrateAreRefused)
         EXPECT_EQ(fit.budget(clipOf(60), 25 * kMB).failure.english, why) << "the budget says it too";
     }
     EXPECT_EQ(fitOf("-c:v libx264 -crf 23 -c:a aac").way(), SizeFit::Way::twoPasses) << "not every crf is lossless";
+    EXPECT_EQ(fitOf("-c:v libx264 -x264-params qp=05:crf=20 -c:a aac").way(), SizeFit::Way::twoPasses);
 }
 
 TEST(SizeFitTest, EachEncoderGetsItsOwnFormOfPasses)
@@ -185,17 +189,25 @@ TEST(SizeFitTest, EachEncoderGetsItsOwnFormOfPasses)
         {"-x265-params", "aq-mode=3:pass=2:stats=/out/a\\:b/.calvera-x/output.passlog"}));
     EXPECT_EQ(std::count(x265First.begin(), x265First.end(), "-x265-params"), 1);
 
-    // libsvtav1 has no working second pass: one encode at the bitrate, bounded by a buffer.
+    // libsvtav1 has no working second pass: one encode at the bitrate. It
+    // refuses a cap not above its target, so it gets none; other one-pass
+    // encoders are bounded by a buffer.
     const SizeFit svt = fitOf("-c:v libsvtav1 -crf 35 -c:a libopus -b:a 96k", "/out/clip.mkv");
     ASSERT_EQ(svt.way(), SizeFit::Way::onePass);
     const SizeFit::Budget svtBudget = svt.budget(clipOf(20), 5 * kMB);
     EXPECT_EQ(svtBudget.encodes, 1);
     const std::string rate = std::to_string(svtBudget.videoBitrate);
     const std::vector<std::string> svtParams = svt.outputParams(svtBudget, passLog);
-    EXPECT_TRUE(
-        holds(svtParams, {"-b:v", rate, "-maxrate", rate, "-bufsize", std::to_string(2 * svtBudget.videoBitrate)}));
+    EXPECT_TRUE(holds(svtParams, {"-b:v", rate}));
+    EXPECT_FALSE(holds(svtParams, {"-maxrate"}));
     EXPECT_FALSE(holds(svtParams, {"-pass"}));
     EXPECT_TRUE(holds(svtParams, {"-b:a", "96000"}));
+    const SizeFit nvenc = fitOf("-c:v h264_nvenc -cq 23 -c:a aac", "/out/clip.mp4");
+    ASSERT_EQ(nvenc.way(), SizeFit::Way::onePass);
+    const SizeFit::Budget nvencBudget = nvenc.budget(clipOf(20), 5 * kMB);
+    const std::string nvencRate = std::to_string(nvencBudget.videoBitrate);
+    EXPECT_TRUE(holds(nvenc.outputParams(nvencBudget, passLog),
+        {"-b:v", nvencRate, "-maxrate", nvencRate, "-bufsize", std::to_string(2 * nvencBudget.videoBitrate)}));
 
     // The container's own encoder, when the entry names none.
     EXPECT_EQ(fitOf("-b:a 96k", "/out/clip.webm").videoEncoder(), "libvpx-vp9");

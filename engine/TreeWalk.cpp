@@ -27,17 +27,6 @@ std::string withSlash(std::string folder)
     return folder;
 }
 
-// The path with every link resolved, or empty when it cannot be.
-std::string realPath(const std::string& path)
-{
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved)
-        return {};
-    std::string result = resolved;
-    std::free(resolved);
-    return result;
-}
-
 class Walker {
 public:
     Walker(const std::string& root, const TreeWalk::Rules& rules, const std::atomic<bool>* cancelled)
@@ -58,7 +47,6 @@ public:
                                          .arg(QString::fromStdString(root), why)
                                          .toStdString());
         }
-        m_realRoot = withSlash(realPath(m_root));
         for (const std::string& folder : rules.passedOver) {
             struct stat passed { };
             if (::stat(folder.c_str(), &passed) == 0)
@@ -81,13 +69,6 @@ public:
 
 private:
     bool cancelled() const { return m_cancelled && m_cancelled->load(std::memory_order_relaxed); }
-
-    // True when a link's target lies inside the tree (or is its root).
-    bool leadsInside(const std::string& link) const
-    {
-        const std::string target = withSlash(realPath(link));
-        return target.size() > 1 && target.starts_with(m_realRoot);
-    }
 
     // Lists one folder: its files taken, its subfolders added to folders.
     void list(const std::string& folder, std::vector<std::string>& folders)
@@ -125,12 +106,11 @@ private:
                     : S_ISLNK(status.st_mode)  ? DT_LNK
                                                : DT_UNKNOWN;
             }
-            if (type == DT_LNK) {
-                struct stat target { };
-                if (::stat(path.c_str(), &target) != 0 || !leadsInside(path))
-                    continue;
-                type = S_ISDIR(target.st_mode) ? DT_DIR : S_ISREG(target.st_mode) ? DT_REG : DT_UNKNOWN;
-            }
+            // A link below the root is never followed: out of the tree it leads
+            // where nobody asked to go, and inside it to what is walked anyway,
+            // under its own name (a link's name would give its outputs another folder).
+            if (type == DT_LNK)
+                continue;
             if (type == DT_DIR)
                 folders.push_back(path + '/');
             else if (type == DT_REG && taken(name, below))
@@ -147,7 +127,6 @@ private:
     }
 
     const std::string m_root; // with a trailing "/"
-    std::string m_realRoot; // every link resolved, with a trailing "/"
     const TreeWalk::Rules& m_rules;
     const std::atomic<bool>* m_cancelled;
     std::set<Identity> m_entered;

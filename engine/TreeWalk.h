@@ -11,9 +11,9 @@
 // patterns are given, by those instead. Hidden names, names of files in
 // progress (FolderWatch::inProgressPatterns) and the excluded patterns leave
 // a file or a whole folder out; a pattern with a "/" is matched against the
-// path below the root. Links are followed only where they lead to a file or
-// folder inside the tree, and each folder is entered once (known by device
-// and inode), so a link back up the tree is not followed round. The folders
+// path below the root. A link below the root is never followed
+// (what it leads to inside the tree is walked under its own name), and each
+// folder is entered once (known by device and inode). The folders
 // passed over (an output folder inside the tree) are never entered.
 class TreeWalk final {
 public:

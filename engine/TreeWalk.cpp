@@ -77,8 +77,12 @@ private:
         if (::stat(folder.c_str(), &self) != 0)
             return;
         // Each folder once, however it is reached; an output folder inside the tree never.
-        if (!m_entered.emplace(self.st_dev, self.st_ino).second || m_passedOver.contains({self.st_dev, self.st_ino}))
+        if (!m_entered.emplace(self.st_dev, self.st_ino).second)
             return;
+        if (m_passedOver.contains({self.st_dev, self.st_ino})) {
+            m_found.passedOver.push_back(folder);
+            return;
+        }
         DIR* listing = ::opendir(folder.c_str());
         if (!listing) {
             m_found.unreadable.push_back(folder);

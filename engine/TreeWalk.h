@@ -31,6 +31,7 @@ public:
     struct Found {
         std::vector<File> files; // sorted by path, bytewise
         std::vector<std::string> unreadable; // folders that could not be listed, passed over
+        std::vector<std::string> passedOver; // folders of Rules::passedOver met inside the tree
     };
 
     // The files under root, sorted. Raises std::runtime_error, in the user's

@@ -348,9 +348,6 @@ bool JournalRecorder::ended(const void* item, const ItemOutcome& outcome)
     }
 }
 
-namespace {
-
-// The same folder, however it is spelt (links, bind mounts): the same device and inode.
 bool sameFolder(const std::string& one, const std::string& other)
 {
     struct stat first { };
@@ -358,6 +355,8 @@ bool sameFolder(const std::string& one, const std::string& other)
     return ::stat(one.c_str(), &first) == 0 && ::stat(other.c_str(), &second) == 0 && first.st_dev == second.st_dev
         && first.st_ino == second.st_ino;
 }
+
+namespace {
 
 // What --watch adds to a run: each complete file that appears joins the queue.
 void followFolder(FolderWatch& watch, const Watching& watching, TCommand& driver, BatchQueue& queue,

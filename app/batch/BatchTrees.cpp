@@ -23,6 +23,25 @@ std::vector<BatchOptions::Source> withTreesWalked(const BatchOptions& options)
             sources.push_back(source);
             continue;
         }
+        // A tree that is its own output folder would be walked for nothing, and run
+        // again take its outputs for inputs; one watched as well would be converted twice.
+        const std::string output = source.outputDir.empty() ? defaultOutputFolder() : source.outputDir;
+        if (sameFolder(output, source.path))
+            throw BatchExit {kBadUsage,
+                wording::filled(
+                    QCoreApplication::translate("BatchTrees",
+                        "the output folder %1 is the folder -r takes its files from; give -o another folder "
+                        "(one inside it is fine)")
+                        .toStdString(),
+                    {output})};
+        if (!options.watch.empty() && sameFolder(options.watch, source.path))
+            throw BatchExit {kBadUsage,
+                wording::filled(
+                    QCoreApplication::translate("BatchTrees",
+                        "%1 is both watched and taken with -r, which would convert each of its files twice; "
+                        "--watch alone converts what is there too")
+                        .toStdString(),
+                    {source.path})};
         TreeWalk::Found found;
         try {
             found = TreeWalk::files(source.path, rules);
@@ -33,6 +52,11 @@ std::vector<BatchOptions::Source> withTreesWalked(const BatchOptions& options)
             reportWarning(wording::filled(
                 QCoreApplication::translate("BatchTrees", "cannot read the folder %1; the files in it were passed over")
                     .toStdString(),
+                {folder}));
+        for (const std::string& folder : found.passedOver)
+            reportWarning(wording::filled(QCoreApplication::translate("BatchTrees",
+                                              "the folder %1 is an output folder; the files in it were passed over")
+                                              .toStdString(),
                 {folder}));
         for (TreeWalk::File& file : found.files) {
             BatchOptions::Source item = source;

@@ -16,3 +16,6 @@ std::vector<BatchOptions::Source> withTreesWalked(const BatchOptions& options);
 // The folder of a file below root, as TItemData::Subfolder holds it: empty
 // for root itself, and for a path that is not below it.
 std::string subfolderBelow(const std::string& root, const std::string& path);
+
+// The same folder, however it is spelt (links, bind mounts): the same device and inode.
+bool sameFolder(const std::string& one, const std::string& other);

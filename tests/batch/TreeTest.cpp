@@ -142,6 +142,14 @@ TEST_F(TreeTest, WhatCannotBeATreeIsAMistakeOfTheCommandLineAndAnEmptyOneIsSaid)
     refused({"--include", "*.avi", "-f", kMp3, dir.file("clip.avi")}, "--include needs -r DIR");
     // Nothing to do is no mistake, as for an empty list file: said, with status 0.
     refused({"-f", kMp3, "-r", dir.file("lib"), "--exclude", "*"}, "the folders and list files hold no items", 0);
+    // The tree as its own output folder, or watched as well: each would go wrong without a word.
+    refused({"-f", kMp3, "-o", dir.file("lib") + "/", "-r", dir.file("lib")},
+        "the output folder " + dir.file("lib") + "/ is the folder -r takes its files from");
+    refused({"-f", kMp3, "-o", dir.file("out"), "-r", dir.file("lib"), "--watch", dir.file("lib/../lib")},
+        "is both watched and taken with -r");
+    // An output folder inside the tree is passed over, and said to be.
+    refused({"-n", "-f", kMp3, "-o", dir.file("lib/Season 2"), "-r", dir.file("lib")},
+        "the folder " + dir.file("lib/Season 2") + "/ is an output folder; the files in it were passed over", 0);
 }
 
 TEST_F(TreeTest, AWatchedTreeKeepsItsFoldersUnlessFlat)

@@ -436,7 +436,9 @@ private:
     static std::int64_t sizeLimit(const std::string& given)
     {
         const std::optional<std::int64_t> bytes = parseSize(given);
-        if (!bytes)
+        // A size below one byte is no "no limit": only 0 says that.
+        const bool belowOneByte = bytes == 0 && given.find_first_of("123456789") != std::string::npos;
+        if (!bytes || belowOneByte)
             throw usageError(QT_TRANSLATE_NOOP("BatchCommandLine",
                                  "--fit needs a size such as 25M, 1.5G, 700KiB or a number of bytes (0: no limit), "
                                  "not '%1'"),

@@ -49,7 +49,7 @@ TEST(FitOption, AppliesToTheFilesAfterItUntilTurnedOff)
 
 TEST(FitOption, ASizeThatDoesNotReadIsAUsageError)
 {
-    for (const std::string given : {"25Q", "-5M", "1e6", "M", "2.5", "99999999999999999999", "25 M"}) {
+    for (const std::string given : {"25Q", "-5M", "1e6", "M", "2.5", "99999999999999999999", "25 M", "0.0000001K"}) {
         const std::string said = usageError({"-f", "1", "--fit=" + given, "a.avi"});
         EXPECT_EQ(said.find("--fit needs a size such as 25M"), 0u) << given << ": " << said;
         EXPECT_NE(said.find("'" + given + "'"), std::string::npos) << "it names what was given: " << said;

@@ -324,8 +324,8 @@ Wording ItemLane::skipReason()
         return {};
     if (m_run.existing && m_run.existingFile) {
         const OutputCheck check(m_job.inputParams, m_job.params, m_job.plainOutput);
-        if (const Wording why = SkipCheck::alreadyConverted(
-                check.verdict(*m_run.input, *m_run.existing), *m_run.existingFile, m_job.sizeLimit);
+        if (const Wording why = SkipCheck::alreadyConverted(check.verdict(*m_run.input, *m_run.existing),
+                *m_run.existingFile, m_job.sizeLimit, *m_run.existing, m_job.params);
             !why.empty())
             return why;
     }

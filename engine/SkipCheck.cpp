@@ -255,12 +255,44 @@ bool made(const MediaStream& stream, const Wanted& wanted)
         && (wanted.channels == 0 || wanted.channels == stream.channels);
 }
 
+// Whether a file's first picture and sound streams have the codecs the
+// entry names for them, where it names one known here (a copy or an encoder
+// not known proves nothing either way).
+bool codecsAgree(const MediaContents& file, const std::vector<std::string>& params)
+{
+    std::string video;
+    std::string sound;
+    for (std::size_t at = 0; at + 1 < params.size(); ++at) {
+        const std::string_view option = params[at];
+        const std::string_view base = baseName(option);
+        const std::string_view stream = specifier(option);
+        if (base != "-c" && base != "-codec" && option != "-vcodec" && option != "-acodec")
+            continue;
+        const std::string codec = codecOf(params[at + 1]);
+        const bool plain = option != "-vcodec" && option != "-acodec";
+        if (option == "-vcodec" || (plain && (stream.empty() || stream == "v" || stream == "V")))
+            video = codec;
+        if (option == "-acodec" || (plain && (stream.empty() || stream == "a")))
+            sound = codec;
+    }
+    for (const auto& [kind, codec] :
+        {std::pair {MediaStream::Kind::video, video}, std::pair {MediaStream::Kind::sound, sound}}) {
+        const std::vector<const MediaStream*> streams = file.ofKind(kind);
+        if (codec.empty() || codec == "copy" || streams.empty() || streams.front()->codec.empty())
+            continue;
+        if (streams.front()->codec != codec)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
-Wording SkipCheck::alreadyConverted(
-    const OutputCheck::Verdict& verdict, const Existing& existing, std::int64_t sizeLimit)
+Wording SkipCheck::alreadyConverted(const OutputCheck::Verdict& verdict, const Existing& existing,
+    std::int64_t sizeLimit, const MediaContents& output, const std::vector<std::string>& params)
 {
-    if (!verdict.failure.empty() || !verdict.checked || !mayBeConverted(existing, sizeLimit))
+    if (!verdict.failure.empty() || !verdict.checked || !mayBeConverted(existing, sizeLimit)
+        || !codecsAgree(output, params))
         return {};
     return reason(QT_TRANSLATE_NOOP("Reason", "already converted: %1"), existing.shownName);
 }

@@ -24,9 +24,11 @@ public:
     // The output is there already: whole by the output check (its streams
     // were compared with the input's and hold them; an output the check
     // cannot judge is not taken as whole), newer than the input and, with a
-    // size limit, within it. verdict is OutputCheck's of the input against it.
-    static Wording alreadyConverted(
-        const OutputCheck::Verdict& verdict, const Existing& existing, std::int64_t sizeLimit);
+    // size limit, within it; and its picture and sound have the codecs the
+    // entry's params name (an H.264 file is no H.265 conversion). verdict is
+    // OutputCheck's of the input against output.
+    static Wording alreadyConverted(const OutputCheck::Verdict& verdict, const Existing& existing,
+        std::int64_t sizeLimit, const MediaContents& output, const std::vector<std::string>& params);
     // Whether such an output is worth measuring at all: newer than the input and within the limit.
     static bool mayBeConverted(const Existing& existing, std::int64_t sizeLimit);
 

@@ -176,22 +176,34 @@ TEST(SkipCheck, SoundOnlyCopiesAndMatroskaByItsDocType)
     EXPECT_EQ(SkipCheck::matroskaDocType(""), "");
 }
 
-TEST(SkipCheck, AnExistingOutputIsDoneOnlyWholeNewerAndWithinTheLimit)
+TEST(SkipCheck, AnExistingOutputIsDoneOnlyWholeNewerWithinTheLimitAndOfTheEntrysCodecs)
 {
     OutputCheck::Verdict whole;
     whole.checked = true;
     const SkipCheck::Existing newer {"Season 1/E01.mp4", 1000, true};
-    EXPECT_EQ(SkipCheck::alreadyConverted(whole, newer, 0).english, "already converted: Season 1/E01.mp4");
-    EXPECT_EQ(SkipCheck::alreadyConverted(whole, newer, 1000).english, "already converted: Season 1/E01.mp4")
-        << "a limit it keeps";
-    EXPECT_TRUE(SkipCheck::alreadyConverted(whole, newer, 999).empty()) << "over its limit";
-    EXPECT_TRUE(SkipCheck::alreadyConverted(whole, {"E01.mp4", 1000, false}, 0).empty()) << "older than the input";
+    const MediaContents h264
+        = fileOf(kMovFamily, "isom", {streamOf(Kind::video, "h264"), streamOf(Kind::sound, "aac")});
+    const std::vector<std::string> mp4 = shipped("mp4").params;
+    const auto judged = [&](const OutputCheck::Verdict& verdict, const SkipCheck::Existing& existing,
+                            std::int64_t limit, const std::vector<std::string>& params = {}) {
+        return SkipCheck::alreadyConverted(verdict, existing, limit, h264, params.empty() ? mp4 : params).english;
+    };
+    EXPECT_EQ(judged(whole, newer, 0), "already converted: Season 1/E01.mp4");
+    EXPECT_EQ(judged(whole, newer, 1000), "already converted: Season 1/E01.mp4") << "a limit it keeps";
+    EXPECT_EQ(judged(whole, newer, 999), "") << "over its limit";
+    EXPECT_EQ(judged(whole, {"E01.mp4", 1000, false}, 0), "") << "older than the input";
     OutputCheck::Verdict cut = whole;
     cut.failure = "the output's video holds 00:00:00.3 of 00:00:01.0";
-    EXPECT_TRUE(SkipCheck::alreadyConverted(cut, newer, 0).empty());
+    EXPECT_EQ(judged(cut, newer, 0), "");
     OutputCheck::Verdict unjudged;
     unjudged.uncheckedWhy = "the entry changes the timing";
-    EXPECT_TRUE(SkipCheck::alreadyConverted(unjudged, newer, 0).empty()) << "not proven whole";
+    EXPECT_EQ(judged(unjudged, newer, 0), "") << "not proven whole";
+    // Another entry of the same extension: an H.264 file is no H.265 or Opus conversion.
+    EXPECT_EQ(judged(whole, newer, 0, {"-c:v", "libx265", "-c:a", "aac"}), "");
+    EXPECT_EQ(judged(whole, newer, 0, {"-vcodec", "libx264", "-acodec", "libopus"}), "");
+    EXPECT_EQ(judged(whole, newer, 0, {"-c", "copy"}), "already converted: Season 1/E01.mp4") << "a copy is any codec";
+    EXPECT_EQ(judged(whole, newer, 0, {"-c:v", "someencoder", "-b:v", "1M"}), "already converted: Season 1/E01.mp4")
+        << "an encoder not known here proves nothing";
 }
 
 // Second runs over the outputs of a first, with the system's ffmpeg.

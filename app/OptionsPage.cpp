@@ -80,16 +80,16 @@ OptionsPage::OptionsPage(QWidget* parent)
     btnDefaultFolder->setToolTip(tr("convert into Calvera's own default folder again"));
     caption(this, tr("items without a save path of their own are converted into this folder"), 24, 158, 12);
 
-    cbStartEmpty = checkBox(this, "cbStartEmpty", tr("Start with an empty list"), 24, 180);
+    cbStartEmpty = checkBox(this, "cbStartEmpty", tr("Start with an empty list"), 24, 192);
     cbStartEmpty->setToolTip(tr("do not keep the list for the next start"));
-    cbVerifyDecode = checkBox(this, "cbVerifyDecode", tr("Check each output by decoding it (slower)"), 304, 180);
+    cbVerifyDecode = checkBox(this, "cbVerifyDecode", tr("Check each output by decoding it (slower)"), 236, 192);
     cbVerifyDecode->setToolTip(tr("decode every converted file once, to find a damaged one"));
-    cbAddFromLast = checkBox(this, "cbAddFromLast", tr("Add Files starts from the last format and folder"), 24, 203);
+    cbAddFromLast = checkBox(this, "cbAddFromLast", tr("Add Files starts from the last format and folder"), 24, 220);
     cbAddFromLast->setToolTip(tr("otherwise each Add starts from the first format and the global path"));
-    cbFlat = checkBox(this, "cbFlat", tr("Flat: no subfolders in the output"), 24, 226);
+    cbFlat = checkBox(this, "cbFlat", tr("Flat output"), 680, 192);
     cbFlat->setToolTip(tr("the files of a dropped folder go straight into the output folder; otherwise they keep the "
                           "subfolders they had in it"));
-    cbSkipExisting = checkBox(this, "cbSkipExisting", tr("Skip items already converted"), 480, 203);
+    cbSkipExisting = checkBox(this, "cbSkipExisting", tr("Skip items already converted"), 496, 220);
     cbSkipExisting->setToolTip(
         tr("an item whose output is in its folder already, whole and newer than the input, is not converted again"));
 
@@ -146,9 +146,9 @@ OptionsPage::OptionsPage(QWidget* parent)
     setTabOrder(btFolder, btnDefaultFolder);
     setTabOrder(btnDefaultFolder, cbStartEmpty);
     setTabOrder(cbStartEmpty, cbVerifyDecode);
-    setTabOrder(cbVerifyDecode, cbAddFromLast);
+    setTabOrder(cbVerifyDecode, cbFlat);
+    setTabOrder(cbFlat, cbAddFromLast);
     setTabOrder(cbAddFromLast, cbSkipExisting);
-    setTabOrder(cbSkipExisting, cbFlat);
     showSettings();
 }
 

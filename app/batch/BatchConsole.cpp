@@ -428,6 +428,6 @@ std::string BatchConsole::cutToWidth(const std::string& line, int columns)
 
 void BatchConsole::json(const std::string& object)
 {
-    std::printf("%s\n", object.c_str());
+    standardOutput::write(object + '\n');
     standardOutput::flush();
 }

@@ -160,7 +160,7 @@ int printCommands(const TCommand& driver, const BatchQueue& queue, const std::ve
                 for (const std::string& argument : arguments)
                     line += (line.empty() ? "" : " ") + shellQuoted(argument);
                 if (!json) {
-                    std::printf("%s\n", line.c_str());
+                    standardOutput::write(line + '\n');
                     continue;
                 }
                 QJsonArray given;
@@ -172,7 +172,7 @@ int printCommands(const TCommand& driver, const BatchQueue& queue, const std::ve
                     event.insert("pass", static_cast<int>(pass + 1));
                     event.insert("passes", static_cast<int>(passes.size()));
                 }
-                std::printf("%s\n", jsonLine(event).c_str());
+                standardOutput::write(jsonLine(event) + '\n');
             }
         } catch (const std::exception& error) {
             reportError(said(QT_TRANSLATE_NOOP("BatchRun", "item %1 (%2): %3"),

@@ -14,6 +14,16 @@ int g_error = 0; // the errno of the first failed write
 
 namespace standardOutput {
 
+void write(const std::string& text)
+{
+    errno = 0;
+    const bool written = std::fwrite(text.data(), 1, text.size(), stdout) == text.size();
+    const int error = errno;
+    const std::lock_guard lock(g_mutex);
+    if (!written && g_error == 0)
+        g_error = error != 0 ? error : EIO;
+}
+
 bool flush()
 {
     errno = 0;

@@ -8,6 +8,10 @@
 // say it and exit with 2.
 namespace standardOutput {
 
+// Writes text to standard output, keeping why it failed: a text longer
+// than the stream's buffer is written at once, and the reason would be gone
+// by the next flush.
+void write(const std::string& text);
 // Flushes standard output; false when this or an earlier write failed.
 bool flush();
 // Why writing failed ("No space left on device"), or empty when nothing failed.

@@ -201,7 +201,7 @@ int run(int argc, char* argv[])
             return kAllConverted;
         }
         if (options.help) {
-            std::fputs(batchUsage(helpWidth()).c_str(), stdout);
+            standardOutput::write(batchUsage(helpWidth()));
             return kAllConverted;
         }
         return convert(options);

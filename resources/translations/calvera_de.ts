@@ -361,6 +361,18 @@ Exit-Status: 0, wenn jeder Eintrag umgewandelt (oder übersprungen) wurde, 1, we
         <source>cannot read the folder %1; the files in it were passed over</source>
         <translation>der Ordner %1 kann nicht gelesen werden; die Dateien darin wurden übergangen</translation>
     </message>
+    <message>
+        <source>the output folder %1 is the folder -r takes its files from; give -o another folder (one inside it is fine)</source>
+        <translation>der Ausgabeordner %1 ist der Ordner, aus dem -r seine Dateien nimmt; geben Sie -o einen anderen Ordner (einer darin ist in Ordnung)</translation>
+    </message>
+    <message>
+        <source>%1 is both watched and taken with -r, which would convert each of its files twice; --watch alone converts what is there too</source>
+        <translation>%1 wird zugleich beobachtet und mit -r genommen, womit jede seiner Dateien zweimal umgewandelt würde; --watch allein wandelt auch um, was schon da ist</translation>
+    </message>
+    <message>
+        <source>the folder %1 is an output folder; the files in it were passed over</source>
+        <translation>der Ordner %1 ist ein Ausgabeordner; die Dateien darin wurden übergangen</translation>
+    </message>
 </context>
 <context>
     <name>Catalogue</name>
@@ -729,10 +741,6 @@ nicht nach Stopp</translation>
         <translation>sonst beginnt jedes Hinzufügen mit dem ersten Format und dem globalen Pfad</translation>
     </message>
     <message>
-        <source>Flat: no subfolders in the output</source>
-        <translation>Flach: keine Unterordner in der Ausgabe</translation>
-    </message>
-    <message>
         <source>the files of a dropped folder go straight into the output folder; otherwise they keep the subfolders they had in it</source>
         <translation>die Dateien eines abgelegten Ordners kommen direkt in den Ausgabeordner; sonst behalten sie die Unterordner, die sie darin hatten</translation>
     </message>
@@ -743,6 +751,10 @@ nicht nach Stopp</translation>
     <message>
         <source>an item whose output is in its folder already, whole and newer than the input, is not converted again</source>
         <translation>ein Eintrag, dessen Ausgabe schon vollständig und neuer als die Eingabe in ihrem Ordner liegt, wird nicht erneut umgewandelt</translation>
+    </message>
+    <message>
+        <source>Flat output</source>
+        <translation>Flache Ausgabe</translation>
     </message>
 </context>
 <context>

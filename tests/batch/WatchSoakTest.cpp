@@ -122,10 +122,16 @@ TEST_F(WatchSoakTest, ThreeMinutesOfEverythingAtOnceLeaveOneWholeOutputPerFile)
     std::map<std::string, std::vector<std::string>> byStem; // the contents of each stem's outputs
     const auto allThere = [&] {
         byStem.clear();
-        for (const auto& entry : fs::directory_iterator(dir.file("out"))) {
-            const std::string name = entry.path().filename().string();
-            if (name.front() != '.')
-                byStem[stemOf(name)].push_back(readFileBytes(entry.path().string()));
+        // A file of a folder below the watched one has its output in the same folder below out.
+        for (auto entry = fs::recursive_directory_iterator(dir.file("out")); entry != fs::end(entry); ++entry) {
+            const std::string name = entry->path().filename().string();
+            if (name.front() == '.') {
+                if (entry->is_directory())
+                    entry.disable_recursion_pending();
+                continue;
+            }
+            if (entry->is_regular_file())
+                byStem[stemOf(name)].push_back(readFileBytes(entry->path().string()));
         }
         for (const auto& [path, text] : files) {
             const auto& contents = byStem[fs::path(path).stem().string()];

@@ -146,7 +146,10 @@ bool isUtf8(const std::string& text)
     return !decoder.hasError();
 }
 
-std::optional<int> parseInteger(std::string_view text)
+namespace {
+
+// The text without the blanks around it.
+std::string_view trimmed(std::string_view text)
 {
     std::size_t begin = 0;
     std::size_t end = text.size();
@@ -154,8 +157,16 @@ std::optional<int> parseInteger(std::string_view text)
         ++begin;
     while (end > begin && isBlank(text[end - 1]))
         --end;
-    const char* first = text.data() + begin;
-    const char* last = text.data() + end;
+    return text.substr(begin, end - begin);
+}
+
+} // namespace
+
+std::optional<int> parseInteger(std::string_view given)
+{
+    const std::string_view text = trimmed(given);
+    const char* first = text.data();
+    const char* last = text.data() + text.size();
     // One sign at most: "+-5" is no number.
     if (first != last && *first == '+' && !(last - first > 1 && first[1] == '-'))
         ++first;
@@ -166,20 +177,15 @@ std::optional<int> parseInteger(std::string_view text)
     return value;
 }
 
-std::int64_t sizeLimitValue(std::string_view text)
+std::int64_t sizeLimitValue(std::string_view given)
 {
-    std::size_t begin = 0;
-    std::size_t end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
+    const std::string_view text = trimmed(given);
     // Digits alone: from_chars would take a "-" as a sign.
-    if (begin == end || text.find_first_not_of("0123456789", begin) < end)
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string_view::npos)
         return 0;
     std::int64_t value = 0;
-    const auto [stop, error] = std::from_chars(text.data() + begin, text.data() + end, value);
-    return error == std::errc() && stop == text.data() + end ? value : 0;
+    const auto [stop, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && stop == text.data() + text.size() ? value : 0;
 }
 
 int listFileInteger(const std::string& text)

@@ -1,6 +1,7 @@
 #include "ItemLane.h"
 
 #include "DiskWorker.h"
+#include "MeasureCache.h"
 #include "SizeText.h"
 #include "overwriteManager.h"
 #include "commandManager.h"
@@ -825,8 +826,9 @@ void ItemLane::finish(ItemOutcome outcome)
     // item before the done part runs.
     auto concluded = std::make_shared<ItemOutcome>(std::move(outcome));
     std::shared_ptr<TemporaryOutput> temporary = std::move(m_run.temporary);
+    const bool measured = m_run.output && m_run.output->answer == MediaContents::Answer::measured;
     const ItemJob& job = m_job;
-    auto conclude = [concluded, temporary, item = job.item, wanted = job.outputPath, durable = job.durable,
+    auto conclude = [concluded, temporary, measured, item = job.item, wanted = job.outputPath, durable = job.durable,
                         recorder = job.recorder] {
         ItemOutcome& outcome = *concluded;
         if (outcome.converted) {
@@ -835,7 +837,13 @@ void ItemLane::finish(ItemOutcome outcome)
                     temporary->sync(wanted);
                 if (const std::optional<FileIdentity> file = temporary->identity(); file && recorder)
                     recorder->publishing(item, *file, wanted);
+                // The output's measure is kept for the name it gets (a second run weighs it there).
+                const std::optional<std::string> before
+                    = measured ? MeasureCache::fileStamp(temporary->path()) : std::nullopt;
                 outcome.output = temporary->publish(wanted, durable);
+                if (const std::optional<std::string> after
+                    = before ? MeasureCache::fileStamp(outcome.output) : std::nullopt)
+                    MeasureCache::carry(*before, *after);
             } catch (const std::exception& error) {
                 outcome.converted = false;
                 outcome.setReason(wordingOf(error));

@@ -1,5 +1,6 @@
 #include "MediaProbe.h"
 
+#include "MeasureCache.h"
 #include "OutputCheck.h"
 #include "ProgressReader.h"
 
@@ -233,6 +234,22 @@ MediaProbe::MediaProbe(const std::string& ffmpeg, const std::string& file, Done 
             this, [this] { ended(kCannotStart); }, Qt::QueuedConnection);
         return;
     }
+    // A file measured before by this ffprobe, and unchanged since, is answered from the cache.
+    if (m_byFfprobe) {
+        m_file = url.substr(5);
+        m_fileStamp = MeasureCache::fileStamp(m_file);
+        m_proberStamp = MeasureCache::programStamp(program);
+        if (m_fileStamp && m_proberStamp) {
+            if (const std::optional<std::string> kept = MeasureCache::recall(*m_fileStamp, *m_proberStamp)) {
+                MediaContents contents = MediaContents::fromProbeJson(*kept);
+                if (contents.answer == MediaContents::Answer::measured) {
+                    m_kept = std::move(contents);
+                    QMetaObject::invokeMethod(this, &MediaProbe::tellKept, Qt::QueuedConnection);
+                    return;
+                }
+            }
+        }
+    }
     m_deadline.start(static_cast<int>(std::min<long long>(deadlineMs.load(), INT32_MAX)));
     m_runner.Execute();
 }
@@ -255,6 +272,7 @@ void MediaProbe::cancel()
 
 void MediaProbe::pause()
 {
+    m_held = true;
     if (m_answered || !m_deadline.isActive())
         return;
     m_runner.signalChild(SIGSTOP);
@@ -264,6 +282,11 @@ void MediaProbe::pause()
 
 void MediaProbe::resume()
 {
+    m_held = false;
+    if (m_kept) {
+        tellKept();
+        return;
+    }
     if (m_answered || m_deadline.isActive() || m_timeLeftMs <= 0)
         return;
     m_runner.signalChild(SIGCONT);
@@ -288,10 +311,26 @@ void MediaProbe::ended(std::uint32_t exitCode)
         contents = exitCode == 0 ? MediaContents::fromProbeJson(json) : MediaContents {};
         if (exitCode != 0)
             contents.answer = MediaContents::Answer::unreadable;
+        // Kept only when the file did not change while it was read.
+        if (contents.answer == MediaContents::Answer::measured && m_fileStamp && m_proberStamp
+            && MeasureCache::fileStamp(m_file) == m_fileStamp)
+            MeasureCache::keep(*m_fileStamp, *m_proberStamp, json);
     } else {
         // ffmpeg ends with 1 here either way: it was given no output.
         contents = MediaContents::fromFfmpegListing(m_lines);
     }
+    const Done done = std::move(m_done);
+    done(contents);
+}
+
+void MediaProbe::tellKept()
+{
+    // Held, the answer waits for the resume, as a held ffprobe's would.
+    if (m_answered || !m_done || m_held)
+        return;
+    m_answered = true;
+    const MediaContents contents = std::move(*m_kept);
+    m_kept.reset();
     const Done done = std::move(m_done);
     done(contents);
 }

@@ -8,6 +8,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,7 +58,9 @@ struct MediaContents {
 // ffmpeg in use (its streams' kinds, starts and lengths, video frames counted
 // from packets, never decoded) or, where there is none, ffmpeg's own listing
 // of its input. Answers on the main thread, once, unless stopped; the child
-// runs with a deadline that a pause holds.
+// runs with a deadline that a pause holds. ffprobe's answers are kept
+// between runs (MeasureCache): a file measured before, unchanged since, is
+// answered without a child.
 class MediaProbe final : public QObject {
     Q_OBJECT
 
@@ -83,11 +86,19 @@ public:
 
 private:
     void ended(std::uint32_t exitCode);
+    void tellKept();
 
     Done m_done;
     bool m_byFfprobe = false;
     bool m_answered = false;
     bool m_timedOut = false;
+    bool m_held = false;
+    // The file, and what it and ffprobe were when asked: a measure is kept with them.
+    std::string m_file;
+    std::optional<std::string> m_fileStamp;
+    std::optional<std::string> m_proberStamp;
+    // The answer found in the cache, told from the event loop.
+    std::optional<MediaContents> m_kept;
     std::vector<std::string> m_lines;
     QTimer m_deadline;
     int m_timeLeftMs = 0; // while paused

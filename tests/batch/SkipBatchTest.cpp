@@ -4,6 +4,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QStandardPaths>
 
 namespace {
 
@@ -78,6 +79,52 @@ TEST_F(SkipBatchTest, ASecondRunSkipsEveryItemAndSaysSoInJsonAndOnTheTerminal)
     RunningProgram quiet(run({"--skip-existing", "-q"}));
     ASSERT_EQ(quiet.finish(), 0);
     EXPECT_EQ(quiet.output().find("skipped exit"), std::string::npos) << quiet.output();
+}
+
+TEST_F(SkipBatchTest, ASecondRunMeasuresNothingItMeasuredBeforeButWhatChangedSince)
+{
+    const std::string ffprobe = QStandardPaths::findExecutable("ffprobe").toStdString();
+    if (ffprobe.empty())
+        GTEST_SKIP() << "no ffprobe";
+    // The real programs, behind an ffprobe that writes down what it is asked.
+    fs::create_directory(dir.file("bin"));
+    fs::create_symlink(QStandardPaths::findExecutable("ffmpeg").toStdString(), dir.file("bin/ffmpeg"));
+    writeScript(dir.file("bin/ffprobe"),
+        "for file; do :; done\necho \"$file\" >> '" + dir.file("asked") + "'\nexec '" + ffprobe + "' \"$@\"");
+    auto withProber = [&](std::vector<std::string> arguments) {
+        arguments[4] = dir.file("bin/ffmpeg");
+        return arguments;
+    };
+    auto asked = [&] {
+        std::vector<std::string> files;
+        if (!fs::exists(dir.file("asked")))
+            return files;
+        std::istringstream lines(readFileBytes(dir.file("asked")));
+        for (std::string line; std::getline(lines, line);)
+            files.push_back(fs::path(line).filename().string());
+        fs::remove(dir.file("asked"));
+        return files;
+    };
+    // Long enough for a cut to be more than the check's tolerance.
+    makeClip(dir.file("b.avi"), 2);
+    RunningProgram first(withProber(run({})));
+    ASSERT_EQ(first.finish(), 0) << first.errors();
+    EXPECT_EQ(asked().size(), 6u) << "each input and each output measured";
+
+    RunningProgram second(withProber(run({"--skip-existing"})));
+    ASSERT_EQ(second.finish(), 0) << second.errors();
+    EXPECT_NE(second.output().find("0 converted, 3 skipped"), std::string::npos) << second.output();
+    EXPECT_EQ(asked(), std::vector<std::string>()) << "everything was measured by the first run";
+
+    // An output written again in place, shorter, after it was measured: measured again, and converted again.
+    ASSERT_EQ(runProgram({"ffmpeg", "-v", "error", "-i", dir.file("b.avi"), "-t", "0.1", dir.file("short.mp3")}), 0);
+    writeFileBytes(dir.file("out/b.mp3"), readFileBytes(dir.file("short.mp3")));
+    RunningProgram third(withProber(run({"--skip-existing"})));
+    ASSERT_EQ(third.finish(), 0) << third.errors();
+    EXPECT_NE(third.output().find("1 converted, 2 skipped"), std::string::npos) << third.output();
+    const std::vector<std::string> again = asked();
+    EXPECT_EQ(std::count(again.begin(), again.end(), "b.mp3"), 1) << testing::PrintToString(again);
+    EXPECT_EQ(std::count(again.begin(), again.end(), "a.avi"), 0) << testing::PrintToString(again);
 }
 
 TEST_F(SkipBatchTest, AJournalRecordsSkippedItemsAsDoneForAResumeAndARetry)

@@ -2,7 +2,6 @@
 
 #include "DiskWorker.h"
 #include "MeasureCache.h"
-#include "SizeText.h"
 #include "overwriteManager.h"
 #include "commandManager.h"
 
@@ -40,14 +39,14 @@ std::string absolutePath(const std::string& path)
     return ec ? path : absolute.string();
 }
 
+} // namespace
+
 // ffmpeg takes a name as a URL or, with a leading "-", as an option; with the
 // file protocol it is always the local file of that name.
 std::string localFile(const std::string& path)
 {
     return "file:" + absolutePath(path);
 }
-
-} // namespace
 
 std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& output)
 {
@@ -351,7 +350,7 @@ void ItemLane::launch()
             finish(std::move(outcome));
             return;
         }
-        m_run.fit.emplace(std::move(plan));
+        m_run.fit.emplace(std::move(plan), m_job.sizeLimit, m_job.outputPath);
     }
     try {
         m_run.temporary = std::make_unique<TemporaryOutput>(m_job.outputPath);
@@ -404,89 +403,32 @@ void ItemLane::runFfmpeg(const std::vector<std::string>& params, const std::stri
 
 void ItemLane::fitStep()
 {
-    ItemRun::Fit& fit = *m_run.fit;
     if (m_state != ItemState::converting || m_ffmpeg->running())
         return;
-    if (!fit.planned) {
+    if (!m_run.fit->planned()) {
         if (!m_run.input)
             return;
-        fit.budget = fit.plan.budget(*m_run.input, m_job.sizeLimit);
-        if (!fit.budget.failure.empty()) {
+        if (const Wording failure = m_run.fit->plan(*m_run.input); !failure.empty()) {
             ItemOutcome outcome = outcomeSoFar();
-            outcome.setReason(fit.budget.failure);
+            outcome.setReason(failure);
             finish(std::move(outcome));
             return;
         }
-        fit.planned = true;
     }
     runEncode();
 }
 
 void ItemLane::runEncode()
 {
-    ItemRun::Fit& fit = *m_run.fit;
-    ++fit.encode;
-    const int encodes = fit.budget.encodes + fit.retries;
-    const bool first = fit.budget.encodes == 2 && fit.encode == 1;
-    // Its passes' files are the item's, in its private folder: they go with it, whatever becomes of it.
-    const std::string passLog = m_run.temporary->folder() + "output.passlog";
-    const std::string output = first ? m_run.temporary->folder() + "output.pass1" + extractFileExt(m_job.outputPath)
-                                     : m_run.temporary->path();
-    const std::string sound = m_run.temporary->folder() + "output.sound" + extractFileExt(m_job.outputPath);
-    if (!first)
-        m_run.temporary->remove(extractFileName(output));
-    runFfmpeg(first ? fit.plan.firstPassParams(fit.budget, passLog, localFile(output), localFile(sound))
-                    : fit.plan.outputParams(fit.budget, passLog),
-        first ? std::string() : output,
-        "fitting into " + sizeText(m_job.sizeLimit) + ", pass " + std::to_string(fit.encode) + " of "
-            + std::to_string(encodes) + ": " + SizeFit::ratesText(fit.budget));
+    const FitPasses::Encode encode = m_run.fit->next(*m_run.temporary);
+    runFfmpeg(encode.params, encode.output, encode.note);
     emit progressed(progressNow());
 }
 
 bool ItemLane::fitEncodeEnded(ItemOutcome& outcome, bool held)
 {
-    ItemRun::Fit& fit = *m_run.fit;
-    const bool first = fit.budget.encodes == 2 && fit.encode == 1;
-    if (!outcome.converted)
+    if (!outcome.converted || !m_run.fit->another(outcome, *m_run.temporary, m_run.log.get()))
         return true;
-    if (first) {
-        // The first pass's file was only a step: its muxer's overhead is what it leaves behind.
-        const std::string firstPass = "output.pass1" + extractFileExt(m_job.outputPath);
-        std::error_code error;
-        const auto bytes = std::filesystem::file_size(m_run.temporary->folder() + firstPass, error);
-        if (error || bytes == 0) {
-            outcome.converted = false;
-            outcome.setReason(reason(QT_TRANSLATE_NOOP("Reason", "ffmpeg wrote no output")));
-            return true;
-        }
-        // The sound encoded beside it, when there is any, is what the second pass's will be.
-        const std::string sound = "output.sound" + extractFileExt(m_job.outputPath);
-        const auto soundFileBytes = std::filesystem::file_size(m_run.temporary->folder() + sound, error);
-        const std::uintmax_t files = bytes + (error ? 0 : soundFileBytes);
-        // What the files take beyond their streams is the muxers' own.
-        if (fit.streams)
-            fit.budget = fit.plan.learned(fit.budget,
-                static_cast<double>(files) - fit.streams->video - (error ? 0 : fit.streams->sound),
-                error ? -1 : fit.streams->sound);
-        m_run.temporary->remove(firstPass);
-        m_run.temporary->remove(sound);
-    } else {
-        outcome.size = m_run.temporary->size();
-        if (outcome.size <= m_job.sizeLimit)
-            return true;
-        const std::optional<SizeFit::Budget> next = fit.retries < SizeFit::kMostRetries
-            ? fit.plan.retried(fit.budget, outcome.size, fit.retries + 1)
-            : std::nullopt;
-        if (!next) {
-            outcome.converted = false;
-            outcome.setReason(SizeFit::couldNotFit(m_job.sizeLimit, outcome.size));
-            return true;
-        }
-        ++fit.retries;
-        if (m_run.log)
-            m_run.log->write(SizeFit::retryNote(m_job.sizeLimit, outcome.size, *next, fit.retries));
-        fit.budget = *next;
-    }
     if (m_run.stopRequested) {
         // Stopped as the encode ended of itself: no other follows.
         outcome = stoppedOutcome();
@@ -501,11 +443,7 @@ bool ItemLane::fitEncodeEnded(ItemOutcome& outcome, bool held)
 
 ItemProgress ItemLane::progressNow() const
 {
-    const ItemRun::Fit* fit = m_run.fit ? &*m_run.fit : nullptr;
-    if (!fit || !fit->planned)
-        return m_run.progress.progress();
-    return SizeFit::acrossEncodes(
-        m_run.progress.progress(), fit->encode, fit->budget.encodes + fit->retries, fit->budget.encodes == 2);
+    return m_run.fit ? m_run.fit->progress(m_run.progress.progress()) : m_run.progress.progress();
 }
 
 void ItemLane::stop()
@@ -592,10 +530,8 @@ void ItemLane::lineHandler(const std::string& tagged, TOutputType type)
         return;
     }
     m_run.check->read(logged);
-    if (m_run.fit) {
-        if (const std::optional<SizeFit::Streams> streams = SizeFit::streamsReported(line))
-            m_run.fit->streams = streams;
-    }
+    if (m_run.fit)
+        m_run.fit->read(line);
     // Status lines say how far ffmpeg is, and its closing words that it failed: neither says why.
     if (line.empty() || line.starts_with("frame=") || line.starts_with("size=") || line == "Conversion failed!")
         return;
@@ -626,7 +562,7 @@ void ItemLane::ffmpegEnded(std::uint32_t exitCode)
         return;
     const bool held = m_state == ItemState::paused;
     // A first pass writes a file of its own, which only its end looks at.
-    const bool firstPass = m_run.fit && m_run.fit->budget.encodes == 2 && m_run.fit->encode == 1;
+    const bool firstPass = m_run.fit && m_run.fit->firstPass();
     ItemOutcome outcome = outcomeSoFar();
     outcome.exitCode = exitCode;
     outcome.ffmpegRan = true;
@@ -691,7 +627,7 @@ void ItemLane::startMeasuring(bool held)
 void ItemLane::judge()
 {
     // A size-limited item's budget waits for its input's length.
-    if (m_run.fit && !m_run.fit->planned) {
+    if (m_run.fit && !m_run.fit->planned()) {
         fitStep();
         return;
     }
@@ -816,7 +752,7 @@ ItemOutcome ItemLane::stoppedOutcome() const
 void ItemLane::finish(ItemOutcome outcome)
 {
     setState(ItemState::publishing);
-    outcome.passes = m_run.fit ? m_run.fit->encode : outcome.ffmpegRan ? 1 : 0;
+    outcome.passes = m_run.fit ? m_run.fit->encodes() : outcome.ffmpegRan ? 1 : 0;
     m_run.inputMeasure.reset();
     m_run.outputMeasure.reset();
     m_run.existingMeasure.reset();

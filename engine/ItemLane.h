@@ -2,13 +2,13 @@
 
 #include "DosCommand.h"
 #include "FfmpegAbilities.h"
+#include "FitPasses.h"
 #include "ItemData.h"
 #include "ItemLog.h"
 #include "MediaProbe.h"
 #include "OutputCheck.h"
 #include "SkipCheck.h"
 #include "ProgressReader.h"
-#include "SizeFit.h"
 #include "TemporaryOutput.h"
 #include "Wording.h"
 
@@ -162,6 +162,10 @@ std::unique_ptr<LaneFfmpeg> makeRealFfmpeg();
 // private folder.
 inline constexpr int kDescriptorsPerLane = 5;
 
+// ffmpeg's name for a local file: with the file protocol, a name is never
+// taken for a URL or, with a leading "-", for an option.
+std::string localFile(const std::string& path);
+
 // ffmpeg's argument vector for one item: never overwriting, every name a
 // local file. output is where ffmpeg is to create the file.
 std::vector<std::string> ffmpegArguments(const ItemJob& job, const std::string& output);
@@ -249,19 +253,8 @@ private:
         bool stopRequested = false;
         bool abilitiesKnown = false; // and usable: ffmpeg may be started
         ItemState pausedFrom = ItemState::converting;
-        // A size-limited item's encodes: planned once its input is measured.
-        struct Fit {
-            explicit Fit(SizeFit fitPlan)
-                : plan(std::move(fitPlan))
-            { }
-            SizeFit plan;
-            SizeFit::Budget budget;
-            bool planned = false;
-            int encode = 0; // the one running, or run last (from 1)
-            int retries = 0;
-            std::optional<SizeFit::Streams> streams; // what the first pass encoded, as it said
-        };
-        std::optional<Fit> fit;
+        // A size-limited item's encodes.
+        std::optional<FitPasses> fit;
     };
 
     void setState(ItemState state);

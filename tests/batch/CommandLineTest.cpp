@@ -2,6 +2,7 @@
 #include "BatchConsole.h"
 #include "BatchRun.h"
 #include "TempDir.h"
+#include "UsageError.h"
 
 #include <gtest/gtest.h>
 
@@ -9,16 +10,6 @@
 #include <vector>
 
 namespace {
-
-std::string usageError(const std::vector<std::string>& arguments)
-{
-    try {
-        parseBatchCommandLine(arguments);
-    } catch (const BatchUsageError& error) {
-        return error.what();
-    }
-    return "(accepted)";
-}
 
 TEST(CommandLine, OptionsTakeEveryGnuForm)
 {

@@ -4,6 +4,7 @@
 #include "ItemLane.h"
 #include "RunningProgram.h"
 #include "TempDir.h"
+#include "UsageError.h"
 #include "command.h"
 
 #include <QJsonDocument>
@@ -16,16 +17,6 @@
 #include <vector>
 
 namespace {
-
-std::string usageError(const std::vector<std::string>& arguments)
-{
-    try {
-        parseBatchCommandLine(arguments);
-    } catch (const BatchUsageError& error) {
-        return error.what();
-    }
-    return "(accepted)";
-}
 
 TEST(FitOption, AppliesToTheFilesAfterItUntilTurnedOff)
 {

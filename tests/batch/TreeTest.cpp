@@ -11,21 +11,7 @@ namespace {
 
 class TreeTest : public BatchTest {
 protected:
-    TreeTest()
-    {
-        // Two seasons with the same names, a file at the top, what is not taken, and links.
-        fs::create_directories(dir.file("lib/Season 1"));
-        fs::create_directories(dir.file("lib/Season 2"));
-        fs::create_directories(dir.file("lib/.thumbnails"));
-        fs::create_directories(dir.file("elsewhere"));
-        makeClip(dir.file("lib/Season 1/E01.avi"), 0.3);
-        for (const char* copy : {"lib/Season 2/E01.avi", "lib/top.avi", "lib/.thumbnails/t.avi", "elsewhere/x.avi"})
-            fs::copy_file(dir.file("lib/Season 1/E01.avi"), dir.file(copy));
-        writeFileBytes(dir.file("lib/notes.txt"), "not a video");
-        fs::create_directory_symlink("..", dir.file("lib/Season 1/back up"));
-        fs::create_directory_symlink(dir.file("elsewhere"), dir.file("lib/away"));
-        fs::create_symlink(dir.file("elsewhere/x.avi"), dir.file("lib/x.avi"));
-    }
+    TreeTest() { makeSeasonsTree(dir.path().string()); }
     // Every file below folder, as paths below it.
     std::set<std::string> filesBelow(const std::string& folder) const
     {

@@ -38,15 +38,7 @@ class TreeDropTest : public testing::Test {
 protected:
     TreeDropTest()
     {
-        fs::create_directories(dir.file("lib/Season 1"));
-        fs::create_directories(dir.file("lib/Season 2"));
-        fs::create_directories(dir.file("lib/.hidden"));
-        fs::create_directories(dir.file("elsewhere"));
-        makeClip(dir.file("lib/Season 1/E01.avi"), 0.3);
-        for (const char* copy : {"lib/Season 2/E01.avi", "lib/top.avi", "lib/.hidden/h.avi", "elsewhere/x.avi"})
-            fs::copy_file(dir.file("lib/Season 1/E01.avi"), dir.file(copy));
-        fs::create_directory_symlink("..", dir.file("lib/Season 2/loop"));
-        fs::create_directory_symlink(dir.file("elsewhere"), dir.file("lib/away"));
+        makeSeasonsTree(dir.path().string());
         window.show();
         EXPECT_TRUE(QTest::qWaitForWindowExposed(&window));
     }

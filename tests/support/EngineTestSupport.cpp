@@ -51,6 +51,23 @@ void makeClip(const std::string& path, double seconds)
         throw std::runtime_error("cannot make clip " + path);
 }
 
+void makeSeasonsTree(const std::string& root)
+{
+    namespace fs = std::filesystem;
+    const fs::path at(root);
+    fs::create_directories(at / "lib/Season 1");
+    fs::create_directories(at / "lib/Season 2");
+    fs::create_directories(at / "lib/.thumbnails");
+    fs::create_directories(at / "elsewhere");
+    makeClip((at / "lib/Season 1/E01.avi").string(), 0.3);
+    for (const char* copy : {"lib/Season 2/E01.avi", "lib/top.avi", "lib/.thumbnails/t.avi", "elsewhere/x.avi"})
+        fs::copy_file(at / "lib/Season 1/E01.avi", at / copy);
+    std::ofstream(at / "lib/notes.txt") << "not a video";
+    fs::create_directory_symlink("..", at / "lib/Season 1/back up");
+    fs::create_directory_symlink(at / "elsewhere", at / "lib/away");
+    fs::create_symlink(at / "elsewhere/x.avi", at / "lib/x.avi");
+}
+
 std::string probe(const std::string& path)
 {
     std::string output;

@@ -25,6 +25,12 @@ std::string fakeChild();
 // Makes a short clip with a test picture and a tone (ffmpeg's lavfi sources).
 void makeClip(const std::string& path, double seconds = 1.0);
 
+// A library below root: lib/ with two seasons holding same-named clips
+// ("Season 1/E01.avi", "Season 2/E01.avi") and top.avi, beside what a walk of
+// it passes over: a hidden folder's clip, notes.txt, a link back up, and
+// links out of it to elsewhere/ and to elsewhere/x.avi.
+void makeSeasonsTree(const std::string& root);
+
 // ffprobe's container and codec names of a file, as "format_name:codec,codec".
 std::string probe(const std::string& path);
 

@@ -4,17 +4,24 @@
 
 #include <QCryptographicHash>
 #include <QStandardPaths>
-#include <QThreadPool>
 
+#include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <filesystem>
+#include <mutex>
+#include <string_view>
+#include <thread>
 
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 namespace MeasureCache {
@@ -93,25 +100,87 @@ std::optional<Entry> parse(const std::string& text)
     return Entry {lines[1], lines[2], text.substr(from)};
 }
 
-int pruneIn(const std::string& where, std::chrono::seconds age)
+// An entry's name: 32 hexadecimal digits, or what a writer that died left
+// of one (".part", its process and a count).
+bool isEntryName(std::string_view name)
 {
-    DIR* const listing = where.empty() ? nullptr : ::opendir(where.c_str());
-    if (!listing)
+    if (name.size() < kNameLength
+        || name.substr(0, kNameLength).find_first_not_of("0123456789abcdef") != std::string::npos)
+        return false;
+    std::string_view rest = name.substr(kNameLength);
+    if (rest.empty())
+        return true;
+    if (!rest.starts_with(".part"))
+        return false;
+    rest.remove_prefix(5);
+    const std::size_t dash = rest.find('-');
+    return dash != std::string_view::npos && dash > 0 && dash + 1 < rest.size()
+        && rest.find_first_not_of("0123456789-") == std::string_view::npos;
+}
+
+int pruneIn(const std::string& where, std::chrono::seconds age, const std::atomic<bool>& stop)
+{
+    // Only a folder of this user's own, never one a link leads to: nothing but entries goes.
+    const std::string path = where.empty() ? std::string() : where.substr(0, where.size() - 1);
+    struct stat folderInfo { };
+    if (path.empty() || ::lstat(path.c_str(), &folderInfo) != 0 || !S_ISDIR(folderInfo.st_mode)
+        || folderInfo.st_uid != ::geteuid())
         return 0;
+    const int folderFd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    DIR* const listing = folderFd < 0 ? nullptr : ::fdopendir(folderFd);
+    if (!listing) {
+        if (folderFd >= 0)
+            ::close(folderFd);
+        return 0;
+    }
     int removed = 0;
     while (const dirent* found = ::readdir(listing)) {
-        const std::string name = found->d_name;
-        // Entries, and what a writer that died left of one.
-        if (name.size() < kNameLength || name.find_first_not_of("0123456789abcdef") < kNameLength)
+        if (stop)
+            break;
+        if (!isEntryName(found->d_name))
             continue;
-        const std::string path = where + name;
         struct stat info { };
-        if (::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && olderThan(info.st_mtim, age.count())
-            && ::unlink(path.c_str()) == 0)
+        if (::fstatat(folderFd, found->d_name, &info, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(info.st_mode)
+            && olderThan(info.st_mtim, age.count()) && ::unlinkat(folderFd, found->d_name, 0) == 0)
             ++removed;
     }
     ::closedir(listing);
     return removed;
+}
+
+// The day's pruning, on a thread of its own: the end of the program stops it
+// between two entries rather than waiting for a large cache.
+class Pruner final {
+public:
+    ~Pruner()
+    {
+        m_stop = true;
+        wait();
+    }
+    void start(const std::string& where)
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_thread.joinable())
+            return;
+        m_thread = std::thread([this, where] { pruneIn(where, kUnusedFor, m_stop); });
+    }
+    void wait()
+    {
+        const std::lock_guard lock(m_mutex);
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::thread m_thread;
+    std::atomic<bool> m_stop {false};
+};
+
+Pruner& pruner()
+{
+    static Pruner instance;
+    return instance;
 }
 
 void pruneNowAndThen(const std::string& where)
@@ -126,7 +195,7 @@ void pruneNowAndThen(const std::string& where)
         return;
     ::futimens(fd, nullptr);
     ::close(fd);
-    QThreadPool::globalInstance()->start([where] { pruneIn(where, kUnusedFor); });
+    pruner().start(where);
 }
 
 // Written whole under a name of its own and renamed, so that a reader never
@@ -162,14 +231,55 @@ std::string textOf(const Entry& entry)
     return std::string(kHeader) + '\n' + entry.file + '\n' + entry.prober + '\n' + entry.answer;
 }
 
-std::string stampOf(const struct stat& info)
+// File systems whose change time is kept by the kernel, to the nanosecond
+// on today's disks, and whose inodes stay what they are: a file on any other
+// (FAT and exFAT, NTFS, read-only images, network and FUSE file systems,
+// where the change time may be the modification time, a cached one, or
+// the same for two images mounted one after the other) is measured again
+// each time.
+bool keepsChangeTimes(const struct statfs& where)
 {
-    char stamp[160];
-    std::snprintf(stamp, sizeof stamp, "%llu:%llu %lld %lld.%09ld %lld.%09ld",
-        static_cast<unsigned long long>(info.st_dev), static_cast<unsigned long long>(info.st_ino),
-        static_cast<long long>(info.st_size), static_cast<long long>(info.st_mtim.tv_sec), info.st_mtim.tv_nsec,
-        static_cast<long long>(info.st_ctim.tv_sec), info.st_ctim.tv_nsec);
-    return stamp;
+    switch (static_cast<unsigned long>(where.f_type)) {
+    case 0xEF53: // ext2, ext3, ext4
+    case 0x58465342: // XFS
+    case 0x9123683E: // Btrfs
+    case 0x01021994: // tmpfs
+    case 0xF2F52010: // F2FS
+    case 0x2FC12FC1: // ZFS
+    case 0xCA451A4E: // bcachefs
+    case 0x794C7630: // overlayfs, which tells its layers' times
+        return true;
+    default: return false;
+    }
+}
+
+// A hash of the file's first and last bytes: a file written again whose
+// times the file system keeps only to the second, or put back, is told by
+// what it holds.
+std::optional<std::size_t> fingerprint(int fd, off_t size)
+{
+    constexpr off_t kEnd = 64 * 1024;
+    std::string bytes;
+    for (const off_t from : {off_t {0}, std::max(kEnd, size - kEnd)}) {
+        const std::size_t want = static_cast<std::size_t>(std::clamp<off_t>(size - from, 0, kEnd));
+        const std::size_t at = bytes.size();
+        bytes.resize(at + want);
+        std::size_t got = 0;
+        while (got < want) {
+            const ssize_t read = ::pread(fd, bytes.data() + at + got, want - got, from + static_cast<off_t>(got));
+            if (read <= 0)
+                return std::nullopt;
+            got += static_cast<std::size_t>(read);
+        }
+    }
+    return std::hash<std::string_view> {}(bytes);
+}
+
+// The stamp's fields but its last, the change time, which a rename moves on.
+std::string_view withoutChangeTime(std::string_view stamp)
+{
+    const std::size_t last = stamp.rfind(' ');
+    return last == std::string_view::npos ? std::string_view() : stamp.substr(0, last);
 }
 
 } // namespace
@@ -182,23 +292,51 @@ std::string folder()
 
 std::optional<std::string> fileStamp(const std::string& path)
 {
+    // Nothing but a regular file where change times can be trusted is ever opened.
     struct stat info { };
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
+    struct statfs where { };
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || ::statfs(path.c_str(), &where) != 0
+        || !keepsChangeTimes(where))
         return std::nullopt;
-    return stampOf(info);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0)
+        return std::nullopt;
+    // What it is now, read from the file opened: a name that led elsewhere a moment ago counts as this file.
+    std::optional<std::size_t> content;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::fstatfs(fd, &where) == 0 && keepsChangeTimes(where))
+        content = fingerprint(fd, info.st_size);
+    ::close(fd);
+    if (!content)
+        return std::nullopt;
+    std::array<int, 2> fsid {};
+    static_assert(sizeof fsid == sizeof where.f_fsid);
+    std::memcpy(fsid.data(), &where.f_fsid, sizeof fsid);
+    char stamp[200];
+    std::snprintf(stamp, sizeof stamp, "%08x%08x %llu:%llu %lld %lld.%09ld %016zx %lld.%09ld",
+        static_cast<unsigned>(fsid[0]), static_cast<unsigned>(fsid[1]), static_cast<unsigned long long>(info.st_dev),
+        static_cast<unsigned long long>(info.st_ino), static_cast<long long>(info.st_size),
+        static_cast<long long>(info.st_mtim.tv_sec), info.st_mtim.tv_nsec, *content,
+        static_cast<long long>(info.st_ctim.tv_sec), info.st_ctim.tv_nsec);
+    return stamp;
 }
 
 std::optional<std::string> programStamp(const std::string& program)
 {
-    const std::string path = program.find('/') != std::string::npos
+    const std::string found = program.find('/') != std::string::npos
         ? program
         : QStandardPaths::findExecutable(QString::fromStdString(program)).toStdString();
-    if (path.empty())
+    // Its real path: one program however it is named.
+    char* const real = found.empty() ? nullptr : ::realpath(found.c_str(), nullptr);
+    if (!real)
         return std::nullopt;
-    const std::optional<std::string> stamp = fileStamp(path);
-    if (!stamp)
+    const std::string path = real;
+    std::free(real);
+    struct stat info { };
+    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode))
         return std::nullopt;
-    return path + '\t' + *stamp;
+    return path + '\t' + std::to_string(info.st_size) + ' ' + std::to_string(info.st_mtim.tv_sec) + '.'
+        + std::to_string(info.st_mtim.tv_nsec) + ' ' + std::to_string(info.st_ctim.tv_sec) + '.'
+        + std::to_string(info.st_ctim.tv_nsec);
 }
 
 std::optional<std::string> recall(const std::string& file, const std::string& prober)
@@ -225,6 +363,9 @@ void keep(const std::string& file, const std::string& prober, const std::string&
 
 void carry(const std::string& before, const std::string& after)
 {
+    // The same file with the same bytes, its change time alone moved on: anything else is no rename.
+    if (withoutChangeTime(before).empty() || withoutChangeTime(before) != withoutChangeTime(after))
+        return;
     const std::string from = entryPath(before);
     const std::string to = entryPath(after);
     if (from.empty() || from == to || after.find('\n') != std::string::npos)
@@ -240,7 +381,13 @@ void carry(const std::string& before, const std::string& after)
 
 int prune(std::chrono::seconds age)
 {
-    return pruneIn(folder(), age);
+    const std::atomic<bool> goOn {false};
+    return pruneIn(folder(), age, goOn);
+}
+
+void waitForPruning()
+{
+    pruner().wait();
 }
 
 } // namespace MeasureCache

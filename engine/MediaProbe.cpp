@@ -238,7 +238,10 @@ MediaProbe::MediaProbe(const std::string& ffmpeg, const std::string& file, Done 
     if (m_byFfprobe) {
         m_file = url.substr(5);
         m_fileStamp = MeasureCache::fileStamp(m_file);
+        // The question is part of the prober: an answer to another question is no answer to this one.
         m_proberStamp = MeasureCache::programStamp(program);
+        if (m_proberStamp)
+            *m_proberStamp += '\t' + std::string(kEntries);
         if (m_fileStamp && m_proberStamp) {
             if (const std::optional<std::string> kept = MeasureCache::recall(*m_fileStamp, *m_proberStamp)) {
                 MediaContents contents = MediaContents::fromProbeJson(*kept);
@@ -284,7 +287,8 @@ void MediaProbe::resume()
 {
     m_held = false;
     if (m_kept) {
-        tellKept();
+        // From the event loop, never inside the caller's resume.
+        QMetaObject::invokeMethod(this, &MediaProbe::tellKept, Qt::QueuedConnection);
         return;
     }
     if (m_answered || m_deadline.isActive() || m_timeLeftMs <= 0)

@@ -7,8 +7,6 @@
 #include "MediaProbe.h"
 #include "TempDir.h"
 
-#include <QThreadPool>
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -98,6 +96,23 @@ TEST_F(MeasureCacheTest, AMeasureIsFoundOnlyForTheFileAsItWasAndTheProgramThatTo
 
     EXPECT_EQ(MeasureCache::fileStamp(dir.path().string()), std::nullopt) << "a folder is no file";
     EXPECT_EQ(MeasureCache::fileStamp(dir.file("missing")), std::nullopt);
+    // A file system not known to keep change times of its own: nothing is kept for its files.
+    EXPECT_EQ(MeasureCache::fileStamp("/proc/self/status"), std::nullopt);
+}
+
+TEST_F(MeasureCacheTest, AProgramIsOneProgramHoweverItIsNamed)
+{
+    fs::create_directory(dir.file("bin"));
+    writeScript(dir.file("bin/ffprobe"), "exit 0");
+    fs::create_symlink(dir.file("bin/ffprobe"), dir.file("linked"));
+    const std::optional<std::string> stamp = MeasureCache::programStamp(dir.file("bin/ffprobe"));
+    ASSERT_TRUE(stamp.has_value());
+    for (const std::string& name : {dir.file("bin//ffprobe"), dir.file("bin/../bin/ffprobe"), dir.file("linked")})
+        EXPECT_EQ(MeasureCache::programStamp(name), stamp) << name;
+    waitForTheNextTick();
+    writeScript(dir.file("bin/ffprobe"), "exit 1");
+    EXPECT_NE(MeasureCache::programStamp(dir.file("bin/ffprobe")), stamp) << "written again";
+    EXPECT_EQ(MeasureCache::programStamp(dir.file("bin/none")), std::nullopt);
 }
 
 TEST_F(MeasureCacheTest, ARenamedFileTakesItsMeasureAlong)
@@ -118,6 +133,17 @@ TEST_F(MeasureCacheTest, ARenamedFileTakesItsMeasureAlong)
     // Carrying what was never kept makes nothing.
     MeasureCache::carry(before, after + "x");
     EXPECT_EQ(entries().size(), 1u);
+
+    // Cut right after its rename: the measure of what it was is not carried to what it is.
+    const std::string cut = dir.file("cut.mkv");
+    writeFileBytes(cut, "a media file, whole");
+    const std::string whole = *MeasureCache::fileStamp(cut);
+    MeasureCache::keep(whole, prober, answer);
+    fs::rename(cut, published);
+    fs::resize_file(published, 5);
+    const std::string shorter = *MeasureCache::fileStamp(published);
+    MeasureCache::carry(whole, shorter);
+    EXPECT_EQ(MeasureCache::recall(shorter, prober), std::nullopt);
 }
 
 TEST_F(MeasureCacheTest, ADamagedOrForeignEntryIsNoAnswerAndAnUnwritableCacheIsNoError)
@@ -164,7 +190,7 @@ TEST_F(MeasureCacheTest, EntriesUnusedForAMonthArePrunedAndAUsedOneIsRenewed)
     MeasureCache::keep(*MeasureCache::fileStamp(older), prober, answer);
     MeasureCache::keep(*MeasureCache::fileStamp(used), prober, answer);
     // The first entry kept started the day's pruning: it is over before the entries age.
-    QThreadPool::globalInstance()->waitForDone();
+    MeasureCache::waitForPruning();
     ASSERT_EQ(entries().size(), 3u);
     for (const std::string& entry : entries())
         setModified(entry, 31 * 24h);
@@ -176,10 +202,34 @@ TEST_F(MeasureCacheTest, EntriesUnusedForAMonthArePrunedAndAUsedOneIsRenewed)
         if (std::time(nullptr) - modifiedOf(entry).tv_sec < 60)
             setModified(entry, 29 * 24h);
     }
-    EXPECT_EQ(MeasureCache::prune(MeasureCache::kUnusedFor), 1);
+    // What only looks like an entry, or what a writer that died left of one.
+    const std::string folder = MeasureCache::folder();
+    const std::string name = fs::path(entries().front()).filename().string();
+    for (const std::string& other : {name + "x", name + ".notes", name + ".part12-3"}) {
+        writeFileBytes(folder + other, "");
+        setModified(folder + other, 31 * 24h);
+    }
+    EXPECT_EQ(MeasureCache::prune(MeasureCache::kUnusedFor), 2);
+    EXPECT_TRUE(fs::exists(folder + name + "x"));
+    EXPECT_TRUE(fs::exists(folder + name + ".notes"));
+    EXPECT_FALSE(fs::exists(folder + name + ".part12-3"));
     EXPECT_EQ(MeasureCache::recall(*MeasureCache::fileStamp(older), prober), std::nullopt);
     EXPECT_EQ(MeasureCache::recall(*MeasureCache::fileStamp(used), prober), answer);
     EXPECT_EQ(MeasureCache::recall(stamp(), prober), answer);
+}
+
+TEST_F(MeasureCacheTest, PruningNeverFollowsALinkInPlaceOfTheFolder)
+{
+    // Someone's folder of files named like entries, as old as unused ones.
+    const std::string victim = dir.file("victim/");
+    fs::create_directories(victim);
+    const std::string name(32, 'a');
+    writeFileBytes(victim + name, "someone's");
+    setModified(victim + name, 60 * 24h);
+    fs::create_directories(fs::path(MeasureCache::folder()).parent_path().parent_path());
+    fs::create_directory_symlink(victim, fs::path(MeasureCache::folder()).parent_path());
+    EXPECT_EQ(MeasureCache::prune(MeasureCache::kUnusedFor), 0);
+    EXPECT_TRUE(fs::exists(victim + name));
 }
 
 // MediaProbe with a stand-in ffprobe that counts its runs and tells one video stream of 2 s.
@@ -253,6 +303,7 @@ TEST_F(KeptMeasureTest, AKeptAnswerWaitsForAResumeAndNeverComesAfterACancel)
     processPendingEvents();
     EXPECT_EQ(answers, 0);
     held.resume();
+    EXPECT_EQ(answers, 0) << "told from the event loop, never inside resume()";
     EXPECT_TRUE(waitFor([&] { return answers > 0; }, 5000));
     processPendingEvents();
     EXPECT_EQ(answers, 1);

@@ -35,6 +35,7 @@ constexpr std::size_t kNameLength = 32;
 // A used entry has its time renewed when it is older than this, so that pruning leaves it.
 constexpr std::time_t kRenewAfterSeconds = 24 * 60 * 60;
 constexpr std::time_t kPruneEverySeconds = 24 * 60 * 60;
+constexpr const char* kPruned = ".pruned";
 
 std::string entryPath(const std::string& stamp)
 {
@@ -148,6 +149,19 @@ int pruneIn(const std::string& where, std::chrono::seconds age, const std::atomi
     return removed;
 }
 
+// The time of the mark is when the entries were last pruned: now, or long
+// ago for a pruning still to be done. False when it cannot be marked.
+bool markPruned(const std::string& where, bool now)
+{
+    const int fd = ::open((where + kPruned).c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return false;
+    const struct timespec longAgo[2] = {{0, 0}, {0, 0}};
+    const bool marked = ::futimens(fd, now ? nullptr : longAgo) == 0;
+    ::close(fd);
+    return marked;
+}
+
 // The day's pruning, on a thread of its own: the end of the program stops it
 // between two entries rather than waiting for a large cache.
 class Pruner final {
@@ -162,7 +176,12 @@ public:
         const std::lock_guard lock(m_mutex);
         if (m_thread.joinable())
             return;
-        m_thread = std::thread([this, where] { pruneIn(where, kUnusedFor, m_stop); });
+        m_thread = std::thread([this, where] {
+            pruneIn(where, kUnusedFor, m_stop);
+            // Stopped half-way (a large cache, a short run), the next run goes on with it.
+            if (m_stop)
+                markPruned(where, false);
+        });
     }
     void wait()
     {
@@ -185,17 +204,13 @@ Pruner& pruner()
 
 void pruneNowAndThen(const std::string& where)
 {
-    // The time of this file is when the entries were last pruned.
-    const std::string mark = where + ".pruned";
+    const std::string mark = where + kPruned;
     struct stat info { };
     if (::lstat(mark.c_str(), &info) == 0 && (!S_ISREG(info.st_mode) || !olderThan(info.st_mtim, kPruneEverySeconds)))
         return;
-    const int fd = ::open(mark.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
-    if (fd < 0)
-        return;
-    ::futimens(fd, nullptr);
-    ::close(fd);
-    pruner().start(where);
+    // Marked first, so that the runs of the day leave it to this one.
+    if (markPruned(where, true))
+        pruner().start(where);
 }
 
 // Written whole under a name of its own and renamed, so that a reader never
@@ -234,9 +249,9 @@ std::string textOf(const Entry& entry)
 // File systems whose change time is kept by the kernel, to the nanosecond
 // on today's disks, and whose inodes stay what they are: a file on any other
 // (FAT and exFAT, NTFS, read-only images, network and FUSE file systems,
-// where the change time may be the modification time, a cached one, or
-// the same for two images mounted one after the other) is measured again
-// each time.
+// overlays, where the change time may be the modification time, a cached
+// one, or the same for two images mounted one after the other) is measured
+// again each time.
 bool keepsChangeTimes(const struct statfs& where)
 {
     switch (static_cast<unsigned long>(where.f_type)) {
@@ -247,7 +262,6 @@ bool keepsChangeTimes(const struct statfs& where)
     case 0xF2F52010: // F2FS
     case 0x2FC12FC1: // ZFS
     case 0xCA451A4E: // bcachefs
-    case 0x794C7630: // overlayfs, which tells its layers' times
         return true;
     default: return false;
     }
@@ -306,7 +320,9 @@ std::optional<std::string> fileStamp(const std::string& path)
     if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && ::fstatfs(fd, &where) == 0 && keepsChangeTimes(where))
         content = fingerprint(fd, info.st_size);
     ::close(fd);
-    if (!content)
+    // A change time to the second only (ext4 with small inodes), and of this
+    // second or the last: the file may change again within it, unseen.
+    if (!content || (info.st_ctim.tv_nsec == 0 && std::time(nullptr) - info.st_ctim.tv_sec < 2))
         return std::nullopt;
     std::array<int, 2> fsid {};
     static_assert(sizeof fsid == sizeof where.f_fsid);

@@ -1,4 +1,5 @@
 #include "DriverTestSupport.h"
+#include "MeasureCache.h"
 #include "MediaProbe.h"
 #include "OutputCheck.h"
 #include "RunningProgram.h"
@@ -581,8 +582,9 @@ TEST_F(HeldMeasureTest, PauseHoldsTheMeasuringAndStopEndsIt)
     outcomes.clear();
     finished.clear();
     driver.Start();
-    // The input's measure was kept by the first run: the output's alone is asked.
-    ASSERT_TRUE(waitFor([&] { return probes().size() == 1 && model.nodeAt(0)->State == ItemState::measuring; }));
+    // The input's measure was kept by the first run (where its file system lets it be): the output's alone is asked.
+    const std::size_t asked = MeasureCache::fileStamp(clip()) ? 1 : 2;
+    ASSERT_TRUE(waitFor([&] { return probes().size() == asked && model.nodeAt(0)->State == ItemState::measuring; }));
     driver.Stop();
     ASSERT_TRUE(waitFor([&] { return !finished.empty(); }));
     ASSERT_EQ(outcomes.size(), 1u);

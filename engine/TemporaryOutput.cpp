@@ -192,6 +192,30 @@ bool removeOldTemporary(int directoryFd, const char* name, std::time_t now, std:
 }
 
 constexpr const char* kCannotCreate = QT_TRANSLATE_NOOP("Reason", "Cannot create file \"%1\". %2");
+
+// Where there is neither an exclusive rename nor a hard link (FUSE file
+// systems such as exFAT's, a phone's MTP), the name is taken by creating an
+// empty file under it, exclusively, and the output renamed over that file of
+// its own. -1 with errno as the system said when it failed; the empty file
+// goes again.
+int renameOverReserved(int folder, const std::string& name, const std::string& candidate)
+{
+    const int reserved = ::open(candidate.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+    if (reserved < 0)
+        return -1;
+    struct stat made { };
+    ::fstat(reserved, &made);
+    ::close(reserved);
+    if (::renameat(folder, name.c_str(), AT_FDCWD, candidate.c_str()) == 0)
+        return 0;
+    const int error = errno;
+    struct stat now { };
+    if (::lstat(candidate.c_str(), &now) == 0 && now.st_dev == made.st_dev && now.st_ino == made.st_ino
+        && now.st_size == 0)
+        ::unlink(candidate.c_str());
+    errno = error;
+    return -1;
+}
 constexpr const char* kCannotSync = QT_TRANSLATE_NOOP("Reason", "Cannot write file \"%1\" to the disk. %2");
 
 } // namespace
@@ -311,6 +335,8 @@ std::string TemporaryOutput::publish(const std::string& wanted, bool durable)
             result = ::linkat(folder.get(), name.c_str(), AT_FDCWD, candidate.c_str(), 0);
             if (result == 0)
                 ::unlinkat(folder.get(), name.c_str(), 0);
+            else if (errno == EPERM || errno == EOPNOTSUPP || errno == ENOSYS)
+                result = renameOverReserved(folder.get(), name, candidate);
         }
         if (result == 0) {
             if (const int error = durable ? syncFolderOf(candidate) : 0; error != 0) {

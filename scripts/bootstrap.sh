@@ -14,6 +14,8 @@ packages=(
     xvfb xauth
     dbus-daemon
     strace
+    # only for testing outputs on a FUSE exFAT volume (no exclusive rename, no hard links)
+    exfatprogs exfat-fuse
     desktop-file-utils appstream dpkg-dev shared-mime-info lintian
     # only for testing the shell completions
     zsh fish

@@ -1,4 +1,5 @@
 #include "EngineTestSupport.h"
+#include "RunningProgram.h"
 #include "TempDir.h"
 #include "TemporaryOutput.h"
 #include "overwriteManager.h"
@@ -12,6 +13,7 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -93,6 +95,73 @@ TEST(TemporaryOutput, IsAPrivateFolderAndPublishedUnderTheFirstFreeName)
     EXPECT_TRUE(temporariesIn(dir.prefix()).empty());
 
     EXPECT_THROW(TemporaryOutput(dir.file("missing/clip.mp4")), TOutputFileError);
+}
+
+// An exFAT volume through FUSE, which has neither an exclusive rename nor
+// hard links: an 8 MiB image on a loop device, mounted while this lives.
+class FuseExfatVolume final {
+public:
+    explicit FuseExfatVolume(const TempDir& dir)
+        : m_path(dir.file("stick"))
+    {
+        if (::geteuid() != 0) {
+            m_why = "mounting needs root";
+            return;
+        }
+        std::filesystem::create_directory(m_path);
+        const std::string image = dir.file("stick.img");
+        writeFileBytes(image, "");
+        std::filesystem::resize_file(image, 8 << 20);
+        if (runProgram({"sh", "-c", "mkfs.exfat \"$0\" >/dev/null 2>&1", image}) != 0) {
+            m_why = "no mkfs.exfat (exfatprogs)";
+            return;
+        }
+        if (runProgram({"losetup", "-f", "--show", image}, &m_device) != 0) {
+            m_why = "no loop device";
+            return;
+        }
+        m_device.erase(m_device.find_last_not_of('\n') + 1);
+        m_mounted = runProgram({"sh", "-c", "mount.exfat-fuse \"$0\" \"$1\" 2>/dev/null", m_device, m_path}) == 0;
+        if (!m_mounted)
+            m_why = "no mount.exfat-fuse (exfat-fuse) or no /dev/fuse";
+    }
+    ~FuseExfatVolume()
+    {
+        if (m_mounted)
+            runProgram({"umount", m_path});
+        if (!m_device.empty())
+            runProgram({"losetup", "-d", m_device});
+    }
+    bool mounted() const { return m_mounted; }
+    const std::string& why() const { return m_why; }
+    std::string file(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+    std::string m_device;
+    bool m_mounted = false;
+    std::string m_why;
+};
+
+TEST(TemporaryOutput, WithoutAnExclusiveRenameOrHardLinksItIsStillPublishedUnderAFreeName)
+{
+    TempDir dir;
+    const FuseExfatVolume stick(dir);
+    if (!stick.mounted())
+        GTEST_SKIP() << "no FUSE exFAT volume: " << stick.why();
+    const std::string wanted = stick.file("clip.mp4");
+    writeFileBytes(wanted, "theirs");
+    std::vector<std::string> published;
+    for (const bool durable : {false, true}) {
+        TemporaryOutput output(wanted);
+        writeFileBytes(output.path(), durable ? "durable" : "plain");
+        published.push_back(output.publish(wanted, durable));
+    }
+    EXPECT_EQ(published, (std::vector<std::string> {stick.file("clip_2.mp4"), stick.file("clip_2_2.mp4")}));
+    EXPECT_EQ(contents(wanted), "theirs") << "nothing overwritten";
+    EXPECT_EQ(contents(stick.file("clip_2.mp4")), "plain");
+    EXPECT_EQ(contents(stick.file("clip_2_2.mp4")), "durable");
+    EXPECT_TRUE(temporariesIn(stick.file("")).empty());
 }
 
 TEST(TemporaryOutput, RemovesOnlyWhatIsInItsOwnFolder)

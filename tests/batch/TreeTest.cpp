@@ -12,16 +12,8 @@ namespace {
 class TreeTest : public BatchTest {
 protected:
     TreeTest() { makeSeasonsTree(dir.path().string()); }
-    // Every file below folder, as paths below it.
-    std::set<std::string> filesBelow(const std::string& folder) const
-    {
-        std::set<std::string> names;
-        for (const auto& entry : fs::recursive_directory_iterator(dir.file(folder))) {
-            if (entry.is_regular_file())
-                names.insert(fs::relative(entry.path(), dir.file(folder)).string());
-        }
-        return names;
-    }
+    // Every file below folder (in the test's folder), as paths below it.
+    std::set<std::string> filesBelow(const std::string& folder) const { return filesIn(dir.file(folder)); }
 };
 
 const std::set<std::string> kTreeOut = {"Season 1/E01.mp3", "Season 2/E01.mp3", "top.mp3"};

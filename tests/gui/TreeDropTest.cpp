@@ -66,15 +66,7 @@ protected:
             120000));
         boxes.seen.clear();
     }
-    std::set<std::string> filesBelow(const std::string& folder) const
-    {
-        std::set<std::string> names;
-        for (const auto& entry : fs::recursive_directory_iterator(dir.file(folder))) {
-            if (entry.is_regular_file())
-                names.insert(fs::relative(entry.path(), dir.file(folder)).string());
-        }
-        return names;
-    }
+    std::set<std::string> filesBelow(const std::string& folder) const { return filesIn(dir.file(folder)); }
 
     TempDir dir;
     FakeDialogs dialogs;

@@ -68,6 +68,17 @@ void makeSeasonsTree(const std::string& root)
     fs::create_symlink(at / "elsewhere/x.avi", at / "lib/x.avi");
 }
 
+std::set<std::string> filesIn(const std::string& folder)
+{
+    namespace fs = std::filesystem;
+    std::set<std::string> names;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file())
+            names.insert(fs::relative(entry.path(), folder).string());
+    }
+    return names;
+}
+
 std::string probe(const std::string& path)
 {
     std::string output;

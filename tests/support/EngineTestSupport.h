@@ -8,6 +8,7 @@
 
 #include <functional>
 #include <ostream>
+#include <set>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,6 +31,8 @@ void makeClip(const std::string& path, double seconds = 1.0);
 // it passes over: a hidden folder's clip, notes.txt, a link back up, and
 // links out of it to elsewhere/ and to elsewhere/x.avi.
 void makeSeasonsTree(const std::string& root);
+// Every regular file below folder, as paths below it.
+std::set<std::string> filesIn(const std::string& folder);
 
 // ffprobe's container and codec names of a file, as "format_name:codec,codec".
 std::string probe(const std::string& path);
